@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds the library and the xrf tool, then runs the main job: `xrf demo`.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake --preset default -DXRF_BUILD_TESTS=OFF -DXRF_BUILD_BENCH=OFF >/dev/null
+cmake --build --preset default --target xrf
+exec build/default/tools/xrf demo "$@"

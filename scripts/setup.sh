@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests, the benchmarks and the fuzz
+# targets need, when any is missing. Safe to run again: it does nothing when all are there.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libspdlog-dev libfmt-dev libcli11-dev
+  libpugixml-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
+  libcsv-dev libphonenumber-dev libssl-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

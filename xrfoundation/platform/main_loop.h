@@ -1,0 +1,52 @@
+// platform/main_loop.h: the library's own main-thread event loop. Its main thread is the
+// process's initial thread (the one that ran main()). Any thread may post; only the main
+// thread runs the loop. Calls run one at a time in posting order.
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "xrfoundation/platform/main_thread.h"
+
+namespace xr {
+
+class MainLoop : public IMainThread {
+ public:
+  MainLoop();
+  ~MainLoop() override;
+
+  bool isMainThread() const override;
+  void post(std::function<void()> call, bool wait) override;
+
+  // Runs posted calls until stop() is called. On the main thread only.
+  void run();
+  // Makes run() return after the call it is running; callable from any thread and from a
+  // posted call. A stop with no run() in progress makes the next run() return at once.
+  void stop();
+  // Runs posted calls until done() answers true (checked before each wait and after each
+  // call) or the time-out in seconds passes; answers done(). NaN or negative time-outs
+  // check once without waiting. On the main thread only.
+  bool runUntil(const std::function<bool()>& done, double timeoutSeconds);
+  // Runs the calls posted before this call, without waiting for more; answers how many ran.
+  std::size_t processPending();
+
+ private:
+  bool runOne(std::unique_lock<std::mutex>& lock);
+
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> calls_;  // guarded by mutex_
+  bool stopRequested_ = false;               // guarded by mutex_
+};
+
+// The process-wide loop, made on first use and never destroyed.
+MainLoop& mainLoop();
+
+// Seconds as a steady-clock deadline from now, saturating: NaN and negatives are now,
+// anything beyond a century is a century.
+std::chrono::steady_clock::time_point deadlineAfter(double seconds);
+
+}  // namespace xr

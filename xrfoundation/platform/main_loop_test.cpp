@@ -1,0 +1,108 @@
+#include "xrfoundation/platform/main_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <latch>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/platform/testing/fake_main_thread.h"
+
+namespace xr {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(MainLoopTest, TestsRunOnTheMainThread) { EXPECT_TRUE(mainLoop().isMainThread()); }
+
+TEST(MainLoopTest, PostedCallsRunInPostingOrderOnLaterTurns) {
+  std::vector<int> order;
+  mainLoop().post([&] { order.push_back(1); }, false);
+  mainLoop().post([&] { order.push_back(2); }, false);
+  EXPECT_TRUE(order.empty()) << "a post without wait must not run before the loop turns";
+  EXPECT_EQ(mainLoop().processPending(), 2u);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
+TEST(MainLoopTest, PostAndWaitOnTheMainThreadRunsAtOnce) {
+  bool ran = false;
+  mainLoop().post([&] { ran = true; }, true);
+  EXPECT_TRUE(ran);
+}
+
+TEST(MainLoopTest, PostAndWaitFromAWorkerReturnsAfterTheCallRanOnTheMainThread) {
+  std::atomic<bool> ranOnMain{false};
+  std::atomic<bool> returned{false};
+  std::thread worker([&] {
+    mainLoop().post([&] { ranOnMain = mainLoop().isMainThread(); }, true);
+    EXPECT_TRUE(ranOnMain.load()) << "returned before the call had run";
+    returned = true;
+  });
+  EXPECT_TRUE(mainLoop().runUntil([&] { return returned.load(); }, 10.0));
+  worker.join();
+  EXPECT_TRUE(ranOnMain);
+}
+
+TEST(MainLoopTest, PostsFromManyThreadsKeepEachThreadsOrder) {
+  constexpr int kThreads = 4, kPosts = 2000;
+  std::vector<std::vector<int>> seen(kThreads);
+  std::latch start(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      start.arrive_and_wait();
+      for (int i = 0; i < kPosts; ++i) mainLoop().post([&, t, i] { seen[t].push_back(i); }, false);
+    });
+  for (auto& thread : threads) thread.join();
+  mainLoop().processPending();
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(seen[t].size(), static_cast<size_t>(kPosts));
+    for (int i = 0; i < kPosts; ++i) ASSERT_EQ(seen[t][i], i) << "thread " << t;
+  }
+}
+
+TEST(MainLoopTest, RunStopsWhenACallAsksAndRunUntilHonoursItsTimeOut) {
+  int ran = 0;
+  mainLoop().post([&] { ++ran; }, false);
+  mainLoop().post([&] { mainLoop().stop(); }, false);
+  mainLoop().post([&] { ++ran; }, false);
+  mainLoop().run();
+  EXPECT_EQ(ran, 1) << "run() must return right after the stopping call";
+  mainLoop().processPending();
+  EXPECT_EQ(ran, 2);
+
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_FALSE(mainLoop().runUntil([] { return false; }, 0.2));
+  EXPECT_GE(std::chrono::steady_clock::now() - begin, 150ms);
+  for (double odd : {-1.0, 0.0, std::nan("")}) EXPECT_FALSE(mainLoop().runUntil([] { return false; }, odd));
+}
+
+TEST(MainLoopTest, DeadlinesSaturate) {
+  const auto now = std::chrono::steady_clock::now();
+  for (double past : {std::nan(""), -5.0, 0.0}) {
+    const auto deadline = deadlineAfter(past);
+    EXPECT_LE(deadline, std::chrono::steady_clock::now()) << past;
+  }
+  EXPECT_GT(deadlineAfter(std::numeric_limits<double>::infinity()), now + 24h * 365 * 50);
+  EXPECT_GT(deadlineAfter(1e300), now + 24h * 365 * 50);
+}
+
+TEST(FakeMainThreadTest, KeepsCallsUntilRunPendingAndReleasesWaitingPosters) {
+  testing::FakeMainThread fake;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    fake.post([] {}, true);
+    done = true;
+  });
+  while (fake.pendingCount() == 0) std::this_thread::yield();
+  EXPECT_FALSE(done);
+  EXPECT_EQ(fake.runPending(), 1u);
+  worker.join();
+  EXPECT_TRUE(done);
+}
+
+}  // namespace
+}  // namespace xr
