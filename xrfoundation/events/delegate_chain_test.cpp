@@ -1,0 +1,280 @@
+#include "xrfoundation/events/delegate_chain.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/testing/log_capture.h"
+
+namespace xr {
+namespace {
+
+constexpr const char* kNonConforming = "some delegate does'nt comform to protocol";
+
+// A small observer interface of two facets.
+class IPing : public virtual IDelegate {
+ public:
+  virtual void ping(int value) = 0;
+};
+class IPong : public virtual IDelegate {
+ public:
+  virtual void pong(const std::string& text) = 0;
+};
+class IGame : public IPing, public IPong {};
+
+// Everything the observers saw, in order, with the thread they saw it on.
+struct Journal {
+  std::mutex mutex;
+  std::vector<std::string> events;
+  void add(const std::string& event) {
+    std::lock_guard lock(mutex);
+    events.push_back(event + (mainLoop().isMainThread() ? "@main" : "@worker"));
+  }
+  std::vector<std::string> take() {
+    std::lock_guard lock(mutex);
+    return std::exchange(events, {});
+  }
+};
+
+class Player : public IGame {
+ public:
+  Player(std::string name, Journal& journal) : name_(std::move(name)), journal_(journal) {}
+  void ping(int value) override { journal_.add(name_ + ".ping" + std::to_string(value)); }
+  void pong(const std::string& text) override { journal_.add(name_ + ".pong " + text); }
+
+ private:
+  std::string name_;
+  Journal& journal_;
+};
+
+class PingOnly : public IPing {
+ public:
+  explicit PingOnly(Journal& journal) : journal_(journal) {}
+  void ping(int value) override { journal_.add("pingOnly.ping" + std::to_string(value)); }
+
+ private:
+  Journal& journal_;
+};
+
+void drainMainLoop() {
+  while (mainLoop().processPending() > 0) {
+  }
+}
+
+TEST(DelegateChainTest, EmptyChainDoesNothingAndLogsNothing) {
+  testing::LogCapture log;
+  DelegateChain<IGame> chain;
+  chain.call(&IPing::ping, 1);
+  EXPECT_EQ(mainLoop().processPending(), 0u);
+  EXPECT_TRUE(log.texts().empty());
+  EXPECT_FALSE(chain.respondsToSelector(&IPing::ping));
+}
+
+TEST(DelegateChainTest, DirectObserversRunFirstThenMainThreadOnesThenTheLastObserver) {
+  Journal journal;
+  auto main1 = std::make_shared<Player>("main1", journal);
+  auto direct = std::make_shared<Player>("direct", journal);
+  auto main2 = std::make_shared<Player>("main2", journal);
+  auto last = std::make_shared<Player>("last", journal);
+  DelegateChain<IGame> chain;
+  chain.addDelegate(main1);
+  chain.addDelegateStraight(direct);
+  chain.addDelegateOnMainThread(main2);
+  chain.setLastDelegate(last);
+
+  std::thread worker([&] {
+    chain.call(&IPing::ping, 7);
+    EXPECT_EQ(journal.take(), std::vector<std::string>{"direct.ping7@worker"})
+        << "only the direct observer may have run when call() returns";
+  });
+  worker.join();
+  drainMainLoop();
+  EXPECT_EQ(journal.take(),
+            (std::vector<std::string>{"main1.ping7@main", "main2.ping7@main", "last.ping7@main"}));
+}
+
+TEST(DelegateChainTest, LastObserverAloneStillReceivesTheCall) {
+  Journal journal;
+  auto last = std::make_shared<Player>("last", journal);
+  DelegateChain<IGame> chain;
+  chain.setLastDelegate(last);
+  chain.call(&IPong::pong, std::string("x"));
+  EXPECT_TRUE(journal.take().empty()) << "a posted call runs on a later turn of the loop";
+  drainMainLoop();
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"last.pong x@main"});
+  EXPECT_FALSE(chain.respondsToSelector(&IPong::pong)) << "the last observer is not consulted";
+}
+
+TEST(DelegateChainTest, ObserverWithoutTheFacetIsSkippedWithOneLinePerCall) {
+  testing::LogCapture log;
+  Journal journal;
+  auto partial = std::make_shared<PingOnly>(journal);
+  DelegateChain<IGame> chain;
+  chain.addDelegateStraight(partial);
+  EXPECT_TRUE(chain.respondsToSelector(&IPing::ping));
+  EXPECT_FALSE(chain.respondsToSelector(&IPong::pong));
+  chain.call(&IPong::pong, std::string("a"));
+  chain.call(&IPong::pong, std::string("b"));
+  chain.call(&IPing::ping, 3);
+  EXPECT_EQ(log.count(kNonConforming), 2u);
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"pingOnly.ping3@main"});
+}
+
+TEST(DelegateChainTest, AnObserverKeepsTheModeOfItsFirstRegistration) {
+  Journal journal;
+  auto player = std::make_shared<Player>("p", journal);
+  DelegateChain<IGame> chain;
+  chain.addDelegate(player);
+  chain.addDelegate(player);
+  chain.addDelegateStraight(player);
+  EXPECT_EQ(chain.delegateCount(), 1u);
+  chain.call(&IPing::ping, 1);
+  EXPECT_TRUE(journal.take().empty()) << "stayed a main-thread observer";
+  drainMainLoop();
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"p.ping1@main"});
+
+  // After removeAllDelegate the next registration decides afresh.
+  chain.removeAllDelegate();
+  chain.addDelegateStraight(player);
+  chain.call(&IPing::ping, 2);
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"p.ping2@main"}) << "direct on this thread";
+  chain.removeAllDelegate();
+  chain.addDelegateOnMainThread(player);
+  chain.call(&IPing::ping, 3);
+  EXPECT_TRUE(journal.take().empty());
+  drainMainLoop();
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"p.ping3@main"});
+}
+
+TEST(DelegateChainTest, RemovalStopsDeliveryAndUnknownObserversAreIgnored) {
+  Journal journal;
+  auto a = std::make_shared<Player>("a", journal);
+  auto b = std::make_shared<Player>("b", journal);
+  DelegateChain<IGame> chain;
+  chain.removeDelegate(a);        // never added
+  chain.removeDelegate(nullptr);  // absent
+  chain.addDelegate(nullptr);
+  chain.addDelegateStraight(a);
+  chain.addDelegateStraight(b);
+  chain.removeDelegate(a);
+  chain.call(&IPing::ping, 1);
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"b.ping1@main"});
+}
+
+TEST(DelegateChainTest, PostedCallKeepsItsObserverAliveAndAGoneObserverIsNeverCalled) {
+  Journal journal;
+  DelegateChain<IGame> chain;
+  auto kept = std::make_shared<Player>("kept", journal);
+  std::weak_ptr<Player> weakKept = kept;
+  chain.addDelegate(kept);
+  chain.call(&IPing::ping, 1);
+  kept.reset();
+  EXPECT_FALSE(weakKept.expired()) << "the pending delivery must hold the observer";
+  drainMainLoop();
+  EXPECT_TRUE(weakKept.expired());
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"kept.ping1@main"});
+
+  auto gone = std::make_shared<Player>("gone", journal);
+  chain.addDelegateStraight(gone);
+  gone.reset();  // destroyed without removing itself
+  chain.call(&IPing::ping, 2);
+  drainMainLoop();
+  EXPECT_TRUE(journal.take().empty());
+}
+
+// A direct observer that changes the chain while the walk goes on.
+class Mutator : public IPing {
+ public:
+  Mutator(DelegateChain<IGame>& chain, std::shared_ptr<IDelegate> victim, Journal& journal)
+      : chain_(chain), victim_(std::move(victim)), journal_(journal) {}
+  void ping(int) override {
+    journal_.add("mutator");
+    chain_.removeDelegate(victim_);
+  }
+
+ private:
+  DelegateChain<IGame>& chain_;
+  std::shared_ptr<IDelegate> victim_;
+  Journal& journal_;
+};
+
+TEST(DelegateChainTest, ChangingTheListDuringAWalkEndsThatDeliveryWithAnErrorLine) {
+  Journal journal;
+  DelegateChain<IGame> chain;
+  auto victim = std::make_shared<Player>("victim", journal);
+  auto after = std::make_shared<Player>("after", journal);
+  auto last = std::make_shared<Player>("last", journal);
+  auto mutator = std::make_shared<Mutator>(chain, victim, journal);
+  chain.addDelegateStraight(victim);
+  chain.addDelegateStraight(mutator);
+  chain.addDelegateStraight(after);
+  chain.setLastDelegate(last);
+  {
+    testing::LogCapture log;
+    chain.call(&IPing::ping, 1);
+    drainMainLoop();
+    EXPECT_EQ(journal.take(), (std::vector<std::string>{"victim.ping1@main", "mutator@main"}))
+        << "the observers after the change and the last observer must not be called";
+    ASSERT_EQ(log.texts().size(), 1u);
+    EXPECT_EQ(log.texts()[0].rfind("ERROR: ", 0), 0u) << log.texts()[0];
+  }
+  // The change was made; the next call walks the new list, and when the change comes from
+  // the final observer nothing is left to visit, so the walk ends normally.
+  auto lastMutator = std::make_shared<Mutator>(chain, after, journal);
+  chain.removeDelegate(mutator);
+  chain.addDelegateStraight(lastMutator);
+  testing::LogCapture log;
+  chain.call(&IPing::ping, 2);
+  drainMainLoop();
+  EXPECT_EQ(journal.take(),
+            (std::vector<std::string>{"after.ping2@main", "mutator@main", "last.ping2@main"}));
+  EXPECT_TRUE(log.texts().empty());
+}
+
+class Thrower : public IPing {
+ public:
+  void ping(int) override { throw std::runtime_error("observer failed"); }
+};
+
+TEST(DelegateChainTest, OtherExceptionsReachTheCallerAndLeaveTheChainUsable) {
+  Journal journal;
+  DelegateChain<IGame> chain;
+  auto thrower = std::make_shared<Thrower>();
+  chain.addDelegateStraight(thrower);
+  EXPECT_THROW(chain.call(&IPing::ping, 1), std::runtime_error);
+  // The lock was released: another thread can use the chain.
+  auto player = std::make_shared<Player>("p", journal);
+  std::thread([&] {
+    chain.removeDelegate(thrower);
+    chain.addDelegateStraight(player);
+    chain.call(&IPing::ping, 2);
+  }).join();
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"p.ping2@worker"});
+}
+
+TEST(DelegateChainTest, ConcurrentRegistrationAndCallsDeliverToLiveObserversOnly) {
+  Journal journal;
+  DelegateChain<IGame> chain;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 300; ++i) {
+        auto player = std::make_shared<Player>("t" + std::to_string(t), journal);
+        if (i % 2) chain.addDelegateStraight(player); else chain.addDelegate(player);
+        chain.call(&IPing::ping, i);
+        chain.removeDelegate(player);
+      }
+    });
+  for (auto& thread : threads) thread.join();
+  drainMainLoop();
+  EXPECT_EQ(chain.delegateCount(), 0u);
+  EXPECT_GE(journal.take().size(), 1200u) << "each call reached at least its own observer";
+}
+
+}  // namespace
+}  // namespace xr

@@ -1,0 +1,271 @@
+#include "xrfoundation/platform/operation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <thread>
+
+namespace xr {
+
+namespace {
+// A worker with nothing to do for this long leaves; the next ready work starts a new one.
+constexpr auto kIdleWorkerTimeout = std::chrono::seconds(5);
+// Up to this many workers start as soon as ready work waits for one. Beyond them a worker
+// is added only when the queue has made no progress for kStarvationCheck: the workers it has
+// are then blocked (a composite waiting on its sub-tasks, say), and more threads would only
+// compete for the cores when they are not.
+const int kEagerWorkers = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+constexpr auto kStarvationCheck = std::chrono::milliseconds(10);
+}  // namespace
+
+struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
+  mutable std::mutex mutex;
+  std::condition_variable work;
+  std::condition_variable watch;
+  std::condition_variable drained;
+  std::deque<std::shared_ptr<Operation>> ready;                         // guarded by mutex
+  std::unordered_map<Operation*, std::shared_ptr<Operation>> members;  // guarded by mutex
+  int maxWorkers = OperationQueue::kUnlimited;                         // guarded by mutex
+  int workers = 0;             // started and not yet left; guarded by mutex
+  int idle = 0;                // waiting for work; guarded by mutex
+  int starting = 0;            // started, not yet looking for work; guarded by mutex
+  std::uint64_t dequeued = 0;  // operations taken so far; guarded by mutex
+  bool watchdogRunning = false;  // guarded by mutex
+  bool shuttingDown = false;     // guarded by mutex
+
+  bool mayAddWorker() const { return maxWorkers < 0 || workers < maxWorkers; }
+  bool needsWorker() const {
+    return static_cast<int>(ready.size()) > idle + starting && mayAddWorker();
+  }
+
+  void enqueueReady(std::shared_ptr<Operation> operation) {
+    std::lock_guard lock(mutex);
+    ready.push_back(std::move(operation));
+    if (!needsWorker()) {
+      work.notify_one();
+    } else if (workers < kEagerWorkers) {
+      startWorker();
+    } else if (!watchdogRunning) {
+      startWatchdog();
+    }
+  }
+
+  void startWorker() {  // mutex held
+    ++workers;
+    ++starting;
+    std::thread([self = shared_from_this()] { self->workerLoop(); }).detach();
+  }
+
+  void startWatchdog() {  // mutex held
+    watchdogRunning = true;
+    std::thread([self = shared_from_this()] { self->watchdogLoop(); }).detach();
+  }
+
+  void workerLoop() {
+    std::unique_lock lock(mutex);
+    --starting;
+    for (;;) {
+      if (!ready.empty()) {
+        std::shared_ptr<Operation> operation = std::move(ready.front());
+        ready.pop_front();
+        ++dequeued;
+        lock.unlock();
+        operation->runOnWorker();
+        lock.lock();
+        members.erase(operation.get());
+        lock.unlock();
+        operation.reset();  // the operation may be destroyed here, outside the queue's lock
+        lock.lock();
+        continue;
+      }
+      if (shuttingDown) break;
+      ++idle;
+      const bool woken = work.wait_for(lock, kIdleWorkerTimeout,
+                                       [this] { return !ready.empty() || shuttingDown; });
+      --idle;
+      if (!woken) break;
+    }
+    --workers;
+    if (workers == 0 && !watchdogRunning) drained.notify_all();
+  }
+
+  // Adds a worker whenever ready work has waited a whole check interval with no operation
+  // taken; leaves once nothing is waiting.
+  void watchdogLoop() {
+    std::unique_lock lock(mutex);
+    std::uint64_t seen = dequeued;
+    while (!shuttingDown && needsWorker()) {
+      watch.wait_for(lock, kStarvationCheck, [this] { return shuttingDown; });
+      if (shuttingDown) break;
+      if (dequeued == seen && needsWorker()) startWorker();
+      seen = dequeued;
+    }
+    watchdogRunning = false;
+    if (workers == 0) drained.notify_all();
+  }
+};
+
+Operation::Operation() = default;
+Operation::~Operation() = default;
+
+void Operation::addDependency(const std::shared_ptr<Operation>& dependency) {
+  if (!dependency || dependency.get() == this) return;
+  {
+    std::lock_guard lock(mutex_);
+    if (std::find(dependencies_.begin(), dependencies_.end(), dependency) != dependencies_.end())
+      return;
+    dependencies_.push_back(dependency);
+  }
+  {
+    std::lock_guard lock(dependency->mutex_);
+    dependency->dependents_[this] = weak_from_this();
+  }
+  std::unique_lock lock(mutex_);
+  becameReadyIfSo(lock);
+}
+
+void Operation::removeDependency(const std::shared_ptr<Operation>& dependency) {
+  if (!dependency) return;
+  {
+    std::lock_guard lock(mutex_);
+    auto found = std::find(dependencies_.begin(), dependencies_.end(), dependency);
+    if (found == dependencies_.end()) return;
+    dependencies_.erase(found);
+  }
+  {
+    std::lock_guard lock(dependency->mutex_);
+    dependency->dependents_.erase(this);
+  }
+  std::unique_lock lock(mutex_);
+  becameReadyIfSo(lock);
+}
+
+bool Operation::isReady() const {
+  if (isCancelled()) return true;
+  std::lock_guard lock(mutex_);
+  return std::all_of(dependencies_.begin(), dependencies_.end(),
+                     [](const auto& dependency) { return dependency->isFinished(); });
+}
+
+void Operation::cancel() {
+  cancelled_.store(true, std::memory_order_release);
+  std::unique_lock lock(mutex_);
+  becameReadyIfSo(lock);
+}
+
+void Operation::dependencyFinished() {
+  std::unique_lock lock(mutex_);
+  becameReadyIfSo(lock);
+}
+
+// Hands the operation to its queue's ready list once, when it is in a queue and ready.
+void Operation::becameReadyIfSo(std::unique_lock<std::mutex>& lock) {
+  if (enqueuedReady_ || isFinished()) return;
+  std::shared_ptr<OperationQueueState> queue = queue_.lock();
+  if (!queue) return;
+  const bool ready =
+      isCancelled() || std::all_of(dependencies_.begin(), dependencies_.end(),
+                                   [](const auto& dependency) { return dependency->isFinished(); });
+  if (!ready) return;
+  enqueuedReady_ = true;
+  lock.unlock();
+  queue->enqueueReady(shared_from_this());
+}
+
+void Operation::setCompletionBlock(std::function<void()> completion) {
+  std::lock_guard lock(mutex_);
+  completion_ = std::move(completion);
+}
+
+void Operation::waitUntilFinished() {
+  std::unique_lock lock(mutex_);
+  finishedCondition_.wait(lock, [this] { return completed_; });
+}
+
+void Operation::runOnWorker() {
+  // Executing is raised before the cancel check, so a canceller that finds the operation not
+  // executing knows that main() has not begun.
+  executing_.store(true, std::memory_order_release);
+  if (!isCancelled()) main();
+  finish();
+}
+
+void Operation::finish() {
+  std::function<void()> completion;
+  std::unordered_map<Operation*, std::weak_ptr<Operation>> dependents;
+  {
+    std::lock_guard lock(mutex_);
+    finished_.store(true, std::memory_order_release);
+    executing_.store(false, std::memory_order_release);
+    completion = std::move(completion_);
+    completion_ = nullptr;
+    dependents.swap(dependents_);
+  }
+  for (auto& [raw, weak] : dependents)
+    if (auto dependent = weak.lock()) dependent->dependencyFinished();
+  if (completion) completion();
+  completion = nullptr;  // a callable holding its operation lets go of it here
+  {
+    std::lock_guard lock(mutex_);
+    completed_ = true;
+  }
+  finishedCondition_.notify_all();
+}
+
+OperationQueue::OperationQueue() : state_(std::make_shared<OperationQueueState>()) {}
+
+OperationQueue::~OperationQueue() {
+  std::unique_lock lock(state_->mutex);
+  state_->shuttingDown = true;
+  if (state_->workers == 0 && !state_->ready.empty()) state_->startWorker();
+  state_->work.notify_all();
+  state_->watch.notify_all();
+  state_->drained.wait(lock, [this] { return state_->workers == 0 && !state_->watchdogRunning; });
+  state_->members.clear();
+}
+
+void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
+  if (!operation) return;
+  {
+    std::lock_guard lock(operation->mutex_);
+    if (!operation->queue_.expired() || operation->isFinished()) return;
+    operation->queue_ = state_;
+  }
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->members.emplace(operation.get(), operation);
+  }
+  std::unique_lock lock(operation->mutex_);
+  operation->becameReadyIfSo(lock);
+}
+
+void OperationQueue::setMaxConcurrentOperationCount(int count) {
+  if (count == 0 || count < kUnlimited) return;
+  std::lock_guard lock(state_->mutex);
+  state_->maxWorkers = count;
+  while (state_->needsWorker() && state_->workers < kEagerWorkers) state_->startWorker();
+  if (state_->needsWorker() && !state_->watchdogRunning) state_->startWatchdog();
+}
+
+int OperationQueue::maxConcurrentOperationCount() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->maxWorkers;
+}
+
+std::size_t OperationQueue::operationCount() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->members.size();
+}
+
+std::size_t OperationQueue::workerCount() const {
+  std::lock_guard lock(state_->mutex);
+  return static_cast<std::size_t>(state_->workers);
+}
+
+OperationQueue& OperationQueue::shared() {
+  static auto* queue = new OperationQueue;
+  return *queue;
+}
+
+}  // namespace xr

@@ -1,0 +1,448 @@
+#include "xrfoundation/tasks/async_task_base.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <future>
+#include <latch>
+#include <limits>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/testing/log_capture.h"
+
+namespace xr {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A task whose work is a callable given at construction.
+class WorkTask : public AsyncTaskBase {
+ public:
+  WorkTask(Token token, std::function<void(WorkTask&)> work)
+      : AsyncTaskBase(token), work_(std::move(work)) {}
+  using AsyncTaskBase::setExecutingStatus;
+
+ protected:
+  void main() override {
+    if (work_) work_(*this);
+  }
+
+ private:
+  std::function<void(WorkTask&)> work_;
+};
+
+std::shared_ptr<WorkTask> makeTask(std::function<void(WorkTask&)> work = {}) {
+  return AsyncTaskBase::create<WorkTask>(std::move(work));
+}
+
+void succeed(WorkTask& task) { task.setTaskResult(TaskResult::taskSuccessed()); }
+
+// Records every event it receives, with the thread it arrived on.
+class Recorder : public IAsyncTaskDelegate {
+ public:
+  struct Event {
+    std::string kind;
+    const IAsyncTask* task;
+    double progress;
+    std::string word;
+    bool onMain = false;
+  };
+  void taskStart(const std::shared_ptr<IAsyncTask>& task) override { add({"start", task.get(), 0, ""}); }
+  void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override {
+    add({"progress", task.get(), progress, ""});
+  }
+  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
+                    const std::shared_ptr<TaskResult>& result) override {
+    add({"finished", task.get(), 0, result->result().value_or("")});
+  }
+  void taskCurrentTaskIndex(const std::shared_ptr<IAsyncTask>& task, uint64_t) override {
+    add({"index", task.get(), 0, ""});
+  }
+  std::vector<Event> events() {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  std::size_t finishedCount() {
+    std::lock_guard lock(mutex_);
+    return finished_;
+  }
+  std::map<const IAsyncTask*, std::size_t> finishedPerTask() {
+    std::lock_guard lock(mutex_);
+    std::map<const IAsyncTask*, std::size_t> perTask;
+    for (const Event& e : events_)
+      if (e.kind == "finished") ++perTask[e.task];
+    return perTask;
+  }
+  std::size_t count(const std::string& kind, const IAsyncTask* task) {
+    std::lock_guard lock(mutex_);
+    return std::count_if(events_.begin(), events_.end(),
+                         [&](const Event& e) { return e.kind == kind && e.task == task; });
+  }
+
+ private:
+  void add(Event event) {
+    event.onMain = mainLoop().isMainThread();
+    std::lock_guard lock(mutex_);
+    finished_ += event.kind == "finished";
+    events_.push_back(std::move(event));
+  }
+  std::mutex mutex_;
+  std::vector<Event> events_;
+  std::size_t finished_ = 0;
+};
+
+bool isRegistered(const AsyncTaskBase* task) {
+  for (const auto& registered : registeredTasks())
+    if (registered.get() == task) return true;
+  return false;
+}
+
+bool runMainUntil(const std::function<bool()>& done, double seconds = 20) {
+  return mainLoop().runUntil(done, seconds);
+}
+
+class AsyncTaskBaseTest : public ::testing::Test {
+ protected:
+  OperationQueue queue_;
+  std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
+};
+
+TEST_F(AsyncTaskBaseTest, ConstructionNumbersCountsAndRegistersAndDestructionLogs) {
+  testing::LogCapture log;
+  const int32_t countBefore = gs_taskCount.load();
+  int32_t first = 0;
+  {
+    auto a = makeTask();
+    auto b = makeTask();
+    first = a->taskNumber();
+    b->setTaskName("second");
+    EXPECT_EQ(b->taskNumber(), first + 1);
+    EXPECT_EQ(gs_taskCount.load(), countBefore + 2);
+    EXPECT_TRUE(isRegistered(a.get()) && isRegistered(b.get()));
+    EXPECT_EQ(a->status(), "Waiting");
+    EXPECT_TRUE(a->finishedResult());
+    EXPECT_EQ(a->taskResult()->result(), "unstarted");
+    EXPECT_TRUE(log.contains(
+        fmt::format("(+)AsyncTask number({}), task left count:{}", first, countBefore + 1)));
+    removeTaskFromGlobalArray(a);
+    removeTaskFromGlobalArray(b);
+  }
+  EXPECT_EQ(gs_taskCount.load(), countBefore);
+  EXPECT_TRUE(log.contains(fmt::format("(-)AsyncTask number({}), task left count:{},taskName(second)",
+                                       first + 1, countBefore + 1)));
+  EXPECT_TRUE(log.contains(fmt::format("(-)AsyncTask number({}), task left count:{},taskName((null))",
+                                       first, countBefore)));
+}
+
+TEST_F(AsyncTaskBaseTest, LifecycleDeliversStartProgressAndOneFinishedThenLeavesTheRegistry) {
+  testing::LogCapture log;
+  auto task = makeTask([](WorkTask& t) {
+    t.fireStartEvent();
+    t.fireProgressEvent(0.5);
+    succeed(t);
+  });
+  task->addDelegate(recorder_);
+  std::promise<bool> completion;
+  task->addCompletionBlock([&](bool ok) { completion.set_value(ok); });
+  queue_.addOperation(task);
+  EXPECT_FALSE(task->waitUntilTimeout(0.1)) << "a held task must not begin before startTask";
+  task->startTask();
+  EXPECT_TRUE(task->waitUntilTimeout(10));
+  EXPECT_TRUE(completion.get_future().get());
+  ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
+
+  const auto events = recorder_->events();
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].kind, "start");
+  EXPECT_EQ(events[1].kind, "progress");
+  EXPECT_EQ(events[1].progress, 0.5);
+  EXPECT_EQ(events[2].kind, "finished");
+  EXPECT_EQ(events[2].word, "success");
+  for (const auto& event : events) EXPECT_TRUE(event.onMain) << event.kind;
+  EXPECT_EQ(task->progress(), 0.5) << "the task's own handling stores its progress";
+  EXPECT_TRUE(task->taskFinished());
+  EXPECT_EQ(task->status(), "Finished");
+  EXPECT_EQ(log.count(fmt::format("(--)finishedTask, taskNumber({}), left count({})",
+                                  task->taskNumber(), registeredTasks().size())),
+            1u);
+}
+
+TEST_F(AsyncTaskBaseTest, DirectObserversHearTheFinishedEventOnTheCompletingThread) {
+  auto task = makeTask(succeed);
+  task->addDelegateStraight(recorder_);
+  queue_.addOperation(task);
+  task->startTask();
+  task->waitUntilFinished();  // returns after the completion step
+  ASSERT_EQ(recorder_->count("finished", task.get()), 1u);
+  EXPECT_FALSE(recorder_->events()[0].onMain);
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
+}
+
+TEST_F(AsyncTaskBaseTest, WorkThatStoresNoOutcomeSendsNothingAndStaysRegistered) {
+  testing::LogCapture log;
+  auto silent = makeTask();
+  silent->addDelegateStraight(recorder_);
+  queue_.addOperation(silent);
+  silent->startTask();
+  silent->waitUntilFinished();
+  mainLoop().processPending();
+  EXPECT_EQ(recorder_->events().size(), 0u);
+  EXPECT_TRUE(isRegistered(silent.get()));
+  EXPECT_GE(printLeftTask(), 1);
+  const std::string line = fmt::format("left task:[xr::(anonymous namespace)::WorkTask], {}",
+                                       silent->description());
+  EXPECT_TRUE(log.contains(line)) << line;
+
+  auto lost = makeTask([](WorkTask& t) { t.setTaskResult(nullptr); });
+  lost->setTaskName("lost");
+  queue_.addOperation(lost);
+  lost->startTask();
+  lost->waitUntilFinished();
+  EXPECT_TRUE(log.contains(fmt::format("unexpected({})...lost", lost->taskNumber())));
+  removeTaskFromGlobalArray(silent);
+  removeTaskFromGlobalArray(lost);
+}
+
+TEST_F(AsyncTaskBaseTest, CancelBeforeTheStartEndsOnceWithCanceled) {
+  testing::LogCapture log;
+  bool ran = false;
+  auto task = makeTask([&](WorkTask&) { ran = true; });
+  task->addDelegate(recorder_);
+  int callbacks = 0;
+  task->setCancelCallback([&] { ++callbacks; });
+  std::vector<bool> completions;
+  std::latch completed(1);
+  task->addCompletionBlock([&](bool ok) {
+    completions.push_back(ok);
+    completed.count_down();
+  });
+  queue_.addOperation(task);
+
+  task->cancel();
+  task->cancel();  // the second only sets the cancel state again
+  EXPECT_FALSE(task->finishedResult());
+  EXPECT_TRUE(task->cancelState());
+  EXPECT_EQ(callbacks, 1);
+  EXPECT_TRUE(task->waitUntilTimeout(0)) << "a cancelled task that is not executing will not run";
+  completed.wait();  // the queue retires it without running the work
+  EXPECT_EQ(completions, std::vector<bool>{false});
+  ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
+  mainLoop().processPending();
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(recorder_->count("finished", task.get()), 1u);
+  EXPECT_EQ(recorder_->events().back().word, "canceled");
+  EXPECT_EQ(task->taskResult()->result(), "canceled");
+  const std::string removal = fmt::format("(--)finishedTask, taskNumber({}),", task->taskNumber());
+  std::size_t removals = 0;
+  for (const auto& text : log.texts()) removals += text.rfind(removal, 0) == 0;
+  EXPECT_EQ(removals, 1u) << "the task must leave the registry once";
+}
+
+TEST_F(AsyncTaskBaseTest, CancelWhileExecutingLetsTheWorkEndEarly) {
+  std::latch started(1);
+  auto task = makeTask([&](WorkTask& t) {
+    started.count_down();
+    while (!t.isCancelled()) std::this_thread::sleep_for(1ms);
+    t.setFinishedResult(false);
+    t.setTaskResult(TaskResult::taskCancelled());
+  });
+  task->addDelegate(recorder_);
+  int callbacks = 0;
+  task->setCancelCallback([&] { ++callbacks; });
+  queue_.addOperation(task);
+  task->startTask();
+  started.wait();
+  EXPECT_EQ(task->status(), "Waiting") << "the work did not raise its executing status";
+  task->cancel();
+  EXPECT_TRUE(task->waitUntilTimeout(10));
+  ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
+  EXPECT_EQ(callbacks, 0) << "the cancel callback is for tasks that have not begun";
+  EXPECT_EQ(recorder_->count("finished", task.get()), 1u);
+}
+
+TEST_F(AsyncTaskBaseTest, UnexpectedCancelIsLoggedWhenTheTaskSaysItCannotBeCancelled) {
+  testing::LogCapture log;
+  std::latch started(1), release(1);
+  auto task = makeTask([&](WorkTask& t) {
+    started.count_down();
+    release.wait();
+    succeed(t);
+  });
+  task->setCanCancelled(false);
+  queue_.addOperation(task);
+  task->startTask();
+  started.wait();
+  task->cancel();
+  release.count_down();
+  task->waitUntilFinished();
+  EXPECT_EQ(log.count("WARNING: AsyncTask unexpected cancel"), 1u);
+  EXPECT_TRUE(task->cancelState());
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
+}
+
+TEST_F(AsyncTaskBaseTest, QuietCancelSendsNothingAndALaterCancelAddsNothing) {
+  auto task = makeTask();
+  task->addDelegateStraight(recorder_);
+  int callbacks = 0;
+  task->setCancelCallback([&] { ++callbacks; });
+  task->openCancelState();
+  EXPECT_TRUE(task->isCancelled());
+  EXPECT_TRUE(task->cancelState());
+  task->cancel();
+  EXPECT_EQ(callbacks, 0);
+  EXPECT_TRUE(recorder_->events().empty());
+  EXPECT_TRUE(task->finishedResult());
+  removeTaskFromGlobalArray(task);
+}
+
+TEST_F(AsyncTaskBaseTest, CompletionBlocksRunOnceInOrderAndLateOnesNever) {
+  std::vector<int> order;
+  auto task = makeTask(succeed);
+  task->addCompletionBlock(nullptr);
+  task->addCompletionBlock([&](bool) { order.push_back(1); });
+  task->addCompletionBlock([&](bool) { order.push_back(2); });
+  queue_.addOperation(task);
+  task->startTask();
+  task->waitUntilFinished();
+  task->addCompletionBlock([&](bool) { order.push_back(3); });
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
+TEST_F(AsyncTaskBaseTest, WaitingHonoursTimeOutsAndOddValuesDoNotWait) {
+  auto held = makeTask();
+  auto begin = std::chrono::steady_clock::now();
+  EXPECT_FALSE(held->waitUntilTimeout(0.2));
+  EXPECT_GE(std::chrono::steady_clock::now() - begin, 150ms);
+  for (double odd : {0.0, -1.0, std::nan(""), -std::numeric_limits<double>::infinity()}) {
+    begin = std::chrono::steady_clock::now();
+    EXPECT_FALSE(held->waitUntilTimeout(odd)) << odd;
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s) << odd;
+  }
+  // A huge time-out waits for the completion, however long.
+  std::latch release(1);
+  auto slow = makeTask([&](WorkTask& t) {
+    release.wait();
+    succeed(t);
+  });
+  queue_.addOperation(slow);
+  slow->startTask();
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(50ms);
+    release.count_down();
+  });
+  EXPECT_TRUE(slow->waitUntilTimeout(std::numeric_limits<double>::infinity()));
+  EXPECT_TRUE(slow->waitUntilTimeout(1e300)) << "every later waiter passes too";
+  releaser.join();
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(slow.get()); }));
+  removeTaskFromGlobalArray(held);
+}
+
+TEST_F(AsyncTaskBaseTest, EventsAboutAnotherTaskLeaveThisTaskAlone) {
+  auto task = makeTask();
+  auto other = makeTask();
+  task->taskFinished(other, TaskResult::taskSuccessed());
+  task->taskProgressChanged(other, 0.9);
+  EXPECT_FALSE(task->taskFinished());
+  EXPECT_EQ(task->progress(), 0.0);
+  EXPECT_EQ(task->taskResult()->result(), "unstarted");
+  EXPECT_TRUE(isRegistered(task.get()));
+  removeTaskFromGlobalArray(task);
+  removeTaskFromGlobalArray(other);
+}
+
+TEST_F(AsyncTaskBaseTest, RegistryFunctionsTolerateStrangers) {
+  testing::LogCapture log;
+  auto task = makeTask();
+  removeTaskFromGlobalArray(task);
+  const std::size_t left = registeredTasks().size();
+  removeTaskFromGlobalArray(task);  // no longer there: nothing changes, the line still comes
+  removeTaskFromGlobalArray(nullptr);
+  EXPECT_EQ(registeredTasks().size(), left);
+  EXPECT_EQ(log.count(fmt::format("(--)finishedTask, taskNumber({}), left count({})",
+                                  task->taskNumber(), left)),
+            2u);
+  addTaskToGlobalArray(task);
+  addTaskToGlobalArray(task);
+  EXPECT_EQ(registeredTasks().size(), left + 2);
+  removeTaskFromGlobalArray(task);  // every occurrence
+  EXPECT_EQ(registeredTasks().size(), left);
+}
+
+TEST_F(AsyncTaskBaseTest, BadInputGivesDefinedResults) {
+  auto task = makeTask();
+  task->addDelegate(nullptr);
+  task->removeDelegate(std::shared_ptr<IDelegate>());
+  task->removeDelegate(recorder_);  // never added
+  task->setTaskPriority(std::nanf(""));
+  task->setTaskPriority(2.0f);
+  task->setTaskPriority(-0.1f);
+  EXPECT_EQ(task->threadPriority(), 0.5);
+  task->setTaskPriority(1.0f);
+  EXPECT_EQ(task->threadPriority(), 1.0);
+  EXPECT_EQ(task->userDataForKey("missing"), nullptr);
+  task->removeUserDataForKey("missing");
+  EXPECT_FALSE(task->getFailedTask().has_value());
+  removeTaskFromGlobalArray(task);
+}
+
+// Thousands of tasks, some cancelled at random moments from another thread: every observer
+// hears exactly one finished event per task, and every task leaves the registry and dies.
+TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
+  constexpr int kTasks = 3000;
+  const int32_t liveBefore = gs_taskCount.load();
+  auto direct = std::make_shared<Recorder>();
+  std::vector<std::shared_ptr<WorkTask>> tasks;
+  std::vector<const IAsyncTask*> ids;
+  {
+    consoleLog().setLevel(LogLevel::Warn);
+    for (int i = 0; i < kTasks; ++i) {
+      auto task = makeTask([](WorkTask& t) {
+        for (int spin = 0; spin < 50 && !t.isCancelled(); ++spin) std::this_thread::yield();
+        if (t.isCancelled()) {
+          t.setFinishedResult(false);
+          t.setTaskResult(TaskResult::taskCancelled());
+        } else {
+          succeed(t);
+        }
+      });
+      task->addDelegate(recorder_);
+      task->addDelegateStraight(direct);
+      tasks.push_back(task);
+      ids.push_back(task.get());
+    }
+    std::thread canceller([&] {
+      std::mt19937 random(42);
+      for (int i = 0; i < kTasks; ++i)
+        if (random() % 3 == 0) tasks[random() % kTasks]->cancel();
+    });
+    for (auto& task : tasks) {
+      queue_.addOperation(task);
+      task->startTask();
+    }
+    canceller.join();
+    for (auto& task : tasks) task->waitUntilFinished();
+    ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedCount() >= ids.size(); }));
+    mainLoop().processPending();
+    consoleLog().setLevel(LogLevel::Info);
+  }
+  const auto mainFinished = recorder_->finishedPerTask();
+  const auto directFinished = direct->finishedPerTask();
+  EXPECT_EQ(mainFinished.size(), ids.size());
+  EXPECT_EQ(directFinished.size(), ids.size());
+  for (auto* id : ids) {
+    ASSERT_EQ(mainFinished.at(id), 1u);
+    ASSERT_EQ(directFinished.at(id), 1u);
+  }
+  for (auto& task : tasks) ASSERT_FALSE(isRegistered(task.get()));
+  tasks.clear();
+  ASSERT_TRUE(runMainUntil([&] { return gs_taskCount.load() == liveBefore; }))
+      << gs_taskCount.load() << " tasks still alive";
+}
+
+}  // namespace
+}  // namespace xr
