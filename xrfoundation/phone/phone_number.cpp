@@ -58,18 +58,22 @@ bool failsIgnorablePrefix(const char* str, int32_t pos, bool trunkOmitted) {
   return !checkPrefixIsIgnorable(str, pos);
 }
 
-// One side of a comparison: the text that is matched and the last position still unmatched.
+// One side of a comparison: its text, what the prefix steps found, and the part to match.
 struct Side {
   const char* text;
   std::size_t length;
-  int32_t newPos = -1;
+  int32_t code = -1;
+  int32_t newPos = -1;  // start of the remainder, when a prefix step found one
   std::size_t newLen;
   bool trunkOmitted = false;
 
   Side(const char* t, std::size_t len) : text(t), length(len), newLen(len) {}
-  // The remainder, when the prefix steps found one, else the whole text.
   const char* working() const { return newPos >= 0 ? text + newPos : text; }
   std::size_t workingLength() const { return newPos >= 0 ? newLen : length; }
+  void omitTrunkPrefix() {
+    tryGetTrunkPrefixOmittedStr(text, length, &newPos, &newLen);
+    trunkOmitted = true;
+  }
 };
 
 }  // namespace
@@ -181,23 +185,21 @@ bool phone_number_compare_inter(const char* a, const char* b, bool acceptPrefix1
   Side sideB(textB, std::strlen(textB));
   if (sideA.length > kMaxTextLength || sideB.length > kMaxTextLength) return false;
 
-  const int32_t codeA = tryGetCountryCallingCode(sideA.text, sideA.length, &sideA.newPos,
-                                                 &sideA.newLen, acceptPrefix166);
-  const int32_t codeB = tryGetCountryCallingCode(sideB.text, sideB.length, &sideB.newPos,
-                                                 &sideB.newLen, acceptPrefix166);
+  sideA.code = tryGetCountryCallingCode(sideA.text, sideA.length, &sideA.newPos, &sideA.newLen,
+                                        acceptPrefix166);
+  sideB.code = tryGetCountryCallingCode(sideB.text, sideB.length, &sideB.newPos, &sideB.newLen,
+                                        acceptPrefix166);
   bool ignorablePrefixRule = false;
   bool allowOne1 = false;
-  if (codeA >= 0 && codeB >= 0) {
-    if (codeA != codeB) return false;
-  } else if (codeA < 0 && codeB < 0) {
+  if (sideA.code >= 0 && sideB.code >= 0) {
+    if (sideA.code != sideB.code) return false;
+  } else if (sideA.code < 0 && sideB.code < 0) {
     allowOne1 = true;
   } else {
+    // Only the side without a code may carry a national trunk digit.
     ignorablePrefixRule = true;
-    for (Side* side : {&sideA, &sideB}) {
-      if ((side == &sideA ? codeA : codeB) >= 0) continue;
-      tryGetTrunkPrefixOmittedStr(side->text, side->length, &side->newPos, &side->newLen);
-      side->trunkOmitted = true;
-    }
+    if (sideA.code < 0) sideA.omitTrunkPrefix();
+    if (sideB.code < 0) sideB.omitTrunkPrefix();
   }
 
   const char* workA = sideA.working();
@@ -244,9 +246,7 @@ bool phone_number_stripped_reversed_inter(const char* input, char* out, int32_t 
   const std::size_t length = input != nullptr ? std::strlen(input) : 0;
   for (std::size_t k = length; k-- > 0;) {
     const char ch = input[k];
-    if (isDialableByte(ch) && ch != '+') {
-      if (written < capacity) out[written++] = ch;
-    } else if (ch == 'N') {  // kept, unlike in the comparison
+    if ((isDialableByte(ch) && ch != '+') || ch == 'N') {  // 'N' is kept here, unlike in compare
       if (written < capacity) out[written++] = ch;
     } else if (ch == ',' || ch == ';') {
       // What comes after a pause or wait is sent once the call connects; it is not part of
