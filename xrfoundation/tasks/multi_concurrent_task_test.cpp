@@ -1,0 +1,121 @@
+#include "xrfoundation/tasks/multi_concurrent_task.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <latch>
+
+#include "xrfoundation/tasks/task_testing_internal.h"
+
+namespace xr {
+namespace {
+
+using testing::fail;
+using testing::isRegistered;
+using testing::makeTask;
+using testing::Recorder;
+using testing::runMainUntil;
+using testing::succeed;
+using testing::WorkTask;
+
+class MultiConcurrentTaskTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<MultiConcurrentTask> composite(
+      const std::vector<std::shared_ptr<WorkTask>>& subTasks) {
+    auto multi = AsyncTaskBase::create<MultiConcurrentTask>();
+    for (auto& task : subTasks) {
+      EXPECT_TRUE(multi->appendTailTask(task));
+      queue_.addOperation(task);
+    }
+    multi->addDelegate(recorder_);
+    queue_.addOperation(multi);
+    return multi;
+  }
+  void runToEnd(const std::shared_ptr<MultiConcurrentTask>& multi) {
+    multi->startTask();
+    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+    // Progress relayed through nested composites may still be on its way.
+    while (mainLoop().processPending() > 0) {
+    }
+  }
+  std::vector<double> progressValues() {
+    std::vector<double> values;
+    for (const auto& event : recorder_->events("progress")) values.push_back(event.progress);
+    return values;
+  }
+
+  OperationQueue queue_;
+  std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
+};
+
+TEST_F(MultiConcurrentTaskTest, AllSucceedAndProgressIsTheFinishedFraction) {
+  auto multi = composite({makeTask(succeed), makeTask(succeed)});
+  runToEnd(multi);
+  EXPECT_EQ(multi->taskResult()->result(), "success");
+  EXPECT_EQ(progressValues(), (std::vector<double>{0.5, 1.0, 1.0}))
+      << "one event per finished sub-task, and one more for the composite's own end";
+  EXPECT_EQ(recorder_->events("start").size(), 0u) << "no start event of its own";
+}
+
+TEST_F(MultiConcurrentTaskTest, SubTasksRunSideBySide) {
+  std::latch bothRunning(2);
+  auto meet = [&](WorkTask& t) {
+    bothRunning.arrive_and_wait();  // would block for ever if they ran one after the other
+    succeed(t);
+  };
+  auto multi = composite({makeTask(meet), makeTask(meet)});
+  runToEnd(multi);
+  EXPECT_TRUE(multi->finishedResult());
+}
+
+TEST_F(MultiConcurrentTaskTest, AFailureStillWaitsForEverySubTaskAndIsListed) {
+  std::atomic<bool> secondRan{false};
+  auto first = makeTask([](WorkTask& t) { fail(t, "no space"); });
+  auto second = makeTask([&](WorkTask& t) {
+    secondRan = true;
+    succeed(t);
+  });
+  auto multi = composite({first, second});
+  EXPECT_TRUE(multi->failedTask().empty()) << "nothing has failed before the work ran";
+  runToEnd(multi);
+  EXPECT_TRUE(secondRan);
+  EXPECT_TRUE(second->isFinished());
+  EXPECT_EQ(multi->taskResult()->result(), "failed");
+  EXPECT_EQ(multi->taskResult()->errorDescription(), "some subtask failed");
+  const auto failed = multi->failedTask();
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0].get(), static_cast<IAsyncTask*>(first.get()));
+  EXPECT_EQ(multi->getFailedTask()->size(), 1u);
+  EXPECT_FALSE(multi->appendTailTask(makeTask())) << "a finished composite refuses new work";
+  EXPECT_FALSE(multi->insertHeadTask(makeTask()));
+  EXPECT_EQ(multi->tasks().size(), 2u);
+}
+
+TEST_F(MultiConcurrentTaskTest, EmptyCompositeSucceedsWithProgressOne) {
+  auto multi = composite({});
+  runToEnd(multi);
+  EXPECT_EQ(multi->taskResult()->result(), "success");
+  EXPECT_EQ(progressValues(), std::vector<double>{1.0});
+  EXPECT_EQ(multi->progress(), 1.0);
+}
+
+TEST_F(MultiConcurrentTaskTest, CancelWhileRunningDoesNotReachTheSubTasks) {
+  std::latch started(1), release(1);
+  auto slow = makeTask([&](WorkTask& t) {
+    started.count_down();
+    release.wait();
+    succeed(t);
+  });
+  auto multi = composite({slow});
+  multi->startTask();
+  started.wait();
+  multi->cancel();
+  EXPECT_FALSE(slow->isCancelled());
+  release.count_down();
+  ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+  EXPECT_EQ(multi->taskResult()->result(), "success") << "the work stores its outcome as usual";
+  EXPECT_TRUE(multi->cancelState());
+}
+
+}  // namespace
+}  // namespace xr

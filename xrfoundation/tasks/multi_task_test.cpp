@@ -1,0 +1,348 @@
+#include "xrfoundation/tasks/multi_task.h"
+
+#include <gtest/gtest.h>
+
+#include <latch>
+#include <random>
+#include <thread>
+
+#include "xrfoundation/platform/testing/log_capture.h"
+#include "xrfoundation/tasks/multi_concurrent_task.h"
+#include "xrfoundation/tasks/task_testing_internal.h"
+
+namespace xr {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::fail;
+using testing::isRegistered;
+using testing::makeTask;
+using testing::Recorder;
+using testing::runMainUntil;
+using testing::succeed;
+using testing::WorkTask;
+
+class MultiTaskTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<MultiTask> composite(std::vector<std::shared_ptr<IAsyncTask>> subTasks) {
+    auto multi = AsyncTaskBase::create<MultiTask>();
+    for (auto& task : subTasks) {
+      multi->appendTailTask(task);
+      queue_.addOperation(std::static_pointer_cast<AsyncTaskBase>(task));
+    }
+    multi->addDelegate(recorder_);
+    queue_.addOperation(multi);
+    return multi;
+  }
+  // Starts the composite and runs the main loop until it has ended.
+  void runToEnd(const std::shared_ptr<MultiTask>& multi) {
+    multi->startTask();
+    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+    // Progress relayed through nested composites may still be on its way.
+    while (mainLoop().processPending() > 0) {
+    }
+  }
+  std::string outcome(const std::shared_ptr<IAsyncTask>& task) {
+    return task->taskResult()->result().value_or("(none)");
+  }
+
+  OperationQueue queue_;
+  std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
+};
+
+TEST_F(MultiTaskTest, EmptyCompositeStartsAndSucceeds) {
+  auto multi = composite({});
+  runToEnd(multi);
+  const auto events = recorder_->events();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].kind, "start");
+  EXPECT_EQ(events[1].kind, "finished");
+  EXPECT_EQ(events[1].word, "success");
+  EXPECT_TRUE(multi->finishedResult());
+  EXPECT_TRUE(multi->calcProgress()) << "a composite counts in an enclosing composite's progress";
+}
+
+TEST_F(MultiTaskTest, FirstFailureCancelsTheRestAndEndsFailedWithItsDescription) {
+  testing::LogCapture log;
+  bool thirdRan = false;
+  auto first = makeTask(succeed);
+  auto second = makeTask([](WorkTask& t) { fail(t, "disk full"); });
+  auto third = makeTask([&](WorkTask& t) {
+    thirdRan = true;
+    succeed(t);
+  });
+  auto multi = composite({first, second, third});
+  runToEnd(multi);
+  third->waitUntilFinished();
+  EXPECT_FALSE(thirdRan);
+  EXPECT_TRUE(third->isCancelled());
+  EXPECT_EQ(outcome(multi), "failed");
+  EXPECT_EQ(multi->taskResult()->errorDescription(), "disk full");
+  EXPECT_FALSE(multi->finishedResult());
+  bool logged = false;
+  for (const auto& line : log.lines())
+    logged |= line.logger == "XRLog" && line.level == LogLevel::Error &&
+              line.text == "Task failed:errDescription = disk full";
+  EXPECT_TRUE(logged);
+}
+
+TEST_F(MultiTaskTest, FailedSubTaskWithItsCancelStateSetEndsCanceled) {
+  auto first = makeTask(succeed);
+  auto second = makeTask([](WorkTask& t) {
+    t.openCancelState();
+    t.setFinishedResult(false);
+    t.setTaskResult(TaskResult::taskCancelled());
+  });
+  auto third = makeTask(succeed);
+  auto multi = composite({first, second, third});
+  runToEnd(multi);
+  EXPECT_EQ(outcome(multi), "canceled");
+  EXPECT_TRUE(multi->cancelState());
+}
+
+TEST_F(MultiTaskTest, CombinedProgressCountsOnlyCountingSubTasksAndNestedComposites) {
+  auto reportHalf = [](WorkTask& t) {
+    t.fireProgressEvent(0.5);
+    succeed(t);
+  };
+  auto first = makeTask(succeed);
+  auto silent = makeTask(reportHalf);  // does not count
+  auto second = makeTask(reportHalf);
+  auto inner = AsyncTaskBase::create<MultiTask>();  // counts by default
+  auto innerStep = makeTask(reportHalf);
+  innerStep->setCalcProgress(true);
+  inner->appendTailTask(innerStep);
+  queue_.addOperation(innerStep);
+  for (auto& t : {first, second}) t->setCalcProgress(true);
+  auto multi = composite({first, silent, second, inner});
+  runToEnd(multi);
+
+  std::vector<double> values;
+  for (const auto& event : recorder_->events("progress")) values.push_back(event.progress);
+  // Three counting parts: the second at 0.5 is 1/3 + 0.5/3; the inner composite's own step at
+  // 0.5 makes the inner composite 0.5, so the whole is 2/3 + 0.5/3.
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_DOUBLE_EQ(values[0], 0.5);
+  EXPECT_DOUBLE_EQ(values[1], 2.0 / 3 + 0.5 / 3);
+  EXPECT_DOUBLE_EQ(multi->progress(), values[1]);
+}
+
+TEST_F(MultiTaskTest, ProgressShareTable) {
+  auto a = makeTask(), b = makeTask(), c = makeTask(), stranger = makeTask();
+  auto multi = AsyncTaskBase::create<MultiTask>();
+  for (auto& t : {a, b, c}) multi->appendTailTask(t);
+  double share = -1;
+  EXPECT_EQ(multi->taskBeforeHasFinishedPercent(b, &share), 0.0) << "nobody counts";
+  EXPECT_EQ(share, 1.0);
+  a->setCalcProgress(true);
+  c->setCalcProgress(true);
+  EXPECT_EQ(multi->taskBeforeHasFinishedPercent(a, &share), 0.0);
+  EXPECT_EQ(share, 0.5);
+  EXPECT_EQ(multi->taskBeforeHasFinishedPercent(b, nullptr), 0.5);
+  EXPECT_EQ(multi->taskBeforeHasFinishedPercent(c, nullptr), 0.5);
+  EXPECT_EQ(multi->taskBeforeHasFinishedPercent(stranger, nullptr), 1.0) << "not in the list";
+  for (auto& t : {a, b, c, stranger}) removeTaskFromGlobalArray(t);
+  removeTaskFromGlobalArray(multi);
+}
+
+TEST_F(MultiTaskTest, CancelLastOfTwoEndsTheCompositeWhileTheFirstRunsOn) {
+  std::latch firstStarted(1), releaseFirst(1);
+  auto first = makeTask([&](WorkTask& t) {
+    firstStarted.count_down();
+    releaseFirst.wait();
+    succeed(t);
+  });
+  auto second = makeTask(succeed);
+  auto multi = composite({first, second});
+  multi->startTask();
+  firstStarted.wait();
+  multi->cancelLast();
+  EXPECT_TRUE(second->isCancelled());
+  EXPECT_TRUE(multi->waitUntilTimeout(10)) << "the walk notices cancelLast within a slice";
+  EXPECT_FALSE(first->isFinished()) << "the first sub-task goes on";
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+  EXPECT_EQ(outcome(multi), "canceled");
+  releaseFirst.count_down();
+  first->waitUntilFinished();
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(first.get()); }));
+}
+
+TEST_F(MultiTaskTest, CancelBeforeTheStartCancelsEverythingFromLastToFirst) {
+  testing::LogCapture log;
+  std::vector<int> cancelOrder;
+  std::vector<std::shared_ptr<IAsyncTask>> subs;
+  for (int i = 0; i < 3; ++i) {
+    auto sub = makeTask(succeed);
+    sub->setCancelCallback([&cancelOrder, i] { cancelOrder.push_back(i); });
+    subs.push_back(sub);
+  }
+  auto cancelCommand = makeTask(succeed);
+  queue_.addOperation(cancelCommand);
+  auto multi = composite(subs);
+  multi->setCancelCmdTask(cancelCommand);
+  multi->setTaskName("backup");
+  multi->cancel();
+  EXPECT_EQ(cancelOrder, (std::vector<int>{2, 1, 0}));
+  EXPECT_TRUE(cancelCommand->isCancelled());
+  EXPECT_TRUE(log.contains(fmt::format("cancelCancelTask: ({})", multi->taskNumber())));
+  EXPECT_TRUE(log.contains("canceled taskName: backup"));
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+  ASSERT_EQ(recorder_->events("finished").size(), 1u);
+  EXPECT_EQ(recorder_->events("finished")[0].word, "canceled");
+
+  multi->cancel();  // a second cancel only warns
+  bool warned = false;
+  for (const auto& line : log.lines())
+    warned |= line.logger == "XRLog" && line.level == LogLevel::Warn &&
+              line.text == "[self isCancelled] || [self cancelState]";
+  EXPECT_TRUE(warned);
+  for (auto& sub : subs) EXPECT_TRUE(runMainUntil([&] { return !isRegistered(sub.get()); }));
+}
+
+TEST_F(MultiTaskTest, NormalEndCancelsTheCancelCommandTaskAndTransfersRunIt) {
+  auto cancelCommand = makeTask(succeed);
+  queue_.addOperation(cancelCommand);
+  auto multi = composite({makeTask(succeed)});
+  multi->setCancelCmdTask(cancelCommand);
+  runToEnd(multi);
+  EXPECT_TRUE(cancelCommand->isCancelled());
+  EXPECT_EQ(outcome(multi), "success");
+
+  // Cancelled during a file transfer: the cancel-command task runs instead.
+  std::latch transferStarted(1);
+  auto transfer = makeTask([&](WorkTask& t) {
+    transferStarted.count_down();
+    while (!t.isCancelled()) std::this_thread::sleep_for(1ms);
+    t.setFinishedResult(false);
+    t.setTaskResult(TaskResult::taskCancelled());
+  });
+  transfer->setTaskType("WriteFileIncTask");
+  bool commandRan = false;
+  auto command = makeTask([&](WorkTask& t) {
+    commandRan = true;
+    succeed(t);
+  });
+  queue_.addOperation(command);
+  auto second = composite({transfer});
+  second->setCancelCmdTask(command);
+  second->startTask();
+  transferStarted.wait();
+  second->cancel();
+  EXPECT_TRUE(second->waitUntilTimeout(10));
+  command->waitUntilFinished();
+  EXPECT_TRUE(commandRan);
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(second.get()); }));
+  EXPECT_EQ(outcome(second), "canceled");
+}
+
+TEST_F(MultiTaskTest, StatusFollowsLastTaskRegardAsTaskStatus) {
+  std::latch started(1), release(1);
+  auto first = makeTask([&](WorkTask& t) {
+    started.count_down();
+    release.wait();
+    succeed(t);
+  });
+  auto multi = composite({first, makeTask(succeed)});
+  multi->setLastTaskRegardAsTaskStatus(true);
+  multi->startTask();
+  started.wait();
+  // The first sub-task only becomes "seen executing" at a wait check; before the last
+  // sub-task begins the composite may still read "Waiting".
+  const std::string early = multi->status();
+  EXPECT_TRUE(early == "Waiting" || early == "Executing") << early;
+  release.count_down();
+  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+  EXPECT_EQ(multi->status(), "Finished");
+}
+
+// Nested composites cancelled at random moments from another thread: no deadlock, every
+// task ends once, and all of them leave the registry and die.
+TEST_F(MultiTaskTest, StressNestedCompositesUnderRandomCancellation) {
+  consoleLog().setLevel(LogLevel::Off);
+  xrLog().setLevel(LogLevel::Off);
+  // Calls still pending from earlier tests may free their tasks while this one runs.
+  while (mainLoop().processPending() > 0) {
+  }
+  const int32_t liveBefore = gs_taskCount.load();
+  std::vector<std::shared_ptr<AsyncTaskBase>> all;
+  std::vector<std::shared_ptr<AsyncTaskBase>> tops;
+  std::mt19937 random(7);
+  auto leaf = [&] {
+    const int kind = random() % 4;
+    auto task = makeTask([kind](WorkTask& t) {
+      for (int i = 0; i < 20 && !t.isCancelled(); ++i) std::this_thread::yield();
+      if (kind == 0) return fail(t, "leaf failed");
+      if (t.isCancelled()) {
+        t.setFinishedResult(false);
+        return t.setTaskResult(TaskResult::taskCancelled());
+      }
+      succeed(t);
+    });
+    all.push_back(task);
+    return task;
+  };
+  for (int top = 0; top < 40; ++top) {
+    std::shared_ptr<AsyncTaskBase> outer;
+    if (top % 2) {
+      auto multi = AsyncTaskBase::create<MultiTask>();
+      for (int i = 0; i < 3; ++i) {
+        auto inner = AsyncTaskBase::create<MultiConcurrentTask>();
+        for (int j = 0; j < 3; ++j) inner->appendTailTask(leaf());
+        all.push_back(inner);
+        multi->appendTailTask(inner);
+      }
+      multi->appendTailTask(leaf());
+      outer = multi;
+    } else {
+      auto concurrent = AsyncTaskBase::create<MultiConcurrentTask>();
+      for (int i = 0; i < 2; ++i) {
+        auto inner = AsyncTaskBase::create<MultiTask>();
+        for (int j = 0; j < 4; ++j) inner->appendTailTask(leaf());
+        all.push_back(inner);
+        concurrent->appendTailTask(inner);
+      }
+      outer = concurrent;
+    }
+    outer->addDelegate(recorder_);
+    all.push_back(outer);
+    tops.push_back(outer);
+  }
+  auto everyone = std::make_shared<Recorder>();
+  for (auto& task : all) {
+    task->addDelegateStraight(everyone);
+    queue_.addOperation(task);
+  }
+  std::thread canceller([&, seed = random()] {
+    std::mt19937 pick(seed);
+    for (int i = 0; i < 60; ++i) {
+      auto& victim = all[pick() % all.size()];
+      if (pick() % 2) victim->cancel(); else victim->cancelLast();
+      std::this_thread::yield();
+    }
+  });
+  for (auto& top : tops) top->startTask();
+  canceller.join();
+  // Every top-level composite ends; tasks that were never released by a composite (after a
+  // cancel of their parent) are cancelled here so the run can end.
+  ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedCount() >= tops.size(); }, 120));
+  for (auto& task : all)
+    if (!task->taskFinished()) task->cancel();
+  ASSERT_TRUE(runMainUntil([&] {
+    for (auto& task : all)
+      if (isRegistered(task.get())) return false;
+    return true;
+  }, 120));
+  for (auto& task : all) task->waitUntilFinished();
+  mainLoop().processPending();
+  for (const auto& [task, count] : everyone->finishedPerTask()) ASSERT_EQ(count, 1u);
+  for (const auto& [task, count] : recorder_->finishedPerTask()) ASSERT_EQ(count, 1u);
+  EXPECT_EQ(everyone->finishedPerTask().size(), all.size());
+  all.clear();
+  tops.clear();
+  EXPECT_TRUE(runMainUntil([&] { return gs_taskCount.load() <= liveBefore; }));
+  consoleLog().setLevel(LogLevel::Info);
+  xrLog().setLevel(LogLevel::Info);
+}
+
+}  // namespace
+}  // namespace xr

@@ -1,0 +1,117 @@
+// tasks/task_testing_internal.h: helpers shared by the task tests -- a task whose work is a
+// callable, an observer that records every event, and registry and main-loop waits.
+#pragma once
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/tasks/async_task_base.h"
+
+namespace xr::testing {
+
+class WorkTask : public AsyncTaskBase {
+ public:
+  WorkTask(Token token, std::function<void(WorkTask&)> work)
+      : AsyncTaskBase(token), work_(std::move(work)) {}
+  using AsyncTaskBase::setExecutingStatus;
+
+ protected:
+  void main() override {
+    if (work_) work_(*this);
+  }
+
+ private:
+  std::function<void(WorkTask&)> work_;
+};
+
+inline std::shared_ptr<WorkTask> makeTask(std::function<void(WorkTask&)> work = {}) {
+  return AsyncTaskBase::create<WorkTask>(std::move(work));
+}
+
+inline void succeed(WorkTask& task) { task.setTaskResult(TaskResult::taskSuccessed()); }
+
+inline void fail(WorkTask& task, const std::string& description) {
+  task.setFinishedResult(false);
+  task.setFinishedDescription(description);
+  task.setTaskResult(TaskResult::taskFailed(description));
+}
+
+// Records every event it receives, with the thread it arrived on.
+class Recorder : public IAsyncTaskDelegate {
+ public:
+  struct Event {
+    std::string kind;
+    const IAsyncTask* task = nullptr;
+    double progress = 0;
+    std::string word;
+    bool onMain = false;
+  };
+  void taskStart(const std::shared_ptr<IAsyncTask>& task) override {
+    add({"start", task.get(), 0, ""});
+  }
+  void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override {
+    add({"progress", task.get(), progress, ""});
+  }
+  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
+                    const std::shared_ptr<TaskResult>& result) override {
+    add({"finished", task.get(), 0, result ? result->result().value_or("") : "(none)"});
+  }
+  void taskCurrentTaskIndex(const std::shared_ptr<IAsyncTask>& task, uint64_t) override {
+    add({"index", task.get(), 0, ""});
+  }
+  std::vector<Event> events() {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  std::vector<Event> events(const std::string& kind) {
+    std::lock_guard lock(mutex_);
+    std::vector<Event> matching;
+    for (const Event& e : events_)
+      if (e.kind == kind) matching.push_back(e);
+    return matching;
+  }
+  std::size_t finishedCount() {
+    std::lock_guard lock(mutex_);
+    return finished_;
+  }
+  std::map<const IAsyncTask*, std::size_t> finishedPerTask() {
+    std::lock_guard lock(mutex_);
+    std::map<const IAsyncTask*, std::size_t> perTask;
+    for (const Event& e : events_)
+      if (e.kind == "finished") ++perTask[e.task];
+    return perTask;
+  }
+  std::size_t count(const std::string& kind, const IAsyncTask* task) {
+    std::lock_guard lock(mutex_);
+    return std::count_if(events_.begin(), events_.end(),
+                         [&](const Event& e) { return e.kind == kind && e.task == task; });
+  }
+
+ private:
+  void add(Event event) {
+    event.onMain = mainLoop().isMainThread();
+    std::lock_guard lock(mutex_);
+    finished_ += event.kind == "finished";
+    events_.push_back(std::move(event));
+  }
+  std::mutex mutex_;
+  std::vector<Event> events_;  // guarded by mutex_
+  std::size_t finished_ = 0;   // guarded by mutex_
+};
+
+inline bool isRegistered(const IAsyncTask* task) {
+  for (const auto& registered : registeredTasks())
+    if (static_cast<const IAsyncTask*>(registered.get()) == task) return true;
+  return false;
+}
+
+// Runs the main loop until done() holds; generous, since these machines are noisy.
+inline bool runMainUntil(const std::function<bool()>& done, double seconds = 30) {
+  return mainLoop().runUntil(done, seconds);
+}
+
+}  // namespace xr::testing
