@@ -285,7 +285,8 @@ XmlNode parseXmlElement(std::string_view text, XmlParseError* error) {
     switch (child.type()) {
       case pugi::node_element:
         if (element) {
-          setError(error, "more than one top-level element", offset);
+          // The parser places an element at its name; the tag starts one byte before.
+          setError(error, "more than one top-level element", offset > 0 ? offset - 1 : 0);
           return XmlNode();
         }
         element = child;
