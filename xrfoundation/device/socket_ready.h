@@ -1,0 +1,21 @@
+// device/socket_ready.h: wait, with a time-out, until a socket connected to the device can be
+// read from or written to without blocking. The names are spelt as the application has always
+// called them. Stateless; callable from any thread, and two threads may wait on one socket.
+#pragma once
+#include <cstdint>
+
+namespace xr {
+
+// True when fd is ready for reading within timeoutMs milliseconds: data waiting, the peer
+// closed the connection (a read returns at once), a connection waiting on a listening socket,
+// or an error pending on it. False for no socket (fd < 0, at once), on time-out, and when the
+// wait fails (a signal, a descriptor that is not open, a negative time-out); a failed wait
+// leaves one line on the console log. The wait is made once: a signal ends it. A time-out of
+// 0 polls and returns at once. Any descriptor number works, 1024 and above included.
+bool is_sockect_ready_to_recv(int32_t fd, int32_t timeoutMs);
+
+// True when a send on fd won't block within timeoutMs milliseconds (or an error is pending
+// on it). Otherwise as is_sockect_ready_to_recv, without the log line.
+bool is_sockect_ready_to_send(int32_t fd, int32_t timeoutMs);
+
+}  // namespace xr

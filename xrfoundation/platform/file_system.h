@@ -1,0 +1,13 @@
+// platform/file_system.h: the questions the library asks of the computer's own file system.
+// Stateless; callable from any thread.
+#pragma once
+#include <string_view>
+
+namespace xr {
+
+// True when something (a file, a directory, ...) exists at path. A symbolic link counts by
+// what it points to, so a dangling link gives false; so do an empty path and a path that
+// cannot be examined (a missing directory on the way, no permission to search one).
+bool pathExists(std::string_view path);
+
+}  // namespace xr

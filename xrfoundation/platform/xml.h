@@ -1,0 +1,95 @@
+// platform/xml.h: the XML document model the device message helpers read. A document is
+// parsed from text once and never changed afterwards; XmlNode is a cheap handle to one of its
+// nodes (element, text, comment, attribute, ...) that shares ownership of the whole document,
+// so a node handed out keeps its document alive for as long as anyone holds it. Since nothing
+// changes a parsed document, handles may be read from several threads at once.
+#pragma once
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xr {
+
+// Raised by the document model when asked for something it cannot do (see serializeAsDocument).
+class XmlError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class XmlNodeKind { None, Document, Element, Text, Comment, Attribute, Other };
+
+enum class XmlFormat {
+  Compact,  // the whole node on one line, as it would travel on the wire
+  Pretty,   // one element per line, indented by four spaces per level
+};
+
+class XmlNode {
+ public:
+  XmlNode() = default;  // no node ("none")
+
+  explicit operator bool() const { return kind() != XmlNodeKind::None; }
+  XmlNodeKind kind() const;
+  bool isElement() const { return kind() == XmlNodeKind::Element; }
+
+  // The element's or attribute's name; none for nodes without a name (text, comment,
+  // document) and for no node.
+  std::optional<std::string> name() const;
+
+  // The node's value as text. For an element or a document: all the text inside it, that of
+  // every descendant text and CDATA section in document order (the XPath string value). For
+  // an attribute its value, for a text or a comment its content; "" for no node.
+  std::string stringValue() const;
+
+  // Value of the named attribute of an element; none when the node isn't an element or has
+  // no attribute of that name.
+  std::optional<std::string> attribute(std::string_view name) const;
+
+  // Child nodes in document order (elements, texts, comments, ...); empty for a leaf.
+  std::vector<XmlNode> children() const;
+  XmlNode firstChild() const;
+  // First child element with this exact (case-sensitive) name, or none.
+  XmlNode firstChildElement(std::string_view name) const;
+
+  // True for a node inside an element (not the document's top element): such a node cannot
+  // become the root of a document of its own.
+  bool hasParentElement() const;
+
+  // Nodes that an XPath 1.0 expression selects relative to this node, in document order.
+  // None when the expression is rejected (syntax error, not a node set) or there is no node;
+  // never throws.
+  std::optional<std::vector<XmlNode>> select(std::string_view xpath) const;
+
+  // The node as XML text (an element with everything inside it); "" for no node.
+  std::string toXml(XmlFormat format = XmlFormat::Compact) const;
+
+  // Same node of the same document.
+  friend bool operator==(const XmlNode& a, const XmlNode& b) {
+    return a.node_ == b.node_ && a.attribute_ == b.attribute_;
+  }
+
+ private:
+  friend struct XmlAccess;
+  std::shared_ptr<const void> document_;  // the parsed document this node lives in
+  void* node_ = nullptr;                  // the parser's node, unless an attribute
+  void* attribute_ = nullptr;             // the parser's attribute, for attribute nodes
+};
+
+struct XmlParseError {
+  std::string description;
+  std::size_t offset = 0;  // byte offset into the text where parsing stopped
+};
+
+// Parses text (UTF-8) that holds exactly one element, optionally preceded by an XML
+// declaration and accompanied by comments. Whitespace-only text between elements is dropped.
+// Returns the element, or none with the reason in *error when one is given.
+XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
+
+// Serialises a document whose root is element. Throws XmlError when the node is not an
+// element or cannot be made a root because it lies inside another element.
+std::string serializeAsDocument(const XmlNode& element, XmlFormat format);
+
+}  // namespace xr

@@ -1,0 +1,13 @@
+// records/xr_foundation.h: XRFoundation, the library's marker class. It has no fields and no
+// behaviour; the application uses the type to name the library (in its logs, say) or to
+// check that it is linked.
+#pragma once
+
+namespace xr {
+
+class XRFoundation {
+ public:
+  XRFoundation() = default;
+};
+
+}  // namespace xr
