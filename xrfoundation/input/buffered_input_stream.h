@@ -63,6 +63,9 @@ class XRBufferedInputStream final : public InputStream {
   // whitespace (tab and Unicode space separators) is dropped; a leading quote opens a quoted
   // part up to the next quote; whitespace after a closing quote is dropped. line is UTF-8.
   std::optional<std::string> csvReadToken(std::string_view line, std::int32_t& fromIndex) const;
+  // The same into a caller's string, whose storage is reused from field to field; false (and
+  // field empty) where the form above gives none.
+  bool csvReadToken(std::string_view line, std::int32_t& fromIndex, std::string& field) const;
   // Reads the next line as column titles, stores them in csvTitles and returns them; none
   // (csvTitles unchanged) at the end of the input.
   CsvTitles csvReadHeader();
@@ -129,6 +132,7 @@ class XRBufferedInputStream final : public InputStream {
   std::string csvLine_;      // a repaired CSV line
   CsvTitles checkedTitles_;  // the titles titlesRepeat_ was worked out for
   bool titlesRepeat_ = false;
+  std::vector<std::size_t> rowEnds_;  // where each field of the row being read ends
 };
 
 }  // namespace xr

@@ -34,7 +34,7 @@ std::size_t cutField(std::string_view line, std::size_t pos, std::string& out,
     }
     if (p < end && *p == kQuote) {
       ++p;
-      const char* close = static_cast<const char*>(std::memchr(p, kQuote, end - p));
+      const char* close = utf8::findByte(p, end, kQuote);
       if (close == nullptr) {  // a quoted part left open runs to the end of the line
         out.append(p, end - p);
         return line.size();
@@ -55,7 +55,7 @@ std::size_t cutField(std::string_view line, std::size_t pos, std::string& out,
     }
   }
   // An unquoted field: everything up to the separator, whitespace and quotes included.
-  const char* separator = static_cast<const char*>(std::memchr(p, kSeparator, end - p));
+  const char* separator = utf8::findByte(p, end, kSeparator);
   if (separator == nullptr) {
     out.append(p, end - p);
     return line.size();
@@ -92,18 +92,28 @@ std::optional<std::string_view> XRBufferedInputStream::readCsvLine() {
 
 std::optional<std::string> XRBufferedInputStream::csvReadToken(std::string_view line,
                                                                std::int32_t& fromIndex) const {
-  if (fromIndex < 0) return std::nullopt;
-  // Find the byte where fromIndex UTF-16 units of the line end.
+  std::string field;
+  if (!csvReadToken(line, fromIndex, field)) return std::nullopt;
+  return field;
+}
+
+bool XRBufferedInputStream::csvReadToken(std::string_view line, std::int32_t& fromIndex,
+                                         std::string& field) const {
+  field.clear();
+  if (fromIndex < 0) return false;
+  // Find the byte where fromIndex UTF-16 units of the line end; in ASCII, units are bytes.
   const auto target = static_cast<std::size_t>(fromIndex);
   const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-  // Most lines are ASCII, where units and bytes are one.
-  std::size_t byte = std::min(utf8::asciiPrefix(line.substr(0, target)), target);
-  std::size_t units = byte;
+  std::size_t byte = 0;
+  std::size_t units = 0;
+  if (const std::size_t prefix = std::min(target, line.size());
+      utf8::isAscii(line.data(), prefix)) {
+    byte = units = prefix;
+  }
   while (units < target && byte < line.size()) {
     units += utf8::utf16UnitsOfByte(bytes[byte++]);
     while (byte < line.size() && utf8::isContinuation(bytes[byte])) ++byte;
   }
-  std::string field;
   bool fieldStarted = false;
   if (units > target) {
     // fromIndex falls between the two halves of a character outside the Basic Multilingual
@@ -111,13 +121,15 @@ std::optional<std::string> XRBufferedInputStream::csvReadToken(std::string_view 
     field.assign(utf8::kReplacementCharacter);
     fieldStarted = true;
   } else if (byte >= line.size()) {
-    return std::nullopt;
+    return false;
   }
   const std::size_t next = byte < line.size() ? cutField(line, byte, field, fieldStarted) : byte;
-  units += utf8::utf16Length(line.substr(byte, next - byte));
+  const std::size_t length = next - byte;
+  units += utf8::isAscii(line.data() + byte, length) ? length
+                                                     : utf8::utf16Length(line.substr(byte, length));
   fromIndex = static_cast<std::int32_t>(
       std::min<std::size_t>(units, std::numeric_limits<std::int32_t>::max()));
-  return field;
+  return true;
 }
 
 CsvTitles XRBufferedInputStream::csvReadHeader() {
@@ -143,17 +155,19 @@ std::optional<CsvRow> XRBufferedInputStream::csvReadData() {
   }
   const std::size_t titleCount = titles ? titles->size() : 0;
   CsvRow row(std::move(titles));
-  // Fields are never longer than their line, so one reservation serves the whole row.
-  row.values_.reserve(line->size());
+  // Fields are never longer than their line, so one reservation serves the whole row and,
+  // when it has no more fields than titles, the table of their ends too.
+  row.buffer_.reserve(line->size() + (titleCount + 1) * sizeof(std::size_t));
+  rowEnds_.clear();
   for (std::size_t pos = 0; pos < line->size();) {
-    pos = cutField(*line, pos, row.values_);
-    row.ends_.push_back(row.values_.size());
+    pos = cutField(*line, pos, row.buffer_);
+    rowEnds_.push_back(row.buffer_.size());
   }
-  for (std::size_t i = titleCount; i < row.ends_.size(); ++i) {
+  for (std::size_t i = titleCount; i < rowEnds_.size(); ++i) {
     row.extraKeys_.push_back(fmt::format("field{}", i));
     if (row.titles_) consoleLog().warn("Warning: possible error in following line\n{}\n", *line);
   }
-  row.finish(titlesRepeat_);
+  row.finish(rowEnds_, titlesRepeat_);
   return row;
 }
 

@@ -1,6 +1,7 @@
 // input/csv_row.cpp
 #include "xrfoundation/input/csv_row.h"
 
+#include <cstring>
 #include <unordered_map>
 
 namespace xr {
@@ -11,14 +12,21 @@ std::string_view CsvRow::keyAt(std::size_t field) const {
   return extraKeys_[field - titleCount];
 }
 
-std::string_view CsvRow::valueAt(std::size_t field) const {
-  const std::size_t start = field == 0 ? 0 : ends_[field - 1];
-  return std::string_view(values_).substr(start, ends_[field] - start);
+std::size_t CsvRow::fieldEnd(std::size_t field) const {
+  std::size_t end;
+  std::memcpy(&end, buffer_.data() + valuesSize_ + field * sizeof end, sizeof end);
+  return end;
 }
 
-bool CsvRow::isShadowed(std::size_t field) const { return !shadowed_.empty() && shadowed_[field]; }
+std::string_view CsvRow::valueAt(std::size_t field) const {
+  const std::size_t start = field == 0 ? 0 : fieldEnd(field - 1);
+  return std::string_view(buffer_).substr(start, fieldEnd(field) - start);
+}
 
-void CsvRow::finish(bool titlesRepeat) {
+void CsvRow::finish(const std::vector<std::size_t>& ends, bool titlesRepeat) {
+  valuesSize_ = buffer_.size();
+  fieldCount_ = size_ = ends.size();
+  buffer_.append(reinterpret_cast<const char*>(ends.data()), ends.size() * sizeof(std::size_t));
   // Keys repeat only when titles do, or when a surplus field's "field<i>" is also a title.
   if (!titlesRepeat && (extraKeys_.empty() || !titles_ || titles_->empty())) return;
   std::unordered_map<std::string_view, std::size_t> last;
@@ -26,12 +34,7 @@ void CsvRow::finish(bool titlesRepeat) {
   if (last.size() == fieldCount()) return;
   shadowed_.assign(fieldCount(), false);
   for (std::size_t i = 0; i < fieldCount(); ++i) shadowed_[i] = last[keyAt(i)] != i;
-}
-
-std::size_t CsvRow::size() const {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < fieldCount(); ++i) count += isShadowed(i) ? 0 : 1;
-  return count;
+  size_ = last.size();
 }
 
 std::optional<std::string_view> CsvRow::value(std::string_view key) const {

@@ -1,7 +1,10 @@
 // input/utf8_internal.h: the few UTF-8 facts the readers need -- strict validation, repair
 // of invalid sequences, UTF-16 lengths and the CSV whitespace class -- over raw bytes.
 #pragma once
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -13,6 +16,40 @@ bool isValid(std::string_view bytes);
 
 // Length of the run of ASCII bytes that bytes begin with.
 std::size_t asciiPrefix(std::string_view bytes);
+
+// Whether bytes p[0, n) are all ASCII. Branch-free over words: CSV fields are short, and an
+// early exit costs more there than it saves.
+inline bool isAscii(const char* p, std::size_t n) {
+  std::uint64_t bits = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    bits |= word;
+  }
+  for (; i < n; ++i) bits |= static_cast<unsigned char>(p[i]);
+  return (bits & 0x8080808080808080ull) == 0;
+}
+
+// The first byte equal to byte in [p, end), or null: memchr for the short runs of one line,
+// eight bytes a time without the cost of a call.
+inline const char* findByte(const char* p, const char* end, char byte) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(byte);
+    for (; end - p >= 8; p += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      word ^= pattern;  // a zero byte where byte stands
+      const std::uint64_t zero = (word - kOnes) & ~word & 0x8080808080808080ull;
+      if (zero != 0) return p + (std::countr_zero(zero) >> 3);
+    }
+  }
+  for (; p < end; ++p) {
+    if (*p == byte) return p;
+  }
+  return nullptr;
+}
 
 // Appends bytes to out with each maximal invalid subpart replaced by U+FFFD, the practice
 // that the Unicode standard recommends (so "\xE2\x82" becomes one U+FFFD, "\xFF\xFF" two).
