@@ -21,8 +21,8 @@ constexpr char kSeparator = ',';
 // to out and returns the byte position after it. Quote and separator are ASCII, so they never
 // occur inside a multi-byte character and the line can be cut as bytes. fieldStarted: a first
 // character of the field has already been taken (the field can no longer open a quote).
-std::size_t cutField(std::string_view line, std::size_t pos, std::string& out,
-                     bool fieldStarted = false) {
+[[gnu::always_inline]] inline std::size_t cutField(std::string_view line, std::size_t pos,
+                                                   std::string& out, bool fieldStarted = false) {
   const char* begin = line.data();
   const char* end = begin + line.size();
   const char* p = begin + pos;

@@ -20,15 +20,26 @@ std::size_t asciiPrefix(std::string_view bytes);
 // Whether bytes p[0, n) are all ASCII. Branch-free over words: CSV fields are short, and an
 // early exit costs more there than it saves.
 inline bool isAscii(const char* p, std::size_t n) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
   std::uint64_t bits = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
+  if (n >= 8) {
     std::uint64_t word;
-    std::memcpy(&word, p + i, 8);
-    bits |= word;
+    for (std::size_t i = 0; i + 8 <= n; i += 8) {
+      std::memcpy(&word, p + i, 8);
+      bits |= word;
+    }
+    std::memcpy(&word, p + n - 8, 8);  // the last bytes, overlapping what was seen
+    return ((bits | word) & kHighBits) == 0;
   }
-  for (; i < n; ++i) bits |= static_cast<unsigned char>(p[i]);
-  return (bits & 0x8080808080808080ull) == 0;
+  if (n >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&tail, p + n - 4, 4);
+    return ((head | tail) & 0x80808080u) == 0;
+  }
+  for (std::size_t i = 0; i < n; ++i) bits |= static_cast<unsigned char>(p[i]);
+  return (bits & kHighBits) == 0;
 }
 
 // The first byte equal to byte in [p, end), or null: memchr for the short runs of one line,
