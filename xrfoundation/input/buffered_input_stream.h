@@ -96,8 +96,8 @@ class XRBufferedInputStream final : public InputStream {
   char16_t separator() const { return state_.separator; }  // ','
 
  private:
-  // The reader's fields under the names its documentation gives them; gathered in one
-  // struct because several share their names with the accessors above.
+  // The reader's own fields keep their plain names (bufSize, pos, read, ...); they live in
+  // one struct because several share their names with the accessors above.
   struct State {
     std::shared_ptr<InputStream> stream;
     std::uint64_t bufSize = 0;
@@ -110,7 +110,7 @@ class XRBufferedInputStream final : public InputStream {
     bool shouldCloseStream = false;
     bool wantsEmptyLines = false;
     bool trimLines = false;
-    CsvTitles csvTitles;  // guarded by titlesMutex
+    CsvTitles csvTitles;  // guarded by titlesMutex_
     char16_t quote = u'"';
     char16_t separator = u',';
   };

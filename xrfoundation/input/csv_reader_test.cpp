@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "xrfoundation/input/buffered_input_stream.h"
@@ -183,6 +184,29 @@ TEST(CsvReaderTest, TitlesAreGoneAfterClose) {
   ASSERT_TRUE(reader.csvReadHeader());
   reader.close();
   EXPECT_EQ(reader.csvTitles(), nullptr);
+}
+
+// Another thread may swap the titles while the reader's thread reads rows with them.
+TEST(CsvReaderTest, TitlesMayBeSetFromAnotherThread) {
+  std::string input;
+  for (int i = 0; i < 2000; ++i) input += "1,2\n";
+  std::unique_ptr<XRBufferedInputStream> holder;
+  auto& reader = openReader(holder, input);
+  const auto ab =
+      std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"a", "b"});
+  const auto xy =
+      std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"x", "y"});
+  std::thread setter([&] {
+    for (int i = 0; i < 2000; ++i) reader.setCsvTitles(i % 2 ? ab : xy);
+  });
+  int rows = 0;
+  while (auto row = reader.csvReadData()) {
+    const auto keys = row->toMap();
+    EXPECT_TRUE(keys.count("field0") || keys.count("a") || keys.count("x"));
+    ++rows;
+  }
+  setter.join();
+  EXPECT_EQ(rows, 2000);
 }
 
 }  // namespace
