@@ -1,0 +1,116 @@
+// input/utf8.cpp
+#include <cstdint>
+#include <cstring>
+
+#include "xrfoundation/input/utf8_internal.h"
+
+namespace xr::utf8 {
+namespace {
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+struct Sequence {
+  std::size_t length;  // bytes of the sequence, or of the maximal invalid subpart
+  bool valid;
+};
+
+// Well-formed sequences after the Unicode standard's table of UTF-8 byte ranges; the second
+// byte's range depends on the lead, which rules out overlong forms and surrogates.
+Sequence scanSequence(const unsigned char* p, std::size_t left) {
+  const unsigned char lead = p[0];
+  if (lead < 0x80) return {1, true};
+  std::size_t trail;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    trail = 1;
+  } else if (lead == 0xE0) {
+    trail = 2, low = 0xA0;
+  } else if (lead == 0xED) {
+    trail = 2, high = 0x9F;
+  } else if (lead >= 0xE1 && lead <= 0xEF) {
+    trail = 2;
+  } else if (lead == 0xF0) {
+    trail = 3, low = 0x90;
+  } else if (lead == 0xF4) {
+    trail = 3, high = 0x8F;
+  } else if (lead >= 0xF1 && lead <= 0xF3) {
+    trail = 3;
+  } else {
+    return {1, false};
+  }
+  for (std::size_t i = 1; i <= trail; ++i) {
+    if (i >= left) return {i, false};
+    const unsigned char byte = p[i];
+    if (byte < low || byte > high) return {i, false};
+    low = 0x80, high = 0xBF;
+  }
+  return {trail + 1, true};
+}
+
+// Length of the leading run of ASCII bytes, eight at a time.
+std::size_t asciiPrefix(const unsigned char* p, std::size_t n) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    if (word & kHighBits) break;
+  }
+  while (i < n && p[i] < 0x80) ++i;
+  return i;
+}
+
+}  // namespace
+
+std::size_t asciiPrefix(std::string_view bytes) {
+  return asciiPrefix(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+bool isValid(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    i += asciiPrefix(p + i, n - i);
+    if (i == n) break;
+    const Sequence s = scanSequence(p + i, n - i);
+    if (!s.valid) return false;
+    i += s.length;
+  }
+  return true;
+}
+
+void appendRepaired(std::string& out, std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t ascii = asciiPrefix(p + i, n - i);
+    out.append(bytes.data() + i, ascii);
+    i += ascii;
+    if (i == n) break;
+    const Sequence s = scanSequence(p + i, n - i);
+    if (s.valid) {
+      out.append(bytes.data() + i, s.length);
+    } else {
+      out.append(kReplacementCharacter);
+    }
+    i += s.length;
+  }
+}
+
+std::size_t utf16Length(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t units = 0;
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t ascii = asciiPrefix(p + i, n - i);
+    units += ascii;
+    i += ascii;
+    if (i < n) units += utf16UnitsOfByte(p[i++]);
+  }
+  return units;
+}
+
+}  // namespace xr::utf8

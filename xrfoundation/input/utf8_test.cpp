@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "xrfoundation/input/utf8_internal.h"
+
+namespace xr::utf8 {
+namespace {
+
+struct Utf8Case {
+  const char* name;
+  std::string bytes;
+  bool valid;
+  std::string repaired;
+};
+
+TEST(Utf8Test, ValidatesStrictlyAndRepairsMaximalSubparts) {
+  const std::string r(kReplacementCharacter);
+  const Utf8Case cases[] = {
+      {"empty", "", true, ""},
+      {"ASCII longer than a word", "0123456789abcdef!", true, "0123456789abcdef!"},
+      {"two, three, four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", true,
+       "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"Latin-1 byte", "caf\xE9!", false, "caf" + r + "!"},
+      {"overlong two bytes", "\xC0\xAF", false, r + r},
+      {"overlong three bytes", "\xE0\x80\xAF", false, r + r + r},
+      {"surrogate", "\xED\xA0\x80", false, r + r + r},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", false, r + r + r + r},
+      {"truncated three bytes is one subpart", "\xE2\x82x", false, r + "x"},
+      {"truncated at the end", "ab\xF0\x9F\x98", false, "ab" + r},
+      {"lone continuation",
+       "a\x80"
+       "b",
+       false, "a" + r + "b"},
+      {"0xFF bytes", "\xFF\xFE", false, r + r},
+  };
+  for (const Utf8Case& c : cases) {
+    EXPECT_EQ(isValid(c.bytes), c.valid) << c.name;
+    std::string out = "<";
+    appendRepaired(out, c.bytes);
+    EXPECT_EQ(out, "<" + c.repaired) << c.name;
+  }
+}
+
+TEST(Utf8Test, CountsUtf16Units) {
+  EXPECT_EQ(utf16Length(""), 0u);
+  EXPECT_EQ(utf16Length("abcdefghij"), 10u);
+  EXPECT_EQ(utf16Length("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80xyz0123456"), 14u);
+}
+
+TEST(Utf8Test, WhitespaceIsTabAndSpaceSeparators) {
+  const struct {
+    std::string text;
+    std::size_t length;
+  } cases[] = {
+      {" ", 1},
+      {"\t", 1},
+      {"\n", 0},
+      {"\r", 0},
+      {"\xC2\xA0", 2},
+      {"\xC2\xA1", 0},
+      {"\xE1\x9A\x80", 3},
+      {"\xE2\x80\x80", 3},
+      {"\xE2\x80\x8A", 3},
+      {"\xE2\x80\x8B", 0},
+      {"\xE2\x80\xAF", 3},
+      {"\xE2\x81\x9F", 3},
+      {"\xE3\x80\x80", 3},
+      {"\xE3\x80", 0},
+      {"x", 0},
+      {"\xE2\x80\xA8", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(whitespaceLength(c.text.data(), c.text.data() + c.text.size()), c.length)
+        << "bytes of " << c.text.size();
+  }
+}
+
+}  // namespace
+}  // namespace xr::utf8

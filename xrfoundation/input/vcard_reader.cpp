@@ -1,0 +1,82 @@
+// input/vcard_reader.cpp: readVCardData of XRBufferedInputStream, which cuts a vCard file into
+// records.
+#include <cstring>
+
+#include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/input/utf8_internal.h"
+
+namespace xr {
+namespace {
+
+// Letter case is ignored in the markers. Comparing ASCII letters with their case bit set is
+// exact here: no character outside ASCII folds to one of the markers' letters.
+bool equalsIgnoringCase(const char* p, std::string_view lowerLetters) {
+  for (std::size_t i = 0; i < lowerLetters.size(); ++i) {
+    if ((p[i] | 0x20) != lowerLetters[i]) return false;
+  }
+  return true;
+}
+
+struct Markers {
+  bool begin = false;  // holds "BEGIN:VCARD"
+  bool end = false;    // holds "END:VCARD"
+};
+
+// Both markers hold ":VCARD", so only the colons of a line need a closer look; a vCard line
+// mostly has one, after its property name.
+Markers findMarkers(std::string_view line) {
+  Markers found;
+  const char* start = line.data();
+  const char* end = start + line.size();
+  const char* colon = static_cast<const char*>(std::memchr(start, ':', line.size()));
+  while (colon != nullptr) {
+    if (end - colon >= 6 && equalsIgnoringCase(colon + 1, "vcard")) {
+      if (colon - start >= 5 && equalsIgnoringCase(colon - 5, "begin")) found.begin = true;
+      if (colon - start >= 3 && equalsIgnoringCase(colon - 3, "end")) found.end = true;
+    }
+    colon = static_cast<const char*>(std::memchr(colon + 1, ':', end - colon - 1));
+  }
+  // A line that isn't UTF-8 has no text, so it holds no marker; only candidates need the check.
+  if ((found.begin || found.end) && !utf8::isValid(line)) return {};
+  return found;
+}
+
+}  // namespace
+
+std::optional<std::string_view> XRBufferedInputStream::readVCardData() {
+  State& s = state_;
+  if (!s.dataBuffer) return std::nullopt;
+  std::string& gathered = *s.vcardData;
+  gathered.clear();
+  recordStart_ = -1;
+  const char* data = reinterpret_cast<const char*>(s.dataBuffer.get());
+  for (;;) {
+    const std::optional<std::string_view> line = readLine();
+    if (!line) break;
+    const Markers markers = findMarkers(*line);
+    if (markers.begin && recordStart_ < 0) {
+      if (line->data() == s.lineBuffer->data()) {
+        // The line was put together across blocks; its first bytes are gone from the block.
+        gathered.append(*line);
+        recordStart_ = s.pos;
+      } else {
+        recordStart_ = line->data() - data;
+      }
+    }
+    if (markers.end) break;
+  }
+  if (recordStart_ >= 0) {
+    const char* tail = data + recordStart_;
+    const auto length = static_cast<std::size_t>(std::max<std::int64_t>(s.pos - recordStart_, 0));
+    recordStart_ = -1;
+    if (gathered.empty()) {
+      if (length == 0) return std::nullopt;
+      return std::string_view(tail, length);
+    }
+    gathered.append(tail, length);
+  }
+  if (gathered.empty()) return std::nullopt;
+  return std::string_view(gathered);
+}
+
+}  // namespace xr
