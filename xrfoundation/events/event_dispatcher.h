@@ -17,6 +17,7 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "xrfoundation/platform/invocation.h"
@@ -76,6 +77,7 @@ class IEventDispatcher {
 class EventDispatcher final : public IEventDispatcher,
                               public std::enable_shared_from_this<EventDispatcher> {
  public:
+  // An empty dispatcher for handlers whose operations have `signature`.
   static std::shared_ptr<EventDispatcher> create(MethodSignature signature);
 
   const MethodSignature& getMethodSignature() const override { return signature_; }
