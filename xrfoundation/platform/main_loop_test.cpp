@@ -77,7 +77,8 @@ TEST(MainLoopTest, RunStopsWhenACallAsksAndRunUntilHonoursItsTimeOut) {
   const auto begin = std::chrono::steady_clock::now();
   EXPECT_FALSE(mainLoop().runUntil([] { return false; }, 0.2));
   EXPECT_GE(std::chrono::steady_clock::now() - begin, 150ms);
-  for (double odd : {-1.0, 0.0, std::nan("")}) EXPECT_FALSE(mainLoop().runUntil([] { return false; }, odd));
+  for (double odd : {-1.0, 0.0, std::nan("")})
+    EXPECT_FALSE(mainLoop().runUntil([] { return false; }, odd));
 }
 
 TEST(MainLoopTest, DeadlinesSaturate) {

@@ -1,0 +1,190 @@
+// bench/events_bench.cpp: the cost of firing an event dispatcher and of posting a prepared call
+// to the main thread, each beside the plain way of doing the same in the same run: calling the
+// handlers directly, and a bare mutex + condition variable + deque loop.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/events/event_dispatcher.h"
+#include "xrfoundation/events/main_thread_posting.h"
+#include "xrfoundation/platform/main_loop.h"
+
+namespace {
+
+constexpr int kHandlers = 16;
+constexpr int kBatch = 1000;  // posts per benchmark iteration
+
+class Counter {
+ public:
+  // Not inlined, so that a direct call is a real call like the dispatcher's.
+  [[gnu::noinline]] void onEvent(int value) { total_ += value; }
+  long total() const { return total_; }
+
+ private:
+  long total_ = 0;
+};
+
+std::vector<std::shared_ptr<Counter>> makeCounters() {
+  std::vector<std::shared_ptr<Counter>> counters;
+  for (int i = 0; i < kHandlers; ++i) counters.push_back(std::make_shared<Counter>());
+  return counters;
+}
+
+void BM_DispatcherFire16(benchmark::State& state) {
+  const bool retained = state.range(0) != 0;
+  auto counters = makeCounters();
+  auto dispatcher = xr::EventDispatcher::create(xr::MethodSignature::of<void(int)>());
+  for (const auto& counter : counters) dispatcher->addEventHandler(counter, &Counter::onEvent);
+  dispatcher->setArgument(1, xr::kFirstArgumentIndex);
+  if (retained) dispatcher->argumentsRetained();
+  for (auto _ : state) dispatcher->fireEvent();
+  benchmark::DoNotOptimize(counters[0]->total());
+  state.SetItemsProcessed(state.iterations() * kHandlers);
+  state.SetLabel(retained ? "retained" : "not retained");
+}
+BENCHMARK(BM_DispatcherFire16)->Arg(0)->Arg(1);
+
+void BM_DirectCalls16(benchmark::State& state) {
+  auto counters = makeCounters();
+  int value = 1;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(value);
+    for (const auto& counter : counters) counter->onEvent(value);
+  }
+  benchmark::DoNotOptimize(counters[0]->total());
+  state.SetItemsProcessed(state.iterations() * kHandlers);
+}
+BENCHMARK(BM_DirectCalls16);
+
+void BM_PreparedCallInvokeDirect(benchmark::State& state) {
+  auto counter = std::make_shared<Counter>();
+  auto call = xr::invocationWithTarget(counter, &Counter::onEvent, true, 1);
+  for (auto _ : state) call->invoke();
+  benchmark::DoNotOptimize(counter->total());
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PreparedCallInvokeDirect);
+
+// The plain loop the main loop is measured against: one queue, one lock, one condition.
+class PlainLoop {
+ public:
+  void post(std::function<void()> call, bool wait) {
+    if (!wait) {
+      std::lock_guard lock(mutex_);
+      calls_.push_back(std::move(call));
+      wake_.notify_one();
+      return;
+    }
+    std::promise<void> ran;
+    std::future<void> done = ran.get_future();
+    post(
+        [&] {
+          call();
+          ran.set_value();
+        },
+        false);
+    done.wait();
+  }
+  // Runs calls until `done` answers true after one of them.
+  void runUntil(const std::function<bool()>& done) {
+    std::unique_lock lock(mutex_);
+    while (!done()) {
+      wake_.wait(lock, [this] { return !calls_.empty(); });
+      auto call = std::move(calls_.front());
+      calls_.pop_front();
+      lock.unlock();
+      call();
+      lock.lock();
+    }
+  }
+  void processPending() {
+    std::unique_lock lock(mutex_);
+    while (!calls_.empty()) {
+      auto call = std::move(calls_.front());
+      calls_.pop_front();
+      lock.unlock();
+      call();
+      lock.lock();
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> calls_;
+};
+
+// Posting without waiting, from the main thread itself; the queue is drained after each batch.
+void BM_PostPreparedCallNoWait(benchmark::State& state) {
+  auto counter = std::make_shared<Counter>();
+  auto call = xr::invocationWithTarget(counter, &Counter::onEvent, true, 1);
+  for (auto _ : state) {
+    for (int i = 0; i < kBatch; ++i) xr::invokeOnMainThreadWaitUntilDone(call, false);
+    xr::mainLoop().processPending();
+  }
+  benchmark::DoNotOptimize(counter->total());
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_PostPreparedCallNoWait);
+
+void BM_PlainLoopNoWait(benchmark::State& state) {
+  auto counter = std::make_shared<Counter>();
+  PlainLoop loop;
+  for (auto _ : state) {
+    for (int i = 0; i < kBatch; ++i) loop.post([counter] { counter->onEvent(1); }, false);
+    loop.processPending();
+  }
+  benchmark::DoNotOptimize(counter->total());
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_PlainLoopNoWait);
+
+// Posting with waiting: a worker makes kBatch round trips while the main thread runs the loop.
+// The worker's last post (not waited for) wakes the loop to see that it is done.
+void BM_PostPreparedCallWait(benchmark::State& state) {
+  auto counter = std::make_shared<Counter>();
+  auto call = xr::invocationWithTarget(counter, &Counter::onEvent, true, 1);
+  for (auto _ : state) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      for (int i = 0; i < kBatch; ++i) xr::invokeOnMainThreadWaitUntilDone(call, true);
+      done = true;
+      xr::mainLoop().post([] {}, false);
+    });
+    xr::mainLoop().runUntil([&] { return done.load(); }, 60.0);
+    worker.join();
+  }
+  xr::mainLoop().processPending();
+  benchmark::DoNotOptimize(counter->total());
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_PostPreparedCallWait)->UseRealTime();
+
+void BM_PlainLoopWait(benchmark::State& state) {
+  auto counter = std::make_shared<Counter>();
+  PlainLoop loop;
+  for (auto _ : state) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      for (int i = 0; i < kBatch; ++i) loop.post([&counter] { counter->onEvent(1); }, true);
+      done = true;
+      loop.post([] {}, false);
+    });
+    loop.runUntil([&] { return done.load(); });
+    worker.join();
+  }
+  loop.processPending();
+  benchmark::DoNotOptimize(counter->total());
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_PlainLoopWait)->UseRealTime();
+
+}  // namespace

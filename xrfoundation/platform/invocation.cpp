@@ -1,0 +1,8 @@
+#include "xrfoundation/platform/invocation.h"
+
+namespace xr {
+
+// Defined here so that the vtable of every prepared call has one home.
+Invocation::~Invocation() = default;
+
+}  // namespace xr
