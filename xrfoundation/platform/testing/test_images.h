@@ -1,0 +1,14 @@
+// platform/testing/test_images.h: small encoded images for tests, made with the same codecs
+// the library decodes with. Each pixel's colour follows from its position, so that two
+// images of one size are equal.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+namespace xr::testing {
+
+std::vector<uint8_t> makeTestJpeg(int width, int height);
+// withAlpha: RGBA with a transparent left half, else RGB.
+std::vector<uint8_t> makeTestPng(int width, int height, bool withAlpha = false);
+
+}  // namespace xr::testing
