@@ -122,10 +122,14 @@ TEST(ContactEnumsTest, UntranslatableInputComesBackUnchanged) {
   const struct {
     std::optional<std::string> kind, code, expected;
   } forward[] = {
-      {"number", "21", "21"}, {"number", "02", "02"},  // keys are matched exactly, no numeric
-                                                       // parsing
-      {"number", " 2", " 2"}, {"Number", "2", "2"},    // kind keys are case-sensitive
-      {"phone", "1", "1"},    {std::nullopt, "1", "1"}, {"number", std::nullopt, std::nullopt},
+      {"number", "21", "21"},
+      {"number", "02", "02"},  // keys are matched exactly, no numeric
+                               // parsing
+      {"number", " 2", " 2"},
+      {"Number", "2", "2"},  // kind keys are case-sensitive
+      {"phone", "1", "1"},
+      {std::nullopt, "1", "1"},
+      {"number", std::nullopt, std::nullopt},
       {"number", "", ""},
   };
   for (const auto& row : forward) {
