@@ -2,6 +2,7 @@
 #include "xrfoundation/contacts/vcard_info.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
@@ -81,6 +82,7 @@ std::string formatToFixWidth(std::string_view line) {
 void VCardInfo::loadFromContactInfo(const ContactInfo* contact) {
   version_ = kVersion;
   arrInfo_.clear();
+  photo_ = nullptr;
 
   // The given name goes third: the device and stored files read N as
   // family;middle;given;prefix;suffix.
@@ -160,6 +162,7 @@ void VCardInfo::loadFromContactInfo(const ContactInfo* contact) {
   if (contact->icon) {
     auto photo = std::make_shared<VCardPhoto>();
     photo->setImage(contact->icon);
+    photo_ = photo.get();
     arrInfo_.push_back(std::move(photo));
   }
 }
@@ -171,14 +174,20 @@ std::vector<uint8_t> VCardInfo::toVCardData() const {
   if (version_) text.append(*version_);
   text.append(kLineEnd);
   for (const auto& property : arrInfo_) {
-    std::optional<std::string> line = property->toVCardLine();
     consoleLog().debug("vcard: {}", property->className());
-    if (!line) continue;
-    if (dynamic_cast<const VCardPhoto*>(property.get())) line = formatToFixWidth(*line);
-    text.append(*line).append(kLineEnd);
+    const std::size_t lineStart = text.size();
+    if (!property->appendVCardLine(text)) continue;
+    // Only the photo line is folded; every other line, however long, stays whole.
+    if (property.get() == photo_) {
+      std::string folded = formatToFixWidth(std::string_view(text).substr(lineStart));
+      text.replace(lineStart, std::string::npos, folded);
+    }
+    text.append(kLineEnd);
   }
   text.append(kEnd).append(kLineEnd);
-  return std::vector<uint8_t>(text.begin(), text.end());
+  std::vector<uint8_t> bytes(text.size());
+  std::memcpy(bytes.data(), text.data(), text.size());
+  return bytes;
 }
 
 bool VCardInfo::isBeginTag(std::string_view line) { return equalsIgnoringCase(line, kBegin); }

@@ -66,6 +66,7 @@ class VCardInfo {
  private:
   std::optional<std::string> version_;
   std::vector<std::shared_ptr<VCardProperty>> arrInfo_;
+  const VCardPhoto* photo_ = nullptr;  // the photo in arrInfo_, whose line alone is folded
 };
 
 }  // namespace xr

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <initializer_list>
 
 #include "xrfoundation/contacts/base64.h"
 #include "xrfoundation/platform/image.h"
@@ -15,15 +14,26 @@ constexpr std::string_view kDefaultType = "OTHER";
 
 std::atomic<int32_t> gs_itemCounter{0};
 
-// Joins pieces into one text with a single allocation.
-std::string concat(std::initializer_list<std::string_view> pieces) {
-  std::size_t size = 0;
-  for (std::string_view piece : pieces) size += piece.size();
-  std::string text;
-  text.reserve(size);
-  for (std::string_view piece : pieces) text.append(piece);
-  return text;
-}
+// Appends pieces in order; escaped pieces go through the line-break escaping.
+class LineWriter {
+ public:
+  explicit LineWriter(std::string& out) : out_(out) {}
+  LineWriter& operator<<(std::string_view piece) {
+    out_.append(piece);
+    return *this;
+  }
+  struct Escaped {
+    std::string_view text;
+  };
+  LineWriter& operator<<(Escaped piece) {
+    appendEscapedNewLines(out_, piece.text);
+    return *this;
+  }
+
+ private:
+  std::string& out_;
+};
+using Escaped = LineWriter::Escaped;
 
 // The service line that follows the generic X-IM line, by vCard service name.
 struct ImService {
@@ -45,22 +55,26 @@ constexpr std::string_view kUnknownImLinePrefix = "IMPP;X-SERVICE-TYPE=GaduGadu;
 
 }  // namespace
 
-std::string escapedNewLineString(std::string_view text) {
-  std::size_t at = text.find_first_of("\r\n");
-  if (at == std::string_view::npos) return std::string(text);
-  std::string escaped;
-  escaped.reserve(text.size() + 8);
-  std::size_t from = 0;
-  while (at != std::string_view::npos) {
-    escaped.append(text, from, at - from);
-    escaped.append("\\n");
+void appendEscapedNewLines(std::string& out, std::string_view text) {
+  // A plain scan: find_first_of would search its two-character set once per character.
+  const char* from = text.data();
+  const char* const end = from + text.size();
+  for (const char* at = from; at != end; ++at) {
+    if (*at != '\r' && *at != '\n') continue;
+    out.append(from, at);
+    out.append("\\n");
     // A CR LF pair is one line break; a lone CR or a lone LF is one too, since a raw one
     // would end the content line early and leave the rest of the value without a name.
+    if (*at == '\r' && at + 1 != end && at[1] == '\n') ++at;
     from = at + 1;
-    if (text[at] == '\r' && from < text.size() && text[from] == '\n') ++from;
-    at = text.find_first_of("\r\n", from);
   }
-  escaped.append(text, from);
+  out.append(from, end);
+}
+
+std::string escapedNewLineString(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  appendEscapedNewLines(escaped, text);
   return escaped;
 }
 
@@ -75,7 +89,7 @@ std::string_view VCardProperty::typeOrOther() const {
 OptionalText VCardProperty::valueEscaped() const {
   std::lock_guard lock(mutex_);
   if (!value_) return std::nullopt;
-  return escapedValue();
+  return escapedNewLineString(*value_);
 }
 
 std::string VCardProperty::typeEscaped() const {
@@ -84,43 +98,55 @@ std::string VCardProperty::typeEscaped() const {
 }
 
 OptionalText VCardProperty::toVCardLine() const {
+  std::string line;
+  if (!appendVCardLine(line)) return std::nullopt;
+  return line;
+}
+
+bool VCardProperty::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!cmd_ || cmd_->empty() || !valueHasText()) return std::nullopt;
+  if (!cmd_ || cmd_->empty() || !valueHasText()) return false;
+  LineWriter line(out);
+  line << *cmd_;
   // Presence, not length, chooses the typed form: an empty type gives "TEL;type=;...".
-  if (type_) return concat({*cmd_, ";type=", *type_, ";charset=UTF-8:", escapedValue()});
-  return concat({*cmd_, ";charset=UTF-8:", escapedValue()});
+  if (type_) line << ";type=" << *type_;
+  line << ";charset=UTF-8:" << Escaped{*value_};
+  return true;
 }
 
-OptionalText VCardEmail::toVCardLine() const {
+bool VCardEmail::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!valueHasText()) return std::nullopt;
-  return concat(
-      {"EMAIL;charset=UTF-8;type=INTERNET;type=", typeOrOther(), ";type=pref:", escapedValue()});
+  if (!valueHasText()) return false;
+  LineWriter(out) << "EMAIL;charset=UTF-8;type=INTERNET;type=" << typeOrOther()
+                  << ";type=pref:" << Escaped{rawValue()};
+  return true;
 }
 
-OptionalText VCardContactGroup::toVCardLine() const {
+bool VCardContactGroup::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!valueHasText()) return std::nullopt;
-  return concat({"CATEGORIES;CHARSET=utf-8:", escapedValue()});
+  if (!valueHasText()) return false;
+  LineWriter(out) << "CATEGORIES;CHARSET=utf-8:" << Escaped{rawValue()};
+  return true;
 }
 
-OptionalText VCardBirthday::toVCardLine() const {
+bool VCardBirthday::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!valueHasText()) return std::nullopt;
-  return concat({"BDAY:", escapedValue()});
+  if (!valueHasText()) return false;
+  LineWriter(out) << "BDAY:" << Escaped{rawValue()};
+  return true;
 }
 
-OptionalText VCardTitle::toVCardLine() const {
+bool VCardTitle::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!valueHasText()) return std::nullopt;
-  return concat({"TITLE:", escapedValue()});
+  if (!valueHasText()) return false;
+  LineWriter(out) << "TITLE:" << Escaped{rawValue()};
+  return true;
 }
 
-OptionalText VCardIM::toVCardLine() const {
+bool VCardIM::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!valueHasText()) return std::nullopt;
+  if (!valueHasText()) return false;
   const std::string_view type = typeOrOther();
-  const std::string handle = escapedValue();
   std::string_view service = kUnknownImLinePrefix;
   for (const ImService& known : kImServices) {
     if (type == known.type) {
@@ -128,54 +154,62 @@ OptionalText VCardIM::toVCardLine() const {
       break;
     }
   }
-  return concat({"X-IM;", type, ":", handle, "\r\n", service, handle});
+  const Escaped handle{rawValue()};
+  LineWriter(out) << "X-IM;" << type << ":" << handle << "\r\n" << service << handle;
+  return true;
 }
 
-OptionalText VCardDate::toVCardLine() const {
+bool VCardDate::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!valueHasText()) return std::nullopt;
+  if (!valueHasText()) return false;
   const std::string_view type = typeOrOther();
-  const std::string date = escapedValue();
+  const Escaped date{rawValue()};
+  LineWriter line(out);
   std::string_view label;
   if (type == "Anniversary") {
     label = "_$!<Anniversary>!$_";
   } else if (type == "Other") {
     label = "_$!<Other>!$_";
-  } else {
-    return concat({"X-DE;", type, ":", date});
   }
-  // The number is drawn at each rendering, so that two grouped dates never share a group
-  // even across records.
-  const std::string item = createUniqueNumber();
-  return concat({"item", item, ".X-ABDATE:", date, "\r\nitem", item, ".X-ABLabel:", label,
-                 "\r\nX-DE;", type, ":", date});
+  if (!label.empty()) {
+    // The number is drawn at each rendering, so that two grouped dates never share a group
+    // even across records.
+    const std::string item = createUniqueNumber();
+    line << "item" << item << ".X-ABDATE:" << date << "\r\nitem" << item << ".X-ABLabel:" << label
+         << "\r\n";
+  }
+  line << "X-DE;" << type << ":" << date;
+  return true;
 }
 
-OptionalText VCardAddress::toVCardLine() const {
+bool VCardAddress::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  return concat({"ADR;charset=UTF-8;type=", typeOrOther(),
-                 ";type=pref:", escapedNewLineString(postOfficeAddress_), ";",
-                 escapedNewLineString(extendedAddress_), ";", escapedNewLineString(street_), ";",
-                 escapedNewLineString(locality_), ";", escapedNewLineString(region_), ";",
-                 escapedNewLineString(postalCode_), ";", escapedNewLineString(country_)});
+  LineWriter(out) << "ADR;charset=UTF-8;type=" << typeOrOther()
+                  << ";type=pref:" << Escaped{postOfficeAddress_} << ";"
+                  << Escaped{extendedAddress_} << ";" << Escaped{street_} << ";"
+                  << Escaped{locality_} << ";" << Escaped{region_} << ";" << Escaped{postalCode_}
+                  << ";" << Escaped{country_};
+  return true;
 }
 
-OptionalText VCardName::toVCardLine() const {
+bool VCardName::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  return concat({"N;charset=UTF-8:", escapedNewLineString(firstName_), ";",
-                 escapedNewLineString(middleName_), ";", escapedNewLineString(lastName_), ";",
-                 escapedNewLineString(prefix_), ";", escapedNewLineString(suffix_)});
+  LineWriter(out) << "N;charset=UTF-8:" << Escaped{firstName_} << ";" << Escaped{middleName_} << ";"
+                  << Escaped{lastName_} << ";" << Escaped{prefix_} << ";" << Escaped{suffix_};
+  return true;
 }
 
-OptionalText VCardNickName::toVCardLine() const {
+bool VCardNickName::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  return concat({"NICKNAME;charset=UTF-8:", escapedNewLineString(nickName_)});
+  LineWriter(out) << "NICKNAME;charset=UTF-8:" << Escaped{nickName_};
+  return true;
 }
 
-OptionalText VCardPhoto::toVCardLine() const {
+bool VCardPhoto::appendVCardLine(std::string& out) const {
   std::lock_guard lock(mutex_);
-  if (!imageBase64_ || imageBase64_->empty()) return std::nullopt;
-  return concat({"PHOTO;ENCODING=base64;TYPE=JPEG:", *imageBase64_});
+  if (!imageBase64_ || imageBase64_->empty()) return false;
+  LineWriter(out) << "PHOTO;ENCODING=base64;TYPE=JPEG:" << *imageBase64_;
+  return true;
 }
 
 void VCardPhoto::setImage(const std::shared_ptr<const Image>& image) {

@@ -19,6 +19,9 @@ namespace xr {
 
 class Image;
 
+// Appends text to out with escapedNewLineString's rule.
+void appendEscapedNewLines(std::string& out, std::string_view text);
+
 // Escapes the line breaks of a value: every CR LF, lone LF and lone CR becomes the two
 // characters backslash and 'n'. Backslash, comma, semicolon and colon are left as they are
 // (the organisation line joins company and department with a literal "\;").
@@ -58,9 +61,14 @@ class VCardProperty {
   // The type when it has text, else "OTHER". Type texts are never escaped.
   std::string typeEscaped() const;
 
+  // The property's line(s) without a break after the last one; absent when it writes none.
   // The base rule: absent unless cmd and value have text; "CMD;type=TYPE;charset=UTF-8:VALUE"
   // when a type is present (even empty), else "CMD;charset=UTF-8:VALUE".
-  virtual OptionalText toVCardLine() const;
+  OptionalText toVCardLine() const;
+
+  // The same line appended to out, for composing a record without a text per line; false,
+  // with out unchanged, when the property writes no line. Subclasses replace this.
+  virtual bool appendVCardLine(std::string& out) const;
 
   // The class's name, for diagnostics.
   virtual std::string_view className() const { return "VCardProperty"; }
@@ -70,7 +78,7 @@ class VCardProperty {
 
   // Callers hold mutex_.
   bool valueHasText() const { return value_ && !value_->empty(); }
-  std::string escapedValue() const { return escapedNewLineString(*value_); }
+  const std::string& rawValue() const { return *value_; }
   std::string_view typeOrOther() const;
 
   mutable std::mutex mutex_;  // guards every text field of the property and its subclass
@@ -116,7 +124,7 @@ class VCardURL : public VCardProperty {
 class VCardEmail : public VCardProperty {
  public:
   VCardEmail() : VCardProperty("EMAIL") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardEmail"; }
 };
 
@@ -124,7 +132,7 @@ class VCardEmail : public VCardProperty {
 class VCardContactGroup : public VCardProperty {
  public:
   VCardContactGroup() : VCardProperty("CATEGORIES") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardContactGroup"; }
 };
 
@@ -132,7 +140,7 @@ class VCardContactGroup : public VCardProperty {
 class VCardBirthday : public VCardProperty {
  public:
   VCardBirthday() : VCardProperty("BDAY") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardBirthday"; }
 };
 
@@ -140,7 +148,7 @@ class VCardBirthday : public VCardProperty {
 class VCardTitle : public VCardProperty {
  public:
   VCardTitle() : VCardProperty("TITLE") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardTitle"; }
 };
 
@@ -150,7 +158,7 @@ class VCardTitle : public VCardProperty {
 class VCardIM : public VCardProperty {
  public:
   VCardIM() : VCardProperty("X-IM") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardIM"; }
 };
 
@@ -162,7 +170,7 @@ class VCardIM : public VCardProperty {
 class VCardDate : public VCardProperty {
  public:
   VCardDate() : VCardProperty("X-DE") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardDate"; }
 };
 
@@ -171,7 +179,7 @@ class VCardDate : public VCardProperty {
 class VCardAddress : public VCardProperty {
  public:
   VCardAddress() : VCardProperty("ADR") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardAddress"; }
 
   XR_VCARD_TEXT_FIELD(std::string, postOfficeAddress_, postOfficeAddress, setPostOfficeAddress)
@@ -197,7 +205,7 @@ class VCardAddress : public VCardProperty {
 class VCardName : public VCardProperty {
  public:
   VCardName() : VCardProperty("N") {}
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardName"; }
 
   XR_VCARD_TEXT_FIELD(std::string, firstName_, firstName, setFirstName)
@@ -219,7 +227,7 @@ class VCardName : public VCardProperty {
 class VCardNickName : public VCardProperty {
  public:
   VCardNickName() = default;
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardNickName"; }
 
   XR_VCARD_TEXT_FIELD(std::string, nickName_, nickName, setNickName)
@@ -233,7 +241,7 @@ class VCardNickName : public VCardProperty {
 class VCardPhoto : public VCardProperty {
  public:
   VCardPhoto() = default;
-  OptionalText toVCardLine() const override;
+  bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardPhoto"; }
 
   // nullptr clears the photo.
