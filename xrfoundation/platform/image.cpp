@@ -66,9 +66,11 @@ std::optional<Decoded> fromJpeg(std::span<const uint8_t> bytes) {
   }
   // The whole image is decoded, so that a truncated or corrupt body is refused too; a
   // warning such as "premature end of data" counts as a failure.
-  std::vector<uint8_t> pixels(static_cast<std::size_t>(width) * height * 3);
+  // TurboJPEG cannot turn CMYK into RGB, so four-colour JPEGs are decoded as they are.
+  const TJPF format = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK ? TJPF_CMYK : TJPF_RGB;
+  std::vector<uint8_t> pixels(static_cast<std::size_t>(width) * height * tjPixelSize[format]);
   if (tjDecompress2(decoder.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
-                    pixels.data(), width, 0, height, TJPF_RGB, TJFLAG_STOPONWARNING) != 0) {
+                    pixels.data(), width, 0, height, format, TJFLAG_STOPONWARNING) != 0) {
     return std::nullopt;
   }
   return Decoded{width, height, std::vector<uint8_t>(bytes.begin(), bytes.end())};

@@ -19,12 +19,20 @@ bool isJpeg(const std::vector<uint8_t>& bytes) {
 }
 
 TEST(ImageTest, KeepsJpegBytesExactly) {
-  const std::vector<uint8_t> jpeg = makeTestJpeg(7, 5);
-  auto image = Image::fromBytes(jpeg);
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(image->width(), 7);
-  EXPECT_EQ(image->height(), 5);
-  EXPECT_EQ(image->jpegRepresentation(), jpeg);
+  const struct {
+    const char* name;
+    testing::TestJpegColor color;
+  } kinds[] = {{"rgb", testing::TestJpegColor::Rgb},
+               {"gray", testing::TestJpegColor::Gray},
+               {"cmyk", testing::TestJpegColor::Cmyk}};
+  for (const auto& kind : kinds) {
+    const std::vector<uint8_t> jpeg = makeTestJpeg(7, 5, kind.color);
+    auto image = Image::fromBytes(jpeg);
+    ASSERT_NE(image, nullptr) << kind.name;
+    EXPECT_EQ(image->width(), 7) << kind.name;
+    EXPECT_EQ(image->height(), 5) << kind.name;
+    EXPECT_EQ(image->jpegRepresentation(), jpeg) << kind.name;
+  }
 }
 
 TEST(ImageTest, TranscodesPngToJpegThatDecodesAgain) {

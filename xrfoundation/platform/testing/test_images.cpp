@@ -26,13 +26,16 @@ std::vector<uint8_t> pattern(int width, int height, int channels) {
 
 }  // namespace
 
-std::vector<uint8_t> makeTestJpeg(int width, int height) {
-  const std::vector<uint8_t> rgb = pattern(width, height, 3);
+std::vector<uint8_t> makeTestJpeg(int width, int height, TestJpegColor color) {
+  const bool cmyk = color == TestJpegColor::Cmyk;
+  // Four channels are read as C, M, Y, K when the source is CMYK.
+  const std::vector<uint8_t> pixels = pattern(width, height, cmyk ? 4 : 3);
   tjhandle encoder = tjInitCompress();
   unsigned char* jpeg = nullptr;
   unsigned long size = 0;
-  const int status =
-      tjCompress2(encoder, rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_444, 95, 0);
+  const int subsampling = color == TestJpegColor::Gray ? TJSAMP_GRAY : TJSAMP_444;
+  const int status = tjCompress2(encoder, pixels.data(), width, 0, height,
+                                 cmyk ? TJPF_CMYK : TJPF_RGB, &jpeg, &size, subsampling, 95, 0);
   tjDestroy(encoder);
   if (status != 0) throw std::runtime_error("makeTestJpeg: encoding failed");
   std::vector<uint8_t> bytes(jpeg, jpeg + size);

@@ -7,7 +7,8 @@
 
 namespace xr::testing {
 
-std::vector<uint8_t> makeTestJpeg(int width, int height);
+enum class TestJpegColor { Rgb, Gray, Cmyk };
+std::vector<uint8_t> makeTestJpeg(int width, int height, TestJpegColor color = TestJpegColor::Rgb);
 // withAlpha: RGBA with a transparent left half, else RGB.
 std::vector<uint8_t> makeTestPng(int width, int height, bool withAlpha = false);
 
