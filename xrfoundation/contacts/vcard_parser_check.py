@@ -30,7 +30,8 @@ def main():
     jpeg = open(jpeg_path, "rb").read()
 
     # Every line ends with CR LF and no value holds a raw CR or LF of its own.
-    expect("bare CR or LF", raw.replace(b"\r\n", b"").count(b"\n") + raw.replace(b"\r\n", b"").count(b"\r"), 0)
+    unbroken = raw.replace(b"\r\n", b"")
+    expect("bare CR or LF", (unbroken.count(b"\r"), unbroken.count(b"\n")), (0, 0))
     text = raw.decode("utf-8")
     lines = text.split("\r\n")
     quirk = "X-IM;Google Talk:ann@gmail.example"
