@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
-  libcsv-dev libphonenumber-dev libssl-dev
+  libcsv-dev libphonenumber-dev libssl-dev python3-vobject
 )
 
 missing=()
