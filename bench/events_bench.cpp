@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "plain_loop.h"
 #include "xrfoundation/events/event_dispatcher.h"
 #include "xrfoundation/events/main_thread_posting.h"
 #include "xrfoundation/platform/main_loop.h"
@@ -73,55 +74,6 @@ void BM_PreparedCallInvokeDirect(benchmark::State& state) {
 }
 BENCHMARK(BM_PreparedCallInvokeDirect);
 
-// The plain loop the main loop is measured against: one queue, one lock, one condition.
-class PlainLoop {
- public:
-  void post(std::function<void()> call, bool wait) {
-    if (!wait) {
-      std::lock_guard lock(mutex_);
-      calls_.push_back(std::move(call));
-      wake_.notify_one();
-      return;
-    }
-    std::promise<void> ran;
-    std::future<void> done = ran.get_future();
-    post(
-        [&] {
-          call();
-          ran.set_value();
-        },
-        false);
-    done.wait();
-  }
-  // Runs calls until `done` answers true after one of them.
-  void runUntil(const std::function<bool()>& done) {
-    std::unique_lock lock(mutex_);
-    while (!done()) {
-      wake_.wait(lock, [this] { return !calls_.empty(); });
-      auto call = std::move(calls_.front());
-      calls_.pop_front();
-      lock.unlock();
-      call();
-      lock.lock();
-    }
-  }
-  void processPending() {
-    std::unique_lock lock(mutex_);
-    while (!calls_.empty()) {
-      auto call = std::move(calls_.front());
-      calls_.pop_front();
-      lock.unlock();
-      call();
-      lock.lock();
-    }
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> calls_;
-};
-
 // Posting without waiting, from the main thread itself; the queue is drained after each batch.
 void BM_PostPreparedCallNoWait(benchmark::State& state) {
   auto counter = std::make_shared<Counter>();
@@ -135,9 +87,21 @@ void BM_PostPreparedCallNoWait(benchmark::State& state) {
 }
 BENCHMARK(BM_PostPreparedCallNoWait);
 
+// The main loop itself, with the same closure the plain loop runs.
+void BM_MainLoopPostNoWait(benchmark::State& state) {
+  auto counter = std::make_shared<Counter>();
+  for (auto _ : state) {
+    for (int i = 0; i < kBatch; ++i) xr::mainLoop().post([counter] { counter->onEvent(1); }, false);
+    xr::mainLoop().processPending();
+  }
+  benchmark::DoNotOptimize(counter->total());
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_MainLoopPostNoWait);
+
 void BM_PlainLoopNoWait(benchmark::State& state) {
   auto counter = std::make_shared<Counter>();
-  PlainLoop loop;
+  xr::bench::PlainLoop loop;
   for (auto _ : state) {
     for (int i = 0; i < kBatch; ++i) loop.post([counter] { counter->onEvent(1); }, false);
     loop.processPending();
@@ -168,9 +132,28 @@ void BM_PostPreparedCallWait(benchmark::State& state) {
 }
 BENCHMARK(BM_PostPreparedCallWait)->UseRealTime();
 
+void BM_MainLoopPostWait(benchmark::State& state) {
+  auto counter = std::make_shared<Counter>();
+  for (auto _ : state) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      for (int i = 0; i < kBatch; ++i)
+        xr::mainLoop().post([&counter] { counter->onEvent(1); }, true);
+      done = true;
+      xr::mainLoop().post([] {}, false);
+    });
+    xr::mainLoop().runUntil([&] { return done.load(); }, 60.0);
+    worker.join();
+  }
+  xr::mainLoop().processPending();
+  benchmark::DoNotOptimize(counter->total());
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_MainLoopPostWait)->UseRealTime();
+
 void BM_PlainLoopWait(benchmark::State& state) {
   auto counter = std::make_shared<Counter>();
-  PlainLoop loop;
+  xr::bench::PlainLoop loop;
   for (auto _ : state) {
     std::atomic<bool> done{false};
     std::thread worker([&] {

@@ -44,7 +44,9 @@ class IDelegateChain {
   // Removes the observer wherever it stands; an observer that is not there is ignored. The
   // pointer form lets an observer remove itself from its own destructor.
   virtual void removeDelegate(const IDelegate* observer) = 0;
-  void removeDelegate(const std::shared_ptr<IDelegate>& observer) { removeDelegate(observer.get()); }
+  void removeDelegate(const std::shared_ptr<IDelegate>& observer) {
+    removeDelegate(observer.get());
+  }
   virtual void removeAllDelegate() = 0;
 };
 
@@ -91,7 +93,8 @@ class DelegateChain : public DelegateChainBase {
   // copied once and shared by every posted delivery.
   template <class Facet, class... Params, class... Args>
   void call(void (Facet::*operation)(Params...), Args&&... args) {
-    static_assert(std::is_base_of_v<Facet, Interface>, "the chain's interface has no such operation");
+    static_assert(std::is_base_of_v<Facet, Interface>,
+                  "the chain's interface has no such operation");
     auto captured =
         std::make_shared<std::tuple<std::decay_t<Params>...>>(std::forward<Args>(args)...);
     auto invoke = [operation, captured](Facet& observer) {
@@ -135,7 +138,8 @@ class DelegateChain : public DelegateChainBase {
   // not consulted.
   template <class Facet, class... Params>
   bool respondsToSelector(void (Facet::*)(Params...)) const {
-    static_assert(std::is_base_of_v<Facet, Interface>, "the chain's interface has no such operation");
+    static_assert(std::is_base_of_v<Facet, Interface>,
+                  "the chain's interface has no such operation");
     std::lock_guard lock(mutex_);
     for (const Entry& entry : arrayDelegate_) {
       std::shared_ptr<IDelegate> observer = entry.observer.lock();

@@ -265,7 +265,10 @@ TEST(DelegateChainTest, ConcurrentRegistrationAndCallsDeliverToLiveObserversOnly
     threads.emplace_back([&, t] {
       for (int i = 0; i < 300; ++i) {
         auto player = std::make_shared<Player>("t" + std::to_string(t), journal);
-        if (i % 2) chain.addDelegateStraight(player); else chain.addDelegate(player);
+        if (i % 2)
+          chain.addDelegateStraight(player);
+        else
+          chain.addDelegate(player);
         chain.call(&IPing::ping, i);
         chain.removeDelegate(player);
       }

@@ -15,7 +15,8 @@ spdlog::level::level_enum toSpd(LogLevel level) {
 }
 
 struct Loggers {
-  std::shared_ptr<spdlog::sinks::dist_sink_mt> dist = std::make_shared<spdlog::sinks::dist_sink_mt>();
+  std::shared_ptr<spdlog::sinks::dist_sink_mt> dist =
+      std::make_shared<spdlog::sinks::dist_sink_mt>();
   std::shared_ptr<spdlog::sinks::sink> stderrSink;
   std::shared_ptr<spdlog::logger> console;
   std::shared_ptr<spdlog::logger> xrlog;
@@ -46,7 +47,9 @@ Loggers& loggers() {
 bool Logger::shouldLog(LogLevel level) const {
   return static_cast<spdlog::logger*>(impl_)->should_log(toSpd(level));
 }
-void Logger::setLevel(LogLevel level) { static_cast<spdlog::logger*>(impl_)->set_level(toSpd(level)); }
+void Logger::setLevel(LogLevel level) {
+  static_cast<spdlog::logger*>(impl_)->set_level(toSpd(level));
+}
 LogLevel Logger::level() const {
   return static_cast<LogLevel>(static_cast<int>(static_cast<spdlog::logger*>(impl_)->level()));
 }
@@ -58,11 +61,13 @@ Logger& consoleLog() { return loggers().consoleFacade; }
 Logger& xrLog() { return loggers().xrFacade; }
 
 namespace log_internal {
-void addSink(std::shared_ptr<spdlog::sinks::sink> sink) { loggers().dist->add_sink(std::move(sink)); }
-void removeSink(const std::shared_ptr<spdlog::sinks::sink>& sink) { loggers().dist->remove_sink(sink); }
-void setStandardErrorLevel(LogLevel level) {
-  loggers().stderrSink->set_level(toSpd(level));
+void addSink(std::shared_ptr<spdlog::sinks::sink> sink) {
+  loggers().dist->add_sink(std::move(sink));
 }
+void removeSink(const std::shared_ptr<spdlog::sinks::sink>& sink) {
+  loggers().dist->remove_sink(sink);
+}
+void setStandardErrorLevel(LogLevel level) { loggers().stderrSink->set_level(toSpd(level)); }
 }  // namespace log_internal
 
 }  // namespace xr

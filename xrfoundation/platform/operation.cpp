@@ -24,13 +24,13 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   std::condition_variable work;
   std::condition_variable watch;
   std::condition_variable drained;
-  std::deque<std::shared_ptr<Operation>> ready;                         // guarded by mutex
+  std::deque<std::shared_ptr<Operation>> ready;                        // guarded by mutex
   std::unordered_map<Operation*, std::shared_ptr<Operation>> members;  // guarded by mutex
   int maxWorkers = OperationQueue::kUnlimited;                         // guarded by mutex
-  int workers = 0;             // started and not yet left; guarded by mutex
-  int idle = 0;                // waiting for work; guarded by mutex
-  int starting = 0;            // started, not yet looking for work; guarded by mutex
-  std::uint64_t dequeued = 0;  // operations taken so far; guarded by mutex
+  int workers = 0;               // started and not yet left; guarded by mutex
+  int idle = 0;                  // waiting for work; guarded by mutex
+  int starting = 0;              // started, not yet looking for work; guarded by mutex
+  std::uint64_t dequeued = 0;    // operations taken so far; guarded by mutex
   bool watchdogRunning = false;  // guarded by mutex
   bool shuttingDown = false;     // guarded by mutex
 

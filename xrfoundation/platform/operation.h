@@ -61,12 +61,12 @@ class Operation : public std::enable_shared_from_this<Operation> {
   mutable std::mutex mutex_;
   std::condition_variable finishedCondition_;
   std::vector<std::shared_ptr<Operation>> dependencies_;  // guarded by mutex_
-  std::size_t unfinishedDependencies_ = 0;                  // guarded by mutex_
+  std::size_t unfinishedDependencies_ = 0;                // guarded by mutex_
   // Operations waiting on this one, by identity; weak so that a held dependent that is
   // dropped does not live on here.
   std::unordered_map<Operation*, std::weak_ptr<Operation>> dependents_;  // guarded by mutex_
-  std::function<void()> completion_;                                      // guarded by mutex_
-  std::weak_ptr<OperationQueueState> queue_;                              // guarded by mutex_
+  std::function<void()> completion_;                                     // guarded by mutex_
+  std::weak_ptr<OperationQueueState> queue_;                             // guarded by mutex_
   bool enqueuedReady_ = false;  // handed to the queue's ready list; guarded by mutex_
   bool completed_ = false;      // completion callable has returned; guarded by mutex_
   std::atomic<bool> cancelled_{false};

@@ -227,7 +227,8 @@ void AsyncTaskBase::fireCompletedEvent() {
 }
 
 void AsyncTaskBase::fireStartEvent() {
-  delegateChain_->call(&ITaskStartDelegate::taskStart, std::static_pointer_cast<IAsyncTask>(self()));
+  delegateChain_->call(&ITaskStartDelegate::taskStart,
+                       std::static_pointer_cast<IAsyncTask>(self()));
 }
 
 void AsyncTaskBase::fireProgressEvent(double progress) {
@@ -322,8 +323,7 @@ void AsyncTaskBase::setCancelCallback(std::function<void()> callback) {
 }
 
 std::string AsyncTaskBase::description() const {
-  return fmt::format("<{}: {}>", demangledTypeName(typeid(*this)),
-                     static_cast<const void*>(this));
+  return fmt::format("<{}: {}>", demangledTypeName(typeid(*this)), static_cast<const void*>(this));
 }
 
 void AsyncTaskBase::taskStart(const std::shared_ptr<IAsyncTask>&) {}

@@ -161,15 +161,15 @@ class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDele
 
   // Object-valued fields, each read and written whole under fieldsMutex_.
   mutable std::mutex fieldsMutex_;
-  std::optional<std::string> finishedDescription_;              // guarded by fieldsMutex_
-  TaskObject userData_;                                         // guarded by fieldsMutex_
-  std::map<std::string, TaskObject> userDict_;                  // guarded by fieldsMutex_
-  TaskObject associatedItem_;                                   // guarded by fieldsMutex_
-  std::optional<std::string> taskName_;                         // guarded by fieldsMutex_
-  std::function<void()> cancelCallback_;                        // guarded by fieldsMutex_
-  std::optional<std::string> taskExecutingTips_;               // guarded by fieldsMutex_
-  std::optional<std::string> taskType_;                         // guarded by fieldsMutex_
-  std::shared_ptr<TaskResult> taskResult_;                      // guarded by fieldsMutex_
+  std::optional<std::string> finishedDescription_;  // guarded by fieldsMutex_
+  TaskObject userData_;                             // guarded by fieldsMutex_
+  std::map<std::string, TaskObject> userDict_;      // guarded by fieldsMutex_
+  TaskObject associatedItem_;                       // guarded by fieldsMutex_
+  std::optional<std::string> taskName_;             // guarded by fieldsMutex_
+  std::function<void()> cancelCallback_;            // guarded by fieldsMutex_
+  std::optional<std::string> taskExecutingTips_;    // guarded by fieldsMutex_
+  std::optional<std::string> taskType_;             // guarded by fieldsMutex_
+  std::shared_ptr<TaskResult> taskResult_;          // guarded by fieldsMutex_
   std::optional<std::vector<std::function<void(bool)>>> arrCompletionBlock_;  // fieldsMutex_
 
   // The task's own re-entrant lock: the creation of the condition lock and the completion

@@ -54,10 +54,10 @@ TEST_F(AsyncTaskBaseTest, ConstructionNumbersCountsAndRegistersAndDestructionLog
     removeTaskFromGlobalArray(b);
   }
   EXPECT_EQ(gs_taskCount.load(), countBefore);
-  EXPECT_TRUE(log.contains(fmt::format("(-)AsyncTask number({}), task left count:{},taskName(second)",
-                                       first + 1, countBefore + 1)));
-  EXPECT_TRUE(log.contains(fmt::format("(-)AsyncTask number({}), task left count:{},taskName((null))",
-                                       first, countBefore)));
+  EXPECT_TRUE(log.contains(fmt::format(
+      "(-)AsyncTask number({}), task left count:{},taskName(second)", first + 1, countBefore + 1)));
+  EXPECT_TRUE(log.contains(fmt::format(
+      "(-)AsyncTask number({}), task left count:{},taskName((null))", first, countBefore)));
 }
 
 TEST_F(AsyncTaskBaseTest, LifecycleDeliversStartProgressAndOneFinishedThenLeavesTheRegistry) {
@@ -115,8 +115,8 @@ TEST_F(AsyncTaskBaseTest, WorkThatStoresNoOutcomeSendsNothingAndStaysRegistered)
   EXPECT_EQ(recorder_->events().size(), 0u);
   EXPECT_TRUE(isRegistered(silent.get()));
   EXPECT_GE(printLeftTask(), 1);
-  const std::string line = fmt::format("left task:[xr::testing::WorkTask], {}",
-                                       silent->description());
+  const std::string line =
+      fmt::format("left task:[xr::testing::WorkTask], {}", silent->description());
   EXPECT_TRUE(log.contains(line)) << line;
 
   auto lost = makeTask([](WorkTask& t) { t.setTaskResult(nullptr); });

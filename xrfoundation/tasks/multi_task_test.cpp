@@ -316,7 +316,10 @@ TEST_F(MultiTaskTest, StressNestedCompositesUnderRandomCancellation) {
     std::mt19937 pick(seed);
     for (int i = 0; i < 60; ++i) {
       auto& victim = all[pick() % all.size()];
-      if (pick() % 2) victim->cancel(); else victim->cancelLast();
+      if (pick() % 2)
+        victim->cancel();
+      else
+        victim->cancelLast();
       std::this_thread::yield();
     }
   });
@@ -327,11 +330,13 @@ TEST_F(MultiTaskTest, StressNestedCompositesUnderRandomCancellation) {
   ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedCount() >= tops.size(); }, 120));
   for (auto& task : all)
     if (!task->taskFinished()) task->cancel();
-  ASSERT_TRUE(runMainUntil([&] {
-    for (auto& task : all)
-      if (isRegistered(task.get())) return false;
-    return true;
-  }, 120));
+  ASSERT_TRUE(runMainUntil(
+      [&] {
+        for (auto& task : all)
+          if (isRegistered(task.get())) return false;
+        return true;
+      },
+      120));
   for (auto& task : all) task->waitUntilFinished();
   mainLoop().processPending();
   for (const auto& [task, count] : everyone->finishedPerTask()) ASSERT_EQ(count, 1u);

@@ -43,7 +43,7 @@ class TaskResult {
   // are well defined.
   std::atomic<bool> bSuccess_{false};
   mutable std::mutex mutex_;
-  std::optional<std::string> result_;            // guarded by mutex_
+  std::optional<std::string> result_;  // guarded by mutex_
   std::atomic<int32_t> errorCode_{0};
   std::optional<std::string> errorDescription_;  // guarded by mutex_
 };

@@ -27,7 +27,7 @@ class FakeMainThread : public IMainThread {
   mutable std::mutex mutex_;
   std::condition_variable ran_;
   std::deque<std::function<void()>> calls_;  // guarded by mutex_
-  std::size_t ranCount_ = 0;                  // guarded by mutex_
+  std::size_t ranCount_ = 0;                 // guarded by mutex_
 };
 
 }  // namespace xr::testing

@@ -25,7 +25,7 @@ class LogCapture {
   LogCapture& operator=(const LogCapture&) = delete;
 
   std::vector<CapturedLine> lines() const;
-  std::vector<std::string> texts() const;  // every line's text, in order
+  std::vector<std::string> texts() const;          // every line's text, in order
   std::size_t count(std::string_view text) const;  // lines equal to text
   bool contains(std::string_view text) const { return count(text) > 0; }
   void clear();

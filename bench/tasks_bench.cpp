@@ -1,0 +1,160 @@
+// bench/tasks_bench.cpp: the task lifecycle (construct, start, run on the queue, finished
+// delivered on the main loop, out of the registry) and the two composites, each beside the
+// plain way of doing the same in the same run: a mutex + condition variable + deque thread
+// pool whose jobs post their completion to a plain main loop. The library's console lines
+// are switched off, as an application that logs at warning level would have them.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "plain_loop.h"
+#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/operation.h"
+#include "xrfoundation/tasks/async_task_base.h"
+#include "xrfoundation/tasks/multi_concurrent_task.h"
+#include "xrfoundation/tasks/multi_task.h"
+
+namespace {
+
+constexpr int kBatch = 1000;
+
+class TrivialTask : public xr::AsyncTaskBase {
+ public:
+  explicit TrivialTask(Token token) : AsyncTaskBase(token) {}
+
+ protected:
+  void main() override { setTaskResult(xr::TaskResult::taskSuccessed()); }
+};
+
+// Counts finished events on the main thread, as an application's observer would.
+class FinishCounter : public xr::ITaskFinishedDelegate {
+ public:
+  void taskFinished(const std::shared_ptr<xr::IAsyncTask>&,
+                    const std::shared_ptr<xr::TaskResult>&) override {
+    ++finished;
+  }
+  int finished = 0;  // main thread only
+};
+
+void quiet() {
+  xr::consoleLog().setLevel(xr::LogLevel::Warn);
+  xr::xrLog().setLevel(xr::LogLevel::Warn);
+}
+
+void waitForFinished(FinishCounter& counter, int expected) {
+  xr::mainLoop().runUntil([&] { return counter.finished >= expected; }, 120.0);
+}
+
+void BM_TaskLifecycle(benchmark::State& state) {
+  quiet();
+  xr::OperationQueue queue;
+  auto counter = std::make_shared<FinishCounter>();
+  for (auto _ : state) {
+    counter->finished = 0;
+    for (int i = 0; i < kBatch; ++i) {
+      auto task = xr::AsyncTaskBase::create<TrivialTask>();
+      task->addDelegate(counter);
+      queue.addOperation(task);
+      task->startTask();
+    }
+    waitForFinished(*counter, kBatch);
+  }
+  xr::mainLoop().processPending();
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_TaskLifecycle)->UseRealTime();
+
+// A plain pool: workers take closures from one deque.
+class PlainPool {
+ public:
+  explicit PlainPool(int workers) {
+    for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+  }
+  ~PlainPool() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    for (auto& thread : threads_) thread.join();
+  }
+  void submit(std::function<void()> job) {
+    {
+      std::lock_guard lock(mutex_);
+      jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+  }
+
+ private:
+  void work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+      if (jobs_.empty()) return;
+      auto job = std::move(jobs_.front());
+      jobs_.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> jobs_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+void BM_PlainPoolLifecycle(benchmark::State& state) {
+  PlainPool pool(2);
+  xr::bench::PlainLoop loop;
+  for (auto _ : state) {
+    int finished = 0;
+    for (int i = 0; i < kBatch; ++i)
+      pool.submit([&loop, &finished] { loop.post([&finished] { ++finished; }, false); });
+    loop.runUntil([&] { return finished >= kBatch; });
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_PlainPoolLifecycle)->UseRealTime();
+
+template <class Composite>
+void runComposite(benchmark::State& state) {
+  quiet();
+  xr::OperationQueue queue;
+  auto counter = std::make_shared<FinishCounter>();
+  for (auto _ : state) {
+    counter->finished = 0;
+    auto composite = xr::AsyncTaskBase::create<Composite>();
+    for (int i = 0; i < kBatch; ++i) {
+      auto task = xr::AsyncTaskBase::create<TrivialTask>();
+      composite->appendTailTask(task);
+      queue.addOperation(task);
+    }
+    composite->addDelegate(counter);
+    queue.addOperation(composite);
+    composite->startTask();
+    waitForFinished(*counter, 1);
+  }
+  xr::mainLoop().processPending();
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+
+void BM_SequentialComposite(benchmark::State& state) { runComposite<xr::MultiTask>(state); }
+BENCHMARK(BM_SequentialComposite)->UseRealTime();
+
+void BM_ConcurrentComposite(benchmark::State& state) {
+  runComposite<xr::MultiConcurrentTask>(state);
+}
+BENCHMARK(BM_ConcurrentComposite)->UseRealTime();
+
+}  // namespace
