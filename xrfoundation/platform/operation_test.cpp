@@ -1,0 +1,162 @@
+#include "xrfoundation/platform/operation.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <latch>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/platform/condition_lock.h"
+#include "xrfoundation/platform/main_loop.h"
+
+namespace xr {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Work : public Operation {
+ public:
+  explicit Work(std::function<void()> body = {}) : body_(std::move(body)) {}
+  std::atomic<int> runs{0};
+
+ protected:
+  void main() override {
+    ++runs;
+    if (body_) body_();
+  }
+
+ private:
+  std::function<void()> body_;
+};
+
+TEST(OperationTest, RunsOnceAfterItsDependenciesAndCompletesOnce) {
+  OperationQueue queue;
+  std::vector<int> order;
+  std::mutex orderMutex;
+  auto record = [&](int step) {
+    std::lock_guard lock(orderMutex);
+    order.push_back(step);
+  };
+  auto first = std::make_shared<Work>([&] { record(1); });
+  auto second = std::make_shared<Work>([&] { record(2); });
+  auto hold = std::make_shared<Operation>();  // never runs: a hold
+  second->addDependency(first);
+  second->addDependency(first);   // twice is once
+  second->addDependency(second);  // itself: ignored
+  first->addDependency(hold);
+  std::atomic<int> completions{0};
+  second->setCompletionBlock([&] { ++completions; });
+  queue.addOperation(second);
+  queue.addOperation(first);
+  queue.addOperation(first);  // twice is once
+  EXPECT_FALSE(first->isReady());
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(first->runs, 0) << "held by an unfinished dependency";
+  first->removeDependency(hold);
+  second->waitUntilFinished();
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  EXPECT_EQ(second->runs, 1);
+  EXPECT_EQ(completions, 1);
+  EXPECT_TRUE(second->isFinished());
+  EXPECT_FALSE(second->isExecuting());
+  EXPECT_EQ(queue.operationCount(), 0u);
+}
+
+TEST(OperationTest, CancelledOperationIsRetiredWithoutRunningWhateverItsDependencies) {
+  OperationQueue queue;
+  auto hold = std::make_shared<Operation>();
+  auto work = std::make_shared<Work>();
+  work->addDependency(hold);
+  std::promise<bool> completion;
+  work->setCompletionBlock([&] { completion.set_value(work->isFinished()); });
+  queue.addOperation(work);
+  work->cancel();
+  EXPECT_TRUE(work->isReady());
+  EXPECT_TRUE(completion.get_future().get()) << "finished before its completion callable ran";
+  work->waitUntilFinished();
+  EXPECT_EQ(work->runs, 0);
+  EXPECT_TRUE(work->isCancelled());
+}
+
+TEST(OperationTest, CompletionCallableHoldingItsOperationLetsGoOfIt) {
+  std::weak_ptr<Work> weak;
+  {
+    OperationQueue queue;
+    auto work = std::make_shared<Work>();
+    weak = work;
+    work->setCompletionBlock([work] {});  // a cycle until the callable has run
+    queue.addOperation(work);
+    work->waitUntilFinished();
+  }
+  EXPECT_TRUE(weak.expired());
+}
+
+// Operations that block their worker until other operations of the same queue have run must
+// not starve the queue: it adds workers for the ready work.
+TEST(OperationQueueTest, BlockedWorkersDoNotStarveTheQueue) {
+  OperationQueue queue;
+  constexpr int kBlocked = 6;
+  std::latch released(1);
+  std::vector<std::shared_ptr<Work>> blockers;
+  for (int i = 0; i < kBlocked; ++i) {
+    blockers.push_back(std::make_shared<Work>([&] { released.wait(); }));
+    queue.addOperation(blockers.back());
+  }
+  auto releaser = std::make_shared<Work>([&] { released.count_down(); });
+  queue.addOperation(releaser);
+  for (auto& blocker : blockers) blocker->waitUntilFinished();
+  EXPECT_GE(queue.workerCount(), 1u);
+}
+
+TEST(OperationQueueTest, MaximumBoundsTheWorkersAndDestructionDrainsReadyWork) {
+  std::atomic<int> running{0}, peak{0}, ran{0};
+  {
+    OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(0);   // refused
+    queue.setMaxConcurrentOperationCount(-5);  // refused
+    EXPECT_EQ(queue.maxConcurrentOperationCount(), OperationQueue::kUnlimited);
+    queue.setMaxConcurrentOperationCount(2);
+    for (int i = 0; i < 40; ++i)
+      queue.addOperation(std::make_shared<Work>([&] {
+        const int now = ++running;
+        int seen = peak.load();
+        while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+        }
+        std::this_thread::sleep_for(1ms);
+        --running;
+        ++ran;
+      }));
+  }  // waits for the ready work
+  EXPECT_EQ(ran, 40);
+  EXPECT_LE(peak, 2);
+}
+
+TEST(ConditionLockTest, AcquiresOnlyOnTheWantedConditionAndWakesEveryWaiter) {
+  ConditionLock lock(0);
+  EXPECT_FALSE(lock.tryLockWhenCondition(1));
+  EXPECT_TRUE(lock.tryLockWhenCondition(0));
+  EXPECT_FALSE(lock.tryLockWhenCondition(0)) << "held";
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_FALSE(lock.lockWhenCondition(0, deadlineAfter(0.1))) << "held until the deadline";
+  EXPECT_GE(std::chrono::steady_clock::now() - begin, 80ms);
+
+  std::atomic<int> passed{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 3; ++i)
+    waiters.emplace_back([&] {
+      if (lock.lockWhenCondition(1, deadlineAfter(30))) {
+        ++passed;
+        lock.unlockWithCondition(1);  // let the next waiter through
+      }
+    });
+  lock.unlockWithCondition(1);
+  for (auto& waiter : waiters) waiter.join();
+  EXPECT_EQ(passed, 3);
+  EXPECT_EQ(lock.condition(), 1);
+}
+
+}  // namespace
+}  // namespace xr
