@@ -235,26 +235,6 @@ TEST_F(MultiTaskTest, NormalEndCancelsTheCancelCommandTaskAndTransfersRunIt) {
   EXPECT_EQ(outcome(second), "canceled");
 }
 
-TEST_F(MultiTaskTest, StatusFollowsLastTaskRegardAsTaskStatus) {
-  std::latch started(1), release(1);
-  auto first = makeTask([&](WorkTask& t) {
-    started.count_down();
-    release.wait();
-    succeed(t);
-  });
-  auto multi = composite({first, makeTask(succeed)});
-  multi->setLastTaskRegardAsTaskStatus(true);
-  multi->startTask();
-  started.wait();
-  // The first sub-task only becomes "seen executing" at a wait check; before the last
-  // sub-task begins the composite may still read "Waiting".
-  const std::string early = multi->status();
-  EXPECT_TRUE(early == "Waiting" || early == "Executing") << early;
-  release.count_down();
-  EXPECT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
-  EXPECT_EQ(multi->status(), "Finished");
-}
-
 // Nested composites cancelled at random moments from another thread: no deadlock, every
 // task ends once, and all of them leave the registry and die.
 TEST_F(MultiTaskTest, StressNestedCompositesUnderRandomCancellation) {
