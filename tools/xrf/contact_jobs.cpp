@@ -699,7 +699,11 @@ std::optional<std::vector<DuplicateGroup>> findDuplicateNumbers(
   for (std::size_t c = 0; c < cards.size(); ++c) {
     DuplicateGroup::Member member{c, {}};
     for (std::size_t n = 0; n < cards[c].numbers.size(); ++n) {
-      if (matched[c][n]) member.numbers.push_back(cards[c].numbers[n]);
+      const std::string& number = cards[c].numbers[n];
+      // A record that lists one number twice shows it once.
+      if (matched[c][n] &&
+          std::find(member.numbers.begin(), member.numbers.end(), number) == member.numbers.end())
+        member.numbers.push_back(number);
     }
     if (member.numbers.empty()) continue;
     const auto [at, added] = groupOfRoot.emplace(root(c), groups.size());
