@@ -192,7 +192,11 @@ class JobObserver : public xr::ITaskStartDelegate,
                     public xr::ITaskProgressDelegate,
                     public xr::ITaskFinishedDelegate {
  public:
-  JobObserver(const RunOptions& options, ProgressBar& bar) : options_(options), bar_(bar) {}
+  // The observer keeps what it uses: a late event may reach it after runSteps() returned.
+  JobObserver(RunOptions options, bool progressBar)
+      : options_(std::move(options)), bar_(progressBar) {}
+
+  ProgressBar& bar() { return bar_; }
 
   void setComposite(const xr::IAsyncTask* composite) { composite_ = composite; }
   // The composite's finished event and every step's (each step sends one, cancelled or not;
@@ -240,8 +244,8 @@ class JobObserver : public xr::ITaskStartDelegate,
   }
 
  private:
-  const RunOptions& options_;
-  ProgressBar& bar_;
+  const RunOptions options_;
+  ProgressBar bar_;
   const xr::IAsyncTask* composite_ = nullptr;
   bool finished_ = false;
   std::shared_ptr<xr::TaskResult> result_;
@@ -263,8 +267,9 @@ void setLibraryLogging(bool verbose) {
 
 RunOutcome runSteps(std::vector<Step> steps, const RunOptions& options) {
   const auto start = std::chrono::steady_clock::now();
-  ProgressBar bar(options.progressBar ? *options.progressBar : standardErrorIsTerminal());
-  auto observer = std::make_shared<JobObserver>(options, bar);
+  auto observer = std::make_shared<JobObserver>(
+      options, options.progressBar.value_or(standardErrorIsTerminal()));
+  ProgressBar& bar = observer->bar();
 
   xr::OperationQueue queue;
   auto composite = xr::AsyncTaskBase::create<xr::MultiTask>();

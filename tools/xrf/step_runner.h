@@ -8,6 +8,7 @@
 #pragma once
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,8 @@ struct Step {
 };
 
 struct RunOptions {
-  // Null: the bar is shown when standard error is a terminal.
-  const bool* progressBar = nullptr;
+  // None: the bar is shown when standard error is a terminal.
+  std::optional<bool> progressBar;
   // Called on the main thread, with the bar cleared, after each step that succeeded.
   std::function<void(std::size_t index, const std::string& title, const std::string& summary)>
       onStepDone;
