@@ -212,6 +212,19 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
                       "vCard file to write (replaced only once complete; default: standard "
                       "output)");
   convert->add_flag("-v,--verbose", options->verbose, "Show the library's diagnostic lines");
+  convert->footer(
+      "Columns (letter case, spaces, '_' and '-' don't matter; N is 1 when left out):\n"
+      "  Given Name, Middle Name, Family Name, Prefix, Suffix, Display Name, Nickname\n"
+      "  Phone N, Phone N Type          Type: Mobile (default), Home, Work, WorkMobile, FaxWork,\n"
+      "                                 FaxHome, Pager, Main, Other, ... (the E_Number_ kinds)\n"
+      "  Email N, Email N Type          Home, Work, Other (default), Mobile\n"
+      "  IM N, IM N Service             AIM, MSN, Yahoo, Skype, QQ, GoogleTalk, ICQ, Jabber,\n"
+      "                                 NetMeeting\n"
+      "  Birthday, Anniversary, Date N, Date N Type (Anniversary, Other, Birthday)\n"
+      "  Address N Street, City, Region, Postcode, Country, Address N Type (Home, Work, Other)\n"
+      "  Organization, Department, Title, Website N, Note\n"
+      "  Groups (names separated by ';'), Photo (JPEG or PNG file, relative to IN's folder)\n"
+      "Other columns are reported once on standard error and ignored.");
   convert->callback([options] { csv2vcf(*options); });
 
   auto file = std::make_shared<std::string>();

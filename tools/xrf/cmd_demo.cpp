@@ -275,9 +275,7 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
   auto options = std::make_shared<DemoOptions>();
   auto* demoCommand = app.add_subcommand(
       "demo",
-      "The library end to end on the repository's sample data: CSV to vCards (one with a JPEG "
-      "photo), written and read back, duplicate numbers, a device reply; one composite task "
-      "with a progress bar");
+      "The library end to end on the sample data, as one composite task with a progress bar");
   demoCommand->add_option("--samples", options->samples,
                           "folder with contacts.csv, photo.jpg and device_reply.xml (default: "
                           "the source tree's samples/)");
