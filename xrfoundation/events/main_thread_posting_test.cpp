@@ -6,10 +6,10 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "xrfoundation/platform/main_loop.h"
@@ -27,8 +27,8 @@ bool isReady(const std::future<T>& future) {
 
 // Makes `post` here (the main thread) or on a worker. A worker's post that does not wait must
 // return while the main loop stands still; one that waits returns once the loop runs.
-void postFrom(bool fromWorker, bool waits, const std::function<void()>& post,
-              const std::string& what) {
+void postFrom(const std::string& what, bool fromWorker, bool waits,
+              const std::function<void()>& post) {
   if (!fromWorker) return post();
   std::promise<void> returned;
   std::future<void> done = returned.get_future();
@@ -40,57 +40,40 @@ void postFrom(bool fromWorker, bool waits, const std::function<void()>& post,
   worker.join();
 }
 
-// What reached two observers (so that "every observer" means more than one) of one name.
-class Observed {
- public:
-  struct Delivery {
-    std::shared_ptr<void> object;
-    std::shared_ptr<const UserInfo> userInfo;
-    std::thread::id thread;
-  };
-  Observed(NotificationCenter& center, const std::string& name) {
-    for (int i = 0; i < 2; ++i)
-      registrations_.push_back(center.addObserver(name, [this](const Notification& n) {
-        std::lock_guard lock(mutex_);
-        deliveries_.push_back({n.object(), n.userInfo(), std::this_thread::get_id()});
-      }));
-  }
-  std::vector<Delivery> deliveries() const {
-    std::lock_guard lock(mutex_);
-    return deliveries_;
-  }
+using Deliveries = std::vector<std::pair<Notification, std::thread::id>>;
 
- private:
-  mutable std::mutex mutex_;
-  std::vector<Delivery> deliveries_;  // guarded by mutex_
-  std::vector<NotificationRegistration> registrations_;
-};
+// Two observers of `name` (so that "every observer" means more than one) that note deliveries
+// in `log`. Deliveries come on the main thread, one at a time.
+std::vector<NotificationRegistration> observe(NotificationCenter& center, const std::string& name,
+                                              Deliveries& log) {
+  std::vector<NotificationRegistration> registrations;
+  for (int i = 0; i < 2; ++i)
+    registrations.push_back(center.addObserver(
+        name, [&log](const Notification& n) { log.emplace_back(n, std::this_thread::get_id()); }));
+  return registrations;
+}
 
-using Sender = std::shared_ptr<void>;
-using Info = std::shared_ptr<const UserInfo>;
+using Post = void (*)(NotificationCenter&, const Notification&);
 struct PostForm {
   const char* what;
   bool waits, carriesSender, carriesUserInfo;
-  void (*post)(NotificationCenter&, const std::string&, Sender, Info);
+  Post post;
 };
+// Every operation once; the last posts a bare name.
 const PostForm kForms[] = {
     {"notification", false, true, true,
-     [](auto& c, auto& n, Sender s, Info i) {
-       postNotificationOnMainThread(c, Notification(n, s, i));
-     }},
+     [](auto& c, auto& n) { postNotificationOnMainThread(c, n); }},
     {"notification, wait", true, true, true,
-     [](auto& c, auto& n, Sender s, Info i) {
-       postNotificationOnMainThread(c, Notification(n, s, i), true);
-     }},
-    {"name only", false, false, false,
-     [](auto& c, auto& n, Sender, Info) { postNotificationOnMainThreadWithName(c, n, nullptr); }},
+     [](auto& c, auto& n) { postNotificationOnMainThread(c, n, true); }},
     {"name and sender", false, true, false,
-     [](auto& c, auto& n, Sender s, Info) { postNotificationOnMainThreadWithName(c, n, s); }},
+     [](auto& c, auto& n) { postNotificationOnMainThreadWithName(c, n.name(), n.object()); }},
     {"name, sender and user info", false, true, true,
-     [](auto& c, auto& n, Sender s, Info i) { postNotificationOnMainThreadWithName(c, n, s, i); }},
-    {"name, sender and user info, wait", true, true, true,
-     [](auto& c, auto& n, Sender s, Info i) {
-       postNotificationOnMainThreadWithName(c, n, s, i, true);
+     [](auto& c, auto& n) {
+       postNotificationOnMainThreadWithName(c, n.name(), n.object(), n.userInfo());
+     }},
+    {"name only, wait", true, false, false,
+     [](auto& c, auto& n) {
+       postNotificationOnMainThreadWithName(c, n.name(), nullptr, nullptr, true);
      }},
 };
 
@@ -104,26 +87,24 @@ TEST(MainThreadPostingTest, EveryFormDeliversOnTheMainThreadWaitingAsAsked) {
     for (const PostForm& form : kForms) {
       const std::string what = (fromWorker ? "worker, " : "main, ") + std::string(form.what);
       auto center = NotificationCenter::create();
-      Observed receiving(*center, what), byDefault(NotificationCenter::defaultCenter(), what);
-      Observed& reached = fromWorker ? byDefault : receiving;
+      Deliveries receiving, byDefault;
+      auto r1 = observe(*center, what, receiving);
+      auto r2 = observe(NotificationCenter::defaultCenter(), what, byDefault);
+      Deliveries& reached = fromWorker ? byDefault : receiving;
       std::size_t onReturn = 0;
-      postFrom(
-          fromWorker, form.waits,
-          [&] {
-            form.post(*center, what, sender, info);
-            onReturn = reached.deliveries().size();
-          },
-          what);
+      postFrom(what, fromWorker, form.waits, [&] {
+        form.post(*center, Notification(what, sender, info));
+        onReturn = reached.size();
+      });
       EXPECT_EQ(onReturn, fromWorker && !form.waits ? 0u : 2u) << what;
-      mainLoop().runUntil([&] { return reached.deliveries().size() >= 2; }, kPatienceSeconds);
+      mainLoop().runUntil([&] { return reached.size() >= 2; }, kPatienceSeconds);
       mainLoop().processPending();
-      EXPECT_TRUE((fromWorker ? receiving : byDefault).deliveries().empty()) << what;
-      const auto deliveries = reached.deliveries();
-      EXPECT_EQ(deliveries.size(), 2u) << what << ": every observer, once";
-      for (const auto& delivery : deliveries) {
-        EXPECT_EQ(delivery.object, form.carriesSender ? sender : nullptr) << what;
-        EXPECT_EQ(delivery.userInfo, form.carriesUserInfo ? info : nullptr) << what;
-        EXPECT_EQ(delivery.thread, std::this_thread::get_id()) << what << ": not the main thread";
+      EXPECT_TRUE((fromWorker ? receiving : byDefault).empty()) << what;
+      EXPECT_EQ(reached.size(), 2u) << what << ": every observer, once";
+      for (const auto& [notification, thread] : reached) {
+        EXPECT_EQ(notification.object(), form.carriesSender ? sender : nullptr) << what;
+        EXPECT_EQ(notification.userInfo(), form.carriesUserInfo ? info : nullptr) << what;
+        EXPECT_EQ(thread, std::this_thread::get_id()) << what << ": not the main thread";
       }
     }
 }
@@ -151,14 +132,14 @@ TEST(MainThreadPostingTest, PostsFromAWorkerAreDeliveredInPostingOrder) {
 }
 
 TEST(MainThreadPostingTest, APackedNamePostTakesAMistypedValueAsNone) {
-  Observed observed(NotificationCenter::defaultCenter(), "packed");
+  Deliveries log;
+  auto registrations = observe(NotificationCenter::defaultCenter(), "packed", log);
   _postNotificationName(UserInfo{{"name", std::string("packed")},
                                  {"object", std::make_shared<int>(1)},
                                  {"userInfo", UserInfo{}}});
-  const auto deliveries = observed.deliveries();
-  ASSERT_EQ(deliveries.size(), 2u);
-  EXPECT_EQ(deliveries[0].object, nullptr);
-  EXPECT_EQ(deliveries[0].userInfo, nullptr);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].first.object(), nullptr);
+  EXPECT_EQ(log[0].first.userInfo(), nullptr);
 }
 
 struct Ran {
@@ -166,15 +147,16 @@ struct Ran {
   std::thread::id thread;
 };
 
-// Reports, once, what its update() received and where; the report may outlive the model.
+// Reports, once, what its update() received and where; the report outlives the model.
 struct Model {
-  std::shared_ptr<std::promise<Ran>> report = std::make_shared<std::promise<Ran>>();
+  std::shared_ptr<std::promise<Ran>> report;
   void update(int count, const std::shared_ptr<int>& item) {
     report->set_value({count, item ? *item : -1, std::this_thread::get_id()});
   }
   void fail(int) { throw std::runtime_error("boom"); }
 };
 
+// Retained, a queued call keeps its target and object alive, and the queue keeps the call.
 TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheBackground) {
   struct Row {
     const char* what;
@@ -186,21 +168,16 @@ TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheB
                       {"worker, no wait", true, false, false},
                       {"background", false, false, true}};
   for (const Row& row : rows) {
-    auto model = std::make_shared<Model>();
-    auto item = std::make_shared<int>(42);
-    std::future<Ran> ran = model->report->get_future();
-    std::shared_ptr<Invocation> call = invocationWithTarget(model, &Model::update, false, 7, item);
+    auto report = std::make_shared<std::promise<Ran>>();
+    std::future<Ran> ran = report->get_future();
+    std::shared_ptr<Invocation> call = invocationWithTarget(
+        std::make_shared<Model>(report), &Model::update, true, 7, std::make_shared<int>(42));
     bool ranOnReturn = false;
-    postFrom(
-        row.fromWorker, row.wait,
-        [&] {
-          if (row.background)
-            invokeInBackground(call);
-          else
-            invokeOnMainThreadWaitUntilDone(call, row.wait);
-          ranOnReturn = isReady(ran);
-        },
-        row.what);
+    postFrom(row.what, row.fromWorker, row.wait, [&] {
+      row.background ? invokeInBackground(std::move(call))
+                     : invokeOnMainThreadWaitUntilDone(std::move(call), row.wait);
+      ranOnReturn = isReady(ran);
+    });
     EXPECT_TRUE(row.background || ranOnReturn == row.wait) << row.what;
     ASSERT_TRUE(mainLoop().runUntil([&] { return isReady(ran); }, kPatienceSeconds)) << row.what;
     const Ran seen = ran.get();
@@ -210,20 +187,14 @@ TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheB
   }
 }
 
-TEST(MainThreadPostingTest, AQueuedCallKeepsItsTargetOnlyIfRetainedAndSkipsItOnceGone) {
-  for (bool retain : {false, true}) {
-    auto model = std::make_shared<Model>();
-    auto report = model->report;
-    std::future<Ran> ran = report->get_future();
-    std::weak_ptr<Model> modelAlive = model;
-    invokeOnMainThreadWaitUntilDone(
-        invocationWithTarget(model, &Model::update, retain, 3, std::shared_ptr<int>()), false);
-    model.reset();
-    EXPECT_EQ(modelAlive.expired(), !retain) << "retain " << retain;
-    mainLoop().processPending();
-    EXPECT_EQ(isReady(ran), retain) << "retain " << retain << ": a target that has gone was called";
-    EXPECT_TRUE(modelAlive.expired()) << "retain " << retain << ": held after the call ran";
-  }
+TEST(MainThreadPostingTest, AQueuedCallOfAnUnretainedTargetThatHasGoneIsSkipped) {
+  auto report = std::make_shared<std::promise<Ran>>();
+  auto model = std::make_shared<Model>(report);
+  invokeOnMainThreadWaitUntilDone(
+      invocationWithTarget(model, &Model::update, false, 3, std::shared_ptr<int>()), false);
+  model.reset();
+  mainLoop().processPending();
+  EXPECT_FALSE(isReady(report->get_future()));
 }
 
 TEST(MainThreadPostingTest, AnExceptionOfACallRunElsewhereIsLoggedThere) {
