@@ -14,18 +14,15 @@ struct Base {
   virtual ~Base() = default;
 };
 
-// Keeps what its last call received, as text, in a record that outlives it.
-class Target : public Base {
- public:
-  explicit Target(std::shared_ptr<std::string> seen) : seen_(std::move(seen)) {}
+// Notes what its last call received, as text, in a record that outlives it.
+struct Target : Base {
+  explicit Target(std::shared_ptr<std::string> s) : seen(std::move(s)) {}
   void take(int number, std::shared_ptr<int> item, const char* raw, const std::string& text) {
-    *seen_ = std::to_string(number) + "|" + (item ? std::to_string(*item) : "null") + "|" +
-             (raw ? raw : "null") + "|" + text;
+    *seen = std::to_string(number) + "|" + (item ? std::to_string(*item) : "null") + "|" +
+            (raw ? raw : "null") + "|" + text;
   }
   void look(int) const {}
-
- private:
-  std::shared_ptr<std::string> seen_;
+  std::shared_ptr<std::string> seen;
 };
 
 class Stranger : public Base {};
