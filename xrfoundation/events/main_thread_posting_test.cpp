@@ -77,9 +77,8 @@ const PostForm kForms[] = {
      }},
 };
 
-// Made on the main thread, a post reaches the receiving centre's observers before it returns;
-// made elsewhere, it reaches the default centre's on the main thread, before it returns if it
-// waits.
+// Made on the main thread, a post reaches the receiving centre before it returns; made elsewhere,
+// the default centre, on the main thread, before it returns if it waits.
 TEST(MainThreadPostingTest, EveryFormDeliversOnTheMainThreadWaitingAsAsked) {
   auto sender = std::make_shared<int>(1);
   auto info = std::make_shared<const UserInfo>(UserInfo{{"key", 2}});
