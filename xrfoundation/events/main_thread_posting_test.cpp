@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "xrfoundation/platform/main_loop.h"
@@ -19,168 +18,111 @@
 namespace xr {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr double kPatienceSeconds = 10.0;
 
-bool isReady(const std::future<void>& future) {
-  return future.wait_for(0s) == std::future_status::ready;
+template <class T>
+bool isReady(const std::future<T>& future) {
+  return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
-// What reached the observers of one notification name on one centre.
-class Observed {
- public:
-  struct Delivery {
-    std::string name;
-    std::shared_ptr<void> object;
-    std::shared_ptr<const UserInfo> userInfo;
-    std::thread::id thread;
-  };
+// Makes `post` here (the main thread) or on a worker. A worker's post that does not wait must
+// return while the main loop stands still; one that waits returns once the loop runs.
+void postFrom(const std::string& what, bool fromWorker, bool waits,
+              const std::function<void()>& post) {
+  if (!fromWorker) return post();
+  std::promise<void> returned;
+  std::future<void> done = returned.get_future();
+  std::thread worker([&] { post(), returned.set_value(); });
+  EXPECT_TRUE(waits || done.wait_for(std::chrono::duration<double>(kPatienceSeconds)) ==
+                           std::future_status::ready)
+      << what << ": did not return at once";
+  EXPECT_TRUE(mainLoop().runUntil([&] { return isReady(done); }, kPatienceSeconds)) << what;
+  worker.join();
+}
 
-  // Two observers, so that "every observer" means more than one.
-  Observed(NotificationCenter& center, const std::string& name) {
-    for (int i = 0; i < 2; ++i)
-      registrations_.push_back(center.addObserver(name, [this](const Notification& n) {
-        std::lock_guard lock(mutex_);
-        deliveries_.push_back({n.name(), n.object(), n.userInfo(), std::this_thread::get_id()});
-      }));
-  }
-  std::vector<Delivery> deliveries() const {
-    std::lock_guard lock(mutex_);
-    return deliveries_;
-  }
-  std::size_t count() const {
-    std::lock_guard lock(mutex_);
-    return deliveries_.size();
-  }
+using Deliveries = std::vector<std::pair<Notification, std::thread::id>>;
 
- private:
-  mutable std::mutex mutex_;
-  std::vector<Delivery> deliveries_;  // guarded by mutex_
-  std::vector<NotificationRegistration> registrations_;
-};
+// Two observers of `name` (so that "every observer" means more than one) that note deliveries
+// in `log`. Deliveries come on the main thread, one at a time.
+std::vector<NotificationRegistration> observe(NotificationCenter& center, const std::string& name,
+                                              Deliveries& log) {
+  std::vector<NotificationRegistration> registrations;
+  for (int i = 0; i < 2; ++i)
+    registrations.push_back(center.addObserver(
+        name, [&log](const Notification& n) { log.emplace_back(n, std::this_thread::get_id()); }));
+  return registrations;
+}
 
+using Post = void (*)(NotificationCenter&, const Notification&);
 struct PostForm {
   const char* what;
-  bool waits;
-  bool carriesUserInfo;
-  std::function<void(NotificationCenter&, const std::string&, std::shared_ptr<void>,
-                     std::shared_ptr<const UserInfo>)>
-      post;
+  bool waits, carriesSender, carriesUserInfo;
+  Post post;
 };
-
+// Every operation once; the last posts a bare name.
 const PostForm kForms[] = {
-    {"notification", false, true,
-     [](auto& center, auto& name, auto sender, auto info) {
-       postNotificationOnMainThread(center, Notification(name, sender, info));
+    {"notification", false, true, true,
+     [](auto& c, auto& n) { postNotificationOnMainThread(c, n); }},
+    {"notification, wait", true, true, true,
+     [](auto& c, auto& n) { postNotificationOnMainThread(c, n, true); }},
+    {"name and sender", false, true, false,
+     [](auto& c, auto& n) { postNotificationOnMainThreadWithName(c, n.name(), n.object()); }},
+    {"name, sender and user info", false, true, true,
+     [](auto& c, auto& n) {
+       postNotificationOnMainThreadWithName(c, n.name(), n.object(), n.userInfo());
      }},
-    {"notification, no wait", false, true,
-     [](auto& center, auto& name, auto sender, auto info) {
-       postNotificationOnMainThread(center, Notification(name, sender, info), false);
-     }},
-    {"notification, wait", true, true,
-     [](auto& center, auto& name, auto sender, auto info) {
-       postNotificationOnMainThread(center, Notification(name, sender, info), true);
-     }},
-    {"name and sender", false, false,
-     [](auto& center, auto& name, auto sender, auto) {
-       postNotificationOnMainThreadWithName(center, name, sender);
-     }},
-    {"name, sender and user info", false, true,
-     [](auto& center, auto& name, auto sender, auto info) {
-       postNotificationOnMainThreadWithName(center, name, sender, info);
-     }},
-    {"name, sender and user info, no wait", false, true,
-     [](auto& center, auto& name, auto sender, auto info) {
-       postNotificationOnMainThreadWithName(center, name, sender, info, false);
-     }},
-    {"name, sender and user info, wait", true, true,
-     [](auto& center, auto& name, auto sender, auto info) {
-       postNotificationOnMainThreadWithName(center, name, sender, info, true);
+    {"name only, wait", true, false, false,
+     [](auto& c, auto& n) {
+       postNotificationOnMainThreadWithName(c, n.name(), nullptr, nullptr, true);
      }},
 };
 
-void expectDelivered(const Observed& observed, const PostForm& form, const std::string& name,
-                     const std::shared_ptr<void>& sender,
-                     const std::shared_ptr<const UserInfo>& info) {
-  const auto deliveries = observed.deliveries();
-  ASSERT_EQ(deliveries.size(), 2u) << form.what;
-  for (const auto& delivery : deliveries) {
-    EXPECT_EQ(delivery.name, name) << form.what;
-    EXPECT_EQ(delivery.object, sender) << form.what;
-    EXPECT_EQ(delivery.userInfo, form.carriesUserInfo ? info : nullptr) << form.what;
-    EXPECT_TRUE(mainLoop().isMainThread()) << form.what;
-    EXPECT_EQ(delivery.thread, std::this_thread::get_id()) << form.what << ": not the main thread";
-  }
-}
-
-TEST(MainThreadPostingTest, OnTheMainThreadEveryFormReachesTheReceivingCentreBeforeReturning) {
+// Made on the main thread, a post reaches the receiving centre before it returns; made elsewhere,
+// the default centre, on the main thread, before it returns if it waits.
+TEST(MainThreadPostingTest, EveryFormDeliversOnTheMainThreadWaitingAsAsked) {
   auto sender = std::make_shared<int>(1);
   auto info = std::make_shared<const UserInfo>(UserInfo{{"key", 2}});
-  for (const PostForm& form : kForms) {
-    const std::string name = std::string("main/") + form.what;
-    auto center = NotificationCenter::create();
-    Observed receiving(*center, name);
-    Observed byDefault(NotificationCenter::defaultCenter(), name);
-    form.post(*center, name, sender, info);
-    expectDelivered(receiving, form, name, sender, info);
-    mainLoop().processPending();
-    EXPECT_EQ(receiving.count(), 2u) << form.what << ": delivered once only";
-    EXPECT_EQ(byDefault.count(), 0u) << form.what;
-  }
-}
-
-TEST(MainThreadPostingTest, FromAWorkerEveryFormReachesTheDefaultCentreOnTheMainThread) {
-  auto sender = std::make_shared<int>(1);
-  auto info = std::make_shared<const UserInfo>(UserInfo{{"key", 2}});
-  for (const PostForm& form : kForms) {
-    const std::string name = std::string("worker/") + form.what;
-    auto center = NotificationCenter::create();
-    Observed receiving(*center, name);
-    Observed byDefault(NotificationCenter::defaultCenter(), name);
-    std::promise<void> returned;
-    std::future<void> returnedFuture = returned.get_future();
-    std::size_t deliveredOnReturn = 0;
-    std::thread worker([&] {
-      form.post(*center, name, sender, info);
-      deliveredOnReturn = byDefault.count();
-      returned.set_value();
-    });
-    if (form.waits) {
-      ASSERT_TRUE(mainLoop().runUntil([&] { return isReady(returnedFuture); }, kPatienceSeconds))
-          << form.what;
-      EXPECT_EQ(deliveredOnReturn, 2u) << form.what << ": returned before every observer ran";
-    } else {
-      // The main loop is not running, so a post that waited would never return.
-      ASSERT_EQ(returnedFuture.wait_for(std::chrono::duration<double>(kPatienceSeconds)),
-                std::future_status::ready)
-          << form.what << ": did not return at once";
-      EXPECT_EQ(deliveredOnReturn, 0u) << form.what;
-      ASSERT_TRUE(mainLoop().runUntil([&] { return byDefault.count() == 2; }, kPatienceSeconds))
-          << form.what;
+  for (bool fromWorker : {false, true})
+    for (const PostForm& form : kForms) {
+      const std::string what = (fromWorker ? "worker, " : "main, ") + std::string(form.what);
+      auto center = NotificationCenter::create();
+      Deliveries receiving, byDefault;
+      auto r1 = observe(*center, what, receiving);
+      auto r2 = observe(NotificationCenter::defaultCenter(), what, byDefault);
+      Deliveries& reached = fromWorker ? byDefault : receiving;
+      std::size_t onReturn = 0;
+      postFrom(what, fromWorker, form.waits, [&] {
+        form.post(*center, Notification(what, sender, info));
+        onReturn = reached.size();
+      });
+      EXPECT_EQ(onReturn, fromWorker && !form.waits ? 0u : 2u) << what;
+      mainLoop().runUntil([&] { return reached.size() >= 2; }, kPatienceSeconds);
+      mainLoop().processPending();
+      EXPECT_TRUE((fromWorker ? receiving : byDefault).empty()) << what;
+      EXPECT_EQ(reached.size(), 2u) << what << ": every observer, once";
+      for (const auto& [notification, thread] : reached) {
+        EXPECT_EQ(notification.object(), form.carriesSender ? sender : nullptr) << what;
+        EXPECT_EQ(notification.userInfo(), form.carriesUserInfo ? info : nullptr) << what;
+        EXPECT_EQ(thread, std::this_thread::get_id()) << what << ": not the main thread";
+      }
     }
-    worker.join();
-    expectDelivered(byDefault, form, name, sender, info);
-    EXPECT_EQ(receiving.count(), 0u) << form.what;
-  }
 }
 
 TEST(MainThreadPostingTest, PostsFromAWorkerAreDeliveredInPostingOrder) {
   constexpr int kPosts = 200;
-  const std::string name = "ordered";
   std::vector<int> order;
-  NotificationRegistration registration = NotificationCenter::defaultCenter().addObserver(
-      name,
-      [&](const Notification& n) { order.push_back(std::any_cast<int>(n.userInfo()->at("n"))); });
+  auto& center = NotificationCenter::defaultCenter();
+  NotificationRegistration registration = center.addObserver("ordered", [&](const Notification& n) {
+    order.push_back(std::any_cast<int>(n.userInfo()->at("n")));
+  });
   std::thread worker([&] {
-    auto& center = NotificationCenter::defaultCenter();
     for (int i = 0; i < kPosts; ++i) {
       auto info = std::make_shared<const UserInfo>(UserInfo{{"n", i}});
       // The two kinds of post travel differently; they must still keep one order.
       if (i % 2 == 0)
-        postNotificationOnMainThread(center, Notification(name, nullptr, info));
+        postNotificationOnMainThread(center, Notification("ordered", nullptr, info));
       else
-        postNotificationOnMainThreadWithName(center, name, nullptr, info, i % 3 == 0);
+        postNotificationOnMainThreadWithName(center, "ordered", nullptr, info, i % 3 == 0);
     }
   });
   ASSERT_TRUE(mainLoop().runUntil([&] { return order.size() == kPosts; }, kPatienceSeconds));
@@ -188,203 +130,75 @@ TEST(MainThreadPostingTest, PostsFromAWorkerAreDeliveredInPostingOrder) {
   for (int i = 0; i < kPosts; ++i) ASSERT_EQ(order[i], i);
 }
 
-TEST(MainThreadPostingTest, ANamePostWithoutSenderOrUserInfoDeliversNeither) {
-  Observed observed(NotificationCenter::defaultCenter(), "bare");
-  std::thread worker([] {
-    postNotificationOnMainThreadWithName(NotificationCenter::defaultCenter(), "bare", nullptr);
-  });
-  ASSERT_TRUE(mainLoop().runUntil([&] { return observed.count() == 2; }, kPatienceSeconds));
-  worker.join();
-  for (const auto& delivery : observed.deliveries()) {
-    EXPECT_EQ(delivery.name, "bare");
-    EXPECT_EQ(delivery.object, nullptr);
-    EXPECT_EQ(delivery.userInfo, nullptr);
-  }
+TEST(MainThreadPostingTest, APackedNamePostTakesAMistypedValueAsNone) {
+  Deliveries log;
+  auto registrations = observe(NotificationCenter::defaultCenter(), "packed", log);
+  _postNotificationName(UserInfo{{"name", std::string("packed")},
+                                 {"object", std::make_shared<int>(1)},
+                                 {"userInfo", UserInfo{}}});
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].first.object(), nullptr);
+  EXPECT_EQ(log[0].first.userInfo(), nullptr);
 }
 
-TEST(MainThreadPostingTest, APackedNamePostTakesAMissingOrMistypedValueAsNone) {
-  auto sender = std::make_shared<int>(1);
-  auto info = std::make_shared<const UserInfo>();
-  struct Row {
-    const char* what;
-    UserInfo packed;
-    bool hasSender;
-    bool hasInfo;
-  };
-  const Row rows[] = {
-      {"all three",
-       {{"name", std::string("packed")},
-        {"object", std::shared_ptr<void>(sender)},
-        {"userInfo", info}},
-       true,
-       true},
-      {"name only", {{"name", std::string("packed")}}, false, false},
-      {"mistyped sender", {{"name", std::string("packed")}, {"object", sender}}, false, false},
-      {"mistyped user info",
-       {{"name", std::string("packed")}, {"userInfo", UserInfo{}}},
-       false,
-       false},
-  };
-  for (const Row& row : rows) {
-    Observed observed(NotificationCenter::defaultCenter(), "packed");
-    _postNotificationName(row.packed);
-    const auto deliveries = observed.deliveries();
-    ASSERT_EQ(deliveries.size(), 2u) << row.what;
-    EXPECT_EQ(deliveries[0].object, row.hasSender ? sender : nullptr) << row.what;
-    EXPECT_EQ(deliveries[0].userInfo, row.hasInfo ? info : nullptr) << row.what;
-  }
-}
-
-struct Item {
-  int id = 0;
+struct Ran {
+  int count, item;
+  std::thread::id thread;
 };
 
-// What the model's operations saw; kept outside the model so that it outlives it.
-struct Journal {
-  struct Entry {
-    int count;
-    int itemId;  // -1 for no item
-    std::thread::id thread;
-  };
-  mutable std::mutex mutex;
-  std::vector<Entry> entries;  // guarded by mutex
-  std::size_t size() const {
-    std::lock_guard lock(mutex);
-    return entries.size();
+// Reports, once, what its update() received and where; the report outlives the model.
+struct Model {
+  std::shared_ptr<std::promise<Ran>> report;
+  void update(int count, const std::shared_ptr<int>& item) {
+    report->set_value({count, item ? *item : -1, std::this_thread::get_id()});
   }
-  Entry at(std::size_t i) const {
-    std::lock_guard lock(mutex);
-    return entries.at(i);
-  }
-};
-
-class Model {
- public:
-  explicit Model(std::shared_ptr<Journal> journal) : journal_(std::move(journal)) {}
-  void update(int count, const std::shared_ptr<Item>& item) {
-    std::lock_guard lock(journal_->mutex);
-    journal_->entries.push_back({count, item ? item->id : -1, std::this_thread::get_id()});
-  }
-  void rename(const char* text) { renamedTo = text; }
   void fail(int) { throw std::runtime_error("boom"); }
-  std::string renamedTo;
-
- private:
-  std::shared_ptr<Journal> journal_;
 };
 
-class Stranger {
- public:
-  virtual ~Stranger() = default;
-};
-
-TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNot) {
-  const std::thread::id mainId = std::this_thread::get_id();
+// Retained, a queued call keeps its target and object alive, and the queue keeps the call.
+TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheBackground) {
   struct Row {
     const char* what;
-    bool fromWorker;
-    bool wait;
-    bool ranOnReturn;
+    bool fromWorker, wait, background;
   };
-  const Row rows[] = {
-      {"worker, wait", true, true, true},
-      {"worker, no wait", true, false, false},
-      {"main, wait", false, true, true},
-      {"main, no wait", false, false, false},
-  };
+  const Row rows[] = {{"main, wait", false, true, false},
+                      {"main, no wait", false, false, false},
+                      {"worker, wait", true, true, false},
+                      {"worker, no wait", true, false, false},
+                      {"background", false, false, true}};
   for (const Row& row : rows) {
-    auto journal = std::make_shared<Journal>();
-    auto model = std::make_shared<Model>(journal);
-    auto item = std::make_shared<Item>(Item{42});
-    std::shared_ptr<Invocation> call = invocationWithTarget(model, &Model::update, false, 7, item);
-    ASSERT_NE(call, nullptr);
-    std::size_t ranOnReturn = 0;
-    std::promise<void> returned;
-    std::future<void> returnedFuture = returned.get_future();
-    auto post = [&] {
-      invokeOnMainThreadWaitUntilDone(call, row.wait);
-      ranOnReturn = journal->size();
-      returned.set_value();
-    };
-    std::thread worker;
-    if (row.fromWorker) {
-      worker = std::thread(post);
-      if (row.wait) {
-        ASSERT_TRUE(mainLoop().runUntil([&] { return isReady(returnedFuture); }, kPatienceSeconds));
-      } else {
-        ASSERT_EQ(returnedFuture.wait_for(std::chrono::duration<double>(kPatienceSeconds)),
-                  std::future_status::ready);
-      }
-    } else {
-      post();
-    }
-    EXPECT_EQ(ranOnReturn, row.ranOnReturn ? 1u : 0u) << row.what;
-    ASSERT_TRUE(mainLoop().runUntil([&] { return journal->size() == 1; }, kPatienceSeconds))
-        << row.what;
-    if (worker.joinable()) worker.join();
-    const Journal::Entry entry = journal->at(0);
-    EXPECT_EQ(entry.count, 7) << row.what;
-    EXPECT_EQ(entry.itemId, 42) << row.what;
-    EXPECT_EQ(entry.thread, mainId) << row.what;
+    auto report = std::make_shared<std::promise<Ran>>();
+    std::future<Ran> ran = report->get_future();
+    std::shared_ptr<Invocation> call = invocationWithTarget(
+        std::make_shared<Model>(report), &Model::update, true, 7, std::make_shared<int>(42));
+    bool ranOnReturn = false;
+    postFrom(row.what, row.fromWorker, row.wait, [&] {
+      row.background ? invokeInBackground(std::move(call))
+                     : invokeOnMainThreadWaitUntilDone(std::move(call), row.wait);
+      ranOnReturn = isReady(ran);
+    });
+    EXPECT_TRUE(row.background || ranOnReturn == row.wait) << row.what;
+    ASSERT_TRUE(mainLoop().runUntil([&] { return isReady(ran); }, kPatienceSeconds)) << row.what;
+    const Ran seen = ran.get();
+    EXPECT_EQ(seen.count, 7) << row.what;
+    EXPECT_EQ(seen.item, 42) << row.what;
+    EXPECT_EQ(seen.thread == std::this_thread::get_id(), !row.background) << row.what;
   }
 }
 
-TEST(MainThreadPostingTest, APreparedCallRunsInTheBackgroundOnAThreadOfItsOwn) {
-  auto journal = std::make_shared<Journal>();
-  auto model = std::make_shared<Model>(journal);
-  // Retained, as nothing here keeps the model or the item alive until the thread runs.
-  invokeInBackground(
-      invocationWithTarget(model, &Model::update, true, 7, std::make_shared<Item>(Item{9})));
+TEST(MainThreadPostingTest, AQueuedCallOfAnUnretainedTargetThatHasGoneIsSkipped) {
+  auto report = std::make_shared<std::promise<Ran>>();
+  auto model = std::make_shared<Model>(report);
+  invokeOnMainThreadWaitUntilDone(
+      invocationWithTarget(model, &Model::update, false, 3, std::shared_ptr<int>()), false);
   model.reset();
-  ASSERT_TRUE(mainLoop().runUntil([&] { return journal->size() == 1; }, kPatienceSeconds));
-  const Journal::Entry entry = journal->at(0);
-  EXPECT_EQ(entry.count, 7);
-  EXPECT_EQ(entry.itemId, 9);
-  EXPECT_NE(entry.thread, std::this_thread::get_id());
-}
-
-TEST(MainThreadPostingTest, ARetainedCallKeepsItsTargetAndObjectsUntilItHasRun) {
-  for (bool retain : {false, true}) {
-    auto journal = std::make_shared<Journal>();
-    auto model = std::make_shared<Model>(journal);
-    auto item = std::make_shared<Item>(Item{5});
-    std::weak_ptr<Model> modelAlive = model;
-    std::weak_ptr<Item> itemAlive = item;
-    invokeOnMainThreadWaitUntilDone(invocationWithTarget(model, &Model::update, retain, 3, item),
-                                    false);
-    model.reset();
-    item.reset();
-    EXPECT_EQ(modelAlive.expired(), !retain) << "retain " << retain;
-    mainLoop().processPending();
-    EXPECT_EQ(journal->size(), retain ? 1u : 0u) << "a target that has gone is not called";
-    EXPECT_TRUE(modelAlive.expired()) << "retain " << retain << ": held after the call ran";
-    EXPECT_TRUE(itemAlive.expired()) << "retain " << retain;
-  }
-}
-
-TEST(MainThreadPostingTest, PreparingACallConvertsValuesAndRefusesATargetOfAnotherClass) {
-  auto model = std::make_shared<Model>(std::make_shared<Journal>());
-  EXPECT_EQ(invocationWithTarget(std::shared_ptr<Model>(), &Model::update, true, 1, nullptr),
-            nullptr);
-  std::shared_ptr<Stranger> stranger = std::make_shared<Stranger>();
-  EXPECT_EQ(invocationWithTarget(stranger, &Model::fail, true, 1), nullptr);
-
-  // A retained call keeps its own copy of a raw text.
-  char buffer[] = "first";
-  auto call = invocationWithTarget(model, &Model::rename, true, buffer);
-  std::strcpy(buffer, "later");
-  ASSERT_TRUE(call->invoke());
-  EXPECT_EQ(model->renamedTo, "first");
-  // An unretained one reads the caller's text when it runs.
-  call = invocationWithTarget(model, &Model::rename, false, buffer);
-  std::strcpy(buffer, "third");
-  ASSERT_TRUE(call->invoke());
-  EXPECT_EQ(model->renamedTo, "third");
+  mainLoop().processPending();
+  EXPECT_FALSE(isReady(report->get_future()));
 }
 
 TEST(MainThreadPostingTest, AnExceptionOfACallRunElsewhereIsLoggedThere) {
   testing::LogCapture log;
-  auto model = std::make_shared<Model>(std::make_shared<Journal>());
+  auto model = std::make_shared<Model>();
   invokeOnMainThreadWaitUntilDone(invocationWithTarget(model, &Model::fail, true, 1), false);
   mainLoop().processPending();
   EXPECT_EQ(log.count("invokeOnMainThreadWaitUntilDone: boom"), 1u);
