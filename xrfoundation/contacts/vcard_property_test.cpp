@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <latch>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -55,10 +56,6 @@ TEST(VCardPropertyTest, RendersEveryLineFormat) {
   auto emptyTypeAddress = std::make_shared<VCardAddress>();
   emptyTypeAddress->setType("");
   auto name = std::make_shared<VCardName>();
-  name->setFirstName("Lee");
-  name->setMiddleName("J");
-  name->setLastName("Ann");
-  name->setPrefix("Dr.");
   name->setSuffix("Jr\r\n.");
   auto nickname = std::make_shared<VCardNickName>();
   nickname->setNickName("Annie\nA");
@@ -89,7 +86,7 @@ TEST(VCardPropertyTest, RendersEveryLineFormat) {
        "ADR;charset=UTF-8;type=Work;type=pref:PO 1;Floor 2;1 Main St\\nBack door;Springfield;IL;"
        "62701;USA"},
       {emptyTypeAddress, "ADR;charset=UTF-8;type=OTHER;type=pref:;;;;;;"},
-      {name, "N;charset=UTF-8:Lee;J;Ann;Dr.;Jr\\n."},
+      {name, "N;charset=UTF-8:;;;;Jr\\n."},
       {std::make_shared<VCardNickName>(), "NICKNAME;charset=UTF-8:"},
       {nickname, "NICKNAME;charset=UTF-8:Annie\\nA"},
       {std::make_shared<VCardPhoto>(), std::nullopt}};
@@ -99,20 +96,15 @@ TEST(VCardPropertyTest, RendersEveryLineFormat) {
   }
 }
 
+// The numbering within a record is in vcard_info_test; here, each rendering draws anew.
 TEST(VCardPropertyTest, GroupedDatesDrawANewItemNumberAtEveryRendering) {
   const int before = std::stoi(createUniqueNumber());
   auto item = [&](int offset) { return "item" + std::to_string(before + offset); };
-  auto anniversary = make<VCardDate>("2001-05-06", "Anniversary");
-  EXPECT_EQ(anniversary->toVCardLine(),
-            item(1) + ".X-ABDATE:2001-05-06\r\n" + item(1) +
-                ".X-ABLabel:_$!<Anniversary>!$_\r\nX-DE;Anniversary:2001-05-06");
-  EXPECT_EQ(make<VCardDate>("1980-02-03", "Birthdate")->toVCardLine(),
-            "X-DE;Birthdate:1980-02-03");  // draws no number
-  EXPECT_EQ(make<VCardDate>("2002\n07", "Other")->toVCardLine(),
-            item(2) + ".X-ABDATE:2002\\n07\r\n" + item(2) +
-                ".X-ABLabel:_$!<Other>!$_\r\nX-DE;Other:2002\\n07");
-  EXPECT_EQ(anniversary->toVCardLine()->substr(0, item(3).size() + 1), item(3) + ".");
-  EXPECT_EQ(createUniqueNumber(), std::to_string(before + 4));
+  auto other = make<VCardDate>("2002\n07", "Other");
+  EXPECT_EQ(other->toVCardLine(), item(1) + ".X-ABDATE:2002\\n07\r\n" + item(1) +
+                                      ".X-ABLabel:_$!<Other>!$_\r\nX-DE;Other:2002\\n07");
+  EXPECT_EQ(other->toVCardLine()->substr(0, item(2).size() + 1), item(2) + ".");
+  EXPECT_EQ(createUniqueNumber(), std::to_string(before + 3));
 }
 
 TEST(VCardPropertyTest, ItemCounterHandsOutEachNumberOnceAcrossThreads) {
@@ -163,12 +155,10 @@ TEST(VCardPropertyTest, FieldsCanBeSetWhileAnotherThreadRenders) {
     }
   });
   start.arrive_and_wait();
-  const std::set<std::string> possible = {
-      "TEL;type=CELL;charset=UTF-8:1", "TEL;type=WORK;charset=UTF-8:22",
-      "TEL;type=CELL;charset=UTF-8:22", "TEL;type=WORK;charset=UTF-8:1"};
+  const std::regex whole("TEL;type=(CELL|WORK);charset=UTF-8:(1|22)");  // old or new, never torn
   for (int i = 0; i < 2000; ++i) {
-    const Text line = tel->toVCardLine();
-    ASSERT_EQ(possible.count(line.value_or("(none)")), 1u) << line.value_or("(none)");
+    const std::string line = tel->toVCardLine().value_or("(none)");
+    ASSERT_TRUE(std::regex_match(line, whole)) << line;
   }
   writer.join();
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "xrfoundation/input/buffered_input_stream.h"
@@ -56,12 +57,8 @@ TEST(CsvReaderTest, CutsFieldsByTheQuotingAndWhitespaceRules) {
 TEST(CsvReaderTest, CountsPositionsInUtf16Units) {
   XRBufferedInputStream reader(std::make_shared<FakeInputStream>(""), 8);
   const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600: two UTF-16 units
-  const struct {
-    std::string line;
-    std::int32_t from;
-    std::optional<std::string> field;
-    std::int32_t after;
-  } cases[] = {
+  using Text = std::optional<std::string>;
+  const std::tuple<std::string, std::int32_t, Text, std::int32_t> cases[] = {
       {grin + ",b", 0, grin, 3},
       {grin + ",b", 3, "b", 4},
       {"\xC3\xA9,b", 2, "b", 3},
@@ -69,12 +66,11 @@ TEST(CsvReaderTest, CountsPositionsInUtf16Units) {
       {"ab", 2, std::nullopt, 2},
       {"ab", 7, std::nullopt, 7},
       {"ab", -1, std::nullopt, -1},
-      {"", 0, std::nullopt, 0},
-  };
-  for (const auto& c : cases) {
-    std::int32_t position = c.from;
-    EXPECT_EQ(reader.csvReadToken(c.line, position), c.field) << c.line << " from " << c.from;
-    EXPECT_EQ(position, c.after) << c.line << " from " << c.from;
+      {"", 0, std::nullopt, 0}};
+  for (const auto& [line, from, field, after] : cases) {
+    std::int32_t position = from;
+    EXPECT_EQ(reader.csvReadToken(line, position), field) << line << " from " << from;
+    EXPECT_EQ(position, after) << line << " from " << from;
   }
 }
 

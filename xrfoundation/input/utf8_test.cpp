@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "xrfoundation/input/utf8_internal.h"
 
@@ -9,12 +10,7 @@ namespace {
 
 TEST(Utf8Test, ValidatesStrictlyAndRepairsMaximalSubparts) {
   const std::string r(kReplacementCharacter);
-  const struct {
-    const char* name;
-    std::string bytes;
-    bool valid;
-    std::string repaired;
-  } cases[] = {
+  const std::tuple<const char*, std::string, bool, std::string> cases[] = {
       {"empty", "", true, ""},
       {"ASCII longer than a word", "0123456789abcdef!", true, "0123456789abcdef!"},
       {"two, three, four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", true,
@@ -27,13 +23,12 @@ TEST(Utf8Test, ValidatesStrictlyAndRepairsMaximalSubparts) {
       {"truncated three bytes is one subpart", "\xE2\x82x", false, r + "x"},
       {"truncated at the end", "ab\xF0\x9F\x98", false, "ab" + r},
       {"lone continuation", "a\x80\x62", false, "a" + r + "b"},
-      {"0xFF bytes", "\xFF\xFE", false, r + r},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(isValid(c.bytes), c.valid) << c.name;
-    std::string out = "<";
-    appendRepaired(out, c.bytes);
-    EXPECT_EQ(out, "<" + c.repaired) << c.name;
+      {"0xFF bytes", "\xFF\xFE", false, r + r}};
+  for (const auto& [name, bytes, valid, repaired] : cases) {
+    EXPECT_EQ(isValid(bytes), valid) << name;
+    std::string out = "<";  // appends after what is there
+    appendRepaired(out, bytes);
+    EXPECT_EQ(out, "<" + repaired) << name;
   }
 }
 
