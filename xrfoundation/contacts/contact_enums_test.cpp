@@ -11,10 +11,7 @@
 namespace xr {
 namespace {
 
-struct Named {
-  const char* name;
-  const char* identifier;  // the constant's own name, spelled out
-};
+using Named = std::pair<const char*, const char*>;  // the name, and its identifier spelled out
 // Each kind's names in the order of their codes, which count up from `first`.
 struct Kind {
   Kind(const char* name, int from, EnumDictionary (*builder)(), std::vector<Named> list)
@@ -62,13 +59,13 @@ TEST(ContactEnumsTest, EveryNameIsItsOwnTextAndTranslatesBothWays) {
     EnumDictionary expected;
     for (std::size_t i = 0; i < kind.names.size(); ++i) {
       const std::string code = std::to_string(kind.first + static_cast<int>(i));
-      const Named& named = kind.names[i];
-      EXPECT_STREQ(named.name, named.identifier);
-      EXPECT_TRUE(seen.insert(named.name).second) << "duplicate " << named.name;
-      expected.emplace(code, named.name);
+      const auto& [name, identifier] = kind.names[i];
+      EXPECT_STREQ(name, identifier);
+      EXPECT_TRUE(seen.insert(name).second) << "duplicate " << name;
+      expected.emplace(code, name);
       if (!kind.kind) continue;
-      EXPECT_EQ(enumToString(kind.kind, code), named.name) << kindName << " " << code;
-      EXPECT_EQ(stringToEnum(named.name), code) << named.name;
+      EXPECT_EQ(enumToString(kind.kind, code), name) << kindName << " " << code;
+      EXPECT_EQ(stringToEnum(name), code) << name;
     }
     EXPECT_EQ(kind.make(), expected) << kindName;
   }

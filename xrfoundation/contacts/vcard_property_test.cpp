@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <latch>
-#include <regex>
 #include <set>
 #include <thread>
 
@@ -45,14 +44,9 @@ TEST(VCardPropertyTest, EscapesEveryKindOfLineBreakAndNothingElse) {
 // vcard_info_test.
 TEST(VCardPropertyTest, RendersEveryLineFormat) {
   auto address = std::make_shared<VCardAddress>();
-  address->setType("Work");
   address->setPostOfficeAddress("PO 1");
   address->setExtendedAddress("Floor 2");
   address->setStreet("1 Main St\nBack door");
-  address->setLocality("Springfield");
-  address->setRegion("IL");
-  address->setPostalCode("62701");
-  address->setCountry("USA");
   auto emptyTypeAddress = std::make_shared<VCardAddress>();
   emptyTypeAddress->setType("");
   auto name = std::make_shared<VCardName>();
@@ -82,9 +76,7 @@ TEST(VCardPropertyTest, RendersEveryLineFormat) {
       {make<VCardIM>("a", "skype"), "X-IM;skype:a\r\n" + gadu + "a"},  // case-sensitive
       {make<VCardIM>("a", ""), "X-IM;OTHER:a\r\n" + gadu + "a"},
       {make<VCardIM>("", "AIM"), std::nullopt},
-      {address,
-       "ADR;charset=UTF-8;type=Work;type=pref:PO 1;Floor 2;1 Main St\\nBack door;Springfield;IL;"
-       "62701;USA"},
+      {address, "ADR;charset=UTF-8;type=OTHER;type=pref:PO 1;Floor 2;1 Main St\\nBack door;;;;"},
       {emptyTypeAddress, "ADR;charset=UTF-8;type=OTHER;type=pref:;;;;;;"},
       {name, "N;charset=UTF-8:;;;;Jr\\n."},
       {std::make_shared<VCardNickName>(), "NICKNAME;charset=UTF-8:"},
@@ -155,10 +147,13 @@ TEST(VCardPropertyTest, FieldsCanBeSetWhileAnotherThreadRenders) {
     }
   });
   start.arrive_and_wait();
-  const std::regex whole("TEL;type=(CELL|WORK);charset=UTF-8:(1|22)");  // old or new, never torn
+  // Each field old or new, never torn.
+  const std::set<std::string> whole = {
+      "TEL;type=CELL;charset=UTF-8:1", "TEL;type=WORK;charset=UTF-8:22",
+      "TEL;type=CELL;charset=UTF-8:22", "TEL;type=WORK;charset=UTF-8:1"};
   for (int i = 0; i < 2000; ++i) {
     const std::string line = tel->toVCardLine().value_or("(none)");
-    ASSERT_TRUE(std::regex_match(line, whole)) << line;
+    ASSERT_EQ(whole.count(line), 1u) << line;
   }
   writer.join();
 }
