@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "xrfoundation/contacts/contact_enums.h"
@@ -11,150 +12,89 @@ namespace xr {
 namespace {
 
 using Text = std::optional<std::string>;
-using ToName = std::string (*)(const Text&);
+const Text kAbsent = std::nullopt;
 
-struct Case {
-  const char* what;
-  Text in;
-  Text expected;
-};
+using Row = std::pair<Text, Text>;  // input, expected
+Row row(Text in, Text expected) { return {std::move(in), std::move(expected)}; }
 
-template <class Convert>
-void check(const char* function, Convert convert, std::initializer_list<Case> cases) {
-  for (const Case& c : cases) {
-    EXPECT_EQ(Text(convert(c.in)), c.expected) << function << " row " << c.what;
+// Each conversion's rows, then its default for inputs of other kinds, unknown and absent.
+void check(const char* function, const std::function<Text(const Text&)>& convert,
+           const std::vector<Row>& rows) {
+  for (const auto& [in, expected] : rows) {
+    EXPECT_EQ(convert(in), expected) << function << " of " << in.value_or("(null)");
   }
 }
 
-TEST(LabelConversionTest, LabelsAreElevenDistinctTexts) {
+TEST(LabelConversionTest, EveryRowAndDefault) {
+  check("convertPhoneLabel", convertPhoneLabel,
+        {row(kABPhoneWorkLabel, E_Number_Work), row(kABPhoneHomeLabel, E_Number_Home),
+         row(kABPhoneMobileLabel, E_Number_Mobile), row(kABPhoneMainLabel, E_Number_Main),
+         row(kABPhoneHomeFAXLabel, E_Number_FaxHome), row(kABPhoneWorkFAXLabel, E_Number_FaxWork),
+         row(kABPhonePagerLabel, E_Number_Pager), row(kABEmailHomeLabel, E_Number_Other),
+         row("phone.satellite", E_Number_Other), row("PHONE.WORK", E_Number_Other),
+         row("", E_Number_Other), row(kAbsent, E_Number_Other)});
+  check(
+      "convertEmailLabel", convertEmailLabel,
+      {row(kABEmailHomeLabel, E_Email_Home), row(kABEmailWorkLabel, E_Email_Work),
+       row(kABPhoneWorkLabel, E_Email_Other), row("", E_Email_Other), row(kAbsent, E_Email_Other)});
+  check("convertAddressLabel", convertAddressLabel,
+        {row(kABAddressHomeLabel, E_Address_Home), row(kABAddressWorkLabel, E_Address_Work),
+         row(kABEmailHomeLabel, E_Address_Other), row(kAbsent, E_Address_Other)});
+  check("convertPhoneLabelToABPersonType", convertPhoneLabelToABPersonType,
+        {row(E_Number_Work, kABPhoneWorkLabel), row(E_Number_Home, kABPhoneHomeLabel),
+         row(E_Number_Mobile, kABPhoneMobileLabel), row(E_Number_Main, kABPhoneMainLabel),
+         row(E_Number_FaxHome, kABPhoneHomeFAXLabel), row(E_Number_FaxWork, kABPhoneWorkFAXLabel),
+         row(E_Number_Pager, kABPhonePagerLabel), row(E_Number_Other, "other"),
+         row(E_Number_MMS, "other"), row("E_NUMBER_WORK", "other"), row(kAbsent, "other")});
+  check("convertEmailLabelToABPersonType", convertEmailLabelToABPersonType,
+        {row(E_Email_Home, kABEmailHomeLabel), row(E_Email_Work, kABEmailWorkLabel),
+         row(E_Email_Mobile, "other"), row(E_Email_Other, "other"), row("", "other")});
+  check("convertAddressLabelToABPersonType", convertAddressLabelToABPersonType,
+        {row(E_Address_Home, kABAddressHomeLabel), row(E_Address_Work, kABAddressWorkLabel),
+         row(E_Address_Other, "other"), row(kAbsent, "other")});
+  check("convertContactNumberTypeToVCard", convertContactNumberTypeToVCard,
+        {row(E_Number_Home, "HOME"), row(E_Number_Mobile, "CELL"), row(E_Number_Work, "WORK"),
+         row(E_Number_FaxWork, "FAX;type=WORK"), row(E_Number_FaxHome, "FAX;type=HOME"),
+         row(E_Number_Pager, "PAGER"), row(E_Number_Other, "OTHER"),
+         row(E_Number_Callback, "CALLBACK"), row(E_Number_Car, "CAR"),
+         row(E_Number_CompanyMain, "COMPANYMAIN"), row(E_Number_ISDN, "ISDN"),
+         row(E_Number_WorkMobile, "CELL;type=WORK"), row(E_Number_WorkPager, "PAGER;type=WORK"),
+         row(E_Number_Assistant, "ASSISTANT"), row(E_Number_MMS, "MMS")});
+  check("convertContactNumberTypeToVCard", convertContactNumberTypeToVCard,
+        {row(E_Number_Main, "OTHER"), row(E_Number_OtherFax, "OTHER"), row(E_Number_Radio, "OTHER"),
+         row(E_Number_Telex, "OTHER"), row(E_Number_TTY, "OTHER"), row(E_Email_Home, "OTHER"),
+         row("E_NUMBER_HOME", "OTHER"), row(kAbsent, "OTHER")});
+  check("convertContactEmailTypeToVCard", convertContactEmailTypeToVCard,
+        {row(E_Email_Home, "HOME"), row(E_Email_Work, "WORK"), row(E_Email_Mobile, "MOBILE"),
+         row(E_Email_Other, "OTHER"), row(kAbsent, "OTHER")});
+  check("convertContactDateTypeToVCard", convertContactDateTypeToVCard,
+        {row(E_Date_Anniversary, "Anniversary"), row(E_Date_Birthday, "Birthdate"),
+         row(E_Date_Other, "Other"), row("", "Other"), row(kAbsent, "Other")});
+  check("convertContactImTypeToVCard", convertContactImTypeToVCard,
+        {row(E_Im_AIM, "AIM"), row(E_Im_MSN, "MSN"), row(E_Im_Yahoo, "Yahoo"),
+         row(E_Im_Skype, "Skype"), row(E_Im_QQ, "QQ"), row(E_Im_GoogleTalk, "Google Talk"),
+         row(E_Im_ICQ, "ICQ"), row(E_Im_Jabber, "Jabber"), row(E_Im_NetMeeting, "Netmeeting"),
+         row(E_Number_Home, kAbsent), row(kAbsent, kAbsent)});
+  check("convertContactAddressTypeToVCard", convertContactAddressTypeToVCard,
+        {row(E_Address_Home, "Home"), row(E_Address_Work, "Work"), row(E_Address_Other, kAbsent),
+         row(kAbsent, kAbsent)});
+}
+
+TEST(LabelConversionTest, LabelsAreDistinctAndTablesAgreeWithTheConversions) {
   const std::set<std::string> labels = {
       kABPhoneWorkLabel,    kABPhoneHomeLabel,    kABPhoneMobileLabel, kABPhoneMainLabel,
       kABPhoneHomeFAXLabel, kABPhoneWorkFAXLabel, kABPhonePagerLabel,  kABEmailHomeLabel,
       kABEmailWorkLabel,    kABAddressHomeLabel,  kABAddressWorkLabel};
   EXPECT_EQ(labels.size(), 11u);
   EXPECT_EQ(labels.count("other"), 0u);
-}
-
-TEST(LabelConversionTest, AddressBookLabelsToNames) {
-  check("convertPhoneLabel", convertPhoneLabel,
-        {{"work", kABPhoneWorkLabel, E_Number_Work},
-         {"home", kABPhoneHomeLabel, E_Number_Home},
-         {"mobile", kABPhoneMobileLabel, E_Number_Mobile},
-         {"main", kABPhoneMainLabel, E_Number_Main},
-         {"home fax", kABPhoneHomeFAXLabel, E_Number_FaxHome},
-         {"work fax", kABPhoneWorkFAXLabel, E_Number_FaxWork},
-         {"pager", kABPhonePagerLabel, E_Number_Pager},
-         {"e-mail label", kABEmailHomeLabel, E_Number_Other},
-         {"unknown", "phone.satellite", E_Number_Other},
-         {"upper case", "PHONE.WORK", E_Number_Other},
-         {"empty", "", E_Number_Other},
-         {"absent", std::nullopt, E_Number_Other}});
-  check("convertEmailLabel", convertEmailLabel,
-        {{"home", kABEmailHomeLabel, E_Email_Home},
-         {"work", kABEmailWorkLabel, E_Email_Work},
-         {"phone label", kABPhoneWorkLabel, E_Email_Other},
-         {"empty", "", E_Email_Other},
-         {"absent", std::nullopt, E_Email_Other}});
-  check("convertAddressLabel", convertAddressLabel,
-        {{"home", kABAddressHomeLabel, E_Address_Home},
-         {"work", kABAddressWorkLabel, E_Address_Work},
-         {"email label", kABEmailHomeLabel, E_Address_Other},
-         {"absent", std::nullopt, E_Address_Other}});
-}
-
-TEST(LabelConversionTest, NamesToAddressBookLabels) {
-  check("convertPhoneLabelToABPersonType", convertPhoneLabelToABPersonType,
-        {{"work", E_Number_Work, kABPhoneWorkLabel},
-         {"home", E_Number_Home, kABPhoneHomeLabel},
-         {"mobile", E_Number_Mobile, kABPhoneMobileLabel},
-         {"main", E_Number_Main, kABPhoneMainLabel},
-         {"home fax", E_Number_FaxHome, kABPhoneHomeFAXLabel},
-         {"work fax", E_Number_FaxWork, kABPhoneWorkFAXLabel},
-         {"pager", E_Number_Pager, kABPhonePagerLabel},
-         {"other", E_Number_Other, "other"},
-         {"mms", E_Number_MMS, "other"},
-         {"upper case", "E_NUMBER_WORK", "other"},
-         {"absent", std::nullopt, "other"}});
-  check("convertEmailLabelToABPersonType", convertEmailLabelToABPersonType,
-        {{"home", E_Email_Home, kABEmailHomeLabel},
-         {"work", E_Email_Work, kABEmailWorkLabel},
-         {"mobile", E_Email_Mobile, "other"},
-         {"other", E_Email_Other, "other"},
-         {"empty", "", "other"}});
-  check("convertAddressLabelToABPersonType", convertAddressLabelToABPersonType,
-        {{"home", E_Address_Home, kABAddressHomeLabel},
-         {"work", E_Address_Work, kABAddressWorkLabel},
-         {"other", E_Address_Other, "other"},
-         {"absent", std::nullopt, "other"}});
-}
-
-TEST(LabelConversionTest, NumberTypesToVCardCoverEveryNumberName) {
-  const VCardTypeDictionary table = makeNumberToVCardDictionary();
-  EXPECT_EQ(table.size(), 15u);
-  check("convertContactNumberTypeToVCard", convertContactNumberTypeToVCard,
-        {{"home", E_Number_Home, "HOME"},
-         {"mobile", E_Number_Mobile, "CELL"},
-         {"work", E_Number_Work, "WORK"},
-         {"fax work", E_Number_FaxWork, "FAX;type=WORK"},
-         {"fax home", E_Number_FaxHome, "FAX;type=HOME"},
-         {"pager", E_Number_Pager, "PAGER"},
-         {"other", E_Number_Other, "OTHER"},
-         {"callback", E_Number_Callback, "CALLBACK"},
-         {"car", E_Number_Car, "CAR"},
-         {"company main", E_Number_CompanyMain, "COMPANYMAIN"},
-         {"isdn", E_Number_ISDN, "ISDN"},
-         {"main", E_Number_Main, "OTHER"},
-         {"other fax", E_Number_OtherFax, "OTHER"},
-         {"radio", E_Number_Radio, "OTHER"},
-         {"telex", E_Number_Telex, "OTHER"},
-         {"tty", E_Number_TTY, "OTHER"},
-         {"work mobile", E_Number_WorkMobile, "CELL;type=WORK"},
-         {"work pager", E_Number_WorkPager, "PAGER;type=WORK"},
-         {"assistant", E_Number_Assistant, "ASSISTANT"},
-         {"mms", E_Number_MMS, "MMS"},
-         {"e-mail name", E_Email_Home, "OTHER"},
-         {"upper case", "E_NUMBER_HOME", "OTHER"},
-         {"absent", std::nullopt, "OTHER"}});
-  // The table and the conversion agree row by row.
-  for (const auto& [name, type] : table) EXPECT_EQ(convertContactNumberTypeToVCard(name), type);
-}
-
-TEST(LabelConversionTest, EmailAndDateTypesHaveTheirOwnDefaults) {
-  check("convertContactEmailTypeToVCard", convertContactEmailTypeToVCard,
-        {{"home", E_Email_Home, "HOME"},
-         {"work", E_Email_Work, "WORK"},
-         {"mobile", E_Email_Mobile, "MOBILE"},
-         {"other", E_Email_Other, "OTHER"},
-         {"absent", std::nullopt, "OTHER"}});
-  check("convertContactDateTypeToVCard", convertContactDateTypeToVCard,
-        {{"anniversary", E_Date_Anniversary, "Anniversary"},
-         {"birthday", E_Date_Birthday, "Birthdate"},
-         {"other", E_Date_Other, "Other"},
-         {"empty", "", "Other"},
-         {"absent", std::nullopt, "Other"}});
-}
-
-TEST(LabelConversionTest, ImAndAddressTypesHaveNoDefault) {
-  EXPECT_EQ(makeImToVCardDictionary().size(), 9u);
-  check("convertContactImTypeToVCard", convertContactImTypeToVCard,
-        {{"aim", E_Im_AIM, "AIM"},
-         {"msn", E_Im_MSN, "MSN"},
-         {"yahoo", E_Im_Yahoo, "Yahoo"},
-         {"skype", E_Im_Skype, "Skype"},
-         {"qq", E_Im_QQ, "QQ"},
-         {"google talk", E_Im_GoogleTalk, "Google Talk"},
-         {"icq", E_Im_ICQ, "ICQ"},
-         {"jabber", E_Im_Jabber, "Jabber"},
-         {"netmeeting", E_Im_NetMeeting, "Netmeeting"},
-         {"other kind", E_Number_Home, std::nullopt},
-         {"absent", std::nullopt, std::nullopt}});
+  const VCardTypeDictionary numbers = makeNumberToVCardDictionary();
+  EXPECT_EQ(numbers.size(), 15u);
+  for (const auto& [name, type] : numbers) EXPECT_EQ(convertContactNumberTypeToVCard(name), type);
+  const VCardTypeDictionary ims = makeImToVCardDictionary();
+  EXPECT_EQ(ims.size(), 9u);
+  for (const auto& [name, type] : ims) EXPECT_EQ(convertContactImTypeToVCard(name), type);
   EXPECT_EQ(makeAddressToVCardDictionary(),
             (VCardTypeDictionary{{E_Address_Home, "Home"}, {E_Address_Work, "Work"}}));
-  check("convertContactAddressTypeToVCard", convertContactAddressTypeToVCard,
-        {{"home", E_Address_Home, "Home"},
-         {"work", E_Address_Work, "Work"},
-         {"other", E_Address_Other, std::nullopt},
-         {"absent", std::nullopt, std::nullopt}});
 }
 
 }  // namespace

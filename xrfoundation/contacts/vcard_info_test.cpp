@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "xrfoundation/contacts/base64.h"
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/rich_contact_internal.h"
@@ -12,45 +14,61 @@
 namespace xr {
 namespace {
 
+std::string text(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
 std::string render(const ContactInfo* contact) {
   VCardInfo card;
   card.loadFromContactInfo(contact);
-  const std::vector<uint8_t> bytes = card.toVCardData();
-  return std::string(bytes.begin(), bytes.end());
+  return text(card.toVCardData());
 }
 
-TEST(VCardInfoTest, RendersABareContact) {
-  ContactInfo contact;
-  contact.familyName = "Lee";
-  contact.givenName = "Ann";
-  EXPECT_EQ(render(&contact),
-            "BEGIN:VCARD\r\nVERSION:3.0\r\nN;charset=UTF-8:Lee;;Ann;;\r\nEND:VCARD\r\n");
-  EXPECT_EQ(render(nullptr), "BEGIN:VCARD\r\nVERSION:3.0\r\nN;charset=UTF-8:;;;;\r\nEND:VCARD\r\n");
+// A whole record around the lines between VERSION and END.
+std::string record(const std::string& body) {
+  return "BEGIN:VCARD\r\nVERSION:3.0\r\n" + body + "END:VCARD\r\n";
 }
 
-TEST(VCardInfoTest, RecordNeverLoadedHasAnEmptyVersionLine) {
-  EXPECT_EQ(
-      VCardInfo().toVCardData(),
-      std::vector<uint8_t>({'B',  'E',  'G', 'I', 'N', ':', 'V', 'C', 'A', 'R', 'D', '\r', '\n',
-                            '\r', '\n', 'E', 'N', 'D', ':', 'V', 'C', 'A', 'R', 'D', '\r', '\n'}));
+TEST(VCardInfoTest, RendersSmallRecordsWhole) {
+  ContactInfo bare;
+  bare.familyName = "Lee";
+  bare.givenName = "Ann";
+  ContactInfo birthdays;  // only the first birthday with a date becomes BDAY
+  birthdays.groupDate.arrItem = {{"", E_Date_Birthday}, {"1981-01-01", E_Date_Birthday}};
+  ContactInfo nonAscii;
+  nonAscii.familyName = "Mu\xC3\xB1oz";                            // Muñoz
+  nonAscii.givenName = "Ren\xC3\xA9\xE2\x80\x94\xF0\x9F\x98\x80";  // René—😀
+  nonAscii.groupNote.arrItem = {{"\xE4\xBD\xA0\xE5\xA5\xBD\nok"}};
+  const std::pair<const ContactInfo*, std::string> cases[] = {
+      {&bare, "N;charset=UTF-8:Lee;;Ann;;\r\n"},
+      {nullptr, "N;charset=UTF-8:;;;;\r\n"},
+      {&birthdays, "N;charset=UTF-8:;;;;\r\nX-DE;Birthdate:1981-01-01\r\n"},
+      {&nonAscii,
+       "N;charset=UTF-8:Mu\xC3\xB1oz;;Ren\xC3\xA9\xE2\x80\x94\xF0\x9F\x98\x80;;\r\n"
+       "NOTE;charset=UTF-8:\xE4\xBD\xA0\xE5\xA5\xBD\\nok\r\n"}};
+  for (const auto& [contact, body] : cases) EXPECT_EQ(render(contact), record(body)) << body;
+  VCardInfo card;
+  EXPECT_EQ(text(card.toVCardData()), "BEGIN:VCARD\r\n\r\nEND:VCARD\r\n");  // never loaded
+  // Loading again replaces everything, the version included.
+  card.setVersion("VERSION:2.1");
+  card.loadFromContactInfo(bare);
+  card.loadFromContactInfo(nonAscii);
+  EXPECT_EQ(text(card.toVCardData()), render(&nonAscii));
 }
 
 TEST(VCardInfoTest, RendersARichContactInTheFixedOrder) {
   const int n = std::stoi(createUniqueNumber());
-  const std::string a = "item" + std::to_string(n + 1);
-  const std::string b = "item" + std::to_string(n + 2);
-  const std::string c = "item" + std::to_string(n + 3);
+  // A grouped date, numbered from the process-wide counter.
+  auto grouped = [n](int offset, const std::string& date, const std::string& label) {
+    const std::string item = "item" + std::to_string(n + offset);
+    return item + ".X-ABDATE:" + date + "\r\n" + item + ".X-ABLabel:_$!<" + label +
+           ">!$_\r\nX-DE;" + label + ":" + date + "\r\n";
+  };
   const ContactInfo contact = testing::makeRichContact();
-  const std::string expected =
-      "BEGIN:VCARD\r\n"
-      "VERSION:3.0\r\n"
+  const std::string expected = record(
       "N;charset=UTF-8:Lee;J;Ann;Dr.;PhD\r\n"
-      "FN;charset=UTF-8:Dr. Ann J Lee\r\n"
-      "NICKNAME;charset=UTF-8:Annie\r\n"
+      "FN;charset=UTF-8:Dr. Ann J Lee\r\nNICKNAME;charset=UTF-8:Annie\r\n"
       "TEL;type=CELL;charset=UTF-8:+1 555 0100\r\n"
       "TEL;type=FAX;type=WORK;charset=UTF-8:555 0101\r\n"
-      "TEL;type=OTHER;charset=UTF-8:555 0102\r\n"
-      "TEL;type=OTHER;charset=UTF-8:555 0103\r\n"
+      "TEL;type=OTHER;charset=UTF-8:555 0102\r\nTEL;type=OTHER;charset=UTF-8:555 0103\r\n"
       "EMAIL;charset=UTF-8;type=INTERNET;type=HOME;type=pref:ann@home.example\r\n"
       "EMAIL;charset=UTF-8;type=INTERNET;type=MOBILE;type=pref:ann@phone.example\r\n"
       "EMAIL;charset=UTF-8;type=INTERNET;type=OTHER;type=pref:ann@x.example\r\n"
@@ -66,58 +84,24 @@ TEST(VCardInfoTest, RendersARichContactInTheFixedOrder) {
       "X-IM;Netmeeting:ann.nm\r\nIMPP;X-SERVICE-TYPE=GaduGadu;type=HOME:xmpp:ann.nm\r\n"
       "X-IM;OTHER:ann.sip\r\nIMPP;X-SERVICE-TYPE=GaduGadu;type=HOME:xmpp:ann.sip\r\n"
       "X-IM;OTHER:ann.none\r\nIMPP;X-SERVICE-TYPE=GaduGadu;type=HOME:xmpp:ann.none\r\n"
-      "BDAY:1980-02-03\r\n"
-      "X-DE;Birthdate:1980-02-03\r\n" +
-      a + ".X-ABDATE:2005-06-07\r\n" + a +
-      ".X-ABLabel:_$!<Anniversary>!$_\r\n"
-      "X-DE;Anniversary:2005-06-07\r\n"
-      "X-DE;Birthdate:1981-01-01\r\n" +
-      b + ".X-ABDATE:2010-10-10\r\n" + b +
-      ".X-ABLabel:_$!<Other>!$_\r\n"
-      "X-DE;Other:2010-10-10\r\n" +
-      c + ".X-ABDATE:2011-11-11\r\n" + c +
-      ".X-ABLabel:_$!<Other>!$_\r\n"
-      "X-DE;Other:2011-11-11\r\n"
-      "CATEGORIES;CHARSET=utf-8:Friends\r\n"
-      "CATEGORIES;CHARSET=utf-8:Work\r\n"
+      "BDAY:1980-02-03\r\nX-DE;Birthdate:1980-02-03\r\n" +
+      grouped(1, "2005-06-07", "Anniversary") + "X-DE;Birthdate:1981-01-01\r\n" +
+      grouped(2, "2010-10-10", "Other") + grouped(3, "2011-11-11", "Other") +
+      "CATEGORIES;CHARSET=utf-8:Friends\r\nCATEGORIES;CHARSET=utf-8:Work\r\n"
       "ADR;charset=UTF-8;type=Home;type=pref:;;1 Main St\\nApt 2;Springfield;IL;62701;USA\r\n"
       "ADR;charset=UTF-8;type=Work;type=pref:;;2 Office Rd;Chicago;IL;60601;USA\r\n"
       "ADR;charset=UTF-8;type=OTHER;type=pref:;;;Paris;;;\r\n"
-      "ORG;charset=UTF-8:Acme\\;Sales\r\n"
-      "ORG;charset=UTF-8:Beta\r\n"
+      "ORG;charset=UTF-8:Acme\\;Sales\r\nORG;charset=UTF-8:Beta\r\n"
       "ORG;charset=UTF-8:\\;Research\r\n"
-      "TITLE:CEO\r\n"
-      "TITLE: \r\n"
-      "TITLE:Fellow\r\n"
+      "TITLE:CEO\r\nTITLE: \r\nTITLE:Fellow\r\n"
       "URL;charset=UTF-8:https://ann.example\r\n"
-      "NOTE;charset=UTF-8:first line\\nsecond line\r\n"
-      "END:VCARD\r\n";
+      "NOTE;charset=UTF-8:first line\\nsecond line\r\n");
   EXPECT_EQ(render(&contact), expected);
   // The next record goes on from the same counter.
   ContactInfo next;
   next.groupDate.arrItem = {{"2000-01-01", E_Date_Anniversary}};
-  EXPECT_NE(render(&next).find("item" + std::to_string(n + 4) + ".X-ABDATE:2000-01-01\r\n"),
-            std::string::npos);
-}
-
-TEST(VCardInfoTest, OnlyTheFirstBirthdayWithADateBecomesBday) {
-  ContactInfo contact;
-  contact.groupDate.arrItem = {{"", E_Date_Birthday}, {"1981-01-01", E_Date_Birthday}};
-  EXPECT_EQ(render(&contact),
-            "BEGIN:VCARD\r\nVERSION:3.0\r\nN;charset=UTF-8:;;;;\r\n"
-            "X-DE;Birthdate:1981-01-01\r\nEND:VCARD\r\n");
-}
-
-TEST(VCardInfoTest, WritesNonAsciiValuesAsUtf8) {
-  ContactInfo contact;
-  contact.familyName = "Mu\xC3\xB1oz";                            // Muñoz
-  contact.givenName = "Ren\xC3\xA9\xE2\x80\x94\xF0\x9F\x98\x80";  // René—😀
-  contact.groupNote.arrItem = {{"\xE4\xBD\xA0\xE5\xA5\xBD\nok"}};
-  EXPECT_EQ(render(&contact),
-            "BEGIN:VCARD\r\nVERSION:3.0\r\n"
-            "N;charset=UTF-8:Mu\xC3\xB1oz;;Ren\xC3\xA9\xE2\x80\x94\xF0\x9F\x98\x80;;\r\n"
-            "NOTE;charset=UTF-8:\xE4\xBD\xA0\xE5\xA5\xBD\\nok\r\n"
-            "END:VCARD\r\n");
+  EXPECT_EQ(render(&next),
+            record("N;charset=UTF-8:;;;;\r\n" + grouped(4, "2000-01-01", "Anniversary")));
 }
 
 TEST(VCardInfoTest, FoldsOnlyThePhotoLine) {
@@ -132,54 +116,32 @@ TEST(VCardInfoTest, FoldsOnlyThePhotoLine) {
     folded += line.substr(at, 64);
     if (at + 64 <= line.size()) folded += "\r\n ";
   }
-  EXPECT_EQ(render(&contact),
-            "BEGIN:VCARD\r\nVERSION:3.0\r\nN;charset=UTF-8:;;;;\r\n"
-            "NOTE;charset=UTF-8:" +
-                std::string(150, 'n') + "\r\n" + folded + "\r\nEND:VCARD\r\n");
+  EXPECT_EQ(render(&contact), record("N;charset=UTF-8:;;;;\r\nNOTE;charset=UTF-8:" +
+                                     std::string(150, 'n') + "\r\n" + folded + "\r\n"));
 }
 
 TEST(VCardInfoTest, FoldsAtSixtyFourCharacters) {
-  const std::string x64(64, 'x');
-  const struct {
-    std::string in;
-    std::string out;
-  } cases[] = {
+  const std::string x63(63, 'x'), x64(64, 'x');
+  const std::pair<std::string, std::string> cases[] = {
       {"", ""},
-      {"abc", "abc"},
-      {std::string(63, 'x'), std::string(63, 'x')},
+      {x63, x63},
       {x64, x64 + "\r\n "},  // an exact multiple ends with CR LF and a space
-      {std::string(100, 'x'), x64 + "\r\n " + std::string(36, 'x')},
       {x64 + x64, x64 + "\r\n " + x64 + "\r\n "},
       {x64 + "y", x64 + "\r\n y"},
+      {std::string(100, 'x'), x64 + "\r\n " + std::string(36, 'x')},
       // Non-ASCII counts UTF-16 units: an e-acute is one, an emoji two, and the emoji that
       // would straddle the boundary moves whole to the next piece.
-      {std::string(63, 'x') + "\xC3\xA9" + "z", std::string(63, 'x') + "\xC3\xA9\r\n z"},
-      {std::string(63, 'x') + "\xF0\x9F\x98\x80", std::string(63, 'x') + "\r\n \xF0\x9F\x98\x80"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(formatToFixWidth(c.in), c.out) << "input of " << c.in.size() << " bytes";
+      {x63 + "\xC3\xA9" + "z", x63 + "\xC3\xA9\r\n z"},
+      {x63 + "\xF0\x9F\x98\x80", x63 + "\r\n \xF0\x9F\x98\x80"}};
+  for (const auto& [in, out] : cases) {
+    EXPECT_EQ(formatToFixWidth(in), out) << "input of " << in.size() << " bytes";
   }
-}
-
-TEST(VCardInfoTest, LoadingAgainReplacesEverything) {
-  ContactInfo first;
-  first.displayName = "First";
-  ContactInfo second;
-  second.nickname = "Second";
-  VCardInfo card;
-  card.setVersion("VERSION:2.1");
-  card.loadFromContactInfo(first);
-  card.loadFromContactInfo(second);
-  const auto bytes = card.toVCardData();
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            "BEGIN:VCARD\r\nVERSION:3.0\r\nN;charset=UTF-8:;;;;\r\n"
-            "NICKNAME;charset=UTF-8:Second\r\nEND:VCARD\r\n");
 }
 
 TEST(VCardInfoTest, NamesEachPropertyOnTheDebugLog) {
   ContactInfo contact;
-  contact.displayName = "Ann";
   contact.groupNumber.arrItem = {{"", E_Number_Home}};  // renders nothing, still logged
+  contact.displayName = "Ann";
   testing::LogCapture capture;
   render(&contact);
   std::vector<std::string> vcardLines;
@@ -193,56 +155,42 @@ TEST(VCardInfoTest, NamesEachPropertyOnTheDebugLog) {
                                                   "vcard: VCardTel"}));
 }
 
-TEST(VCardInfoTest, RecognisesTagLinesWhole) {
-  const struct {
-    const char* line;
-    bool begin;
-    bool end;
-  } cases[] = {
-      {"BEGIN:VCARD", true, false},    {"begin:vcard", true, false},
-      {"Begin:VCard", true, false},    {"BEGIN:VCARD ", false, false},
-      {"BEGIN:VCARD\r", false, false}, {" BEGIN:VCARD", false, false},
-      {"END:VCARD", false, true},      {"end:vCard", false, true},
-      {"END:VCARDS", false, false},    {"", false, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(VCardInfo::isBeginTag(c.line), c.begin) << '"' << c.line << '"';
-    EXPECT_EQ(VCardInfo::isEndTag(c.line), c.end) << '"' << c.line << '"';
+TEST(VCardInfoTest, ReadsTagsAndPropertyNames) {
+  // Whole lines only, letter case ignored.
+  const std::vector<std::string> begins = {"BEGIN:VCARD", "begin:vcard", "Begin:VCard"};
+  const std::vector<std::string> ends = {"END:VCARD", "end:vCard"};
+  const std::vector<std::string> neither = {"BEGIN:VCARD ", "BEGIN:VCARD\r", " BEGIN:VCARD",
+                                            "END:VCARDS", ""};
+  for (const auto* lines : {&begins, &ends, &neither}) {
+    for (const std::string& line : *lines) {
+      EXPECT_EQ(VCardInfo::isBeginTag(line), lines == &begins) << ::testing::PrintToString(line);
+      EXPECT_EQ(VCardInfo::isEndTag(line), lines == &ends) << ::testing::PrintToString(line);
+    }
   }
-}
-
-TEST(VCardInfoTest, ExtractsThePropertyName) {
-  const struct {
-    const char* line;
-    std::optional<std::string> name;
-    bool grouped;
-  } cases[] = {
+  const std::tuple<const char*, std::optional<std::string>, bool> names[] = {
       {"item1.X-ABDATE:2010-01-01", "X-ABDATE", true},
       {"TEL;type=CELL;charset=UTF-8:1", "TEL", false},
       {"NOTE:a.b", "NOTE", false},
       {"a.b.c:x", "b.c", true},
       {":value", "", false},
       {"no separator", std::nullopt, false},
-      {"", std::nullopt, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(VCardInfo::extractPropertyName(c.line), c.name) << c.line;
-    EXPECT_EQ(VCardInfo::isPropertyGroup(c.line), c.grouped) << c.line;
+      {"", std::nullopt, false}};
+  for (const auto& [line, name, grouped] : names) {
+    EXPECT_EQ(VCardInfo::extractPropertyName(line), name) << line;
+    EXPECT_EQ(VCardInfo::isPropertyGroup(line), grouped) << line;
   }
 }
 
 TEST(VCardInfoTest, ReadingLinesBackIsNotSupported) {
   const char* line = "N;charset=UTF-8:Lee;;Ann;;";
-  EXPECT_EQ(VCardInfo::extractForN(line), nullptr);
-  EXPECT_EQ(VCardInfo::extractForFN(line), nullptr);
-  EXPECT_EQ(VCardInfo::extractForORG(line), nullptr);
-  EXPECT_EQ(VCardInfo::extractForTEL(line), nullptr);
-  EXPECT_EQ(VCardInfo::extractForEMAIL(line), nullptr);
-  EXPECT_EQ(VCardInfo::extractInfo(line), nullptr);
+  for (auto* extract :
+       {&VCardInfo::extractForN, &VCardInfo::extractForFN, &VCardInfo::extractForORG,
+        &VCardInfo::extractForTEL, &VCardInfo::extractForEMAIL, &VCardInfo::extractInfo}) {
+    EXPECT_EQ(extract(line), nullptr);
+  }
   auto address = VCardInfo::extractForADR("ADR;type=Home:;;1 Main St;;;;");
   ASSERT_NE(address, nullptr);
   EXPECT_EQ(address->toVCardLine(), "ADR;charset=UTF-8;type=OTHER;type=pref:;;;;;;");
-  EXPECT_EQ(address->type(), std::nullopt);
 }
 
 }  // namespace

@@ -14,16 +14,17 @@ namespace xr {
 namespace {
 
 using testing::FakeInputStream;
+using Lines = std::vector<std::string>;
 
-std::vector<std::string> readAllLines(XRBufferedInputStream& reader) {
-  std::vector<std::string> lines;
+Lines readAllLines(XRBufferedInputStream& reader) {
+  Lines lines;
   while (auto line = reader.readLine()) lines.emplace_back(*line);
   return lines;
 }
 
 // What the reader must give: the input cut after every line feed, the remainder last.
-std::vector<std::string> plainSplit(const std::string& input) {
-  std::vector<std::string> lines;
+Lines plainSplit(const std::string& input) {
+  Lines lines;
   std::size_t start = 0;
   for (std::size_t feed; (feed = input.find('\n', start)) != std::string::npos; start = feed + 1) {
     lines.push_back(input.substr(start, feed + 1 - start));
@@ -32,40 +33,30 @@ std::vector<std::string> plainSplit(const std::string& input) {
   return lines;
 }
 
-struct LineCase {
-  const char* name;
-  std::string input;
-  std::uint64_t bufSize;
-  std::size_t chunkLimit;  // 0: the fake delivers all it is asked for
-  std::vector<std::string> lines;
-};
-
+// Each row at blocks of 1, 2 and 3 bytes, of 4 (where "abc\n" ends a block) and of 4096.
 TEST(BufferedInputStreamTest, CutsLinesAtLineFeedsOnly) {
-  const std::string longLine = std::string(1000, 'x') + "\n";
-  const LineCase cases[] = {
-      {"last line without feed", "a\nb", 4096, 0, {"a\n", "b"}},
-      {"CR LF kept", "a\r\nb\r\n", 4096, 0, {"a\r\n", "b\r\n"}},
-      {"lone CR is ordinary", "a\rb\n", 4096, 0, {"a\rb\n"}},
-      {"blank lines", "\n\n", 4096, 0, {"\n", "\n"}},
-      {"empty input", "", 4096, 0, {}},
-      {"block of 1", "ab\ncd\nef", 1, 0, {"ab\n", "cd\n", "ef"}},
-      {"block of 2", "ab\ncd\nef", 2, 0, {"ab\n", "cd\n", "ef"}},
-      {"block of 3", "ab\ncd\nef", 3, 0, {"ab\n", "cd\n", "ef"}},
-      {"feed last byte of block", "abc\ndefg\nh", 4, 0, {"abc\n", "defg\n", "h"}},
-      {"line 333 blocks long", longLine + "z\n", 3, 0, {longLine, "z\n"}},
-      {"stream gives 1 byte a time", "ab\r\ncd\n", 64, 1, {"ab\r\n", "cd\n"}},
-      {"zero bytes kept", std::string("a\0b\n", 4), 2, 0, {std::string("a\0b\n", 4)}},
-  };
-  for (const LineCase& c : cases) {
-    auto stream = std::make_shared<FakeInputStream>(c.input);
-    stream->setChunkLimit(c.chunkLimit);
-    XRBufferedInputStream reader(stream, c.bufSize);
-    reader.setWantsEmptyLines(true);  // stored only: must not change any line
-    reader.open();
-    EXPECT_EQ(readAllLines(reader), c.lines) << c.name;
-    EXPECT_FALSE(reader.readLine()) << c.name << ": none again after the end";
-    EXPECT_TRUE(reader.atEnd()) << c.name;
-    EXPECT_LE(stream->largestRequest(), c.bufSize) << c.name;
+  const std::string longLine = std::string(1000, 'x') + "\n";  // 333 blocks of 3
+  const std::pair<std::string, Lines> cases[] = {
+      {"ab\ncd\nef", {"ab\n", "cd\n", "ef"}},
+      {"abc\ndefg\nh", {"abc\n", "defg\n", "h"}},
+      {"a\r\nb\r\n", {"a\r\n", "b\r\n"}},
+      {"a\rb\n", {"a\rb\n"}},
+      {"", {}},
+      {longLine + "z\n", {longLine, "z\n"}},
+      {std::string("a\0b\n", 4), {std::string("a\0b\n", 4)}}};
+  for (const auto& [input, lines] : cases) {
+    for (const std::uint64_t bufSize : {1, 2, 3, 4, 4096}) {
+      auto stream = std::make_shared<FakeInputStream>(input);
+      XRBufferedInputStream reader(stream, bufSize);
+      reader.setWantsEmptyLines(true);  // stored only: must not change any line
+      reader.open();
+      const std::string row =
+          "input of " + std::to_string(input.size()) + " bytes, block " + std::to_string(bufSize);
+      EXPECT_EQ(readAllLines(reader), lines) << row;
+      EXPECT_FALSE(reader.readLine()) << row << ": none again after the end";
+      EXPECT_TRUE(reader.atEnd()) << row;
+      EXPECT_LE(stream->largestRequest(), bufSize) << row;
+    }
   }
 }
 
@@ -83,7 +74,7 @@ TEST(BufferedInputStreamTest, ReadErrorMidLineEndsInputAfterThePartialLine) {
   stream->setFailAt(6);
   XRBufferedInputStream reader(stream, 2);
   reader.open();
-  EXPECT_EQ(readAllLines(reader), (std::vector<std::string>{"abc\n", "de"}));
+  EXPECT_EQ(readAllLines(reader), (Lines{"abc\n", "de"}));
   EXPECT_FALSE(reader.readLine());
   EXPECT_TRUE(reader.atEnd());
   EXPECT_EQ(reader.status(), StreamStatus::Error);
@@ -109,29 +100,20 @@ TEST(BufferedInputStreamTest, OnlyReadMaxLengthCountsBytesProcessed) {
 }
 
 TEST(BufferedInputStreamTest, ClosesTheWrappedStreamOnlyIfItOpenedIt) {
-  auto unopened = std::make_shared<FakeInputStream>("x\n");
-  {
-    XRBufferedInputStream reader(unopened, 8);
-    reader.open();
-    EXPECT_EQ(unopened->openCalls(), 1);
-    EXPECT_EQ(unopened->status(), StreamStatus::Open);
-    reader.close();
-    EXPECT_EQ(unopened->status(), StreamStatus::Closed);
-    EXPECT_EQ(reader.status(), StreamStatus::Closed);
+  for (const bool openedByCaller : {false, true}) {
+    auto stream = std::make_shared<FakeInputStream>("x\n");
+    if (openedByCaller) stream->open();
+    {
+      XRBufferedInputStream reader(stream, 8);
+      reader.open();
+      EXPECT_EQ(reader.readLine(), "x\n");
+      reader.close();
+      EXPECT_EQ(reader.status(), StreamStatus::Closed);
+    }
+    EXPECT_EQ(stream->openCalls(), 1) << "opened by caller " << openedByCaller;
+    EXPECT_EQ(stream->closeCalls() > 0, !openedByCaller) << "opened by caller " << openedByCaller;
+    EXPECT_EQ(stream->status(), openedByCaller ? StreamStatus::Open : StreamStatus::Closed);
   }
-  EXPECT_GE(unopened->closeCalls(), 1);
-
-  auto opened = std::make_shared<FakeInputStream>("x\n");
-  opened->open();
-  {
-    XRBufferedInputStream reader(opened, 8);
-    reader.open();
-    EXPECT_EQ(reader.readLine(), "x\n");
-    reader.close();
-  }
-  EXPECT_EQ(opened->openCalls(), 1);
-  EXPECT_EQ(opened->closeCalls(), 0);
-  EXPECT_EQ(opened->status(), StreamStatus::Open);
 }
 
 TEST(BufferedInputStreamTest, ReadsOutsideOpenAndCloseGiveNone) {
@@ -158,15 +140,17 @@ TEST(BufferedInputStreamTest, ReadsOutsideOpenAndCloseGiveNone) {
 // read through random block sizes and random short deliveries, give a plain split's lines.
 TEST(BufferedInputStreamTest, AgreesWithPlainSplitOnRandomInput) {
   std::mt19937 random(20240611);
+  auto uniform = [&](int low, int high) {
+    return std::uniform_int_distribution(low, high)(random);
+  };
   const char alphabet[] = {'a', 'b', '\n', '\r', '\n', '\xFF', '\0'};
   for (int round = 0; round < 2000; ++round) {
-    std::string input(std::uniform_int_distribution<int>(0, 300)(random), ' ');
-    const int spread =
-        std::uniform_int_distribution<int>(1, 7)(random);  // fewer feeds: longer lines
-    for (char& c : input) c = alphabet[std::uniform_int_distribution<int>(0, spread - 1)(random)];
-    const auto bufSize = std::uniform_int_distribution<std::uint64_t>(1, 40)(random);
+    std::string input(uniform(0, 300), ' ');
+    const int spread = uniform(1, 7);  // fewer feeds: longer lines
+    for (char& c : input) c = alphabet[uniform(0, spread - 1)];
+    const int bufSize = uniform(1, 40);
     auto stream = std::make_shared<FakeInputStream>(input);
-    stream->setChunkLimit(std::uniform_int_distribution<std::size_t>(0, 5)(random));
+    stream->setChunkLimit(uniform(0, 5));
     XRBufferedInputStream reader(stream, bufSize);
     reader.open();
     ASSERT_EQ(readAllLines(reader), plainSplit(input))
@@ -174,57 +158,44 @@ TEST(BufferedInputStreamTest, AgreesWithPlainSplitOnRandomInput) {
   }
 }
 
-class FileStreamTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    path_ = (std::filesystem::temp_directory_path() /
-             ("xr_input_test_" + std::to_string(std::random_device()())))
-                .string();
-  }
-  void TearDown() override { std::filesystem::remove(path_); }
-  std::string path_;
-};
-
-TEST_F(FileStreamTest, ReadsLinesOfAFile) {
-  std::ofstream(path_, std::ios::binary) << "first\r\nsecond\nthird";
-  XRBufferedInputStream reader(makeFileInputStream(path_), 5);
+TEST(BufferedInputStreamTest, ReadsFilesAndMemory) {
+  const std::string path =
+      ::testing::TempDir() + "xr_input_" + std::to_string(std::random_device()());
+  std::ofstream(path, std::ios::binary) << "first\r\nsecond\nthird";
+  XRBufferedInputStream reader(makeFileInputStream(path), 5);
   reader.open();
-  EXPECT_EQ(readAllLines(reader), (std::vector<std::string>{"first\r\n", "second\n", "third"}));
+  EXPECT_EQ(readAllLines(reader), (Lines{"first\r\n", "second\n", "third"}));
   EXPECT_EQ(reader.status(), StreamStatus::AtEnd);
   EXPECT_FALSE(reader.streamError());
-}
+  std::filesystem::remove(path);
 
-TEST_F(FileStreamTest, MissingFileEndsReadsAtOnceWithAnError) {
-  auto stream = makeFileInputStream(path_ + ".missing");
-  XRBufferedInputStream reader(stream, 64);
-  reader.open();
-  EXPECT_FALSE(reader.readLine());
-  EXPECT_TRUE(reader.atEnd());
-  EXPECT_EQ(stream->status(), StreamStatus::Error);
-  ASSERT_TRUE(stream->streamError());
-  EXPECT_NE(stream->streamError()->find(path_ + ".missing"), std::string::npos);
-  reader.close();
-  stream->close();  // harmless on a stream that never opened
-}
+  // A file that cannot be opened ends the reads at once, with an error naming it.
+  auto missing = makeFileInputStream(path);
+  XRBufferedInputStream missingReader(missing, 64);
+  missingReader.open();
+  EXPECT_FALSE(missingReader.readLine());
+  EXPECT_TRUE(missingReader.atEnd());
+  EXPECT_EQ(missing->status(), StreamStatus::Error);
+  EXPECT_NE(missing->streamError().value_or("").find(path), std::string::npos);
+  missing->close();  // harmless on a stream that never opened
 
-TEST(DataStreamTest, PassesBufferAndAvailabilityThrough) {
-  auto stream = makeDataInputStream("abcdef");
-  XRBufferedInputStream reader(stream, 4);
-  reader.open();
-  EXPECT_TRUE(reader.hasBytesAvailable());
-  std::uint8_t two[2];
-  ASSERT_EQ(reader.read(two, 2), 2);
+  // Memory: getBuffer and hasBytesAvailable pass through to the unread part.
+  auto data = makeDataInputStream("abcdef");
+  XRBufferedInputStream dataReader(data, 4);
+  dataReader.open();
+  std::uint8_t bytes[4];
+  ASSERT_EQ(dataReader.read(bytes, 2), 2);
   const std::uint8_t* rest = nullptr;
   std::uint64_t length = 0;
-  ASSERT_TRUE(reader.getBuffer(rest, length));
+  ASSERT_TRUE(dataReader.getBuffer(rest, length));
   EXPECT_EQ(std::string(rest, rest + length), "cdef");
-  ASSERT_EQ(reader.read(two, 2), 2);
-  ASSERT_EQ(reader.read(two, 2), 2);
-  EXPECT_FALSE(reader.hasBytesAvailable());
-  EXPECT_EQ(reader.read(two, 2), 0);
-  reader.close();
-  stream->close();
-  EXPECT_LT(stream->read(two, 2), 0) << "a closed stream reads nothing";
+  EXPECT_TRUE(dataReader.hasBytesAvailable());
+  ASSERT_EQ(dataReader.read(bytes, 4), 4);
+  EXPECT_FALSE(dataReader.hasBytesAvailable());
+  EXPECT_EQ(dataReader.read(bytes, 4), 0);
+  dataReader.close();
+  data->close();
+  EXPECT_LT(data->read(bytes, 2), 0) << "a closed stream reads nothing";
 }
 
 }  // namespace

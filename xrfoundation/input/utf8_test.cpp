@@ -1,22 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "xrfoundation/input/utf8_internal.h"
 
 namespace xr::utf8 {
 namespace {
 
-struct Utf8Case {
-  const char* name;
-  std::string bytes;
-  bool valid;
-  std::string repaired;
-};
-
 TEST(Utf8Test, ValidatesStrictlyAndRepairsMaximalSubparts) {
   const std::string r(kReplacementCharacter);
-  const Utf8Case cases[] = {
+  const std::tuple<const char*, std::string, bool, std::string> cases[] = {
       {"empty", "", true, ""},
       {"ASCII longer than a word", "0123456789abcdef!", true, "0123456789abcdef!"},
       {"two, three, four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", true,
@@ -28,17 +22,13 @@ TEST(Utf8Test, ValidatesStrictlyAndRepairsMaximalSubparts) {
       {"above U+10FFFF", "\xF4\x90\x80\x80", false, r + r + r + r},
       {"truncated three bytes is one subpart", "\xE2\x82x", false, r + "x"},
       {"truncated at the end", "ab\xF0\x9F\x98", false, "ab" + r},
-      {"lone continuation",
-       "a\x80"
-       "b",
-       false, "a" + r + "b"},
-      {"0xFF bytes", "\xFF\xFE", false, r + r},
-  };
-  for (const Utf8Case& c : cases) {
-    EXPECT_EQ(isValid(c.bytes), c.valid) << c.name;
-    std::string out = "<";
-    appendRepaired(out, c.bytes);
-    EXPECT_EQ(out, "<" + c.repaired) << c.name;
+      {"lone continuation", "a\x80\x62", false, "a" + r + "b"},
+      {"0xFF bytes", "\xFF\xFE", false, r + r}};
+  for (const auto& [name, bytes, valid, repaired] : cases) {
+    EXPECT_EQ(isValid(bytes), valid) << name;
+    std::string out = "<";  // appends after what is there
+    appendRepaired(out, bytes);
+    EXPECT_EQ(out, "<" + repaired) << name;
   }
 }
 
@@ -49,30 +39,20 @@ TEST(Utf8Test, CountsUtf16Units) {
 }
 
 TEST(Utf8Test, WhitespaceIsTabAndSpaceSeparators) {
-  const struct {
-    std::string text;
-    std::size_t length;
-  } cases[] = {
-      {" ", 1},
-      {"\t", 1},
-      {"\n", 0},
-      {"\r", 0},
-      {"\xC2\xA0", 2},
-      {"\xC2\xA1", 0},
-      {"\xE1\x9A\x80", 3},
-      {"\xE2\x80\x80", 3},
-      {"\xE2\x80\x8A", 3},
-      {"\xE2\x80\x8B", 0},
-      {"\xE2\x80\xAF", 3},
-      {"\xE2\x81\x9F", 3},
-      {"\xE3\x80\x80", 3},
-      {"\xE3\x80", 0},
-      {"x", 0},
-      {"\xE2\x80\xA8", 0},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(whitespaceLength(c.text.data(), c.text.data() + c.text.size()), c.length)
-        << "bytes of " << c.text.size();
+  // Tab, no-break space, Ogham, en quad, hair, narrow no-break, medium math, ideographic.
+  const std::string white[] = {"\t",           "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80",
+                               "\xE2\x80\x8A", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80"};
+  // Line breaks, inverted exclamation, zero-width space, a truncated ideographic space, a
+  // letter, the line separator.
+  const std::string other[] = {"\n",       "\r", "\xC2\xA1",    "\xE2\x80\x8B",
+                               "\xE3\x80", "x",  "\xE2\x80\xA8"};
+  for (const std::string& text : white) {
+    EXPECT_EQ(whitespaceLength(text.data(), text.data() + text.size()), text.size())
+        << ::testing::PrintToString(text);
+  }
+  for (const std::string& text : other) {
+    EXPECT_EQ(whitespaceLength(text.data(), text.data() + text.size()), 0u)
+        << ::testing::PrintToString(text);
   }
 }
 

@@ -19,19 +19,15 @@ bool isJpeg(const std::vector<uint8_t>& bytes) {
 }
 
 TEST(ImageTest, KeepsJpegBytesExactly) {
-  const struct {
-    const char* name;
-    testing::TestJpegColor color;
-  } kinds[] = {{"rgb", testing::TestJpegColor::Rgb},
-               {"gray", testing::TestJpegColor::Gray},
-               {"cmyk", testing::TestJpegColor::Cmyk}};
-  for (const auto& kind : kinds) {
-    const std::vector<uint8_t> jpeg = makeTestJpeg(7, 5, kind.color);
+  using testing::TestJpegColor;
+  for (const auto color : {TestJpegColor::Rgb, TestJpegColor::Gray, TestJpegColor::Cmyk}) {
+    const std::vector<uint8_t> jpeg = makeTestJpeg(7, 5, color);
     auto image = Image::fromBytes(jpeg);
-    ASSERT_NE(image, nullptr) << kind.name;
-    EXPECT_EQ(image->width(), 7) << kind.name;
-    EXPECT_EQ(image->height(), 5) << kind.name;
-    EXPECT_EQ(image->jpegRepresentation(), jpeg) << kind.name;
+    const int row = static_cast<int>(color);
+    ASSERT_NE(image, nullptr) << "color " << row;
+    EXPECT_EQ(image->width(), 7) << "color " << row;
+    EXPECT_EQ(image->height(), 5) << "color " << row;
+    EXPECT_EQ(image->jpegRepresentation(), jpeg) << "color " << row;
   }
 }
 
