@@ -1,6 +1,7 @@
 #include "xrfoundation/records/file_check.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,52 +11,44 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A fresh directory with one entry of each kind, removed afterwards.
 class FileCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("xr_file_check_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_ / "dir");
     std::ofstream(root_ / "file.txt") << "x";
+    std::ofstream(root_ / "dir" / "inner") << "x";
     fs::create_symlink(root_ / "file.txt", root_ / "link");
     fs::create_symlink(root_ / "missing", root_ / "dangling");
   }
   void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(root_ / "dir", fs::perms::owner_all, ignored);
-    fs::remove_all(root_, ignored);
+    fs::permissions(root_ / "dir", fs::perms::owner_all, error_);
+    fs::remove_all(root_, error_);
   }
   std::string path(const char* name) const { return (root_ / name).string(); }
 
-  fs::path root_;
+  const fs::path root_ = fs::temp_directory_path() / ("xr_file_check_" + std::to_string(getpid()));
+  std::error_code error_;
 };
 
 TEST_F(FileCheckTest, AnswersForEachKindOfPath) {
-  struct Row {
-    std::string path;
-    bool exists;
-  };
-  const Row rows[] = {
+  const std::pair<std::string, bool> rows[] = {
       {path("dir"), true},
       {path("file.txt"), true},
       {path("link"), true},
       {path("dangling"), false},
-      {path("missing"), false},
       {path("missing/deeper"), false},
-      {path("file.txt/below"), false},  // a file on the way
+      {path("file.txt/below"), false},
       {"", false},
   };
-  for (const Row& row : rows) EXPECT_EQ(fileExistAtPath(row.path), row.exists) << row.path;
+  for (const auto& [path, exists] : rows) EXPECT_EQ(fileExistAtPath(path), exists) << path;
 }
 
 TEST_F(FileCheckTest, UnsearchableDirectoryGivesFalse) {
-  std::ofstream(root_ / "dir" / "inner") << "x";
   fs::permissions(root_ / "dir", fs::perms::none);
-  std::error_code error;
-  if (fs::exists(root_ / "dir" / "inner", error)) GTEST_SKIP() << "may search it anyway (root)";
-  ASSERT_TRUE(error) << "examining the path must fail for the check to mean something";
+  if (fs::exists(root_ / "dir" / "inner", error_)) GTEST_SKIP() << "may search it anyway (root)";
+  ASSERT_TRUE(error_) << "examining the path must fail for the check to mean something";
   EXPECT_FALSE(fileExistAtPath(path("dir/inner")));
   EXPECT_TRUE(fileExistAtPath(path("dir"))) << "the directory itself is still there";
 }
