@@ -41,7 +41,8 @@ XmlNode stringToElement(std::string_view text);
 // The element's text, pretty-printed (one element per line, four-space indent, no XML
 // declaration), or none when the element cannot be made the root of a document of its own:
 // no element, not an element, or an element that lies inside another element (serialise its
-// message, or parse a copy of it, instead). The reason goes to the console log (nothing for no element).
+// message, or parse a copy of it, instead). The reason goes to the console log, but for a
+// missing element.
 std::optional<std::string> elementToString(const XmlNode& element);
 
 // "ns" of the first node that the path "body" selects relative to element, or "".
