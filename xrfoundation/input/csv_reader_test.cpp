@@ -82,6 +82,12 @@ TEST(CsvReaderTest, CountsPositionsInUtf16Units) {
       {"past the end", "ab", 7, std::nullopt, 7},
       {"negative", "ab", -1, std::nullopt, -1},
       {"empty line", "", 0, std::nullopt, 0},
+      // A stray continuation byte decodes to no character of its own; read raw, it had no
+      // unit either, and a last field of such bytes left the position where it was.
+      {"stray continuation byte last", "a,\xBE", 2, "\xEF\xBF\xBD", 3},
+      {"after the stray byte", "a,\xBE", 3, std::nullopt, 3},
+      {"invalid bytes are one unit each", "\xFF\xFE,b", 0, "\xEF\xBF\xBD\xEF\xBF\xBD", 3},
+      {"field after invalid bytes", "\xFF\xFE,b", 3, "b", 4},
   };
   for (const PositionCase& c : cases) {
     std::int32_t position = c.from;
