@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the normal build, then the concurrency-heavy and
-# input-parsing subsystems under AddressSanitizer+UBSan and ThreadSanitizer.
+# Builds and runs every test: the whole suite in the normal build, again under
+# AddressSanitizer+UBSan (LeakSanitizer included) and under ThreadSanitizer, then each fuzz
+# target for a bounded time (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -16,5 +17,10 @@ run() {  # run PRESET [ctest args...]
 
 run default
 run asan
-run tsan -L 'tasks|events|platform'
+run tsan
+echo "=== fuzz build"
+cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-60}" >/dev/null
+cmake --build --preset fuzz
+echo "=== fuzz runs"
+ctest --preset fuzz -L fuzz
 echo "all test runs passed"

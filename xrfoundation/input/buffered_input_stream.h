@@ -61,7 +61,8 @@ class XRBufferedInputStream final : public InputStream {
   // positions), or none when fromIndex is at or past the end (or negative). Advances
   // fromIndex past the separator that ended the field, or to the end of the line. Leading
   // whitespace (tab and Unicode space separators) is dropped; a leading quote opens a quoted
-  // part up to the next quote; whitespace after a closing quote is dropped. line is UTF-8.
+  // part up to the next quote; whitespace after a closing quote is dropped. line is UTF-8; a
+  // line that isn't valid is read as csvReadData reads it, each invalid sequence as U+FFFD.
   std::optional<std::string> csvReadToken(std::string_view line, std::int32_t& fromIndex) const;
   // The same into a caller's string, whose storage is reused from field to field; false (and
   // field empty) where the form above gives none.

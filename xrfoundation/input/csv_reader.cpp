@@ -101,6 +101,15 @@ bool XRBufferedInputStream::csvReadToken(std::string_view line, std::int32_t& fr
                                          std::string& field) const {
   field.clear();
   if (fromIndex < 0) return false;
+  if (!utf8::isAscii(line.data(), line.size()) && !utf8::isValid(line)) {
+    // Positions count the code units of the decoded line, and a byte that decodes to nothing
+    // (a stray continuation byte) has none: a field of such bytes alone would hand back the
+    // position it was given, and a caller's loop would never end. Read the line as the row
+    // reader does, with each invalid sequence one U+FFFD.
+    std::string repaired;
+    utf8::appendRepaired(repaired, line);
+    return csvReadToken(repaired, fromIndex, field);
+  }
   // Find the byte where fromIndex UTF-16 units of the line end; in ASCII, units are bytes.
   const auto target = static_cast<std::size_t>(fromIndex);
   const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());

@@ -66,7 +66,13 @@ TEST(CsvReaderTest, CountsPositionsInUtf16Units) {
       {"ab", 2, std::nullopt, 2},
       {"ab", 7, std::nullopt, 7},
       {"ab", -1, std::nullopt, -1},
-      {"", 0, std::nullopt, 0}};
+      {"", 0, std::nullopt, 0},
+      // A stray continuation byte decodes to no character of its own; read raw, it had no
+      // unit either, and a last field of such bytes left the position where it was.
+      {"a,\xBE", 2, "\xEF\xBF\xBD", 3},
+      {"a,\xBE", 3, std::nullopt, 3},
+      {"\xFF\xFE,b", 0, "\xEF\xBF\xBD\xEF\xBF\xBD", 3},  // invalid bytes: one unit each
+      {"\xFF\xFE,b", 3, "b", 4}};
   for (const auto& [line, from, field, after] : cases) {
     std::int32_t position = from;
     EXPECT_EQ(reader.csvReadToken(line, position), field) << line << " from " << from;
