@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <latch>
-#include <random>
 #include <thread>
 
 #include "xrfoundation/platform/testing/log_capture.h"
