@@ -50,12 +50,8 @@ class IEventDispatcher {
   // or the value is not exactly of the parameter's value type.
   template <class V>
   bool setArgument(const V& value, long atIndex) {
-    if constexpr (std::is_array_v<V> || std::is_same_v<V, char*>) {
-      const std::decay_t<const V&> decayed = value;
-      return setArgumentValue(ArgumentView(decayed), atIndex);
-    } else {
-      return setArgumentValue(ArgumentView(value), atIndex);
-    }
+    return withArgumentView(value,
+                            [&](ArgumentView view) { return setArgumentValue(view, atIndex); });
   }
   virtual bool setArgumentValue(ArgumentView value, long atIndex) = 0;
 

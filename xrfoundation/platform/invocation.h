@@ -53,6 +53,18 @@ class ArgumentView {
   const void* value_;
 };
 
+// Calls use(ArgumentView) with a view of value; string literals and `char*` are seen as the
+// `const char*` they decay to, which lives until use() has returned.
+template <class V, class Use>
+decltype(auto) withArgumentView(const V& value, Use&& use) {
+  if constexpr (std::is_array_v<V> || std::is_same_v<V, char*>) {
+    const std::decay_t<const V&> decayed = value;
+    return use(ArgumentView(decayed));
+  } else {
+    return use(ArgumentView(value));
+  }
+}
+
 class Invocation {
  public:
   // A call of `selector` (&Class::operation) on `target`, every slot empty (a value-initialised
@@ -72,12 +84,8 @@ class Invocation {
   // not exactly the parameter's. String literals and `char*` count as `const char*`.
   template <class V>
   bool setArgument(const V& value, long atIndex) {
-    if constexpr (std::is_array_v<V> || std::is_same_v<V, char*>) {
-      const std::decay_t<const V&> decayed = value;
-      return setArgumentValue(ArgumentView(decayed), atIndex);
-    } else {
-      return setArgumentValue(ArgumentView(value), atIndex);
-    }
+    return withArgumentView(value,
+                            [&](ArgumentView view) { return setArgumentValue(view, atIndex); });
   }
   virtual bool setArgumentValue(ArgumentView value, long atIndex) = 0;
 
