@@ -14,28 +14,6 @@
 
 namespace {
 
-// The whole of FILE, or of standard input when path is empty; absent after reporting why.
-std::optional<std::string> readAll(const std::string& path) {
-  std::FILE* in = path.empty() ? stdin : std::fopen(path.c_str(), "rb");
-  if (!in) {
-    xrf::fail("cannot open " + path + ": " + std::strerror(errno));
-    return std::nullopt;
-  }
-  std::string data;
-  char chunk[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, got);
-  const bool failed = std::ferror(in) != 0;
-  const int error = errno;
-  if (in != stdin) std::fclose(in);
-  if (failed) {
-    xrf::fail("cannot read " + (path.empty() ? std::string("standard input") : path) + ": " +
-              std::strerror(error));
-    return std::nullopt;
-  }
-  return data;
-}
-
 bool writeAll(const void* data, std::size_t size) {
   if (std::fwrite(data, 1, size, stdout) != size || std::fflush(stdout) != 0) {
     xrf::fail(std::string("cannot write standard output: ") + std::strerror(errno));
@@ -45,7 +23,7 @@ bool writeAll(const void* data, std::size_t size) {
 }
 
 void encode(const std::string& path) {
-  const auto data = readAll(path);
+  const auto data = xrf::readWholeInput(path);
   if (!data) return;
   auto text =
       xr::base64Encoding(std::span(reinterpret_cast<const uint8_t*>(data->data()), data->size()));
@@ -58,7 +36,7 @@ void encode(const std::string& path) {
 }
 
 void decode(const std::string& path) {
-  const auto text = readAll(path);
+  const auto text = xrf::readWholeInput(path);
   if (!text) return;
   const auto bytes = xr::dataWithBase64EncodedString(*text);
   if (!bytes) {

@@ -2,12 +2,8 @@
 //   xrf xml info FILE   what a message is: its packet type, content type, command id,
 //                       notification type, message type and error check, as "name: value"
 //                       lines; FILE "-" reads standard input.
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "command.h"
@@ -22,28 +18,10 @@ struct InfoOptions {
   bool verbose = false;
 };
 
-std::optional<std::string> readAll(const std::string& file) {
-  std::ostringstream text;
-  if (file == "-") {
-    text << std::cin.rdbuf();
-    if (std::cin.bad()) return std::nullopt;
-    return text.str();
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  text << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return text.str();
-}
-
 void info(const InfoOptions& options) {
   const std::string source = options.file == "-" ? "standard input" : options.file;
-  errno = 0;
-  std::optional<std::string> text = readAll(options.file);
-  if (!text) {
-    xrf::fail(source + ": cannot read" + (errno ? std::string(": ") + std::strerror(errno) : ""));
-    return;
-  }
+  std::optional<std::string> text = xrf::readWholeInput(options.file);
+  if (!text) return;
   // Parsed here rather than with stringToElement so that the error can say why and where.
   xr::XmlParseError error;
   xr::XmlNode message = xr::parseXmlElement(*text, &error);

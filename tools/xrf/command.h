@@ -3,6 +3,8 @@
 // subcommand's callback reports its exit status with setExitCode().
 #pragma once
 #include <CLI/CLI.hpp>
+#include <optional>
+#include <string>
 
 namespace xrf {
 
@@ -17,5 +19,10 @@ int exitCode();
 
 // Prints "xrf: MESSAGE" on standard error and sets a non-zero exit status.
 void fail(const std::string& message, int code = 1);
+
+// The whole of the file at path, or of standard input when path is empty or "-"; absent after
+// reporting why ("cannot open PATH: reason", "cannot read PATH: reason"). Read errors are
+// told apart from the end of the input, so a directory or a failing device is an error.
+std::optional<std::string> readWholeInput(const std::string& path);
 
 }  // namespace xrf

@@ -1,6 +1,8 @@
 // xrf: the library's jobs from the command line. Subcommands are added by the files beside
 // this one; see command.h.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -23,6 +25,28 @@ int exitCode() { return g_exitCode; }
 void fail(const std::string& message, int code) {
   std::cerr << "xrf: " << message << '\n';
   g_exitCode = code;
+}
+
+std::optional<std::string> readWholeInput(const std::string& path) {
+  const bool standardInput = path.empty() || path == "-";
+  const std::string name = standardInput ? std::string("standard input") : path;
+  std::FILE* in = standardInput ? stdin : std::fopen(path.c_str(), "rb");
+  if (!in) {
+    fail("cannot open " + name + ": " + std::strerror(errno));
+    return std::nullopt;
+  }
+  std::string data;
+  char chunk[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, got);
+  const bool failed = std::ferror(in) != 0;
+  const int error = errno;
+  if (!standardInput) std::fclose(in);
+  if (failed) {
+    fail("cannot read " + name + ": " + std::strerror(error));
+    return std::nullopt;
+  }
+  return data;
 }
 
 }  // namespace xrf
