@@ -99,35 +99,7 @@ XmlDictionary dictionaryFromNode(const XmlNode& node) {
   return dictionary;
 }
 
-std::string replaceXmlSpecialChar(std::string_view text) {
-  // One pass gives what the five replacements in turn would: each character of the input is
-  // replaced at most once, so an ampersand that a replacement brings in is never escaped again,
-  // while one already in the text is ("&lt;" -> "&amp;lt;").
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string replaceXmlSpecialChar(std::string_view text) { return escapeXml(text); }
 
 XmlNode extractIqFirstElement(const XmlNode& message, std::string_view name) {
   XmlNode response = firstChildElementWithName(message, kResponse);

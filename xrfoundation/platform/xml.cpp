@@ -116,24 +116,22 @@ std::string descendantText(pugi::xml_node root) {
   return out;
 }
 
-std::string escapeAttribute(std::string_view value) {
-  std::string out;
-  for (char c : value) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
+// The entity that stands for one of XML's five special characters; null for other characters.
+const char* entityOf(char c) {
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '\'':
+      return "&apos;";
+    case '"':
+      return "&quot;";
+    default:
+      return nullptr;
   }
-  return out;
 }
 
 }  // namespace
@@ -253,7 +251,7 @@ std::string XmlNode::toXml(XmlFormat format) const {
       break;
     case XmlNodeKind::Attribute: {
       pugi::xml_attribute a = XmlAccess::attribute(*this);
-      out = std::string(a.name()) + "=\"" + escapeAttribute(a.value()) + "\"";
+      out = std::string(a.name()) + "=\"" + escapeXml(a.value(), "&<\"") + "\"";
       break;
     }
     default: {
@@ -319,6 +317,20 @@ std::string serializeAsDocument(const XmlNode& element, XmlFormat format) {
     throw XmlError("cannot make an element with a parent the root of a document; copy it first");
   }
   return element.toXml(format);
+}
+
+std::string escapeXml(std::string_view text, std::string_view which) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const char* entity = entityOf(c);
+    if (entity != nullptr && which.find(c) != std::string_view::npos) {
+      out += entity;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 }  // namespace xr

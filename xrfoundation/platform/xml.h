@@ -92,4 +92,9 @@ XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
 // element or cannot be made a root because it lies inside another element.
 std::string serializeAsDocument(const XmlNode& element, XmlFormat format);
 
+// The text with each of the characters listed in which (any of & < > ' ") replaced by its
+// entity, in one pass: an ampersand an entity brings in is never escaped again, one already in
+// the text is ("&lt;" becomes "&amp;lt;"). Other characters of which are ignored.
+std::string escapeXml(std::string_view text, std::string_view which = "&<>'\"");
+
 }  // namespace xr

@@ -45,6 +45,9 @@ TEST(XmlTest, NodesReportKindNameAndValue) {
   EXPECT_EQ(root.select("b"), std::vector<XmlNode>{});
   EXPECT_EQ(root.select("a["), std::nullopt);
   EXPECT_EQ(root.select("@k")->at(0).select("..")->at(0), root) << "an attribute's parent";
+  // An attribute prints as name="value" with only what would end or break the value escaped.
+  EXPECT_EQ(parseXmlElement(R"(<r k="&amp;&lt;&gt;&quot;'"/>)").select("@k")->at(0).toXml(),
+            R"(k="&amp;&lt;>&quot;'")");
   EXPECT_THROW(serializeAsDocument(root.firstChildElement("e"), XmlFormat::Compact), XmlError);
 }
 
