@@ -18,34 +18,13 @@ using testing::runMainUntil;
 using testing::succeed;
 using testing::WorkTask;
 
-class MultiConcurrentTaskTest : public ::testing::Test {
+class MultiConcurrentTaskTest : public testing::CompositeTest<MultiConcurrentTask> {
  protected:
-  std::shared_ptr<MultiConcurrentTask> composite(
-      const std::vector<std::shared_ptr<WorkTask>>& subTasks) {
-    auto multi = AsyncTaskBase::create<MultiConcurrentTask>();
-    for (auto& task : subTasks) {
-      EXPECT_TRUE(multi->appendTailTask(task));
-      queue_.addOperation(task);
-    }
-    multi->addDelegate(recorder_);
-    queue_.addOperation(multi);
-    return multi;
-  }
-  void runToEnd(const std::shared_ptr<MultiConcurrentTask>& multi) {
-    multi->startTask();
-    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
-    // Progress relayed through nested composites may still be on its way.
-    while (mainLoop().processPending() > 0) {
-    }
-  }
   std::vector<double> progressValues() {
     std::vector<double> values;
     for (const auto& event : recorder_->events("progress")) values.push_back(event.progress);
     return values;
   }
-
-  OperationQueue queue_;
-  std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
 };
 
 TEST_F(MultiConcurrentTaskTest, AllSucceedAndProgressIsTheFinishedFraction) {

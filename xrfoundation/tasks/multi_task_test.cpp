@@ -21,32 +21,11 @@ using testing::runMainUntil;
 using testing::succeed;
 using testing::WorkTask;
 
-class MultiTaskTest : public ::testing::Test {
+class MultiTaskTest : public testing::CompositeTest<MultiTask> {
  protected:
-  std::shared_ptr<MultiTask> composite(std::vector<std::shared_ptr<IAsyncTask>> subTasks) {
-    auto multi = AsyncTaskBase::create<MultiTask>();
-    for (auto& task : subTasks) {
-      multi->appendTailTask(task);
-      queue_.addOperation(std::static_pointer_cast<AsyncTaskBase>(task));
-    }
-    multi->addDelegate(recorder_);
-    queue_.addOperation(multi);
-    return multi;
-  }
-  // Starts the composite and runs the main loop until it has ended.
-  void runToEnd(const std::shared_ptr<MultiTask>& multi) {
-    multi->startTask();
-    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
-    // Progress relayed through nested composites may still be on its way.
-    while (mainLoop().processPending() > 0) {
-    }
-  }
   std::string outcome(const std::shared_ptr<IAsyncTask>& task) {
     return task->taskResult()->result().value_or("(none)");
   }
-
-  OperationQueue queue_;
-  std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
 };
 
 TEST_F(MultiTaskTest, EmptyCompositeStartsAndSucceeds) {

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 
 namespace xr::testing {
@@ -113,5 +116,33 @@ inline bool isRegistered(const IAsyncTask* task) {
 inline bool runMainUntil(const std::function<bool()>& done, double seconds = 30) {
   return mainLoop().runUntil(done, seconds);
 }
+
+// A fixture for composite tests: composite() queues the sub-tasks and the composite (of type
+// Composite) on one queue with the recorder observing it; runToEnd() starts it and runs the main
+// loop until it has ended and what it relayed has been delivered.
+template <class Composite>
+class CompositeTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<Composite> composite(const std::vector<std::shared_ptr<IAsyncTask>>& subTasks) {
+    auto multi = AsyncTaskBase::create<Composite>();
+    for (const auto& task : subTasks) {
+      EXPECT_TRUE(multi->appendTailTask(task));
+      queue_.addOperation(std::static_pointer_cast<AsyncTaskBase>(task));
+    }
+    multi->addDelegate(recorder_);
+    queue_.addOperation(multi);
+    return multi;
+  }
+  void runToEnd(const std::shared_ptr<Composite>& multi) {
+    multi->startTask();
+    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+    // Progress relayed through nested composites may still be on its way.
+    while (mainLoop().processPending() > 0) {
+    }
+  }
+
+  OperationQueue queue_;
+  std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
+};
 
 }  // namespace xr::testing
