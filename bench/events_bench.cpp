@@ -87,27 +87,51 @@ void BM_PostPreparedCallNoWait(benchmark::State& state) {
 }
 BENCHMARK(BM_PostPreparedCallNoWait);
 
-// The main loop itself, with the same closure the plain loop runs.
-void BM_MainLoopPostNoWait(benchmark::State& state) {
+// Posts kBatch closures per iteration to loop (the main loop or the plain one, with the same
+// closures): without waiting from the main thread itself, the queue drained after each batch;
+// or, waiting, from a worker making kBatch round trips while the main thread runs the loop.
+template <class Loop>
+void postBatches(benchmark::State& state, Loop& loop, bool wait) {
   auto counter = std::make_shared<Counter>();
   for (auto _ : state) {
-    for (int i = 0; i < kBatch; ++i) xr::mainLoop().post([counter] { counter->onEvent(1); }, false);
-    xr::mainLoop().processPending();
+    if (!wait) {
+      for (int i = 0; i < kBatch; ++i) loop.post([counter] { counter->onEvent(1); }, false);
+      loop.processPending();
+      continue;
+    }
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      for (int i = 0; i < kBatch; ++i) loop.post([&counter] { counter->onEvent(1); }, true);
+      done = true;
+      loop.post([] {}, false);  // wakes the loop to see that the worker is done
+    });
+    loop.runUntil([&] { return done.load(); });
+    worker.join();
   }
+  loop.processPending();
   benchmark::DoNotOptimize(counter->total());
   state.SetItemsProcessed(state.iterations() * kBatch);
+}
+
+// The library's main loop, shaped like the plain loop for postBatches.
+struct MainLoopRef {
+  template <class Call>
+  void post(Call&& call, bool wait) {
+    xr::mainLoop().post(std::forward<Call>(call), wait);
+  }
+  void runUntil(const std::function<bool()>& done) { xr::mainLoop().runUntil(done, 60.0); }
+  void processPending() { xr::mainLoop().processPending(); }
+};
+
+void BM_MainLoopPostNoWait(benchmark::State& state) {
+  MainLoopRef loop;
+  postBatches(state, loop, false);
 }
 BENCHMARK(BM_MainLoopPostNoWait);
 
 void BM_PlainLoopNoWait(benchmark::State& state) {
-  auto counter = std::make_shared<Counter>();
   xr::bench::PlainLoop loop;
-  for (auto _ : state) {
-    for (int i = 0; i < kBatch; ++i) loop.post([counter] { counter->onEvent(1); }, false);
-    loop.processPending();
-  }
-  benchmark::DoNotOptimize(counter->total());
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  postBatches(state, loop, false);
 }
 BENCHMARK(BM_PlainLoopNoWait);
 
@@ -133,40 +157,14 @@ void BM_PostPreparedCallWait(benchmark::State& state) {
 BENCHMARK(BM_PostPreparedCallWait)->UseRealTime();
 
 void BM_MainLoopPostWait(benchmark::State& state) {
-  auto counter = std::make_shared<Counter>();
-  for (auto _ : state) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-      for (int i = 0; i < kBatch; ++i)
-        xr::mainLoop().post([&counter] { counter->onEvent(1); }, true);
-      done = true;
-      xr::mainLoop().post([] {}, false);
-    });
-    xr::mainLoop().runUntil([&] { return done.load(); }, 60.0);
-    worker.join();
-  }
-  xr::mainLoop().processPending();
-  benchmark::DoNotOptimize(counter->total());
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  MainLoopRef loop;
+  postBatches(state, loop, true);
 }
 BENCHMARK(BM_MainLoopPostWait)->UseRealTime();
 
 void BM_PlainLoopWait(benchmark::State& state) {
-  auto counter = std::make_shared<Counter>();
   xr::bench::PlainLoop loop;
-  for (auto _ : state) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-      for (int i = 0; i < kBatch; ++i) loop.post([&counter] { counter->onEvent(1); }, true);
-      done = true;
-      loop.post([] {}, false);
-    });
-    loop.runUntil([&] { return done.load(); });
-    worker.join();
-  }
-  loop.processPending();
-  benchmark::DoNotOptimize(counter->total());
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  postBatches(state, loop, true);
 }
 BENCHMARK(BM_PlainLoopWait)->UseRealTime();
 
