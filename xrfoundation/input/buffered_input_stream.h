@@ -63,6 +63,8 @@ class XRBufferedInputStream final : public InputStream {
   // whitespace (tab and Unicode space separators) is dropped; a leading quote opens a quoted
   // part up to the next quote; whitespace after a closing quote is dropped. line is UTF-8; a
   // line that isn't valid is read as csvReadData reads it, each invalid sequence as U+FFFD.
+  // A call checks the whole line and counts code units from its start, so cutting a line
+  // field by field costs its length times its field count; csvReadData cuts it in one pass.
   std::optional<std::string> csvReadToken(std::string_view line, std::int32_t& fromIndex) const;
   // The same into a caller's string, whose storage is reused from field to field; false (and
   // field empty) where the form above gives none.
