@@ -10,11 +10,6 @@
 #include "fuzz/fuzz_check.h"
 #include "xrfoundation/contacts/base64.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> bytes(data, size);
 

@@ -10,11 +10,6 @@
 #include "fuzz/reader_input.h"
 #include "fuzz/utf8_check.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool withHeader = size > 0 && (data[0] & 1);
   xr::fuzz::ReaderInput input = xr::fuzz::openReader(data, size);

@@ -12,11 +12,6 @@
 #include "fuzz/utf8_check.h"
 #include "xrfoundation/input/buffered_input_stream.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider provider(data, size);
   const bool fromStart = provider.ConsumeBool();

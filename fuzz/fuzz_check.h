@@ -1,11 +1,8 @@
-// fuzz/fuzz_check.h: what every fuzz target shares -- a check that stops the run with the
-// failed condition on stderr (libFuzzer then saves the input that broke it), and quiet logs,
-// since a reader that warns about every odd line would spend the run formatting warnings.
+// fuzz/fuzz_check.h: a check that stops the run with the failed condition on stderr
+// (libFuzzer then saves the input that broke it).
 #pragma once
 #include <cstdio>
 #include <cstdlib>
-
-#include "xrfoundation/platform/log.h"
 
 #define FUZZ_CHECK(condition)                                                            \
   do {                                                                                   \
@@ -14,12 +11,3 @@
       std::abort();                                                                      \
     }                                                                                    \
   } while (false)
-
-namespace xr::fuzz {
-
-inline void silenceLogs() {
-  consoleLog().setLevel(LogLevel::Off);
-  xrLog().setLevel(LogLevel::Off);
-}
-
-}  // namespace xr::fuzz

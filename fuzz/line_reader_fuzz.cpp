@@ -8,11 +8,6 @@
 #include "fuzz/fuzz_check.h"
 #include "fuzz/reader_input.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xr::fuzz::ReaderInput input = xr::fuzz::openReader(data, size);
   std::string joined;

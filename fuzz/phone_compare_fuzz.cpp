@@ -21,11 +21,6 @@ std::string withoutParentheses(std::string_view text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   size_t cut = input.find('\0');

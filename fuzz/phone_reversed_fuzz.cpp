@@ -26,11 +26,6 @@ std::string reversedForm(const std::string& input, int32_t capacity) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider provider(data, size);
   const auto capacity = provider.ConsumeIntegralInRange<int32_t>(-2, 80);

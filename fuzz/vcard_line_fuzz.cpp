@@ -29,11 +29,6 @@ std::string withoutBreaks(std::string_view text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view line(reinterpret_cast<const char*>(data), size);
 

@@ -22,11 +22,6 @@ bool containsIgnoringCase(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::fuzz::silenceLogs();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xr::fuzz::ReaderInput input = xr::fuzz::openReader(data, size);
   const std::string_view text = input.text;
