@@ -20,12 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using testing::isRegistered;
-using testing::makeTask;
-using testing::Recorder;
-using testing::runMainUntil;
-using testing::succeed;
-using testing::WorkTask;
+using namespace testing;  // the task test helpers
 
 class AsyncTaskBaseTest : public ::testing::Test {
  protected:

@@ -10,13 +10,7 @@
 namespace xr {
 namespace {
 
-using testing::fail;
-using testing::isRegistered;
-using testing::makeTask;
-using testing::Recorder;
-using testing::runMainUntil;
-using testing::succeed;
-using testing::WorkTask;
+using namespace testing;  // the task test helpers
 
 class MultiConcurrentTaskTest : public testing::CompositeTest<MultiConcurrentTask> {
  protected:

@@ -13,13 +13,7 @@ namespace xr {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::fail;
-using testing::isRegistered;
-using testing::makeTask;
-using testing::Recorder;
-using testing::runMainUntil;
-using testing::succeed;
-using testing::WorkTask;
+using namespace testing;  // the task test helpers
 
 class MultiTaskTest : public testing::CompositeTest<MultiTask> {
  protected:

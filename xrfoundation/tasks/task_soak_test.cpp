@@ -28,13 +28,7 @@ namespace xr {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::fail;
-using testing::isRegistered;
-using testing::makeTask;
-using testing::Recorder;
-using testing::runMainUntil;
-using testing::succeed;
-using testing::WorkTask;
+using namespace testing;  // the task test helpers
 
 constexpr auto kSoakTime = 20s;  // rounds begin only within this time
 constexpr int kMinRounds = 2;
