@@ -1,5 +1,6 @@
 // tasks/task_testing_internal.h: helpers shared by the task tests -- a task whose work is a
-// callable, an observer that records every event, and registry and main-loop waits.
+// callable, an observer that records every event, registry and main-loop waits, and a fixture
+// for the composite tests.
 #pragma once
 #include <algorithm>
 #include <functional>
