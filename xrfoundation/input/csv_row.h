@@ -26,6 +26,7 @@ class CsvRow {
   bool empty() const { return size_ == 0; }
 
   // The field stored under key, or none. When two fields share a key the later one counts.
+  // A search through the row's keys: to visit every field of a wide row, take entries().
   std::optional<std::string_view> value(std::string_view key) const;
   bool contains(std::string_view key) const { return value(key).has_value(); }
 
