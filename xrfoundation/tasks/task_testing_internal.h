@@ -2,14 +2,14 @@
 // callable, an observer that records every event, registry and main-loop waits, and a fixture
 // for the composite tests.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
