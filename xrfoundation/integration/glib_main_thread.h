@@ -1,0 +1,65 @@
+// integration/glib_main_thread.h: a GLib main context as the library's main thread.
+//
+// A GLib or GTK application installs the adapter once, on the thread that runs the context's
+// loop, before it starts work on other threads:
+//
+//   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+//   xr::installGlibMainThread();          // the global default context
+//   g_main_loop_run(loop);
+//
+// From then on every observer registered for main-thread delivery, every task's own observer
+// handling, and every posted notification or prepared call runs on that thread, inside the
+// context's dispatch, one at a time, in posting order. Each call travels as an idle source of
+// its own, at G_PRIORITY_DEFAULT (the priority of g_main_context_invoke()).
+//
+// Lifetime: the adapter keeps a reference on its context. A call posted while nobody iterates
+// the context (before g_main_loop_run(), after it has returned) waits there for the next
+// iteration; a poster that waits for it waits that long. An application that stops iterating
+// for good and wants late calls delivered iterates once more:
+//   while (g_main_context_iteration(context, FALSE)) {}
+// Calls that reached the library's own MainLoop before the install are handed over and run
+// first on the context.
+#pragma once
+#include <glib.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "xrfoundation/export.h"
+#include "xrfoundation/platform/main_thread.h"
+
+namespace xr {
+
+// The adapter behind installGlibMainThread(), bound to one context. Any thread may post; made
+// with create().
+class XR_EXPORT GlibMainThread : public IMainThread {
+ public:
+  // An adapter for `context` (null: the global default context) whose loop runs on the calling
+  // thread; null when another thread owns the context at the moment.
+  static std::shared_ptr<GlibMainThread> create(GMainContext* context = nullptr);
+  ~GlibMainThread() override;
+
+  // True on the thread that made the adapter.
+  bool isMainThread() const override;
+  // Attaches `call` to the context as an idle source. With `wait`, a worker returns once the
+  // call has run (or was dropped with the context); on the main thread itself the call runs at
+  // once. An exception thrown by a call is logged and dropped: it must not unwind through
+  // GLib's C frames.
+  void post(std::function<void()> call, bool wait) override;
+  // The context the adapter posts to.
+  GMainContext* context() const { return context_; }
+
+ private:
+  GlibMainThread(GMainContext* context, std::thread::id mainThread);
+
+  GMainContext* context_;  // referenced for the adapter's life
+  std::thread::id mainThread_;
+};
+
+// Makes `context` (null: the global default context) the library's main thread
+// (setMainThread()), its loop running on the calling thread. False, and nothing installed, when
+// another thread owns the context at the moment.
+XR_EXPORT bool installGlibMainThread(GMainContext* context = nullptr);
+
+}  // namespace xr

@@ -1,0 +1,194 @@
+#include "xrfoundation/integration/glib_main_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/integration/loop_testing_internal.h"
+#include "xrfoundation/platform/main_loop.h"
+
+namespace xr {
+namespace {
+
+using testing::DropProbe;
+using testing::kPatienceSeconds;
+
+// Runs g_main_loop_run() on `context` until done() holds (checked every millisecond) or time
+// runs out.
+struct GlibLoop {
+  GMainContext* context = nullptr;  // null: the global default context
+
+  bool runUntil(const std::function<bool()>& done, double seconds) {
+    if (done()) return true;
+    GMainLoop* loop = g_main_loop_new(context, FALSE);
+    struct Poll {
+      const std::function<bool()>* done;
+      GMainLoop* loop;
+    } poll{&done, loop};
+    GSource* check = g_timeout_source_new(1);
+    g_source_set_callback(
+        check,
+        [](gpointer data) -> gboolean {
+          auto* p = static_cast<Poll*>(data);
+          if ((*p->done)()) g_main_loop_quit(p->loop);
+          return G_SOURCE_CONTINUE;
+        },
+        &poll, nullptr);
+    g_source_attach(check, context);
+    GSource* limit = g_timeout_source_new(static_cast<guint>(seconds * 1000));
+    g_source_set_callback(
+        limit,
+        [](gpointer data) -> gboolean {
+          g_main_loop_quit(static_cast<GMainLoop*>(data));
+          return G_SOURCE_REMOVE;
+        },
+        loop, nullptr);
+    g_source_attach(limit, context);
+    g_main_loop_run(loop);
+    g_source_destroy(check);
+    g_source_unref(check);
+    g_source_destroy(limit);
+    g_source_unref(limit);
+    g_main_loop_unref(loop);
+    return done();
+  }
+};
+
+class GlibMainThreadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(installGlibMainThread()); }
+  GlibLoop loop_;
+};
+
+TEST_F(GlibMainThreadTest, TasksAndCompositeAreObservedOnTheLoopThreadInOrder) {
+  testing::expectCompositeObservedOnLoop(loop_);
+}
+
+TEST_F(GlibMainThreadTest, CancelledCompositeFinishesEveryTaskOnce) {
+  testing::expectCancelledCompositeFinishesEachTaskOnce(loop_);
+}
+
+TEST_F(GlibMainThreadTest, NotificationsAndPreparedCallsRunOnTheLoopThreadInOrder) {
+  testing::expectPostsDeliveredOnLoop(loop_);
+}
+
+TEST_F(GlibMainThreadTest, WaitingPostsFromSeveralWorkersReturnAfterTheirCallRan) {
+  testing::expectWaitingPostsFromSeveralWorkers(loop_);
+}
+
+// A worker keeps posting, some posts waiting, while the loop quits: the posts wait in the
+// context, and iterating it once more delivers every one of them, once, on the loop's thread,
+// in posting order, releasing the waiting worker.
+TEST_F(GlibMainThreadTest, WorkerPostingWhileTheLoopQuitsLosesNothing) {
+  constexpr int kPosts = 2000;
+  const auto loopThread = std::this_thread::get_id();
+  std::vector<int> ran;  // on the loop's thread only
+  std::atomic<int> offLoop{0}, posted{0}, released{0};
+  std::thread worker([&] {
+    for (int i = 0; i < kPosts; ++i) {
+      auto probe = std::make_shared<DropProbe>(released);
+      mainThread().post(
+          [&, probe, i] {
+            if (std::this_thread::get_id() != loopThread) ++offLoop;
+            ran.push_back(i);
+          },
+          i % 5 == 0);
+      ++posted;
+    }
+  });
+  ASSERT_TRUE(loop_.runUntil([&] { return posted.load() >= 200; }, kPatienceSeconds));
+  // The loop has quit; the worker goes on, and blocks on its next waiting post.
+  GMainContext* context = g_main_context_default();
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while ((ran.size() < static_cast<std::size_t>(kPosts)) &&
+         std::chrono::steady_clock::now() < giveUp)
+    g_main_context_iteration(context, FALSE);
+  worker.join();
+
+  EXPECT_EQ(released.load(), kPosts);
+  EXPECT_EQ(offLoop.load(), 0);
+  ASSERT_EQ(ran.size(), static_cast<std::size_t>(kPosts));
+  for (int i = 0; i < kPosts; ++i) ASSERT_EQ(ran[i], i);
+}
+
+TEST_F(GlibMainThreadTest, ThrowingCallIsDroppedAndTheLoopGoesOn) {
+  bool after = false;
+  mainThread().post([] { throw std::runtime_error("posted call failed"); }, false);
+  mainThread().post([&] { after = true; }, false);
+  EXPECT_TRUE(loop_.runUntil([&] { return after; }, kPatienceSeconds));
+}
+
+// An adapter for a context of its own, whose loop runs on a thread of its own: calls posted
+// from elsewhere run there, and not on the default context; an adapter cannot be made for that
+// context on another thread while its loop runs; unreferencing the context drops what it holds.
+TEST(GlibMainThreadContextTest, PrivateContextRunsCallsOnItsOwnThread) {
+  GMainContext* context = g_main_context_new();
+  GMainLoop* loop = g_main_loop_new(context, FALSE);
+  std::promise<std::shared_ptr<GlibMainThread>> made;
+  std::thread loopThread([&] {
+    g_main_context_push_thread_default(context);
+    made.set_value(GlibMainThread::create(context));
+    g_main_loop_run(loop);
+    g_main_context_pop_thread_default(context);
+  });
+  std::shared_ptr<GlibMainThread> adapter = made.get_future().get();
+  ASSERT_NE(adapter, nullptr);
+  EXPECT_EQ(adapter->context(), context);
+  EXPECT_FALSE(adapter->isMainThread());
+
+  std::vector<int> ran;  // on the loop's thread only
+  std::atomic<int> offLoop{0};
+  const auto loopId = loopThread.get_id();
+  for (int i = 0; i < 100; ++i)
+    adapter->post(
+        [&, i] {
+          if (std::this_thread::get_id() != loopId) ++offLoop;
+          ran.push_back(i);
+        },
+        i == 99);
+  EXPECT_EQ(ran.size(), 100u) << "the waiting post returned before the calls had run";
+  EXPECT_EQ(offLoop.load(), 0);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(ran[i], i);
+  EXPECT_FALSE(g_main_context_pending(g_main_context_default()));
+
+  // Owned by the loop's thread now: no adapter from here.
+  EXPECT_EQ(GlibMainThread::create(context), nullptr);
+  EXPECT_FALSE(installGlibMainThread(context));
+
+  adapter->post([loop] { g_main_loop_quit(loop); }, false);
+  loopThread.join();
+
+  // Nobody iterates the context any more: dropping the last references lets its calls go.
+  std::atomic<int> released{0};
+  auto probe = std::make_shared<DropProbe>(released);
+  bool ranLate = false;
+  adapter->post([probe, &ranLate] { ranLate = true; }, false);
+  probe.reset();
+  EXPECT_EQ(released.load(), 0);
+  adapter.reset();
+  g_main_loop_unref(loop);
+  g_main_context_unref(context);
+  EXPECT_EQ(released.load(), 1);
+  EXPECT_FALSE(ranLate);
+}
+
+// Calls that reached the library's own loop before the install are handed over and run first,
+// on the loop's thread.
+TEST(GlibMainThreadContextTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {
+  std::vector<std::string> order;
+  mainLoop().post([&] { order.push_back("early"); }, false);
+  ASSERT_TRUE(installGlibMainThread());
+  mainThread().post([&] { order.push_back("late"); }, false);
+  GlibLoop loop;
+  ASSERT_TRUE(loop.runUntil([&] { return order.size() == 2; }, kPatienceSeconds));
+  EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
+}
+
+}  // namespace
+}  // namespace xr

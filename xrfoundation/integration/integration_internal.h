@@ -1,0 +1,58 @@
+// integration/integration_internal.h: what the toolkit adapters share: the completion a waiting
+// poster blocks on, the hand-off edge between poster and loop, and the guard around a call.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+
+#include "xrfoundation/platform/log.h"
+
+namespace xr::internal {
+
+// Set once, by the loop's thread, when a waited-for call has run or has been dropped.
+class Completion {
+ public:
+  void signal() {
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    wake_.notify_all();
+  }
+  void wait() {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return done_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;  // guarded by mutex_
+};
+
+// The toolkits pass a call from the poster's thread to the loop's under locks of their own,
+// which need not be visible to the memory model tools we check with (Qt's and GLib's mutexes
+// are futexes in uninstrumented code). The poster publishes with a release step here before it
+// hands the call over, and the loop takes an acquire step before it touches the call, so the
+// hand-off is ordered in the language's own terms whatever the toolkit does inside.
+inline std::atomic<std::uint64_t>& handoffCounter() {
+  static std::atomic<std::uint64_t> counter{0};
+  return counter;
+}
+inline void publishHandoff() { handoffCounter().fetch_add(1, std::memory_order_release); }
+inline void acceptHandoff() { (void)handoffCounter().load(std::memory_order_acquire); }
+
+// Runs a posted call on the loop's thread. An exception must not unwind into the toolkit's
+// event delivery (GLib's frames are C), and nobody is left to receive it: logged and dropped.
+inline void runGuarded(const char* where, const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::exception& error) {
+    consoleLog().error("{}: a call posted to the main thread threw: {}", where, error.what());
+  } catch (...) {
+    consoleLog().error("{}: a call posted to the main thread threw", where);
+  }
+}
+
+}  // namespace xr::internal

@@ -1,0 +1,387 @@
+// integration/loop_testing_internal.h: the main-thread guarantees checked inside a toolkit's
+// real event loop, written once for the Qt and the GLib adapter tests. A Loop runs the toolkit's
+// loop on the calling thread (the installed main thread):
+//   bool runUntil(const std::function<bool()>& done, double seconds);  // done() on the loop
+#pragma once
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/events/main_thread_posting.h"
+#include "xrfoundation/platform/main_thread.h"
+#include "xrfoundation/platform/operation.h"
+#include "xrfoundation/tasks/async_task_base.h"
+#include "xrfoundation/tasks/multi_task.h"
+
+namespace xr::testing {
+
+// Generous: two cores shared by many builds.
+constexpr double kPatienceSeconds = 60.0;
+
+// Reports `steps` progress values a millisecond apart and succeeds; or, with `untilCancelled`,
+// reports one value and then runs until it is cancelled. Ends "canceled" when cancelled.
+class StepTask : public AsyncTaskBase {
+ public:
+  StepTask(Token token, int steps, bool untilCancelled = false)
+      : AsyncTaskBase(token), steps_(steps), untilCancelled_(untilCancelled) {}
+
+ protected:
+  void main() override {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int i = 1; untilCancelled_ || i <= steps_; ++i) {
+      if (isCancelled() || cancelState()) {
+        setFinishedResult(false);
+        setTaskResult(TaskResult::taskCancelled());
+        return;
+      }
+      if (!untilCancelled_ || i == 1) fireProgressEvent(static_cast<double>(i) / steps_);
+      if (std::chrono::steady_clock::now() > giveUp) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    setTaskResult(TaskResult::taskSuccessed());
+  }
+
+ private:
+  const int steps_;
+  const bool untilCancelled_;
+};
+
+// Records every task event with the thread it came on and whether another callback was still
+// running; `hook` runs after recording, on the delivering thread.
+class LoopRecorder : public IAsyncTaskDelegate {
+ public:
+  struct Event {
+    std::string kind;
+    const IAsyncTask* task = nullptr;
+    double progress = 0;
+    std::string word;
+    bool onLoop = false;
+    bool overlapped = false;
+  };
+
+  explicit LoopRecorder(std::thread::id loopThread) : loopThread_(loopThread) {}
+
+  void taskStart(const std::shared_ptr<IAsyncTask>& task) override { add(event("start", task)); }
+  void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override {
+    add(event("progress", task, progress));
+  }
+  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
+                    const std::shared_ptr<TaskResult>& result) override {
+    add(event("finished", task, 0, result ? result->result().value_or("") : "(none)"));
+  }
+  void taskCurrentTaskIndex(const std::shared_ptr<IAsyncTask>& task, uint64_t) override {
+    add(event("index", task));
+  }
+
+  std::vector<Event> events() {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  std::function<void(const Event&)> hook;  // set before the tasks start
+
+ private:
+  static Event event(const char* kind, const std::shared_ptr<IAsyncTask>& task, double progress = 0,
+                     std::string word = "") {
+    Event e;
+    e.kind = kind;
+    e.task = task.get();
+    e.progress = progress;
+    e.word = std::move(word);
+    return e;
+  }
+  void add(Event event) {
+    const bool busy = busy_.exchange(true);
+    event.onLoop = std::this_thread::get_id() == loopThread_;
+    event.overlapped = busy;
+    {
+      std::lock_guard lock(mutex_);
+      events_.push_back(event);
+    }
+    if (hook) hook(event);
+    if (!busy) busy_ = false;
+  }
+
+  const std::thread::id loopThread_;
+  std::atomic<bool> busy_{false};
+  std::mutex mutex_;
+  std::vector<Event> events_;  // guarded by mutex_
+};
+
+inline bool isRegistered(const IAsyncTask* task) {
+  for (const auto& registered : registeredTasks())
+    if (static_cast<const IAsyncTask*>(registered.get()) == task) return true;
+  return false;
+}
+
+// Runs the loop until every call posted so far, and every call those post in turn, has run.
+template <class Loop>
+void drain(Loop& loop, int rounds = 3) {
+  for (int i = 0; i < rounds; ++i) {
+    auto ran = std::make_shared<std::atomic<bool>>(false);
+    mainThread().post([ran] { *ran = true; }, false);
+    ASSERT_TRUE(loop.runUntil([ran] { return ran->load(); }, kPatienceSeconds));
+  }
+}
+
+// One task's story as its observer saw it: a start first when `started`, progress that never
+// goes back, one finished event, last, with `word`.
+inline void expectStory(const std::vector<LoopRecorder::Event>& events, const IAsyncTask* task,
+                        const std::string& what, bool started, const std::string& word) {
+  std::vector<LoopRecorder::Event> story;
+  for (const auto& e : events)
+    if (e.task == task) story.push_back(e);
+  ASSERT_FALSE(story.empty()) << what;
+  EXPECT_EQ(started, story.front().kind == "start") << what;
+  double last = 0;
+  for (std::size_t i = 0; i < story.size(); ++i) {
+    const auto& e = story[i];
+    EXPECT_TRUE(e.onLoop) << what << ": " << e.kind << " off the loop's thread";
+    EXPECT_FALSE(e.overlapped) << what << ": " << e.kind << " ran inside another callback";
+    EXPECT_EQ(e.kind == "finished", i + 1 == story.size()) << what << ": event " << i << " "
+                                                          << e.kind;
+    if (e.kind == "start") {
+      EXPECT_EQ(i, 0u) << what;
+    }
+    if (e.kind == "progress") {
+      EXPECT_GE(e.progress, last) << what << ": progress went back";
+      last = e.progress;
+    }
+  }
+  EXPECT_EQ(story.back().word, word) << what;
+}
+
+// A sequential composite of three counting sub-tasks and a lone task, all observed by one
+// main-thread observer, run from the toolkit's loop to their end.
+template <class Loop>
+void expectCompositeObservedOnLoop(Loop& loop) {
+  auto recorder = std::make_shared<LoopRecorder>(std::this_thread::get_id());
+  OperationQueue queue;
+  auto multi = AsyncTaskBase::create<MultiTask>();
+  std::vector<std::shared_ptr<StepTask>> subs;
+  for (int i = 0; i < 3; ++i) {
+    auto sub = AsyncTaskBase::create<StepTask>(4);
+    sub->setCalcProgress(true);
+    sub->addDelegate(recorder);
+    ASSERT_TRUE(multi->appendTailTask(sub));
+    queue.addOperation(sub);
+    subs.push_back(sub);
+  }
+  multi->addDelegate(recorder);
+  queue.addOperation(multi);
+  auto lone = AsyncTaskBase::create<StepTask>(5);
+  lone->addDelegate(recorder);
+  queue.addOperation(lone);
+
+  multi->startTask();
+  lone->startTask();
+  ASSERT_TRUE(loop.runUntil(
+      [&] {
+        bool any = isRegistered(multi.get()) || isRegistered(lone.get());
+        for (const auto& sub : subs) any = any || isRegistered(sub.get());
+        return !any;
+      },
+      kPatienceSeconds));
+  drain(loop);  // progress relayed by the composite may still be on its way
+
+  const auto events = recorder->events();
+  expectStory(events, multi.get(), "composite", true, "success");
+  expectStory(events, lone.get(), "lone task", false, "success");
+  for (std::size_t i = 0; i < subs.size(); ++i)
+    expectStory(events, subs[i].get(), "sub-task " + std::to_string(i), false, "success");
+  double compositeProgress = -1;
+  for (const auto& e : events)
+    if (e.task == multi.get() && e.kind == "progress") compositeProgress = e.progress;
+  EXPECT_DOUBLE_EQ(compositeProgress, 1.0);
+  EXPECT_DOUBLE_EQ(multi->progress(), 1.0);  // the task's own handling ran on the loop too
+}
+
+// A composite cancelled from the loop while its first sub-task runs: every task ends
+// "canceled" with exactly one finished event, the unbegun sub-tasks included.
+template <class Loop>
+void expectCancelledCompositeFinishesEachTaskOnce(Loop& loop) {
+  auto recorder = std::make_shared<LoopRecorder>(std::this_thread::get_id());
+  OperationQueue queue;
+  auto multi = AsyncTaskBase::create<MultiTask>();
+  std::vector<std::shared_ptr<StepTask>> subs;
+  for (int i = 0; i < 3; ++i) {
+    auto sub = AsyncTaskBase::create<StepTask>(10, /*untilCancelled=*/i == 0);
+    sub->setCalcProgress(true);
+    sub->addDelegate(recorder);
+    ASSERT_TRUE(multi->appendTailTask(sub));
+    queue.addOperation(sub);
+    subs.push_back(sub);
+  }
+  multi->addDelegate(recorder);
+  queue.addOperation(multi);
+  std::weak_ptr<MultiTask> weakMulti = multi;
+  const IAsyncTask* first = subs[0].get();
+  recorder->hook = [weakMulti, first](const LoopRecorder::Event& e) {
+    if (e.kind == "progress" && e.task == first)
+      if (auto m = weakMulti.lock()) m->cancel();
+  };
+
+  multi->startTask();
+  ASSERT_TRUE(loop.runUntil(
+      [&] {
+        bool any = isRegistered(multi.get());
+        for (const auto& sub : subs) any = any || isRegistered(sub.get());
+        return !any;
+      },
+      kPatienceSeconds));
+  drain(loop);
+
+  const auto events = recorder->events();
+  expectStory(events, multi.get(), "composite", true, "canceled");
+  for (std::size_t i = 0; i < subs.size(); ++i)
+    expectStory(events, subs[i].get(), "sub-task " + std::to_string(i), false, "canceled");
+}
+
+// A target for prepared calls that notes each call and the thread it ran on.
+class CallTarget {
+ public:
+  explicit CallTarget(std::thread::id loopThread) : loopThread_(loopThread) {}
+  void take(int number, std::shared_ptr<std::string> text) {
+    std::lock_guard lock(mutex_);
+    ++calls_;
+    allOnLoop_ = allOnLoop_ && std::this_thread::get_id() == loopThread_;
+    last_ = std::to_string(number) + " " + (text ? *text : "(null)");
+  }
+  int calls() {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
+  bool allOnLoop() {
+    std::lock_guard lock(mutex_);
+    return allOnLoop_;
+  }
+  std::string last() {
+    std::lock_guard lock(mutex_);
+    return last_;
+  }
+
+ private:
+  const std::thread::id loopThread_;
+  std::mutex mutex_;
+  int calls_ = 0;          // guarded by mutex_
+  bool allOnLoop_ = true;  // guarded by mutex_
+  std::string last_;       // guarded by mutex_
+};
+
+// Notifications and a prepared call posted from a worker, some waiting, then from the loop
+// itself: delivered on the loop's thread, in posting order, a waiting post only returning once
+// delivered; on the loop a waiting post runs at once and one that does not wait runs later.
+template <class Loop>
+void expectPostsDeliveredOnLoop(Loop& loop) {
+  constexpr int kPosts = 200;
+  const std::string name = "xr.integration.posted";
+  const auto loopThread = std::this_thread::get_id();
+  NotificationCenter& center = NotificationCenter::defaultCenter();
+  std::vector<int> received;  // on the loop's thread only
+  std::atomic<int> receivedCount{0};
+  std::atomic<int> offLoop{0};
+  NotificationRegistration registration =
+      center.addObserver(name, [&](const Notification& n) {
+        if (std::this_thread::get_id() != loopThread) ++offLoop;
+        auto number = std::static_pointer_cast<int>(n.object());
+        received.push_back(number ? *number : -1);
+        ++receivedCount;
+      });
+  auto target = std::make_shared<CallTarget>(loopThread);
+  auto call = invocationWithTarget(target, &CallTarget::take, true, 7,
+                                   std::make_shared<std::string>("seven"));
+  ASSERT_NE(call, nullptr);
+
+  std::atomic<int> lateReturns{0};
+  std::atomic<bool> workerDone{false};
+  std::thread worker([&] {
+    for (int i = 0; i < kPosts; ++i) {
+      const bool wait = i % 10 == 9;
+      postNotificationOnMainThreadWithName(center, name, std::make_shared<int>(i), nullptr, wait);
+      if (wait && receivedCount.load() != i + 1) ++lateReturns;
+    }
+    invokeOnMainThreadWaitUntilDone(call, true);
+    if (target->calls() != 1) ++lateReturns;
+    workerDone = true;
+  });
+  const bool finished = loop.runUntil(
+      [&] { return workerDone.load() && receivedCount.load() == kPosts; }, kPatienceSeconds);
+  worker.join();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(lateReturns.load(), 0) << "a waiting post returned before it was delivered";
+  ASSERT_EQ(received.size(), static_cast<std::size_t>(kPosts));
+  for (int i = 0; i < kPosts; ++i) ASSERT_EQ(received[i], i) << "delivery out of posting order";
+  EXPECT_EQ(target->last(), "7 seven");
+
+  // From the loop's own thread.
+  bool ranAtOnce = false, deferred = false, notifiedAtOnce = false;
+  mainThread().post(
+      [&] {
+        const int before = target->calls();
+        invokeOnMainThreadWaitUntilDone(call, true);
+        ranAtOnce = target->calls() == before + 1;
+        invokeOnMainThreadWaitUntilDone(call, false);
+        deferred = target->calls() == before + 1;
+        postNotificationOnMainThreadWithName(center, name, std::make_shared<int>(kPosts), nullptr,
+                                             false);
+        notifiedAtOnce = receivedCount.load() == kPosts + 1;
+      },
+      false);
+  ASSERT_TRUE(loop.runUntil([&] { return target->calls() == 3; }, kPatienceSeconds));
+  EXPECT_TRUE(ranAtOnce) << "a waiting post on the loop's thread did not run at once";
+  EXPECT_TRUE(deferred) << "a post on the loop's thread that does not wait ran at once";
+  EXPECT_TRUE(notifiedAtOnce) << "a notification posted on the loop's thread was deferred";
+  EXPECT_TRUE(target->allOnLoop());
+  EXPECT_EQ(offLoop.load(), 0);
+}
+
+// Several workers at once, each making waiting posts one after another: each post has run, on
+// the loop's thread, when it returns, and each worker's calls run in its order.
+template <class Loop>
+void expectWaitingPostsFromSeveralWorkers(Loop& loop) {
+  constexpr int kWorkers = 4;
+  constexpr int kRounds = 250;
+  const auto loopThread = std::this_thread::get_id();
+  std::vector<std::vector<int>> seen(kWorkers);  // seen[w]: by worker w's calls only
+  std::atomic<int> offLoop{0}, lateReturns{0}, workersDone{0};
+  std::vector<std::thread> workers;
+  for (int w = 0; w < kWorkers; ++w) {
+    workers.emplace_back([&, w] {
+      for (int r = 0; r < kRounds; ++r) {
+        mainThread().post(
+            [&, w, r] {
+              if (std::this_thread::get_id() != loopThread) ++offLoop;
+              seen[w].push_back(r);
+            },
+            true);
+        if (seen[w].size() != static_cast<std::size_t>(r + 1)) ++lateReturns;
+      }
+      ++workersDone;
+    });
+  }
+  const bool finished =
+      loop.runUntil([&] { return workersDone.load() == kWorkers; }, kPatienceSeconds);
+  for (auto& worker : workers) worker.join();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(offLoop.load(), 0);
+  EXPECT_EQ(lateReturns.load(), 0);
+  for (int w = 0; w < kWorkers; ++w) {
+    ASSERT_EQ(seen[w].size(), static_cast<std::size_t>(kRounds)) << "worker " << w;
+    for (int r = 0; r < kRounds; ++r) ASSERT_EQ(seen[w][r], r) << "worker " << w;
+  }
+}
+
+// Counts how often posted calls were let go, run or not.
+struct DropProbe {
+  explicit DropProbe(std::atomic<int>& released) : released_(released) {}
+  ~DropProbe() { ++released_; }
+  std::atomic<int>& released_;
+};
+
+}  // namespace xr::testing
