@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
+  qt6-base-dev libglib2.0-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject
 )
 

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "xrfoundation/integration/glib_main_thread.h"
+#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
@@ -51,19 +52,23 @@ class CopyTask : public xr::AsyncTaskBase {
 };
 
 // Draws the composite's progress and quits the loop with its outcome.
-class ProgressLine : public xr::ITaskProgressDelegate, public xr::ITaskFinishedDelegate {
+class ProgressLine : public xr::IAsyncTaskDelegate {
  public:
   ProgressLine(const xr::IAsyncTask* composite, GMainLoop* loop)
       : composite_(composite), loop_(loop) {}
 
+  void taskStart(const std::shared_ptr<xr::IAsyncTask>&) override {}
+  void taskCurrentTaskIndex(const std::shared_ptr<xr::IAsyncTask>&, uint64_t) override {}
   void taskProgressChanged(const std::shared_ptr<xr::IAsyncTask>& task, double progress) override {
-    if (task.get() != composite_) return;
+    // Progress relayed from the last sub-task may arrive after the outcome.
+    if (task.get() != composite_ || finished_) return;
     std::printf("\rcopying: %3d%%", static_cast<int>(progress * 100 + 0.5));
     std::fflush(stdout);
   }
   void taskFinished(const std::shared_ptr<xr::IAsyncTask>& task,
                     const std::shared_ptr<xr::TaskResult>& result) override {
     if (task.get() != composite_) return;
+    finished_ = true;
     const std::string word = result ? result->result().value_or("") : "";
     std::printf("\noutcome: %s\n", word.c_str());
     std::fflush(stdout);
@@ -80,6 +85,7 @@ class ProgressLine : public xr::ITaskProgressDelegate, public xr::ITaskFinishedD
 
  private:
   const xr::IAsyncTask* composite_;
+  bool finished_ = false;  // on the loop's thread only
   GMainLoop* loop_;
   int status_ = 1;
 };
@@ -96,7 +102,7 @@ int main(int argc, char** argv) {
        "MS"},
       {"interrupt-after", 0, 0, G_OPTION_ARG_INT, &interruptAfter,
        "Send this program SIGINT after so many milliseconds", "MS"},
-      G_OPTION_ENTRY_NULL};
+      {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
   GOptionContext* options =
       g_option_context_new("- run a composite of tasks with a progress line; Ctrl-C cancels");
   g_option_context_add_main_entries(options, entries, nullptr);
@@ -111,6 +117,8 @@ int main(int argc, char** argv) {
   taskCount = std::max(1, taskCount);
   stepMs = std::max(0, stepMs);
 
+  // The task life-cycle lines of the console log would break the progress line.
+  xr::consoleLog().setLevel(xr::LogLevel::Warn);
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   if (!xr::installGlibMainThread()) {
     std::fprintf(stderr, "glib_progress: cannot install the main-thread adapter\n");

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "xrfoundation/integration/qt_main_thread.h"
+#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
@@ -61,18 +62,22 @@ class CopyTask : public xr::AsyncTaskBase {
 };
 
 // Draws the composite's progress and ends the application with its outcome.
-class ProgressLine : public xr::ITaskProgressDelegate, public xr::ITaskFinishedDelegate {
+class ProgressLine : public xr::IAsyncTaskDelegate {
  public:
   explicit ProgressLine(const xr::IAsyncTask* composite) : composite_(composite) {}
 
+  void taskStart(const std::shared_ptr<xr::IAsyncTask>&) override {}
+  void taskCurrentTaskIndex(const std::shared_ptr<xr::IAsyncTask>&, uint64_t) override {}
   void taskProgressChanged(const std::shared_ptr<xr::IAsyncTask>& task, double progress) override {
-    if (task.get() != composite_) return;
+    // Progress relayed from the last sub-task may arrive after the outcome.
+    if (task.get() != composite_ || finished_) return;
     std::printf("\rcopying: %3d%%", static_cast<int>(progress * 100 + 0.5));
     std::fflush(stdout);
   }
   void taskFinished(const std::shared_ptr<xr::IAsyncTask>& task,
                     const std::shared_ptr<xr::TaskResult>& result) override {
     if (task.get() != composite_) return;
+    finished_ = true;
     const std::string word = result ? result->result().value_or("") : "";
     std::printf("\noutcome: %s\n", word.c_str());
     std::fflush(stdout);
@@ -83,6 +88,7 @@ class ProgressLine : public xr::ITaskProgressDelegate, public xr::ITaskFinishedD
 
  private:
   const xr::IAsyncTask* composite_;
+  bool finished_ = false;  // on the loop's thread only
 };
 
 }  // namespace
@@ -90,7 +96,8 @@ class ProgressLine : public xr::ITaskProgressDelegate, public xr::ITaskFinishedD
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   QCommandLineParser parser;
-  parser.setApplicationDescription("Runs a composite of tasks with a progress line; Ctrl-C cancels.");
+  parser.setApplicationDescription(
+      "Runs a composite of tasks with a progress line; Ctrl-C cancels.");
   parser.addHelpOption();
   const QCommandLineOption tasksOption("tasks", "Number of tasks (default 4).", "n", "4");
   const QCommandLineOption stepOption("step-ms", "Milliseconds per tenth of a task (default 100).",
@@ -102,6 +109,8 @@ int main(int argc, char** argv) {
   const int taskCount = std::max(1, parser.value(tasksOption).toInt());
   const int stepMs = std::max(0, parser.value(stepOption).toInt());
 
+  // The task life-cycle lines of the console log would break the progress line.
+  xr::consoleLog().setLevel(xr::LogLevel::Warn);
   if (!xr::installQtMainThread()) {
     std::fprintf(stderr, "qt_progress: cannot install the main-thread adapter\n");
     return 1;

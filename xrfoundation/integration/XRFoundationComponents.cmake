@@ -4,13 +4,15 @@
 # check_required_components() then checks.
 foreach(_xr_component IN LISTS ${CMAKE_FIND_PACKAGE_NAME}_FIND_COMPONENTS)
   set(${CMAKE_FIND_PACKAGE_NAME}_${_xr_component}_FOUND FALSE)
-  if(_xr_component STREQUAL "qt" AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/XRFoundationQtTargets.cmake")
+  if(_xr_component STREQUAL "qt"
+     AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/XRFoundationQtTargets.cmake")
     find_package(Qt6 QUIET COMPONENTS Core)
     if(Qt6_FOUND)
       include("${CMAKE_CURRENT_LIST_DIR}/XRFoundationQtTargets.cmake")
       set(${CMAKE_FIND_PACKAGE_NAME}_qt_FOUND TRUE)
     endif()
-  elseif(_xr_component STREQUAL "glib" AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/XRFoundationGlibTargets.cmake")
+  elseif(_xr_component STREQUAL "glib"
+         AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/XRFoundationGlibTargets.cmake")
     find_package(PkgConfig QUIET)
     if(PkgConfig_FOUND)
       pkg_check_modules(XRF_GLIB QUIET IMPORTED_TARGET glib-2.0)

@@ -90,7 +90,8 @@ class Receiver : public QObject {
 
 }  // namespace
 
-QtMainThread::QtMainThread(std::shared_ptr<internal::QtMainThreadState> state, std::thread::id mainThread)
+QtMainThread::QtMainThread(std::shared_ptr<internal::QtMainThreadState> state,
+                           std::thread::id mainThread)
     : state_(std::move(state)), mainThread_(mainThread) {}
 
 QtMainThread::~QtMainThread() = default;
