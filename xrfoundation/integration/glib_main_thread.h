@@ -38,6 +38,8 @@ class XR_EXPORT GlibMainThread : public IMainThread {
   // An adapter for `context` (null: the global default context) whose loop runs on the calling
   // thread; null when another thread owns the context at the moment.
   static std::shared_ptr<GlibMainThread> create(GMainContext* context = nullptr);
+  // Lets go of its reference on the context; calls already attached run there, or are dropped
+  // when the context goes.
   ~GlibMainThread() override;
 
   // True on the thread that made the adapter.

@@ -78,8 +78,8 @@ class Receiver : public QObject {
   }
 
   bool event(QEvent* event) override {
+    internal::acceptHandoff();  // before the first look at an event a worker may have made
     if (event->type() != callEventType()) return QObject::event(event);
-    internal::acceptHandoff();
     static_cast<CallEvent*>(event)->run();
     return true;
   }

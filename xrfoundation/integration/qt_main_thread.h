@@ -39,6 +39,7 @@ class XR_EXPORT QtMainThread : public IMainThread {
   // An adapter for the running QCoreApplication; null when there is none or when the caller
   // is not on the application object's thread.
   static std::shared_ptr<QtMainThread> create();
+  // Calls already queued stay with the application's loop and run there.
   ~QtMainThread() override;
 
   // True on the thread the application object lived on when the adapter was made.
