@@ -334,9 +334,12 @@ void expectPostsDeliveredOnLoop(Loop& loop) {
   EXPECT_EQ(target->last(), "7 seven");
 
   // From the loop's own thread.
-  bool ranAtOnce = false, deferred = false, notifiedAtOnce = false;
+  bool ranAtOnce = false, deferred = false, notifiedAtOnce = false, adapterRanAtOnce = false;
   mainThread().post(
       [&] {
+        bool ran = false;
+        mainThread().post([&ran] { ran = true; }, true);
+        adapterRanAtOnce = ran;
         const int before = target->calls();
         invokeOnMainThreadWaitUntilDone(call, true);
         ranAtOnce = target->calls() == before + 1;
@@ -348,6 +351,7 @@ void expectPostsDeliveredOnLoop(Loop& loop) {
       },
       false);
   ASSERT_TRUE(loop.runUntil([&] { return target->calls() == 3; }, kPatienceSeconds));
+  EXPECT_TRUE(adapterRanAtOnce) << "the adapter deferred a waiting post on the loop's thread";
   EXPECT_TRUE(ranAtOnce) << "a waiting post on the loop's thread did not run at once";
   EXPECT_TRUE(deferred) << "a post on the loop's thread that does not wait ran at once";
   EXPECT_TRUE(notifiedAtOnce) << "a notification posted on the loop's thread was deferred";
