@@ -5,8 +5,10 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 #include <thread>
 
+#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
@@ -41,7 +43,22 @@ class Outcome : public xr::ITaskFinishedDelegate {
   std::string word;  // main thread only
 };
 
+// Lines the library wrote about new tasks; the handler runs on whichever thread logs.
+std::atomic<int> g_tasksMade{0};
+
 int main() {
+  // [logging]
+  // The library's log lines go to the application's own logger (here: standard output),
+  // the informational ones too. Without a handler, warnings and errors go to standard error.
+  xr::setLogLevel(xr::LogLevel::Info);
+  xr::setLogHandler([](xr::LogLevel level, std::string_view logger, std::string_view text) {
+    std::printf("%s %.*s: %.*s\n", level >= xr::LogLevel::Warn ? "!" : " ",
+                static_cast<int>(logger.size()), logger.data(), static_cast<int>(text.size()),
+                text.data());
+    if (text.starts_with("(+)AsyncTask")) ++g_tasksMade;
+  });
+  // [logging]
+
   xr::OperationQueue queue;
   auto first = xr::AsyncTaskBase::create<StepTask>(false);
   auto second = xr::AsyncTaskBase::create<StepTask>(true);
@@ -63,7 +80,8 @@ int main() {
   std::printf("composite: %s\n", outcome->word.c_str());
   // [composite]
 
-  if (outcome->word != "canceled" || !first->ran || !second->ran || third->ran) {
+  if (outcome->word != "canceled" || !first->ran || !second->ran || third->ran ||
+      g_tasksMade != 4) {
     std::fprintf(stderr, "composite_cancel: unexpected outcome\n");
     return 1;
   }

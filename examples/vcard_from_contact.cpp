@@ -22,7 +22,15 @@ int main() {
   std::fputs(text.c_str(), stdout);
   // [vcard]
 
-  const std::string expected = "";
+  // The given name is the N line's third part, as stored files and the device expect.
+  const std::string expected =
+      "BEGIN:VCARD\r\n"
+      "VERSION:3.0\r\n"
+      "N;charset=UTF-8:Lee;;Ann;;\r\n"
+      "FN;charset=UTF-8:Ann Lee\r\n"
+      "TEL;type=CELL;charset=UTF-8:+44 20 7946 0000\r\n"
+      "EMAIL;charset=UTF-8;type=INTERNET;type=WORK;type=pref:ann@example.org\r\n"
+      "END:VCARD\r\n";
   if (text != expected) {
     std::fprintf(stderr, "vcard_from_contact: unexpected record\n");
     return 1;
