@@ -3,7 +3,9 @@
 # real lines):
 # - the file's top comment (the // lines before the first code line) describes the file;
 # - a // block directly above a declaration documents it (it becomes ///);
-# - a trailing // comment after a member, an enumerator or a declaration documents it (///<).
+# - a trailing // comment after a member, an enumerator or a declaration documents it (///<);
+# - a block above a run of one-line declarations (no blank line between) documents each of
+#   them that has no comment of its own, as in "// Standard outcomes." above five factories.
 # A // block followed by a blank line or a closing brace stays a plain comment, as do trailing
 # comments after a closing brace or a preprocessor line. Comments are plain text, not markup:
 # the characters Doxygen would read as commands or HTML ("<iq>", "%@", "\r\n") are escaped.
@@ -50,6 +52,16 @@ function trailing(line,   i, n, c, quote, at, code, stripped, after) {
   return code "///<" doc(substr(line, at + 2))
 }
 
+# A complete one-line declaration: ends in ';' or in a one-line body, its braces closed.
+function oneLineDeclaration(line,   opened, closed, t) {
+  t = line
+  gsub(/^[ \t]+|[ \t]+$/, "", t)
+  if (t == "" || t ~ /^(#|}|\/\/|public:|private:|protected:)/ || t !~ /[;}]$/) return 0
+  opened = gsub(/\{/, "{", t)
+  closed = gsub(/\}/, "}", t)
+  return opened == closed
+}
+
 { lines[NR] = $0 }
 
 END {
@@ -72,7 +84,20 @@ END {
       for (k = start; k < i; k++) lines[k] = asDoc(lines[k])
       lines[i - 1] = lines[i - 1] " @file"
     } else if (following != "" && following !~ /^\}/) {
-      for (k = start; k < i; k++) lines[k] = asDoc(lines[k])
+      text = ""
+      for (k = start; k < i; k++) {
+        c = lines[k]
+        sub(/^[ \t]*\/\/[ \t]*/, "", c)
+        text = text (text == "" ? "" : " ") c
+        lines[k] = asDoc(lines[k])
+      }
+      if (oneLineDeclaration(lines[i])) {
+        for (k = i + 1; k <= NR; k++) {
+          at = index(lines[k], "//")
+          if (!oneLineDeclaration(at ? substr(lines[k], 1, at - 1) : lines[k])) break
+          if (!at) lines[k] = lines[k] "  ///< " doc(text)
+        }
+      }
     }
   }
   for (i = 1; i <= NR; i++) print lines[i]

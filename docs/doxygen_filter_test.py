@@ -22,6 +22,23 @@ class DoxygenFilterTest(unittest.TestCase):
         self.assertEqual(run(source),
                          "#pragma once\n  /// Does it.\n  /// Contract.\n  void f();\n")
 
+    def test_block_above_a_run_of_declarations_documents_each(self):
+        source = ("#pragma once\n  // Standard outcomes;\n  // each call makes a new record.\n"
+                  "  static R a();\n  static R b();  // own words\n  static R c();\n\n"
+                  "  static R d();\n")
+        self.assertEqual(run(source),
+                         "#pragma once\n  /// Standard outcomes;\n  /// each call makes a new record.\n"
+                         "  static R a();\n  static R b();  ///< own words\n"
+                         "  static R c();  ///< Standard outcomes; each call makes a new record.\n"
+                         "\n  static R d();\n")
+
+    def test_run_stops_at_anything_but_a_one_line_declaration(self):
+        source = ("#pragma once\n// Pair.\nint f();\nint g(int a,\n      int b);\nint h();\n"
+                  "// Class.\nclass A {\n int i;\n};\n")
+        self.assertEqual(run(source),
+                         "#pragma once\n/// Pair.\nint f();\nint g(int a,\n      int b);\nint h();\n"
+                         "/// Class.\nclass A {\n int i;\n};\n")
+
     def test_block_before_a_blank_line_or_closing_brace_stays_plain(self):
         source = "#pragma once\n// Section.\n\nint a;\n  // last words\n};\n"
         self.assertEqual(run(source), source)
