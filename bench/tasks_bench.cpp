@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "plain_loop.h"
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"

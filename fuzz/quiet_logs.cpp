@@ -1,6 +1,6 @@
 // fuzz/quiet_logs.cpp: linked into every fuzz target. The library's logs are off, since a
 // reader that warns about every odd line would spend the run formatting warnings.
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   xr::consoleLog().setLevel(xr::LogLevel::Off);

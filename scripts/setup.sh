@@ -10,6 +10,7 @@ packages=(
   libpugixml-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   qt6-base-dev libglib2.0-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject
+  doxygen
 )
 
 missing=()

@@ -8,7 +8,7 @@
 
 #include "command.h"
 #include "xrfoundation/device/xml_message.h"
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/xml.h"
 
 namespace {

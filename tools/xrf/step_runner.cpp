@@ -13,7 +13,7 @@
 #include <mutex>
 #include <optional>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/multi_task.h"

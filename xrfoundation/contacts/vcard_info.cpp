@@ -7,7 +7,7 @@
 
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/label_conversion.h"
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <poll.h>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {
@@ -36,7 +36,7 @@ bool is_sockect_ready_to_recv(int32_t fd, int32_t timeoutMs) {
   if (fd < 0) return false;
   Wait wait = waitFor(fd, POLLIN, kReadable, timeoutMs);
   if (wait == Wait::Failed) {
-    consoleLog().info("signal for return select fucntion immediately :*************************");
+    consoleLog().warn("signal for return select fucntion immediately :*************************");
   }
   return wait == Wait::Ready;
 }

@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {
@@ -28,7 +28,7 @@ XmlNode stringToElement(std::string_view text) {
   XmlNode element = parseXmlElement(text);
   // The parser's own reason is not passed on: the application's logs have always shown
   // this one line for every unreadable message.
-  if (!element) LOG_ERROR("NSXMLElement* stringToElement(el == nil)");
+  if (!element) XR_LOG_ERROR("NSXMLElement* stringToElement(el == nil)");
   return element;
 }
 
@@ -37,7 +37,7 @@ std::optional<std::string> elementToString(const XmlNode& element) {
   try {
     return serializeAsDocument(element, XmlFormat::Pretty);
   } catch (const std::exception& error) {
-    consoleLog().info("ERROR:element to string: {}", error.what());
+    consoleLog().error("ERROR:element to string: {}", error.what());
     return std::nullopt;
   }
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "xrfoundation/device/xml_message.h"
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {

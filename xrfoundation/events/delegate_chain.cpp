@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "xrfoundation/platform/log_internal.h"
+
 namespace xr {
 
 namespace {
@@ -56,7 +58,7 @@ void DelegateChainBase::logNonConforming() {
 }
 
 void DelegateChainBase::logWalkError(const PlatformException& error) {
-  consoleLog().info("ERROR: {}", error.what());
+  consoleLog().error("ERROR: {}", error.what());
 }
 
 void DelegateChainBase::throwMutated() {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr::internal {
 

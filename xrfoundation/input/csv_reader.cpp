@@ -9,7 +9,7 @@
 
 #include "xrfoundation/input/buffered_input_stream.h"
 #include "xrfoundation/input/utf8_internal.h"
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {

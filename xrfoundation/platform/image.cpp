@@ -8,7 +8,7 @@
 #include <new>
 #include <optional>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {

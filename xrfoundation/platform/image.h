@@ -12,6 +12,7 @@
 
 namespace xr {
 
+// A decoded contact photo with its JPEG bytes; made only by fromBytes().
 class Image {
  public:
   // The image the bytes encode, or nullptr when they are neither a JPEG nor a PNG that

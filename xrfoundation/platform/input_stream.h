@@ -9,15 +9,26 @@
 
 namespace xr {
 
-enum class StreamStatus { NotOpen, Open, AtEnd, Closed, Error };
+// Where a stream is in its life.
+enum class StreamStatus {
+  NotOpen,  // made, open() not yet called
+  Open,     // open, and bytes may follow
+  AtEnd,    // every byte has been read
+  Closed,   // close() was called
+  Error     // the file could not be opened or read; streamError() says why
+};
 
+// A byte source read from the front. Subclasses are the file and memory streams below and
+// the readers that wrap them.
 class InputStream {
  public:
   virtual ~InputStream() = default;
 
+  // Where the stream is: not open, open, at its end, closed or failed.
   virtual StreamStatus status() const = 0;
   // Opening an open stream and closing a closed (or never opened) one do nothing.
   virtual void open() = 0;
+  // Releases what open() took (the file descriptor); reads then return -1.
   virtual void close() = 0;
   // Copies up to maxLength bytes into buffer. Result: bytes read (> 0), 0 at the end of the
   // input, negative on error (status() is then Error) or when the stream is not open.

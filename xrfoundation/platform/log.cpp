@@ -1,9 +1,11 @@
 #include "xrfoundation/platform/log.h"
 
 #include <spdlog/logger.h>
-#include <spdlog/sinks/dist_sink.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
-#include <spdlog/spdlog.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
 
 #include "xrfoundation/platform/log_internal.h"
 
@@ -15,25 +17,31 @@ spdlog::level::level_enum toSpd(LogLevel level) {
 }
 
 struct Loggers {
-  std::shared_ptr<spdlog::sinks::dist_sink_mt> dist =
-      std::make_shared<spdlog::sinks::dist_sink_mt>();
-  std::shared_ptr<spdlog::sinks::sink> stderrSink;
-  std::shared_ptr<spdlog::logger> console;
-  std::shared_ptr<spdlog::logger> xrlog;
-  Logger consoleFacade{nullptr};
-  Logger xrFacade{nullptr};
+  Logger console{"console"};
+  Logger xrlog{"XRLog"};
+
+  // The default output: one spdlog logger per stream over one standard-error sink, so that a
+  // tool's standard output stays its result. Levels are decided by Logger, so these pass all.
+  std::shared_ptr<spdlog::logger> consoleStandardError;
+  std::shared_ptr<spdlog::logger> xrlogStandardError;
+
+  std::mutex handlerMutex;
+  std::shared_ptr<const LogHandler> handler;  // guarded by handlerMutex; null: standard error
 
   Loggers() {
-    // Diagnostics go to standard error so that a tool's standard output stays its result.
-    stderrSink = std::make_shared<spdlog::sinks::stderr_color_sink_mt>();
-    stderrSink->set_level(spdlog::level::trace);
-    dist->add_sink(stderrSink);
-    console = std::make_shared<spdlog::logger>("xrfoundation", dist);
-    xrlog = std::make_shared<spdlog::logger>("XRLog", dist);
-    console->set_level(spdlog::level::info);
-    xrlog->set_level(spdlog::level::info);
-    consoleFacade = Logger(console.get());
-    xrFacade = Logger(xrlog.get());
+    auto sink = std::make_shared<spdlog::sinks::stderr_color_sink_mt>();
+    consoleStandardError = std::make_shared<spdlog::logger>("console", sink);
+    xrlogStandardError = std::make_shared<spdlog::logger>("XRLog", sink);
+    consoleStandardError->set_level(spdlog::level::trace);
+    xrlogStandardError->set_level(spdlog::level::trace);
+  }
+
+  // A copy of the current handler: it stays alive while this line is delivered even if
+  // another thread replaces it meanwhile, and no lock is held while it runs, so a handler
+  // may log or set a handler itself.
+  std::shared_ptr<const LogHandler> currentHandler() {
+    std::lock_guard lock(handlerMutex);
+    return handler;
   }
 };
 
@@ -44,30 +52,48 @@ Loggers& loggers() {
 
 }  // namespace
 
-bool Logger::shouldLog(LogLevel level) const {
-  return static_cast<spdlog::logger*>(impl_)->should_log(toSpd(level));
-}
-void Logger::setLevel(LogLevel level) {
-  static_cast<spdlog::logger*>(impl_)->set_level(toSpd(level));
-}
-LogLevel Logger::level() const {
-  return static_cast<LogLevel>(static_cast<int>(static_cast<spdlog::logger*>(impl_)->level()));
-}
 void Logger::write(LogLevel level, std::string_view message) {
-  static_cast<spdlog::logger*>(impl_)->log(toSpd(level), message);
+  if (!shouldLog(level)) return;
+  const auto handler = loggers().currentHandler();
+  if (!handler) {
+    log_internal::writeToStandardError(level, name_, message);
+    return;
+  }
+  try {
+    (*handler)(level, name_, message);
+  } catch (...) {
+    // A line is never worth failing the operation that wrote it, which may be a destructor.
+  }
 }
 
-Logger& consoleLog() { return loggers().consoleFacade; }
-Logger& xrLog() { return loggers().xrFacade; }
+Logger& consoleLog() { return loggers().console; }
+Logger& xrLog() { return loggers().xrlog; }
+
+LogHandler setLogHandler(LogHandler handler) {
+  auto next = handler ? std::make_shared<const LogHandler>(std::move(handler)) : nullptr;
+  std::shared_ptr<const LogHandler> previous;
+  {
+    std::lock_guard lock(loggers().handlerMutex);
+    previous = std::exchange(loggers().handler, std::move(next));
+  }
+  // The caller gets its own copy; delivering threads keep theirs alive as long as they need.
+  return previous ? *previous : LogHandler();
+}
+
+void setLogLevel(LogLevel level) {
+  loggers().console.setLevel(level);
+  loggers().xrlog.setLevel(level);
+}
+
+LogLevel logLevel() { return std::min(loggers().console.level(), loggers().xrlog.level()); }
 
 namespace log_internal {
-void addSink(std::shared_ptr<spdlog::sinks::sink> sink) {
-  loggers().dist->add_sink(std::move(sink));
+void writeToStandardError(LogLevel level, std::string_view logger, std::string_view text) {
+  if (level == LogLevel::Off) return;
+  auto& all = loggers();
+  auto& target = logger == "XRLog" ? all.xrlogStandardError : all.consoleStandardError;
+  target->log(toSpd(level), text);
 }
-void removeSink(const std::shared_ptr<spdlog::sinks::sink>& sink) {
-  loggers().dist->remove_sink(sink);
-}
-void setStandardErrorLevel(LogLevel level) { loggers().stderrSink->set_level(toSpd(level)); }
 }  // namespace log_internal
 
 }  // namespace xr

@@ -1,59 +1,48 @@
-// platform/log.h: the library's two loggers. consoleLog() carries the library's diagnostic
-// lines; xrLog() is the separate "XRLog" logger for the LOG_ERROR / LOG_WARN lines.
-// Both are process-wide, made on first use, never destroyed, and usable from any thread.
-// Messages are formatted with fmt; a line is formatted only when its level is enabled.
+// platform/log.h: where the library's log lines go. The library writes two streams of lines:
+// "console", its diagnostic lines (task registry, cancellation, readers' warnings), and
+// "XRLog", the composite task's and the device reader's error and warning lines. By default
+// both go to standard error, and only warnings and errors are written; an application routes
+// them into its own logger with setLogHandler() and chooses how much it wants with
+// setLogLevel(). Every function here may be called from any thread at any time, also while
+// other threads are logging.
 #pragma once
-#include <fmt/format.h>
-
-#include <string>
+#include <functional>
 #include <string_view>
-#include <utility>
+
+#include "xrfoundation/export.h"
 
 namespace xr {
 
-enum class LogLevel { Trace, Debug, Info, Warn, Error, Critical, Off };
-
-class Logger {
- public:
-  bool shouldLog(LogLevel level) const;
-  void setLevel(LogLevel level);
-  LogLevel level() const;
-  void write(LogLevel level, std::string_view message);
-
-  template <class... Args>
-  void log(LogLevel level, fmt::format_string<Args...> format, Args&&... args) {
-    if (shouldLog(level)) write(level, fmt::format(format, std::forward<Args>(args)...));
-  }
-  template <class... Args>
-  void debug(fmt::format_string<Args...> format, Args&&... args) {
-    log(LogLevel::Debug, format, std::forward<Args>(args)...);
-  }
-  template <class... Args>
-  void info(fmt::format_string<Args...> format, Args&&... args) {
-    log(LogLevel::Info, format, std::forward<Args>(args)...);
-  }
-  template <class... Args>
-  void warn(fmt::format_string<Args...> format, Args&&... args) {
-    log(LogLevel::Warn, format, std::forward<Args>(args)...);
-  }
-  template <class... Args>
-  void error(fmt::format_string<Args...> format, Args&&... args) {
-    log(LogLevel::Error, format, std::forward<Args>(args)...);
-  }
-
-  explicit Logger(void* impl) : impl_(impl) {}
-
- private:
-  void* impl_;  // the spdlog logger behind it; owned by the process, never destroyed
+// Severity of a line, from the most detailed to none at all.
+enum class LogLevel {
+  Trace,     // step-by-step tracing; the library writes none today
+  Debug,     // per-item diagnostics, such as each property a vCard is composed from
+  Info,      // informational lines, such as the task registry's "(+)AsyncTask ..." lines
+  Warn,      // something unexpected that the library worked around
+  Error,     // an operation failed
+  Critical,  // reserved for failures the library cannot continue after
+  Off        // as a threshold: write nothing
 };
 
-Logger& consoleLog();
-Logger& xrLog();
+// Receives one line: its level, the name of the stream ("console" or "XRLog") and the text,
+// without a trailing line break. The views are valid only during the call. It is called on
+// the thread that logs, possibly on several threads at once, so it must be thread-safe; an
+// exception it throws is dropped.
+using LogHandler =
+    std::function<void(LogLevel level, std::string_view logger, std::string_view text)>;
 
-// What a "%@" of an absent text prints, as the platform's console log has always shown it.
-inline constexpr std::string_view kNullText = "(null)";
+// Sends every line at or above the threshold (setLogLevel) to handler from now on; an empty
+// handler restores the default output to standard error. Returns the handler it replaces
+// (empty when that was the default), so that a caller can put it back. A line that another
+// thread is delivering at this moment may still reach the previous handler, which is kept
+// alive until that call returns.
+XR_EXPORT LogHandler setLogHandler(LogHandler handler);
+
+// Writes only lines at level or above, on both streams: LogLevel::Info shows the
+// informational lines, LogLevel::Off silences the library. The default is LogLevel::Warn.
+XR_EXPORT void setLogLevel(LogLevel level);
+
+// The most detailed level either stream writes at (LogLevel::Warn until changed).
+XR_EXPORT LogLevel logLevel();
 
 }  // namespace xr
-
-#define LOG_ERROR(...) ::xr::xrLog().error(__VA_ARGS__)
-#define LOG_WARN(...) ::xr::xrLog().warn(__VA_ARGS__)

@@ -13,9 +13,13 @@
 
 namespace xr {
 
+// The library's own dispatcher, used unless the application installs its own loop with
+// setMainThread(). The main thread drives it with run(), runUntil() or processPending().
 class MainLoop : public IMainThread {
  public:
+  // An empty loop. The process-wide one is mainLoop(); make others only for tests.
   MainLoop();
+  // Drops the calls not yet run.
   ~MainLoop() override;
 
   bool isMainThread() const override;

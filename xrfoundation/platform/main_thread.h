@@ -8,9 +8,12 @@
 
 namespace xr {
 
+// A main-thread dispatcher: the loop that runs the calls the library posts to the
+// application's main thread. Implementations must accept posts from any thread.
 class IMainThread {
  public:
   virtual ~IMainThread() = default;
+  // True when called on the thread that runs the posted calls.
   virtual bool isMainThread() const = 0;
   // Posted calls run one at a time, in posting order, on a later turn of the loop.
   // wait: return only after the call has run; on the main thread itself it runs at once.

@@ -8,6 +8,7 @@
 
 namespace xr {
 
+// Misuse detected at run time; what() describes it.
 class PlatformException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

@@ -5,8 +5,10 @@
 
 namespace xr {
 
+// The library's marker type: stateless, default-constructible, copyable.
 class XRFoundation {
  public:
+  // Makes a marker; there is nothing to set up.
   XRFoundation() = default;
 };
 

@@ -5,7 +5,7 @@
 #include <list>
 #include <unordered_map>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/platform_exception.h"
 
@@ -137,7 +137,7 @@ void AsyncTaskBase::completionStep() {
   }
   std::shared_ptr<TaskResult> result = taskResult();
   if (!result) {
-    consoleLog().info("unexpected({})...{}", taskNumber_, textOrNull(taskName()));
+    consoleLog().warn("unexpected({})...{}", taskNumber_, textOrNull(taskName()));
   } else if (!result->resultIs("unstarted")) {
     sendFinished(result);
   }
@@ -176,7 +176,7 @@ void AsyncTaskBase::cancel() {
   }
   const bool executing = Operation::isExecuting();
   if (executing && !canCancelled_.load()) {
-    consoleLog().info("WARNING: AsyncTask unexpected cancel");
+    consoleLog().warn("WARNING: AsyncTask unexpected cancel");
   } else if (!executing && !Operation::isFinished() && !cancelledUnbegun_.exchange(true)) {
     // Not begun: the task reports its end now, since its work will never run.
     finishedResult_.store(false);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 
@@ -97,7 +97,7 @@ void MultiTask::main() {
     if (!ok) {
       if (task->cancelState()) openCancelState();
       lastError = task->finishedDescription();
-      LOG_ERROR("Task failed:errDescription = {}", textOrNull(lastError));
+      XR_LOG_ERROR("Task failed:errDescription = {}", textOrNull(lastError));
     }
   }
 
@@ -128,14 +128,14 @@ void MultiTask::main() {
 
 void MultiTask::cancel() {
   if (isCancelled() || cancelState()) {
-    LOG_WARN("[self isCancelled] || [self cancelState]");
+    XR_LOG_WARN("[self isCancelled] || [self cancelState]");
     return;
   }
   setCancelStateFlag();
   const bool executing = isExecuting();
   if (!executing) cancelCancelTask();
   if (executing && !canCancelled()) {
-    consoleLog().info("multiTask cancel unexpected.....");
+    consoleLog().warn("multiTask cancel unexpected.....");
     AsyncTaskBase::cancel();
     return;
   }
@@ -167,7 +167,7 @@ void MultiTask::cancelCancelTask() {
   const std::shared_ptr<IAsyncTask> cancelTask = cancelCmdTask();
   if (!cancelTask) return;
   if (cancelTask->isCancelled()) {
-    consoleLog().info("cancelCancelTask: unexpected.......");
+    consoleLog().warn("cancelCancelTask: unexpected.......");
     return;
   }
   cancelTask->cancel();

@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/tasks/multi_concurrent_task.h"
 #include "xrfoundation/tasks/multi_task.h"
 #include "xrfoundation/tasks/task_testing_internal.h"

@@ -1,42 +1,56 @@
 #include "xrfoundation/platform/testing/log_capture.h"
 
-#include <spdlog/sinks/base_sink.h>
-
-#include <algorithm>
 #include <mutex>
+#include <utility>
 
 #include "xrfoundation/platform/log_internal.h"
 
 namespace xr::testing {
 
-struct LogCapture::Sink : spdlog::sinks::base_sink<std::mutex> {
-  std::vector<CapturedLine> captured;  // guarded by base_sink's mutex_
+struct LogCapture::Store {
+  std::mutex mutex;
+  std::vector<CapturedLine> captured;  // guarded by mutex
+  LogHandler forward;  // guarded by mutex; the handler the capture replaced; empty: stderr
+  LogLevel consoleLevel;               // lines at or above these were visible before
+  LogLevel xrLevel;
 
+  void take(LogLevel level, std::string_view logger, std::string_view text) {
+    LogHandler previous;
+    {
+      std::lock_guard lock(mutex);
+      captured.push_back({std::string(logger), level, std::string(text)});
+      previous = forward;
+    }
+    // Lines that only the capture lowered the level for stay off the previous output.
+    if (level < (logger == "XRLog" ? xrLevel : consoleLevel)) return;
+    if (previous)
+      previous(level, logger, text);
+    else
+      log_internal::writeToStandardError(level, logger, text);
+  }
   std::vector<CapturedLine> copy() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     return captured;
   }
-  void clearAll() {
-    std::lock_guard lock(mutex_);
-    captured.clear();
-  }
-
- protected:
-  void sink_it_(const spdlog::details::log_msg& msg) override {
-    captured.push_back({std::string(msg.logger_name.begin(), msg.logger_name.end()),
-                        static_cast<LogLevel>(static_cast<int>(msg.level)),
-                        std::string(msg.payload.begin(), msg.payload.end())});
-  }
-  void flush_() override {}
 };
 
 LogCapture::LogCapture()
-    : sink_(std::make_shared<Sink>()),
+    : store_(std::make_shared<Store>()),
       consoleLevel_(consoleLog().level()),
       xrLevel_(xrLog().level()) {
-  // Lines that only the capture lowered the level for stay off standard error.
-  log_internal::setStandardErrorLevel(std::min(consoleLevel_, xrLevel_));
-  log_internal::addSink(sink_);
+  store_->consoleLevel = consoleLevel_;
+  store_->xrLevel = xrLevel_;
+  // The handler owns the store, so a line still being delivered when the capture ends is
+  // recorded into memory that lives on rather than into a destroyed capture.
+  auto store = store_;
+  previousHandler_ = setLogHandler([store](LogLevel level, std::string_view logger,
+                                           std::string_view text) {
+    store->take(level, logger, text);
+  });
+  {
+    std::lock_guard lock(store_->mutex);
+    store_->forward = previousHandler_;
+  }
   consoleLog().setLevel(LogLevel::Trace);
   xrLog().setLevel(LogLevel::Trace);
 }
@@ -44,24 +58,27 @@ LogCapture::LogCapture()
 LogCapture::~LogCapture() {
   consoleLog().setLevel(consoleLevel_);
   xrLog().setLevel(xrLevel_);
-  log_internal::removeSink(sink_);
-  log_internal::setStandardErrorLevel(LogLevel::Trace);
+  setLogHandler(std::move(previousHandler_));
 }
 
-std::vector<CapturedLine> LogCapture::lines() const { return sink_->copy(); }
+std::vector<CapturedLine> LogCapture::lines() const { return store_->copy(); }
 
 std::vector<std::string> LogCapture::texts() const {
   std::vector<std::string> out;
-  for (auto& line : sink_->copy()) out.push_back(std::move(line.text));
+  for (auto& line : store_->copy()) out.push_back(std::move(line.text));
   return out;
 }
 
 std::size_t LogCapture::count(std::string_view text) const {
   std::size_t n = 0;
-  for (const auto& line : sink_->copy()) n += line.text == text;
+  for (const auto& line : store_->copy()) n += line.text == text;
   return n;
 }
 
-void LogCapture::clear() { sink_->clearAll(); }
+void LogCapture::clear() {
+  std::lock_guard lock(store_->mutex);
+  store_->captured.clear();
+}
 
 }  // namespace xr::testing
+

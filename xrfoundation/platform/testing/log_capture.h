@@ -1,18 +1,20 @@
 // platform/testing/log_capture.h: records every line that the console logger and XRLog write
-// while it lives, so that tests can assert the exact text. Lines below the loggers' levels
-// are recorded too: the capture lowers both loggers to trace and restores them afterwards.
+// while it lives, so that tests can assert the exact text. It installs itself as the log
+// handler and lowers both streams to trace, so lines below the default threshold (info,
+// debug) are recorded too; lines at or above the previous threshold are still passed on to
+// the previous handler. Handler and levels are restored when it ends. One capture at a time.
 #pragma once
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr::testing {
 
 struct CapturedLine {
-  std::string logger;  // "xrfoundation" or "XRLog"
+  std::string logger;  // "console" or "XRLog"
   LogLevel level;
   std::string text;
 };
@@ -31,8 +33,9 @@ class LogCapture {
   void clear();
 
  private:
-  struct Sink;
-  std::shared_ptr<Sink> sink_;
+  struct Store;
+  std::shared_ptr<Store> store_;  // shared with the installed handler
+  LogHandler previousHandler_;
   LogLevel consoleLevel_;
   LogLevel xrLevel_;
 };

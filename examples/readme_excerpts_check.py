@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""The README's C++ blocks are excerpts of the examples, which are built and run as tests.
+
+A block is announced by a comment line `<!-- example: FILE NAME -->` right before it; its text
+must equal the lines of examples/FILE between the markers `// [NAME]`, with their common
+indentation removed. Every C++ block of the README must be announced, so no untested code
+reaches a reader.
+"""
+import os
+import re
+import sys
+import textwrap
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ANNOUNCE = re.compile(r"^<!-- example: (\S+) (\S+) -->$")
+
+
+def excerpt(file_name, name):
+    with open(os.path.join(ROOT, "examples", file_name), encoding="utf-8") as source:
+        lines = source.read().split("\n")
+    marks = [i for i, line in enumerate(lines) if line.strip() == f"// [{name}]"]
+    if len(marks) != 2:
+        raise ValueError(f"{file_name}: expected two '// [{name}]' markers, found {len(marks)}")
+    return textwrap.dedent("\n".join(lines[marks[0] + 1:marks[1]]))
+
+
+def check(readme_text):
+    problems = []
+    lines = readme_text.split("\n")
+    blocks = 0
+    for i, line in enumerate(lines):
+        if line.strip() != "```cpp":
+            continue
+        blocks += 1
+        end = next((j for j in range(i + 1, len(lines)) if lines[j].strip() == "```"), None)
+        if end is None:
+            problems.append(f"README.md:{i + 1}: unterminated block")
+            continue
+        announced = ANNOUNCE.match(lines[i - 1].strip()) if i > 0 else None
+        if not announced:
+            problems.append(f"README.md:{i + 1}: C++ block not taken from an example")
+            continue
+        try:
+            expected = excerpt(*announced.groups())
+        except (OSError, ValueError) as error:
+            problems.append(f"README.md:{i}: {error}")
+            continue
+        if "\n".join(lines[i + 1:end]) != expected:
+            problems.append(f"README.md:{i + 1}: block differs from {announced.group(1)} "
+                            f"[{announced.group(2)}]")
+    return blocks, problems
+
+
+def main():
+    with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as readme:
+        blocks, problems = check(readme.read())
+    for problem in problems:
+        print(problem, file=sys.stderr)
+    if blocks == 0:
+        print("README.md: no C++ blocks found", file=sys.stderr)
+        return 1
+    print(f"{blocks} blocks checked")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
