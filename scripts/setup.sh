@@ -9,6 +9,7 @@ packages=(
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject
+  dpkg-dev man-db bash-completion
 )
 
 missing=()

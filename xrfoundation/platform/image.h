@@ -10,9 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
-class Image {
+class XR_EXPORT Image {
  public:
   // The image the bytes encode, or nullptr when they are neither a JPEG nor a PNG that
   // decodes without error (truncated or corrupt data, an unknown format, no bytes).

@@ -9,11 +9,12 @@
 #include <functional>
 #include <mutex>
 
+#include "xrfoundation/export.h"
 #include "xrfoundation/platform/main_thread.h"
 
 namespace xr {
 
-class MainLoop : public IMainThread {
+class XR_EXPORT MainLoop : public IMainThread {
  public:
   MainLoop();
   ~MainLoop() override;
@@ -43,10 +44,10 @@ class MainLoop : public IMainThread {
 };
 
 // The process-wide loop, made on first use and never destroyed.
-MainLoop& mainLoop();
+XR_EXPORT MainLoop& mainLoop();
 
 // Seconds as a steady-clock deadline from now, saturating: NaN and negatives are now,
 // anything beyond a century is a century.
-std::chrono::steady_clock::time_point deadlineAfter(double seconds);
+XR_EXPORT std::chrono::steady_clock::time_point deadlineAfter(double seconds);
 
 }  // namespace xr

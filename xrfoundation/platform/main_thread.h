@@ -6,9 +6,11 @@
 #include <functional>
 #include <memory>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
-class IMainThread {
+class XR_EXPORT IMainThread {
  public:
   virtual ~IMainThread() = default;
   virtual bool isMainThread() const = 0;
@@ -19,13 +21,13 @@ class IMainThread {
 
 // The dispatcher the library posts to: the one installed with setMainThread(), else the
 // process-wide MainLoop. Callable from any thread.
-IMainThread& mainThread();
+XR_EXPORT IMainThread& mainThread();
 
 // Installs the application's dispatcher. Call it once, before anything is posted; the
 // dispatcher is kept for the rest of the process.
-void setMainThread(std::shared_ptr<IMainThread> dispatcher);
+XR_EXPORT void setMainThread(std::shared_ptr<IMainThread> dispatcher);
 
 // Runs a call on a new background thread of its own and returns at once.
-void runInBackground(std::function<void()> call);
+XR_EXPORT void runInBackground(std::function<void()> call);
 
 }  // namespace xr
