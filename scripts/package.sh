@@ -37,7 +37,7 @@ debs=("$build"/*.deb)
 for deb in "${debs[@]}"; do
   echo "--- ${deb##*/}"
   dpkg-deb -f "$deb" Package Version Architecture Depends
-  dpkg-deb -c "$deb" | awk '{print "  " $NF}' | grep -v '/$' || true
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {$1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print "  " $0}' 
 done
 
 work=$(mktemp -d)
