@@ -45,7 +45,7 @@ installed=0
 cleanup() {
   if ((installed)); then
     echo "=== removing the packages"
-    "${sudo_cmd[@]}" dpkg -r "${packages[@]}" >/dev/null
+    "${sudo_cmd[@]}" dpkg --purge "${packages[@]}" >/dev/null
   fi
   rm -rf "$work"
 }
@@ -98,4 +98,11 @@ completion=$(bash -c 'source /usr/share/bash-completion/bash_completion
   _xrf; echo "${COMPREPLY[*]}"')
 [ "$completion" = csv2vcf ] || fail "completing 'xrf contacts c' gave '$completion'"
 
+echo "=== removing the packages"
+"${sudo_cmd[@]}" dpkg --purge "${packages[@]}" >/dev/null
+installed=0
+for left in /usr/bin/xrf /usr/include/xrfoundation "$libdir/libxrfoundation.so.0" \
+  /usr/share/xrfoundation "$libdir/pkgconfig/xrfoundation.pc"; do
+  [ ! -e "$left" ] || fail "$left is left after removing the packages"
+done
 echo "package.sh: the packages build, install, serve consumers and remove cleanly"
