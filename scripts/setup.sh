@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev libglib2.0-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject
   doxygen
+  dpkg-dev man-db bash-completion
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the whole suite in the normal build, again under
+# Builds and runs every test: the whole suite in the normal build, then the Debian packages
+# (scripts/package.sh: built, installed, used by a consumer, removed), the suite again under
 # AddressSanitizer+UBSan (LeakSanitizer included) and under ThreadSanitizer, then each fuzz
 # target for a bounded time (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus.
 set -euo pipefail
@@ -16,6 +17,10 @@ run() {  # run PRESET [ctest args...]
 }
 
 run default
+echo "=== packages"
+package_start=$SECONDS
+scripts/package.sh
+echo "=== packages done in $((SECONDS - package_start)) s"
 run asan
 run tsan
 echo "=== fuzz build"

@@ -1,13 +1,14 @@
-// xrf demo: the library end to end on the sample data of the repository's samples/ folder, as
-// one sequential composite task with a progress bar. It reads a contacts CSV, composes vCards
-// (one with a JPEG photo), writes them, cuts the written file back into records, finds the
-// records that share a telephone number and parses a device reply -- one step each -- and
-// prints what each step found and the composite's outcome.
+// xrf demo: the library end to end on the sample data (the repository's samples/ folder, which
+// is installed as share/xrfoundation/samples), as one sequential composite task with a progress
+// bar. It reads a contacts CSV, composes vCards (one with a JPEG photo), writes them, cuts the
+// written file back into records, finds the records that share a telephone number and parses a
+// device reply -- one step each -- and prints what each step found and the composite's outcome.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -29,7 +30,7 @@ constexpr std::size_t kTitleWidth = 34;  // the step titles and their dots
 constexpr char kSummaryIndent[] = "      ";
 
 struct DemoOptions {
-  std::string samples;  // "" : the samples/ folder of the source tree
+  std::string samples;  // "" : share/xrfoundation/samples beside the program (installedSamples)
   std::string output;   // "" : a temporary directory, removed at the end
   bool verbose = false;
 };
@@ -203,6 +204,17 @@ std::optional<fs::path> makeTemporaryDirectory(std::string& error) {
   return std::nullopt;
 }
 
+// Where the samples are when --samples is not given: ../share/xrfoundation/samples from the
+// directory of the running program. An installation puts them there, and the build copies the
+// repository's samples/ to the same place beside its own xrf, so that no path of the build is
+// compiled into the program and an installed xrf works from any directory.
+std::optional<fs::path> installedSamples() {
+  std::error_code code;
+  const fs::path self = fs::read_symlink("/proc/self/exe", code);
+  if (code || !self.has_parent_path()) return std::nullopt;
+  return (self.parent_path() / ".." / "share" / "xrfoundation" / "samples").lexically_normal();
+}
+
 void printStep(std::size_t index, const std::string& title, const std::string& summary) {
   std::string dotted = title + " ";
   if (dotted.size() < kTitleWidth) dotted.append(kTitleWidth - dotted.size(), '.');
@@ -212,8 +224,13 @@ void printStep(std::size_t index, const std::string& title, const std::string& s
 void demo(const DemoOptions& options) {
   xrf::setLibraryLogging(options.verbose);
   auto state = std::make_shared<DemoState>();
-  state->samples =
-      options.samples.empty() ? fs::path(XRF_SOURCE_DIR) / "samples" : fs::path(options.samples);
+  if (options.samples.empty()) {
+    const auto found = installedSamples();
+    if (!found) return xrf::fail("cannot tell where xrf runs from; pass --samples DIR");
+    state->samples = *found;
+  } else {
+    state->samples = options.samples;
+  }
   std::error_code code;
   for (const char* file : {"contacts.csv", "device_reply.xml"}) {
     if (!fs::is_regular_file(state->samples / file, code)) {
@@ -278,7 +295,7 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
       "The library end to end on the sample data, as one composite task with a progress bar");
   demoCommand->add_option("--samples", options->samples,
                           "folder with contacts.csv, photo.jpg and device_reply.xml (default: "
-                          "the source tree's samples/)");
+                          "../share/xrfoundation/samples from xrf's own folder)");
   demoCommand->add_option("-o,--output", options->output,
                           "folder to keep the written contacts.vcf in (default: a temporary "
                           "folder, removed at the end)");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "xrfoundation/export.h"
 #include "xrfoundation/phone/phone_number.h"
 
 namespace xr {
@@ -14,11 +15,11 @@ namespace xr {
 // result differs from the expectation, e.g. "123456789 == 923456789 while we expect
 // 123456789 != 923456789", then "total: 45, error: N", an empty line and "Success!" or
 // "Failure... :(". An absent text shows as "(null)". Always returns 0.
-int32_t testPhoneNumber(std::FILE* out = stdout);
+XR_EXPORT int32_t testPhoneNumber(std::FILE* out = stdout);
 
 // The same run with the same output, returning the number of failing rows. compare stands
 // in for phone_number_compare_strict (a test can feed a faulty comparison).
-int32_t runPhoneNumberSelfTest(std::FILE* out = stdout,
+XR_EXPORT int32_t runPhoneNumberSelfTest(std::FILE* out = stdout,
                                bool (*compare)(const char*,
                                                const char*) = phone_number_compare_strict);
 

@@ -6,9 +6,11 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
-class ConditionLock {
+class XR_EXPORT ConditionLock {
  public:
   explicit ConditionLock(int condition = 0) : condition_(condition) {}
   ConditionLock(const ConditionLock&) = delete;

@@ -3,11 +3,13 @@
 #pragma once
 #include <string_view>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // True when something (a file, a directory, ...) exists at path. A symbolic link counts by
 // what it points to, so a dangling link gives false; so do an empty path and a path that
 // cannot be examined (a missing directory on the way, no permission to search one).
-bool pathExists(std::string_view path);
+XR_EXPORT bool pathExists(std::string_view path);
 
 }  // namespace xr

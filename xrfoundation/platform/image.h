@@ -10,10 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // A decoded contact photo with its JPEG bytes; made only by fromBytes().
-class Image {
+class XR_EXPORT Image {
  public:
   // The image the bytes encode, or nullptr when they are neither a JPEG nor a PNG that
   // decodes without error (truncated or corrupt data, an unknown format, no bytes).

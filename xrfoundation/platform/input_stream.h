@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // Where a stream is in its life.
@@ -20,7 +22,7 @@ enum class StreamStatus {
 
 // A byte source read from the front. Subclasses are the file and memory streams below and
 // the readers that wrap them.
-class InputStream {
+class XR_EXPORT InputStream {
  public:
   virtual ~InputStream() = default;
 
@@ -44,9 +46,9 @@ class InputStream {
 
 // A stream over the file at path; the file is opened by open(). A file that cannot be opened
 // leaves the stream in the Error status, and every read then returns -1.
-std::shared_ptr<InputStream> makeFileInputStream(std::string path);
+XR_EXPORT std::shared_ptr<InputStream> makeFileInputStream(std::string path);
 
 // A stream over a copy of bytes; getBuffer() hands out the part not yet read.
-std::shared_ptr<InputStream> makeDataInputStream(std::string bytes);
+XR_EXPORT std::shared_ptr<InputStream> makeDataInputStream(std::string bytes);
 
 }  // namespace xr

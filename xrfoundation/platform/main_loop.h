@@ -9,13 +9,14 @@
 #include <functional>
 #include <mutex>
 
+#include "xrfoundation/export.h"
 #include "xrfoundation/platform/main_thread.h"
 
 namespace xr {
 
 // The library's own dispatcher, used unless the application installs its own loop with
 // setMainThread(). The main thread drives it with run(), runUntil() or processPending().
-class MainLoop : public IMainThread {
+class XR_EXPORT MainLoop : public IMainThread {
  public:
   // An empty loop. The process-wide one is mainLoop(); make others only for tests.
   MainLoop();
@@ -47,10 +48,10 @@ class MainLoop : public IMainThread {
 };
 
 // The process-wide loop, made on first use and never destroyed.
-MainLoop& mainLoop();
+XR_EXPORT MainLoop& mainLoop();
 
 // Seconds as a steady-clock deadline from now, saturating: NaN and negatives are now,
 // anything beyond a century is a century.
-std::chrono::steady_clock::time_point deadlineAfter(double seconds);
+XR_EXPORT std::chrono::steady_clock::time_point deadlineAfter(double seconds);
 
 }  // namespace xr

@@ -6,11 +6,13 @@
 #include <functional>
 #include <memory>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // A main-thread dispatcher: the loop that runs the calls the library posts to the
 // application's main thread. Implementations must accept posts from any thread.
-class IMainThread {
+class XR_EXPORT IMainThread {
  public:
   virtual ~IMainThread() = default;
   // True when called on the thread that runs the posted calls.
@@ -22,13 +24,13 @@ class IMainThread {
 
 // The dispatcher the library posts to: the one installed with setMainThread(), else the
 // process-wide MainLoop. Callable from any thread.
-IMainThread& mainThread();
+XR_EXPORT IMainThread& mainThread();
 
 // Installs the application's dispatcher. Call it once, before anything is posted; the
 // dispatcher is kept for the rest of the process.
-void setMainThread(std::shared_ptr<IMainThread> dispatcher);
+XR_EXPORT void setMainThread(std::shared_ptr<IMainThread> dispatcher);
 
 // Runs a call on a new background thread of its own and returns at once.
-void runInBackground(std::function<void()> call);
+XR_EXPORT void runInBackground(std::function<void()> call);
 
 }  // namespace xr

@@ -12,12 +12,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 class OperationQueue;
 struct OperationQueueState;
 
-class Operation : public std::enable_shared_from_this<Operation> {
+class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
  public:
   Operation();
   virtual ~Operation();
@@ -80,7 +82,7 @@ class Operation : public std::enable_shared_from_this<Operation> {
 // of the same queue never starves it; setMaxConcurrentOperationCount() bounds them. Idle
 // workers leave after a while. Destroying a queue waits for the ready operations to be run
 // or retired; operations still held by dependencies are let go without running.
-class OperationQueue {
+class XR_EXPORT OperationQueue {
  public:
   static constexpr int kUnlimited = -1;
 

@@ -6,15 +6,17 @@
 #include <string>
 #include <typeinfo>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // Misuse detected at run time; what() describes it.
-class PlatformException : public std::runtime_error {
+class XR_EXPORT PlatformException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // The readable name of a type ("xr::MultiTask"), for log lines that name an object's class.
-std::string demangledTypeName(const std::type_info& type);
+XR_EXPORT std::string demangledTypeName(const std::type_info& type);
 
 }  // namespace xr

@@ -12,10 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // Raised by the document model when asked for something it cannot do (see serializeAsDocument).
-class XmlError : public std::runtime_error {
+class XR_EXPORT XmlError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -27,7 +29,7 @@ enum class XmlFormat {
   Pretty,   // one element per line, indented by four spaces per level
 };
 
-class XmlNode {
+class XR_EXPORT XmlNode {
  public:
   XmlNode() = default;  // no node ("none")
 
@@ -86,15 +88,15 @@ struct XmlParseError {
 // Parses text (UTF-8) that holds exactly one element, optionally preceded by an XML
 // declaration and accompanied by comments. Whitespace-only text between elements is dropped.
 // Returns the element, or none with the reason in *error when one is given.
-XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
+XR_EXPORT XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
 
 // Serialises a document whose root is element. Throws XmlError when the node is not an
 // element or cannot be made a root because it lies inside another element.
-std::string serializeAsDocument(const XmlNode& element, XmlFormat format);
+XR_EXPORT std::string serializeAsDocument(const XmlNode& element, XmlFormat format);
 
 // The text with each of the characters listed in which (any of & < > ' ") replaced by its
 // entity, in one pass: an ampersand an entity brings in is never escaped again, one already in
 // the text is ("&lt;" becomes "&amp;lt;"). Other characters of which are ignored.
-std::string escapeXml(std::string_view text, std::string_view which = "&<>'\"");
+XR_EXPORT std::string escapeXml(std::string_view text, std::string_view which = "&<>'\"");
 
 }  // namespace xr
