@@ -19,7 +19,6 @@
 #include <thread>
 
 #include "xrfoundation/integration/glib_main_thread.h"
-#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
@@ -117,8 +116,6 @@ int main(int argc, char** argv) {
   taskCount = std::max(1, taskCount);
   stepMs = std::max(0, stepMs);
 
-  // The task life-cycle lines of the console log would break the progress line.
-  xr::consoleLog().setLevel(xr::LogLevel::Warn);
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   if (!xr::installGlibMainThread()) {
     std::fprintf(stderr, "glib_progress: cannot install the main-thread adapter\n");

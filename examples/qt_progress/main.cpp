@@ -22,7 +22,6 @@
 #include <thread>
 
 #include "xrfoundation/integration/qt_main_thread.h"
-#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
@@ -109,8 +108,6 @@ int main(int argc, char** argv) {
   const int taskCount = std::max(1, parser.value(tasksOption).toInt());
   const int stepMs = std::max(0, parser.value(stepOption).toInt());
 
-  // The task life-cycle lines of the console log would break the progress line.
-  xr::consoleLog().setLevel(xr::LogLevel::Warn);
   if (!xr::installQtMainThread()) {
     std::fprintf(stderr, "qt_progress: cannot install the main-thread adapter\n");
     return 1;

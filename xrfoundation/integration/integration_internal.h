@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr::internal {
 

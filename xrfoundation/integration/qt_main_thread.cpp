@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
