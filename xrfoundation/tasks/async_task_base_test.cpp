@@ -344,19 +344,32 @@ TEST_F(AsyncTaskBaseTest, ATaskReportedCanceledBeforeItBeganNeverRuns) {
         succeed(t);
       });
       task->addDelegateStraight(direct);
+      // A cancel callback takes its time, as real ones do: the worker may begin meanwhile.
+      task->setCancelCallback([] {
+        for (int spin = 0; spin < 20; ++spin) std::this_thread::yield();
+      });
       task->addCompletionBlock(
           [&completedWith, i](bool success) { completedWith[i] = success ? 1 : 2; });
       queue_.addOperation(task);
       tasks.push_back(task);
     }
+    // The canceller follows the starter closely, so that each cancel meets a worker that is
+    // about to begin.
+    std::atomic<int> started{0};
     std::latch go(2);
     std::thread starter([&] {
       go.arrive_and_wait();
-      for (auto& task : tasks) task->startTask();
+      for (auto& task : tasks) {
+        task->startTask();
+        ++started;
+      }
     });
     std::thread canceller([&] {
       go.arrive_and_wait();
-      for (auto& task : tasks) task->cancel();
+      for (int i = 0; i < kTasks; ++i) {
+        while (started.load() <= i) std::this_thread::yield();
+        tasks[i]->cancel();
+      }
     });
     starter.join();
     canceller.join();
