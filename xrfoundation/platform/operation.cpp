@@ -237,6 +237,10 @@ void Operation::setCompletionBlock(std::function<void()> completion) {
 }
 
 void Operation::waitUntilFinished() {
+  {
+    std::lock_guard lock(mutex_);
+    if (completed_) return;
+  }
   ScopedBlockingWait blocking;
   std::unique_lock lock(mutex_);
   finishedCondition_.wait(lock, [this] { return completed_; });

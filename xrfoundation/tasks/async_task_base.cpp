@@ -202,8 +202,10 @@ bool AsyncTaskBase::waitUntilTimeout(double seconds) {
     condition = conditionLock_;
   }
   if (!condition) return true;
-  ScopedBlockingWait blocking;  // a composite's worker waiting here leaves its queue's slot
-  if (!condition->lockWhenCondition(1, deadlineAfter(seconds))) return false;
+  if (!condition->tryLockWhenCondition(1)) {
+    ScopedBlockingWait blocking;  // a composite's worker waiting here leaves its queue's slot
+    if (!condition->lockWhenCondition(1, deadlineAfter(seconds))) return false;
+  }
   condition->unlockWithCondition(1);  // every other waiter passes too
   return true;
 }
