@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -397,7 +398,7 @@ TEST_F(AsyncTaskBaseTest, AnExceptionEscapingTheWorkEndsTheTaskFailed) {
     throw std::runtime_error("disk on fire");
   });
   auto odd = makeTask([](WorkTask&) { throw 42; });
-  int completionsFalse = 0;
+  std::atomic<int> completionsFalse{0};  // the two tasks complete on two workers
   for (auto& task : {throwing, odd}) {
     task->addDelegate(recorder_);
     task->addCompletionBlock([&](bool success) { completionsFalse += !success; });
@@ -406,7 +407,7 @@ TEST_F(AsyncTaskBaseTest, AnExceptionEscapingTheWorkEndsTheTaskFailed) {
   }
   for (auto& task : {throwing, odd}) task->waitUntilFinished();
   ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedCount() == 2; }));
-  EXPECT_EQ(completionsFalse, 2);
+  EXPECT_EQ(completionsFalse.load(), 2);
   for (const auto& [task, description] :
        {std::pair{throwing, "disk on fire"}, std::pair{odd, "unknown exception"}}) {
     EXPECT_FALSE(task->finishedResult());
