@@ -32,11 +32,14 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   std::deque<std::shared_ptr<Operation>> ready;                        // guarded by mutex
   std::unordered_map<Operation*, std::shared_ptr<Operation>> members;  // guarded by mutex
   int maxWorkers = OperationQueue::kUnlimited;                         // guarded by mutex
-  int workers = 0;               // started and not yet left; guarded by mutex
-  int idle = 0;                  // waiting for work; guarded by mutex
-  int starting = 0;              // started, not yet looking for work; guarded by mutex
-  int busy = 0;                  // running an operation; guarded by mutex
-  int blocked = 0;               // busy, but blocked waiting for other work; guarded by mutex
+  int workers = 0;   // started and not yet left; guarded by mutex
+  int idle = 0;      // waiting for work; guarded by mutex
+  int starting = 0;  // started, not yet looking for work; guarded by mutex
+  int busy = 0;      // running an operation; guarded by mutex
+  // Busy, but blocked waiting for other work. Changed without the mutex, so that a wait costs
+  // the queue nothing when no work is waiting; readyCount mirrors ready.size() for that test.
+  std::atomic<int> blocked{0};
+  std::atomic<std::size_t> readyCount{0};
   std::uint64_t dequeued = 0;    // operations taken so far; guarded by mutex
   bool watchdogRunning = false;  // guarded by mutex
   bool shuttingDown = false;     // guarded by mutex
@@ -51,6 +54,7 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   void enqueueReady(std::shared_ptr<Operation> operation) {
     std::lock_guard lock(mutex);
     ready.push_back(std::move(operation));
+    readyCount.store(ready.size());
     dispatch();
   }
 
@@ -66,16 +70,16 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
     }
   }
 
+  // The increment and the ready count are both sequentially consistent: either this wait sees
+  // the waiting work, or the enqueuer's dispatch() sees the blocked worker.
   void enterBlockingWait() {
+    blocked.fetch_add(1);
+    if (readyCount.load() == 0) return;
     std::lock_guard lock(mutex);
-    ++blocked;
     if (!ready.empty()) dispatch();
   }
 
-  void leaveBlockingWait() {
-    std::lock_guard lock(mutex);
-    --blocked;
-  }
+  void leaveBlockingWait() { blocked.fetch_sub(1); }
 
   void startWorker() {  // mutex held
     ++workers;
@@ -95,6 +99,7 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
       if (!ready.empty() && mayStartOperation()) {
         std::shared_ptr<Operation> operation = std::move(ready.front());
         ready.pop_front();
+        readyCount.store(ready.size());
         ++dequeued;
         ++busy;
         lock.unlock();
