@@ -31,7 +31,7 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   std::condition_variable drained;
   std::deque<std::shared_ptr<Operation>> ready;                        // guarded by mutex
   std::unordered_map<Operation*, std::shared_ptr<Operation>> members;  // guarded by mutex
-  int maxWorkers = OperationQueue::kUnlimited;                         // guarded by mutex
+  std::atomic<int> maxWorkers{OperationQueue::kUnlimited};             // written under mutex
   int workers = 0;   // started and not yet left; guarded by mutex
   int idle = 0;      // waiting for work; guarded by mutex
   int starting = 0;  // started, not yet looking for work; guarded by mutex
@@ -72,11 +72,15 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
 
   // The increment and the ready count are both sequentially consistent: either this wait sees
   // the waiting work, or the enqueuer's dispatch() sees the blocked worker.
-  void enterBlockingWait() {
+  // An uncapped queue needs no count: its watchdog adds workers when the busy ones block.
+  // Answers whether the wait was counted.
+  bool enterBlockingWait() {
+    if (maxWorkers.load() < 0) return false;
     blocked.fetch_add(1);
-    if (readyCount.load() == 0) return;
+    if (readyCount.load() == 0) return true;
     std::lock_guard lock(mutex);
     if (!ready.empty()) dispatch();
+    return true;
   }
 
   void leaveBlockingWait() { blocked.fetch_sub(1); }
@@ -144,8 +148,7 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
 
 ScopedBlockingWait::ScopedBlockingWait() {
   if (!tl_runningQueue || tl_blockingDepth++ > 0) return;
-  queue_ = tl_runningQueue;
-  queue_->enterBlockingWait();
+  if (tl_runningQueue->enterBlockingWait()) queue_ = tl_runningQueue;
 }
 
 ScopedBlockingWait::~ScopedBlockingWait() {
