@@ -3,10 +3,15 @@
 #include <algorithm>
 
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/platform_exception.h"
 
 namespace xr {
 
 namespace {
+// The platform's wording for a list changed under a walk.
+constexpr const char* kMutatedDescription =
+    "*** Collection <delegate list> was mutated while being enumerated.";
+
 bool sameObject(const std::weak_ptr<IDelegate>& a, const std::shared_ptr<IDelegate>& b) {
   return !a.owner_before(b) && !b.owner_before(a);
 }
@@ -53,16 +58,44 @@ std::size_t DelegateChainBase::delegateCount() const {
   return arrayDelegate_.size();
 }
 
-void DelegateChainBase::logNonConforming() {
-  consoleLog().info("some delegate does'nt comform to protocol");
+bool DelegateChainBase::anyObserver(bool (*test)(const IDelegate& observer)) const {
+  std::lock_guard lock(mutex_);
+  // Indexed, with the size read afresh: an observer released at the end of an iteration may
+  // remove itself from the list.
+  for (std::size_t i = 0; i < arrayDelegate_.size(); ++i) {
+    std::shared_ptr<IDelegate> observer = arrayDelegate_[i].observer.lock();
+    if (observer && test(*observer)) return true;
+  }
+  return false;
 }
 
-void DelegateChainBase::logWalkError(const PlatformException& error) {
-  consoleLog().error("ERROR: {}", error.what());
-}
-
-void DelegateChainBase::throwMutated() {
-  throw PlatformException("*** Collection <delegate list> was mutated while being enumerated.");
+void DelegateChainBase::walk(const Delivery& delivery) {
+  std::lock_guard lock(mutex_);
+  try {
+    const std::uint64_t mutationsAtStart = mutations_;
+    const std::size_t countAtStart = arrayDelegate_.size();
+    for (std::size_t i = 0; i < countAtStart; ++i) {
+      {
+        // Held only for this step: when the walk holds an observer's last reference, the
+        // observer is destroyed here and may remove itself, which the check below sees.
+        const Entry& entry = arrayDelegate_[i];
+        const bool straight = entry.straight;
+        std::shared_ptr<IDelegate> observer = entry.observer.lock();
+        if (observer && !delivery.deliver(observer, straight))
+          consoleLog().info("some delegate does'nt comform to protocol");
+      }
+      if (mutations_ != mutationsAtStart) {
+        if (i + 1 < countAtStart) {
+          consoleLog().error("ERROR: {}", kMutatedDescription);
+          return;
+        }
+        break;  // nothing was left to visit
+      }
+    }
+    if (std::shared_ptr<IDelegate> last = lastDelegate_.lock()) delivery.deliver(last, false);
+  } catch (const PlatformException& error) {
+    consoleLog().error("ERROR: {}", error.what());
+  }
 }
 
 }  // namespace xr

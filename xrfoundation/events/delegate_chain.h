@@ -22,36 +22,41 @@
 #include <utility>
 #include <vector>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/export.h"
 #include "xrfoundation/platform/main_thread.h"
-#include "xrfoundation/platform/platform_exception.h"
 
 namespace xr {
 
 // The common root of every observer facet.
-class IDelegate {
+class XR_EXPORT IDelegate {
  public:
   virtual ~IDelegate() = default;
 };
 
 // Registration, as every task presents it too.
-class IDelegateChain {
+class XR_EXPORT IDelegateChain {
  public:
   virtual ~IDelegateChain() = default;
-  virtual void addDelegate(const std::shared_ptr<IDelegate>& observer) = 0;  // main thread
+  // Registers for main-thread delivery (the same as addDelegateOnMainThread). An observer
+  // registered already keeps the mode of its first registration; null is ignored.
+  virtual void addDelegate(const std::shared_ptr<IDelegate>& observer) = 0;
+  // Registers for direct delivery, on the calling thread, before call() returns.
   virtual void addDelegateStraight(const std::shared_ptr<IDelegate>& observer) = 0;
+  // Registers for delivery posted to the main thread, not waited for.
   virtual void addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) = 0;
   // Removes the observer wherever it stands; an observer that is not there is ignored. The
   // pointer form lets an observer remove itself from its own destructor.
   virtual void removeDelegate(const IDelegate* observer) = 0;
+  // The same, for a shared observer.
   void removeDelegate(const std::shared_ptr<IDelegate>& observer) {
     removeDelegate(observer.get());
   }
+  // Unregisters every observer; the last observer stays.
   virtual void removeAllDelegate() = 0;
 };
 
 // The part of the chain that does not depend on the interface.
-class DelegateChainBase : public IDelegateChain {
+class XR_EXPORT DelegateChainBase : public IDelegateChain {
  public:
   void addDelegate(const std::shared_ptr<IDelegate>& observer) override;
   void addDelegateStraight(const std::shared_ptr<IDelegate>& observer) override;
@@ -64,9 +69,25 @@ class DelegateChainBase : public IDelegateChain {
   // before the chain is shared.
   void setLastDelegate(std::weak_ptr<IDelegate> last) { lastDelegate_ = std::move(last); }
 
+  // The number of registered observers, gone ones included until they are removed.
   std::size_t delegateCount() const;
 
  protected:
+  // One captured call, as the walk hands it to each observer.
+  class Delivery {
+   public:
+    virtual ~Delivery() = default;
+    // Calls the observer now (straight) or posts the call to the main thread, the posted
+    // call holding the observer. False, and nothing done, when the observer lacks the facet.
+    virtual bool deliver(const std::shared_ptr<IDelegate>& observer, bool straight) const = 0;
+  };
+
+  // The delivery walk (see DelegateChain::call), under the chain's lock.
+  void walk(const Delivery& delivery);
+  // True if a live registered observer satisfies the test.
+  bool anyObserver(bool (*test)(const IDelegate& observer)) const;
+
+ private:
   struct Entry {
     const IDelegate* identity;
     std::weak_ptr<IDelegate> observer;
@@ -74,9 +95,6 @@ class DelegateChainBase : public IDelegateChain {
   };
 
   void add(const std::shared_ptr<IDelegate>& observer, bool straight);
-  static void logNonConforming();
-  static void logWalkError(const PlatformException& error);
-  [[noreturn]] static void throwMutated();
 
   // Observers in registration order, each at most once. The direct and main-thread lists of
   // the observer pattern are kept as each entry's mode.
@@ -86,52 +104,23 @@ class DelegateChainBase : public IDelegateChain {
   mutable std::recursive_mutex mutex_;  // re-entrant: direct observers may call back in
 };
 
+// The chain bound to one observer interface (see the file comment).
 template <class Interface>
 class DelegateChain : public DelegateChainBase {
  public:
   // Delivers one call of a facet's operation (see the file comment). The arguments are
-  // copied once and shared by every posted delivery.
+  // copied once and shared by every posted delivery. The walk covers the observers
+  // registered when it began; when the list changes under it (a direct observer registers
+  // or unregisters, or an observer whose last owner let go during the walk removes itself)
+  // while observers are left to visit, it logs "ERROR: ..." and calls neither them nor the
+  // last observer. A PlatformException from a direct observer ends the delivery the same
+  // way; any other exception reaches the caller, the lock released.
   template <class Facet, class... Params, class... Args>
   void call(void (Facet::*operation)(Params...), Args&&... args) {
     static_assert(std::is_base_of_v<Facet, Interface>,
                   "the chain's interface has no such operation");
-    auto captured =
-        std::make_shared<std::tuple<std::decay_t<Params>...>>(std::forward<Args>(args)...);
-    auto invoke = [operation, captured](Facet& observer) {
-      std::apply([&](auto&... values) { (observer.*operation)(values...); }, *captured);
-    };
-
-    std::lock_guard lock(mutex_);
-    try {
-      // The walk covers the observers registered when it began. A direct observer that
-      // changes the list ends the walk: with an error while observers are left to visit.
-      const std::uint64_t mutationsAtStart = mutations_;
-      const std::size_t countAtStart = arrayDelegate_.size();
-      for (std::size_t i = 0; i < countAtStart; ++i) {
-        std::shared_ptr<IDelegate> observer = arrayDelegate_[i].observer.lock();
-        if (!observer) continue;  // gone without removing itself: never called
-        auto* facet = dynamic_cast<Facet*>(observer.get());
-        if (!facet) {
-          logNonConforming();
-          continue;
-        }
-        if (arrayDelegate_[i].straight) {
-          invoke(*facet);
-          if (mutations_ != mutationsAtStart) {
-            if (i + 1 < countAtStart) throwMutated();
-            break;
-          }
-        } else {
-          mainThread().post([invoke, facet, keep = std::move(observer)] { invoke(*facet); }, false);
-        }
-      }
-      if (std::shared_ptr<IDelegate> last = lastDelegate_.lock()) {
-        if (auto* facet = dynamic_cast<Facet*>(last.get()))
-          mainThread().post([invoke, facet, keep = std::move(last)] { invoke(*facet); }, false);
-      }
-    } catch (const PlatformException& error) {
-      logWalkError(error);
-    }
+    walk(Call<Facet, Params...>(operation, std::make_shared<std::tuple<std::decay_t<Params>...>>(
+                                               std::forward<Args>(args)...)));
   }
 
   // True if at least one registered observer implements the facet; the last observer is
@@ -140,13 +129,39 @@ class DelegateChain : public DelegateChainBase {
   bool respondsToSelector(void (Facet::*)(Params...)) const {
     static_assert(std::is_base_of_v<Facet, Interface>,
                   "the chain's interface has no such operation");
-    std::lock_guard lock(mutex_);
-    for (const Entry& entry : arrayDelegate_) {
-      std::shared_ptr<IDelegate> observer = entry.observer.lock();
-      if (observer && dynamic_cast<Facet*>(observer.get())) return true;
-    }
-    return false;
+    return anyObserver(
+        [](const IDelegate& observer) { return dynamic_cast<const Facet*>(&observer) != nullptr; });
   }
+
+ private:
+  template <class Facet, class... Params>
+  class Call final : public Delivery {
+   public:
+    using Arguments = std::tuple<std::decay_t<Params>...>;
+    Call(void (Facet::*operation)(Params...), std::shared_ptr<Arguments> arguments)
+        : operation_(operation), arguments_(std::move(arguments)) {}
+
+    bool deliver(const std::shared_ptr<IDelegate>& observer, bool straight) const override {
+      auto* facet = dynamic_cast<Facet*>(observer.get());
+      if (!facet) return false;
+      if (straight) {
+        invoke(operation_, *arguments_, *facet);
+      } else {
+        mainThread().post([operation = operation_, arguments = arguments_, facet,
+                           keep = observer] { invoke(operation, *arguments, *facet); },
+                          false);
+      }
+      return true;
+    }
+
+   private:
+    static void invoke(void (Facet::*operation)(Params...), Arguments& arguments, Facet& observer) {
+      std::apply([&](auto&... values) { (observer.*operation)(values...); }, arguments);
+    }
+
+    void (Facet::*operation_)(Params...);
+    std::shared_ptr<Arguments> arguments_;
+  };
 };
 
 }  // namespace xr

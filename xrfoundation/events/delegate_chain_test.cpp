@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -229,6 +230,119 @@ TEST(DelegateChainTest, ChangingTheListDuringAWalkEndsThatDeliveryWithAnErrorLin
   EXPECT_EQ(journal.take(),
             (std::vector<std::string>{"after.ping2@main", "mutator@main", "last.ping2@main"}));
   EXPECT_TRUE(log.texts().empty());
+}
+
+// A direct observer whose last owner lets go of it during its own call; its destructor
+// unregisters it, as an observer must.
+class SelfReleasing : public IPing {
+ public:
+  SelfReleasing(DelegateChain<IGame>& chain, Journal& journal) : chain_(chain), journal_(journal) {}
+  ~SelfReleasing() override { chain_.removeDelegate(this); }
+  void ping(int) override {
+    journal_.add("releasing");
+    owner_.reset();  // the walk now holds the last reference
+  }
+  std::shared_ptr<SelfReleasing> owner_;
+
+ private:
+  DelegateChain<IGame>& chain_;
+  Journal& journal_;
+};
+
+TEST(DelegateChainTest, ObserverDestroyedByTheWalkItselfEndsTheWalkWithoutReadingPastTheList) {
+  Journal journal;
+  DelegateChain<IGame> chain;
+  auto second = std::make_shared<Player>("second", journal);
+  auto third = std::make_shared<Player>("third", journal);
+  auto last = std::make_shared<Player>("last", journal);
+  chain.setLastDelegate(last);
+  {
+    auto releasing = std::make_shared<SelfReleasing>(chain, journal);
+    releasing->owner_ = releasing;
+    chain.addDelegateStraight(releasing);
+  }
+  chain.addDelegateStraight(second);
+  chain.addDelegateStraight(third);
+  {
+    testing::LogCapture log;
+    chain.call(&IPing::ping, 1);
+    drainMainLoop();
+    EXPECT_EQ(journal.take(), std::vector<std::string>{"releasing@main"})
+        << "the list changed with observers left to visit: none of them, nor the last, is called";
+    EXPECT_EQ(log.texts(), std::vector<std::string>{
+                               "ERROR: *** Collection <delegate list> was mutated while being "
+                               "enumerated."});
+  }
+  EXPECT_EQ(chain.delegateCount(), 2u);
+
+  // As the final observer, nothing is left to visit: the walk ends normally.
+  chain.removeAllDelegate();
+  chain.addDelegateStraight(second);
+  {
+    auto releasing = std::make_shared<SelfReleasing>(chain, journal);
+    releasing->owner_ = releasing;
+    chain.addDelegateStraight(releasing);
+  }
+  testing::LogCapture log;
+  chain.call(&IPing::ping, 2);
+  drainMainLoop();
+  EXPECT_EQ(journal.take(),
+            (std::vector<std::string>{"second.ping2@main", "releasing@main", "last.ping2@main"}));
+  EXPECT_TRUE(log.texts().empty());
+  EXPECT_EQ(chain.delegateCount(), 1u);
+}
+
+// Implements only IPong, so a ping walk passes it by on the non-conforming branch.
+class PongOnly : public IPong {
+ public:
+  explicit PongOnly(DelegateChain<IGame>& chain) : chain_(chain) {}
+  ~PongOnly() override { chain_.removeDelegate(this); }
+  void pong(const std::string&) override {}
+
+ private:
+  DelegateChain<IGame>& chain_;
+};
+
+class CountingPing : public IPing {
+ public:
+  void ping(int) override { ++calls; }
+  std::atomic<int> calls{0};
+};
+
+TEST(DelegateChainTest, ObserverReleasedByAnotherThreadDuringTheWalkIsNeverReadPast) {
+  // Another thread drops a passed-by observer's last outside reference while walks go on:
+  // whenever the walk held the last one, the observer goes away inside the walk. Every walk
+  // either reaches the observer after it or reports the change; none reads past the list.
+  testing::LogCapture log;
+  DelegateChain<IGame> chain;
+  auto counting = std::make_shared<CountingPing>();
+  int calls = 0;
+  for (int round = 0; round < 300; ++round) {
+    chain.removeAllDelegate();
+    auto passedBy = std::make_shared<PongOnly>(chain);
+    std::weak_ptr<PongOnly> watch = passedBy;
+    chain.addDelegateStraight(passedBy);
+    chain.addDelegateStraight(counting);
+    std::atomic<bool> go{false};
+    std::thread dropper([&, owned = std::move(passedBy)]() mutable {
+      while (!go.load()) {
+      }
+      for (int spin = 0; spin < round % 50; ++spin)
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+      owned.reset();
+    });
+    go.store(true);
+    while (!watch.expired()) {
+      chain.call(&IPing::ping, round);
+      ++calls;
+    }
+    dropper.join();
+    EXPECT_EQ(chain.delegateCount(), 1u);
+  }
+  const auto errors = static_cast<int>(
+      log.count("ERROR: *** Collection <delegate list> was mutated while being enumerated."));
+  EXPECT_EQ(counting->calls.load() + errors, calls)
+      << "a walk skipped the observer after the released one without saying so";
 }
 
 class Thrower : public IPing {

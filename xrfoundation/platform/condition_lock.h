@@ -10,12 +10,15 @@
 
 namespace xr {
 
+// A lock with an integer condition (see the file comment).
 class XR_EXPORT ConditionLock {
  public:
+  // Free, with the given condition.
   explicit ConditionLock(int condition = 0) : condition_(condition) {}
   ConditionLock(const ConditionLock&) = delete;
   ConditionLock& operator=(const ConditionLock&) = delete;
 
+  // The condition now.
   int condition() const;
   // Acquires when the lock is free and the condition equals wanted, waiting at most until
   // the deadline; answers whether it acquired.

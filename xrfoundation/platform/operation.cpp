@@ -17,6 +17,11 @@ constexpr auto kIdleWorkerTimeout = std::chrono::seconds(5);
 // compete for the cores when they are not.
 const int kEagerWorkers = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
 constexpr auto kStarvationCheck = std::chrono::milliseconds(10);
+
+// The queue whose operation the calling worker thread runs, and how deep it is in blocking
+// waits; only the outermost wait counts.
+thread_local OperationQueueState* tl_runningQueue = nullptr;
+thread_local int tl_blockingDepth = 0;
 }  // namespace
 
 struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
@@ -26,15 +31,22 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   std::condition_variable drained;
   std::deque<std::shared_ptr<Operation>> ready;                        // guarded by mutex
   std::unordered_map<Operation*, std::shared_ptr<Operation>> members;  // guarded by mutex
-  int maxWorkers = OperationQueue::kUnlimited;                         // guarded by mutex
-  int workers = 0;               // started and not yet left; guarded by mutex
-  int idle = 0;                  // waiting for work; guarded by mutex
-  int starting = 0;              // started, not yet looking for work; guarded by mutex
+  std::atomic<int> maxWorkers{OperationQueue::kUnlimited};             // written under mutex
+  int workers = 0;   // started and not yet left; guarded by mutex
+  int idle = 0;      // waiting for work; guarded by mutex
+  int starting = 0;  // started, not yet looking for work; guarded by mutex
+  int busy = 0;      // running an operation; guarded by mutex
+  // Busy, but blocked waiting for other work. Changed without the mutex, so that a wait costs
+  // the queue nothing when no work is waiting; readyCount mirrors ready.size() for that test.
+  std::atomic<int> blocked{0};
+  std::atomic<std::size_t> readyCount{0};
   std::uint64_t dequeued = 0;    // operations taken so far; guarded by mutex
   bool watchdogRunning = false;  // guarded by mutex
   bool shuttingDown = false;     // guarded by mutex
 
-  bool mayAddWorker() const { return maxWorkers < 0 || workers < maxWorkers; }
+  // The cap counts the operations that run and are not blocked waiting for other work.
+  bool mayStartOperation() const { return maxWorkers < 0 || busy - blocked < maxWorkers; }
+  bool mayAddWorker() const { return maxWorkers < 0 || workers - blocked < maxWorkers; }
   bool needsWorker() const {
     return static_cast<int>(ready.size()) > idle + starting && mayAddWorker();
   }
@@ -42,14 +54,36 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   void enqueueReady(std::shared_ptr<Operation> operation) {
     std::lock_guard lock(mutex);
     ready.push_back(std::move(operation));
+    readyCount.store(ready.size());
+    dispatch();
+  }
+
+  // Finds a thread for ready work: an idle worker, else a new one (at once up to the eager
+  // count of unblocked workers, else through the watchdog). mutex held.
+  void dispatch() {
     if (!needsWorker()) {
       work.notify_one();
-    } else if (workers < kEagerWorkers) {
+    } else if (workers - blocked < kEagerWorkers) {
       startWorker();
     } else if (!watchdogRunning) {
       startWatchdog();
     }
   }
+
+  // The increment and the ready count are both sequentially consistent: either this wait sees
+  // the waiting work, or the enqueuer's dispatch() sees the blocked worker.
+  // An uncapped queue needs no count: its watchdog adds workers when the busy ones block.
+  // Answers whether the wait was counted.
+  bool enterBlockingWait() {
+    if (maxWorkers.load() < 0) return false;
+    blocked.fetch_add(1);
+    if (readyCount.load() == 0) return true;
+    std::lock_guard lock(mutex);
+    if (!ready.empty()) dispatch();
+    return true;
+  }
+
+  void leaveBlockingWait() { blocked.fetch_sub(1); }
 
   void startWorker() {  // mutex held
     ++workers;
@@ -66,13 +100,18 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
     std::unique_lock lock(mutex);
     --starting;
     for (;;) {
-      if (!ready.empty()) {
+      if (!ready.empty() && mayStartOperation()) {
         std::shared_ptr<Operation> operation = std::move(ready.front());
         ready.pop_front();
+        readyCount.store(ready.size());
         ++dequeued;
+        ++busy;
         lock.unlock();
+        tl_runningQueue = this;
         operation->runOnWorker();
+        tl_runningQueue = nullptr;
         lock.lock();
+        --busy;
         members.erase(operation.get());
         lock.unlock();
         operation.reset();  // the operation may be destroyed here, outside the queue's lock
@@ -81,8 +120,9 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
       }
       if (shuttingDown) break;
       ++idle;
-      const bool woken = work.wait_for(lock, kIdleWorkerTimeout,
-                                       [this] { return !ready.empty() || shuttingDown; });
+      const bool woken = work.wait_for(lock, kIdleWorkerTimeout, [this] {
+        return (!ready.empty() && mayStartOperation()) || shuttingDown;
+      });
       --idle;
       if (!woken) break;
     }
@@ -106,8 +146,34 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   }
 };
 
+ScopedBlockingWait::ScopedBlockingWait() {
+  if (!tl_runningQueue || tl_blockingDepth++ > 0) return;
+  if (tl_runningQueue->enterBlockingWait()) queue_ = tl_runningQueue;
+}
+
+ScopedBlockingWait::~ScopedBlockingWait() {
+  if (!tl_runningQueue) return;
+  --tl_blockingDepth;
+  if (queue_) queue_->leaveBlockingWait();
+}
+
 Operation::Operation() = default;
-Operation::~Operation() = default;
+
+// A never-finished operation (held, or dropped before its queue ran it) leaves its
+// dependencies here, so that an operation that never finishes keeps nothing of it.
+Operation::~Operation() { leaveDependencies(); }
+
+void Operation::leaveDependencies() {
+  std::vector<std::shared_ptr<Operation>> dependencies;
+  {
+    std::lock_guard lock(mutex_);
+    dependencies = dependencies_;
+  }
+  for (const auto& dependency : dependencies) {
+    std::lock_guard lock(dependency->mutex_);
+    dependency->dependents_.erase(this);
+  }
+}
 
 void Operation::addDependency(const std::shared_ptr<Operation>& dependency) {
   if (!dependency || dependency.get() == this) return;
@@ -179,17 +245,32 @@ void Operation::setCompletionBlock(std::function<void()> completion) {
 }
 
 void Operation::waitUntilFinished() {
+  {
+    std::lock_guard lock(mutex_);
+    if (completed_) return;
+  }
+  ScopedBlockingWait blocking;
   std::unique_lock lock(mutex_);
   finishedCondition_.wait(lock, [this] { return completed_; });
 }
 
 void Operation::runOnWorker() {
-  // Executing is raised before the cancel check, so a canceller that finds the operation not
-  // executing knows that main() has not begun.
+  // Executing is raised before the claim, so a canceller that finds the operation not
+  // executing knows that main() has not begun; the claim settles the race with one that
+  // looked just before.
   executing_.store(true, std::memory_order_release);
-  if (!isCancelled()) main();
+  StartClaim open = StartClaim::kOpen;
+  const bool claimed = startClaim_.compare_exchange_strong(open, StartClaim::kWorker);
+  if (claimed && !isCancelled()) runMain();
   finish();
 }
+
+bool Operation::claimBeforeStart() {
+  StartClaim open = StartClaim::kOpen;
+  return startClaim_.compare_exchange_strong(open, StartClaim::kCanceller);
+}
+
+bool Operation::claimedBeforeStart() const { return startClaim_.load() == StartClaim::kCanceller; }
 
 void Operation::finish() {
   std::function<void()> completion;
@@ -202,6 +283,7 @@ void Operation::finish() {
     completion_ = nullptr;
     dependents.swap(dependents_);
   }
+  leaveDependencies();
   for (auto& [raw, weak] : dependents)
     if (auto dependent = weak.lock()) dependent->dependencyFinished();
   if (completion) completion();
@@ -244,7 +326,9 @@ void OperationQueue::setMaxConcurrentOperationCount(int count) {
   if (count == 0 || count < kUnlimited) return;
   std::lock_guard lock(state_->mutex);
   state_->maxWorkers = count;
-  while (state_->needsWorker() && state_->workers < kEagerWorkers) state_->startWorker();
+  state_->work.notify_all();  // a raised cap may let idle workers start waiting work
+  while (state_->needsWorker() && state_->workers - state_->blocked < kEagerWorkers)
+    state_->startWorker();
   if (state_->needsWorker() && !state_->watchdogRunning) state_->startWatchdog();
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,7 @@ namespace xr {
 class OperationQueue;
 struct OperationQueueState;
 
+// One unit of work (see the file comment).
 class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
  public:
   Operation();
@@ -26,13 +28,21 @@ class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
   Operation(const Operation&) = delete;
   Operation& operator=(const Operation&) = delete;
 
-  // Adding an operation that is already a dependency, or this one itself, changes nothing.
+  // Makes this operation wait for the dependency to finish. Adding an operation that is
+  // already a dependency, or this one itself, changes nothing. Once this operation has
+  // finished (or is destroyed), the dependency keeps nothing of it.
   void addDependency(const std::shared_ptr<Operation>& dependency);
+  // Stops waiting for the dependency; an operation that is not one is ignored.
   void removeDependency(const std::shared_ptr<Operation>& dependency);
 
+  // Sets the cancelled flag and makes the operation ready; if main() has not begun, it never
+  // will. Work already running is not stopped: it may look at isCancelled().
   virtual void cancel();
+  // True once cancel() has been called.
   bool isCancelled() const { return cancelled_.load(std::memory_order_acquire); }
+  // True while a worker runs the operation (main() or its retirement).
   bool isExecuting() const { return executing_.load(std::memory_order_acquire); }
+  // True once the operation has run or been retired.
   bool isFinished() const { return finished_.load(std::memory_order_acquire); }
   // Every dependency has finished, or the operation is cancelled.
   bool isReady() const;
@@ -40,25 +50,40 @@ class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
   // Replaces the completion callable; an empty one removes it.
   void setCompletionBlock(std::function<void()> completion);
 
-  // Blocks until the operation has finished and its completion callable has returned.
+  // Blocks until the operation has finished and its completion callable has returned. On a
+  // queue's worker the wait does not count against that queue's cap (see ScopedBlockingWait).
   void waitUntilFinished();
 
   // 0.0 lowest to 1.0 highest; kept for the application, the queue schedules in order.
   void setThreadPriority(double priority) { threadPriority_.store(priority); }
+  // The value last set; 0.5 by default.
   double threadPriority() const { return threadPriority_.load(); }
 
  protected:
   // The work, run on a worker thread. The default does nothing.
   virtual void main() {}
+  // Runs main(); a class that must contain what escapes main() wraps it here.
+  virtual void runMain() { main(); }
+
+  // Settles, once and atomically, that main() will never run: true for the first caller if
+  // the worker has not claimed the operation yet (then main() is skipped even if the worker
+  // is about to begin); false once the worker has claimed it or another caller won.
+  bool claimBeforeStart();
+  // True once claimBeforeStart() has won.
+  bool claimedBeforeStart() const;
 
  private:
   friend class OperationQueue;
   friend struct OperationQueueState;
 
+  // Who settled whether main() runs: nobody yet, the worker as it began, or a canceller.
+  enum class StartClaim : std::uint8_t { kOpen, kWorker, kCanceller };
+
   void dependencyFinished();
   void becameReadyIfSo(std::unique_lock<std::mutex>& lock);
   void runOnWorker();  // called by the queue: main() unless cancelled, then finish
   void finish();
+  void leaveDependencies();  // unregisters from the dependencies' dependents
 
   mutable std::mutex mutex_;
   std::condition_variable finishedCondition_;
@@ -71,19 +96,38 @@ class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
   std::weak_ptr<OperationQueueState> queue_;                             // guarded by mutex_
   bool enqueuedReady_ = false;  // handed to the queue's ready list; guarded by mutex_
   bool completed_ = false;      // completion callable has returned; guarded by mutex_
+  std::atomic<StartClaim> startClaim_{StartClaim::kOpen};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> executing_{false};
   std::atomic<bool> finished_{false};
   std::atomic<double> threadPriority_{0.5};
 };
 
+// Declares, for its lifetime, that the calling thread blocks waiting for other work. On a
+// queue's worker the operation it runs then does not count against the queue's cap, so the
+// work waited for can run even on a queue capped at one; the cap applies again once the wait
+// ends. Elsewhere it does nothing. Nests; stays on the thread that made it.
+class XR_EXPORT ScopedBlockingWait {
+ public:
+  ScopedBlockingWait();
+  ~ScopedBlockingWait();
+  ScopedBlockingWait(const ScopedBlockingWait&) = delete;
+  ScopedBlockingWait& operator=(const ScopedBlockingWait&) = delete;
+
+ private:
+  OperationQueueState* queue_ = nullptr;  // the queue it counted with, if any
+};
+
 // Runs operations on worker threads. Workers are added as ready work needs them (operations
 // held by unfinished dependencies take no thread), so work that blocks waiting on other work
-// of the same queue never starves it; setMaxConcurrentOperationCount() bounds them. Idle
-// workers leave after a while. Destroying a queue waits for the ready operations to be run
-// or retired; operations still held by dependencies are let go without running.
+// of the same queue never starves it. setMaxConcurrentOperationCount() bounds the operations
+// that run at once, not counting those blocked in a wait for other work (ScopedBlockingWait:
+// Operation::waitUntilFinished and the tasks' waits use it). Idle workers leave after a
+// while. Destroying a queue waits for the ready operations to be run or retired; operations
+// still held by dependencies are let go without running.
 class XR_EXPORT OperationQueue {
  public:
+  // The cap meaning "no cap".
   static constexpr int kUnlimited = -1;
 
   OperationQueue();
@@ -93,9 +137,13 @@ class XR_EXPORT OperationQueue {
 
   // Adding an operation twice, or one that has finished, changes nothing.
   void addOperation(const std::shared_ptr<Operation>& operation);
-  void setMaxConcurrentOperationCount(int count);  // kUnlimited, or 1 and more
+  // kUnlimited, or 1 and more; other values are ignored.
+  void setMaxConcurrentOperationCount(int count);
+  // The cap; kUnlimited by default.
   int maxConcurrentOperationCount() const;
-  std::size_t operationCount() const;  // added and not yet finished
+  // Operations added and not yet finished.
+  std::size_t operationCount() const;
+  // Worker threads alive now, idle ones included.
   std::size_t workerCount() const;
 
   // A process-wide queue, made on first use and never destroyed.

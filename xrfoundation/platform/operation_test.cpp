@@ -132,6 +132,39 @@ TEST(OperationQueueTest, MaximumBoundsTheWorkersAndDestructionDrainsReadyWork) {
   EXPECT_LE(peak, 2);
 }
 
+TEST(OperationQueueTest, WorkWaitingForWorkOfItsOwnSerialQueueLeavesItsSlot) {
+  // Leaked if the waiting work never ends, so that the failure is reported instead of the
+  // queue's destruction waiting for ever.
+  auto* queue = new OperationQueue;
+  queue->setMaxConcurrentOperationCount(1);
+  std::atomic<int> running{0}, peak{0};
+  auto inner = [&] {
+    const int now = ++running;
+    int seen = peak.load();
+    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+    }
+    std::this_thread::sleep_for(5ms);
+    --running;
+  };
+  auto first = std::make_shared<Work>(inner);
+  auto second = std::make_shared<Work>(inner);
+  auto outer = std::make_shared<Work>([&] {
+    queue->addOperation(first);
+    queue->addOperation(second);
+    first->waitUntilFinished();
+    second->waitUntilFinished();
+  });
+  std::promise<void> ended;
+  outer->setCompletionBlock([&] { ended.set_value(); });
+  queue->addOperation(outer);
+  const bool finished = ended.get_future().wait_for(20s) == std::future_status::ready;
+  ASSERT_TRUE(finished) << "the waiting work kept the only slot";
+  EXPECT_EQ(first->runs, 1);
+  EXPECT_EQ(second->runs, 1);
+  EXPECT_EQ(peak, 1) << "the work waited for still ran one at a time";
+  delete queue;
+}
+
 TEST(ConditionLockTest, AcquiresOnlyOnTheWantedConditionAndWakesEveryWaiter) {
   ConditionLock lock(0);
   EXPECT_FALSE(lock.tryLockWhenCondition(1));

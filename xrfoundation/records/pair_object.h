@@ -4,17 +4,20 @@
 // gets the old or the new member, whole.
 #pragma once
 #include <memory>
-#include <mutex>
 #include <utility>
+
+#include "xrfoundation/export.h"
+#include "xrfoundation/platform/guarded.h"
 
 namespace xr {
 
 // First and Second name the members' types; the defaults hold objects of any type, which the
 // holder casts back (std::static_pointer_cast) knowing what it put in.
 template <class First = void, class Second = void>
-class XRPairObject {
+class XR_EXPORT XRPairObject {
  public:
-  XRPairObject() = default;  // both members absent
+  // Both members absent.
+  XRPairObject() = default;
   XRPairObject(const XRPairObject&) = delete;
   XRPairObject& operator=(const XRPairObject&) = delete;
 
@@ -22,33 +25,24 @@ class XRPairObject {
   static std::shared_ptr<XRPairObject> makePair(std::shared_ptr<First> first,
                                                 std::shared_ptr<Second> second) {
     auto pair = std::make_shared<XRPairObject>();
-    pair->first_ = std::move(first);
-    pair->second_ = std::move(second);
+    pair->first_.set(std::move(first));
+    pair->second_.set(std::move(second));
     return pair;
   }
 
-  std::shared_ptr<First> first() const {
-    std::lock_guard lock(mutex_);
-    return first_;
-  }
-  void setFirst(std::shared_ptr<First> first) {
-    std::lock_guard lock(mutex_);
-    // The old member is released after the lock, in case its destructor reads this pair.
-    std::swap(first_, first);
-  }
-  std::shared_ptr<Second> second() const {
-    std::lock_guard lock(mutex_);
-    return second_;
-  }
-  void setSecond(std::shared_ptr<Second> second) {
-    std::lock_guard lock(mutex_);
-    std::swap(second_, second);
-  }
+  // The first member, or none.
+  std::shared_ptr<First> first() const { return first_.get(); }
+  // Replaces the first member; the old one is released after the lock, in case its
+  // destructor reads this pair.
+  void setFirst(std::shared_ptr<First> first) { first_.set(std::move(first)); }
+  // The second member, or none.
+  std::shared_ptr<Second> second() const { return second_.get(); }
+  // Replaces the second member, as setFirst does.
+  void setSecond(std::shared_ptr<Second> second) { second_.set(std::move(second)); }
 
  private:
-  mutable std::mutex mutex_;
-  std::shared_ptr<First> first_;    // guarded by mutex_
-  std::shared_ptr<Second> second_;  // guarded by mutex_
+  Guarded<std::shared_ptr<First>> first_;
+  Guarded<std::shared_ptr<Second>> second_;
 };
 
 }  // namespace xr

@@ -2,26 +2,24 @@
 
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <list>
 #include <unordered_map>
 
 #include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/platform_exception.h"
+#include "xrfoundation/tasks/task_text_internal.h"
 
 namespace xr {
 
-std::atomic<int32_t> gs_taskNumber{0};
-std::atomic<int32_t> gs_taskCount{0};
-
 namespace {
+
+std::atomic<int32_t> gs_taskNumber{0};  // last task number given out
+std::atomic<int32_t> gs_taskCount{0};   // task objects constructed and not yet destroyed
 
 // fireCompletedEvent waits this long for the completion signal to be free.
 constexpr double kCompletedSignalWaitSeconds = 1.0;
-
-std::string textOrNull(const std::optional<std::string>& text) {
-  return text ? *text : std::string(kNullText);
-}
 
 // The registry keeps its tasks in construction order and finds them by identity in constant
 // time, so that thousands of live tasks cost nothing per removal.
@@ -44,6 +42,9 @@ const std::shared_ptr<Operation>& g_op() {
   static auto* hold = new std::shared_ptr<Operation>(std::make_shared<Operation>());
   return *hold;
 }
+
+int32_t lastTaskNumber() { return gs_taskNumber.load(); }
+int32_t liveTaskCount() { return gs_taskCount.load(); }
 
 void addTaskToGlobalArray(const std::shared_ptr<AsyncTaskBase>& task) {
   if (!task) return;
@@ -111,28 +112,22 @@ void AsyncTaskBase::initTask() {
 
 AsyncTaskBase::~AsyncTaskBase() {
   const int32_t count = gs_taskCount.fetch_sub(1) - 1;
-  std::optional<std::string> name;
-  {
-    std::lock_guard lock(fieldsMutex_);
-    name = taskName_;
-  }
   consoleLog().info("(-)AsyncTask number({}), task left count:{},taskName({})", taskNumber_, count,
-                    textOrNull(name));
+                    textOrNull(taskName_.get()));
 }
 
 void AsyncTaskBase::completionStep() {
   taskFinished_.store(true);
   fireCompletedEvent();
-  std::optional<std::vector<std::function<void(bool)>>> completions;
-  {
-    std::lock_guard lock(fieldsMutex_);
-    if (arrCompletionBlock_) {
-      completions = std::move(arrCompletionBlock_);
-      arrCompletionBlock_.emplace();  // emptied: later additions are never called
-    }
-  }
+  auto completions = arrCompletionBlock_.with([](auto& list) {
+    auto taken = std::move(list);
+    list.emplace();  // emptied: later additions are never called
+    return taken;
+  });
   if (completions) {
-    const bool success = finishedResult_.load();
+    // A task claimed by cancel() before it began failed, even if the cancel has not yet
+    // stored that.
+    const bool success = finishedResult_.load() && !claimedBeforeStart();
     for (auto& completion : *completions) completion(success);
   }
   std::shared_ptr<TaskResult> result = taskResult();
@@ -174,19 +169,14 @@ void AsyncTaskBase::cancel() {
     bCancelState_.store(true);
     return;
   }
-  const bool executing = Operation::isExecuting();
-  if (executing && !canCancelled_.load()) {
-    consoleLog().warn("WARNING: AsyncTask unexpected cancel");
-  } else if (!executing && !Operation::isFinished() && !cancelledUnbegun_.exchange(true)) {
-    // Not begun: the task reports its end now, since its work will never run.
+  // The claim decides between this cancel and a worker about to begin the work: won here,
+  // main() never runs, so reporting "canceled" now is true.
+  if (claimBeforeStart()) {
     finishedResult_.store(false);
-    std::function<void()> callback;
-    {
-      std::lock_guard lock(fieldsMutex_);
-      callback = cancelCallback_;
-    }
-    if (callback) callback();
+    if (std::function<void()> callback = cancelCallback_.get()) callback();
     sendFinished(TaskResult::taskCancelled());
+  } else if (Operation::isExecuting() && !canCancelled_.load()) {
+    consoleLog().warn("WARNING: AsyncTask unexpected cancel");
   }
   bCancelState_.store(true);
   Operation::cancel();
@@ -212,7 +202,10 @@ bool AsyncTaskBase::waitUntilTimeout(double seconds) {
     condition = conditionLock_;
   }
   if (!condition) return true;
-  if (!condition->lockWhenCondition(1, deadlineAfter(seconds))) return false;
+  if (!condition->tryLockWhenCondition(1)) {
+    ScopedBlockingWait blocking;  // a composite's worker waiting here leaves its queue's slot
+    if (!condition->lockWhenCondition(1, deadlineAfter(seconds))) return false;
+  }
   condition->unlockWithCondition(1);  // every other waiter passes too
   return true;
 }
@@ -241,88 +234,53 @@ void AsyncTaskBase::fireProgressEvent(double progress) {
 
 void AsyncTaskBase::startTask() { removeDependency(g_op()); }
 
-std::shared_ptr<TaskResult> AsyncTaskBase::taskResult() const {
-  std::lock_guard lock(fieldsMutex_);
-  return taskResult_;
-}
-void AsyncTaskBase::setTaskResult(std::shared_ptr<TaskResult> result) {
-  std::lock_guard lock(fieldsMutex_);
-  taskResult_ = std::move(result);
-}
-TaskObject AsyncTaskBase::associatedItem() const {
-  std::lock_guard lock(fieldsMutex_);
-  return associatedItem_;
-}
-void AsyncTaskBase::setAssociatedItem(TaskObject item) {
-  std::lock_guard lock(fieldsMutex_);
-  associatedItem_ = std::move(item);
-}
 void AsyncTaskBase::setUserData(TaskObject object, const std::string& forKey) {
-  std::lock_guard lock(fieldsMutex_);
-  userDict_[forKey] = std::move(object);
+  // The replaced object is released after the lock, in case its destructor reaches the task.
+  userDict_.with([&](auto& dict) { std::swap(dict[forKey], object); });
 }
 TaskObject AsyncTaskBase::userDataForKey(const std::string& key) const {
-  std::lock_guard lock(fieldsMutex_);
-  auto found = userDict_.find(key);
-  return found == userDict_.end() ? nullptr : found->second;
+  return userDict_.with([&](const auto& dict) -> TaskObject {
+    auto found = dict.find(key);
+    return found == dict.end() ? nullptr : found->second;
+  });
 }
 void AsyncTaskBase::removeUserDataForKey(const std::string& key) {
-  std::lock_guard lock(fieldsMutex_);
-  userDict_.erase(key);
-}
-std::optional<std::string> AsyncTaskBase::finishedDescription() const {
-  std::lock_guard lock(fieldsMutex_);
-  return finishedDescription_;
-}
-void AsyncTaskBase::setFinishedDescription(std::optional<std::string> description) {
-  std::lock_guard lock(fieldsMutex_);
-  finishedDescription_ = std::move(description);
-}
-TaskObject AsyncTaskBase::userData() const {
-  std::lock_guard lock(fieldsMutex_);
-  return userData_;
-}
-void AsyncTaskBase::setUserData(TaskObject object) {
-  std::lock_guard lock(fieldsMutex_);
-  userData_ = std::move(object);
-}
-std::optional<std::string> AsyncTaskBase::taskName() const {
-  std::lock_guard lock(fieldsMutex_);
-  return taskName_;
-}
-void AsyncTaskBase::setTaskName(std::optional<std::string> name) {
-  std::lock_guard lock(fieldsMutex_);
-  taskName_ = std::move(name);
+  TaskObject removed;
+  userDict_.with([&](auto& dict) {
+    auto found = dict.find(key);
+    if (found == dict.end()) return;
+    removed = std::move(found->second);
+    dict.erase(found);
+  });
 }
 void AsyncTaskBase::addCompletionBlock(std::function<void(bool)> completion) {
   if (!completion) return;
-  std::lock_guard lock(fieldsMutex_);
-  if (!arrCompletionBlock_) arrCompletionBlock_.emplace();
-  arrCompletionBlock_->push_back(std::move(completion));
+  arrCompletionBlock_.with([&](auto& list) {
+    if (!list) list.emplace();
+    list->push_back(std::move(completion));
+  });
 }
 void AsyncTaskBase::setTaskPriority(float priority) {
   if (!(priority >= 0.0f && priority <= 1.0f)) return;
   setThreadPriority(priority);
 }
-std::optional<std::string> AsyncTaskBase::taskExecutingTips() const {
-  std::lock_guard lock(fieldsMutex_);
-  return taskExecutingTips_;
-}
-void AsyncTaskBase::setTaskExecutingTips(std::optional<std::string> tips) {
-  std::lock_guard lock(fieldsMutex_);
-  taskExecutingTips_ = std::move(tips);
-}
-std::optional<std::string> AsyncTaskBase::taskType() const {
-  std::lock_guard lock(fieldsMutex_);
-  return taskType_;
-}
-void AsyncTaskBase::setTaskType(std::optional<std::string> type) {
-  std::lock_guard lock(fieldsMutex_);
-  taskType_ = std::move(type);
-}
-void AsyncTaskBase::setCancelCallback(std::function<void()> callback) {
-  std::lock_guard lock(fieldsMutex_);
-  cancelCallback_ = std::move(callback);
+
+void AsyncTaskBase::runMain() {
+  std::string escaped;
+  try {
+    main();
+    return;
+  } catch (const std::exception& error) {
+    escaped = error.what();
+  } catch (...) {
+    escaped = "unknown exception";
+  }
+  // Outside the handler: the failure is stored and logged like any other.
+  consoleLog().error("AsyncTask number({}) failed, its work threw: {}", taskNumber_, escaped);
+  setExecutingStatus(false);
+  setFinishedResult(false);
+  setFinishedDescription(escaped);
+  setTaskResult(TaskResult::taskFailed(escaped));
 }
 
 std::string AsyncTaskBase::description() const {
@@ -345,15 +303,6 @@ void AsyncTaskBase::taskFinished(const std::shared_ptr<IAsyncTask>& task,
 
 void AsyncTaskBase::taskCurrentTaskIndex(const std::shared_ptr<IAsyncTask>&, uint64_t index) {
   consoleLog().info("CurrentTaskIndex({})", index);
-}
-
-std::shared_ptr<IAsyncTask> AsyncTaskTransferBase::channelTask() const {
-  std::lock_guard lock(channelMutex_);
-  return channelTask_;
-}
-void AsyncTaskTransferBase::setChannelTask(std::shared_ptr<IAsyncTask> task) {
-  std::lock_guard lock(channelMutex_);
-  channelTask_ = std::move(task);
 }
 
 }  // namespace xr

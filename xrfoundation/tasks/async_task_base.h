@@ -23,14 +23,17 @@
 #include <vector>
 
 #include "xrfoundation/events/delegate_chain.h"
+#include "xrfoundation/export.h"
 #include "xrfoundation/platform/condition_lock.h"
+#include "xrfoundation/platform/guarded.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task.h"
 #include "xrfoundation/tasks/task_result.h"
 
 namespace xr {
 
-class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDelegate {
+// The base of every task (see the file comment).
+class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDelegate {
  public:
   // Only the factory makes tokens, so every task goes through its registration steps.
   class Token {
@@ -38,6 +41,7 @@ class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDele
     friend class AsyncTaskBase;
   };
 
+  // Makes a held, registered task of class T; args follow the token to T's constructor.
   template <class T = AsyncTaskBase, class... Args>
   static std::shared_ptr<T> create(Args&&... args) {
     static_assert(std::is_base_of_v<AsyncTaskBase, T>);
@@ -45,10 +49,12 @@ class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDele
     task->initTask();
     return task;
   }
-  // initWithTaskName:
+  // A plain task with the given name.
   static std::shared_ptr<AsyncTaskBase> createWithTaskName(std::optional<std::string> name);
 
+  // For the factory only (see Token).
   explicit AsyncTaskBase(Token);
+  // Counts the task out and logs it.
   ~AsyncTaskBase() override;
 
   // IDelegateChain, passed to the task's own chain.
@@ -64,52 +70,69 @@ class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDele
   bool isFinished() const override { return Operation::isFinished(); }
   bool isExecuting() const override { return Operation::isExecuting(); }
   bool taskFinished() const override { return taskFinished_.load(); }
+  // The operation's cancelled flag: set by cancel() and the quiet cancel, after which work
+  // that has not begun never runs.
   bool isCancelled() const override { return Operation::isCancelled(); }
+  // True once any cancel was requested, the quiet one included; unlike isCancelled() it is
+  // set also when a second cancel() finds the operation cancelled already.
   bool cancelState() const override { return bCancelState_.load(); }
   double progress() const override { return progress_.load(); }
   void cancel() override;
   void cancelLast() override;
   void waitUntilFinished() override { Operation::waitUntilFinished(); }
   [[nodiscard]] bool waitUntilTimeout(double seconds) override;
-  std::shared_ptr<TaskResult> taskResult() const override;
-  void setTaskResult(std::shared_ptr<TaskResult> result);
-  TaskObject associatedItem() const override;
-  void setAssociatedItem(TaskObject item) override;
+  std::shared_ptr<TaskResult> taskResult() const override { return taskResult_.get(); }
+  // Stores the outcome that the finished event will carry; the work calls it before it
+  // returns.
+  void setTaskResult(std::shared_ptr<TaskResult> result) { taskResult_.set(std::move(result)); }
+  TaskObject associatedItem() const override { return associatedItem_.get(); }
+  void setAssociatedItem(TaskObject item) override { associatedItem_.set(std::move(item)); }
   void setUserData(TaskObject object, const std::string& forKey) override;
   TaskObject userDataForKey(const std::string& key) const override;
   void removeUserDataForKey(const std::string& key) override;
   bool finishedResult() const override { return finishedResult_.load(); }
+  // Sets the work's success flag (false when it failed).
   void setFinishedResult(bool success) { finishedResult_.store(success); }
-  std::optional<std::string> finishedDescription() const override;
-  void setFinishedDescription(std::optional<std::string> description);
-  TaskObject userData() const override;
-  void setUserData(TaskObject object) override;
+  std::optional<std::string> finishedDescription() const override {
+    return finishedDescription_.get();
+  }
+  // Sets the reason of a failure.
+  void setFinishedDescription(std::optional<std::string> description) {
+    finishedDescription_.set(std::move(description));
+  }
+  TaskObject userData() const override { return userData_.get(); }
+  void setUserData(TaskObject object) override { userData_.set(std::move(object)); }
   void startTask() override;
   bool calcProgress() const override { return calcProgress_.load(); }
   void setCalcProgress(bool counts) override { calcProgress_.store(counts); }
-  std::optional<std::string> taskName() const override;
-  void setTaskName(std::optional<std::string> name) override;
+  std::optional<std::string> taskName() const override { return taskName_.get(); }
+  void setTaskName(std::optional<std::string> name) override { taskName_.set(std::move(name)); }
   void addCompletionBlock(std::function<void(bool)> completion) override;
   // A value below 0.0 or above 1.0 (or NaN) is ignored; others become the operation's
   // thread priority.
   void setTaskPriority(float priority) override;
+  // Whether a cancel while the task executes is expected (true by default); it only decides
+  // whether such a cancel is logged as unexpected, never whether it is honoured.
   bool canCancelled() const override { return canCancelled_.load(); }
   void setCanCancelled(bool can) override { canCancelled_.store(can); }
-  std::optional<std::string> taskExecutingTips() const override;
-  void setTaskExecutingTips(std::optional<std::string> tips) override;
-  std::optional<std::string> taskType() const override;
-  void setTaskType(std::optional<std::string> type) override;
+  std::optional<std::string> taskExecutingTips() const override { return taskExecutingTips_.get(); }
+  void setTaskExecutingTips(std::optional<std::string> tips) override {
+    taskExecutingTips_.set(std::move(tips));
+  }
+  std::optional<std::string> taskType() const override { return taskType_.get(); }
+  void setTaskType(std::optional<std::string> type) override { taskType_.set(std::move(type)); }
 
+  // The process-unique number: 1 for the first task constructed, then 2, 3, ...
   int32_t taskNumber() const { return taskNumber_; }
   // Run when a task that has not begun is cancelled.
-  void setCancelCallback(std::function<void()> callback);
+  void setCancelCallback(std::function<void()> callback) {
+    cancelCallback_.set(std::move(callback));
+  }
+  // Sends task:start: with this task through the chain.
   void fireStartEvent();
   // Sends task:progressChanged: with this task and the value through the chain.
   void fireProgressEvent(double progress);
-  void fireCompletedEvent();
-  // Quiet cancel: no callback, no event, no log.
-  void openCancelState();
-  void createCondition();
+  // The task's own chain, for observers of other facets than the registration offers.
   DelegateChain<IAsyncTaskDelegate>& delegateChain() { return *delegateChain_; }
   // The class name and address, for log lines: "<xr::AsyncTaskBase: 0x...>".
   virtual std::string description() const;
@@ -123,23 +146,44 @@ class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDele
   void taskCurrentTaskIndex(const std::shared_ptr<IAsyncTask>& task, uint64_t index) override;
 
  protected:
+  // This task, shared.
   std::shared_ptr<AsyncTaskBase> self() {
     return std::static_pointer_cast<AsyncTaskBase>(shared_from_this());
   }
+  // Whether an event names this task.
   bool isThisTask(const std::shared_ptr<IAsyncTask>& task) const {
     return task.get() == static_cast<const IAsyncTask*>(this);
   }
+  // Sets or clears the flag that makes the status word "Executing"; the work does it.
   void setExecutingStatus(bool executing) { bExecutingStatus_.store(executing); }
+  // The flag set by setExecutingStatus().
   bool executingStatus() const { return bExecutingStatus_.load(); }
+  // Marks the task ended (or not); a composite's work does it at its end.
   void setTaskFinished(bool finished) { taskFinished_.store(finished); }
+  // Stores the value progress() answers.
   void setProgressValue(double progress) { progress_.store(progress); }
+  // True once cancelLast() was called.
   bool cancelLastRequested() const { return bCancelLast_.load(); }
+  // Records a cancelLast() request without cancelling.
   void setCancelLastRequested() { bCancelLast_.store(true); }
+  // Sets the cancel state without cancelling the operation.
   void setCancelStateFlag() { bCancelState_.store(true); }
 
   // Sends the finished event, at most once in the task's life, whichever of cancel() and
   // the completion step comes first.
   void sendFinished(const std::shared_ptr<TaskResult>& result);
+
+  // Quiet cancel: sets the cancel state and cancels the operation; no callback, no event,
+  // no log.
+  void openCancelState();
+  // Sets the completion signal (condition 1), waking every waiter.
+  void fireCompletedEvent();
+  // Makes the completion signal (condition 0) unless it exists.
+  void createCondition();
+
+  // Runs main(). What escapes it ends the task failed, described by the exception's what()
+  // ("unknown exception" for anything else), with one line at error level.
+  void runMain() final;
 
  private:
   void initTask();
@@ -156,21 +200,20 @@ class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDele
   std::atomic<bool> bExecutingStatus_{false};
   std::atomic<bool> bCancelLast_{false};
   std::atomic<bool> bCancelState_{false};
-  std::atomic<bool> finishedSent_{false};      // the finished event has been sent
-  std::atomic<bool> cancelledUnbegun_{false};  // cancel() took the not-yet-begun branch
+  std::atomic<bool> finishedSent_{false};  // the finished event has been sent
 
-  // Object-valued fields, each read and written whole under fieldsMutex_.
-  mutable std::mutex fieldsMutex_;
-  std::optional<std::string> finishedDescription_;  // guarded by fieldsMutex_
-  TaskObject userData_;                             // guarded by fieldsMutex_
-  std::map<std::string, TaskObject> userDict_;      // guarded by fieldsMutex_
-  TaskObject associatedItem_;                       // guarded by fieldsMutex_
-  std::optional<std::string> taskName_;             // guarded by fieldsMutex_
-  std::function<void()> cancelCallback_;            // guarded by fieldsMutex_
-  std::optional<std::string> taskExecutingTips_;    // guarded by fieldsMutex_
-  std::optional<std::string> taskType_;             // guarded by fieldsMutex_
-  std::shared_ptr<TaskResult> taskResult_;          // guarded by fieldsMutex_
-  std::optional<std::vector<std::function<void(bool)>>> arrCompletionBlock_;  // fieldsMutex_
+  // Object-valued fields, each read and written whole.
+  Guarded<std::optional<std::string>> finishedDescription_;
+  Guarded<TaskObject> userData_;
+  Guarded<std::map<std::string, TaskObject>> userDict_;
+  Guarded<TaskObject> associatedItem_;
+  Guarded<std::optional<std::string>> taskName_;
+  Guarded<std::function<void()>> cancelCallback_;
+  Guarded<std::optional<std::string>> taskExecutingTips_;
+  Guarded<std::optional<std::string>> taskType_;
+  Guarded<std::shared_ptr<TaskResult>> taskResult_;
+  // Absent until the first addition; emptied for good by the completion step.
+  Guarded<std::optional<std::vector<std::function<void(bool)>>>> arrCompletionBlock_;
 
   // The task's own re-entrant lock: the creation of the condition lock and the completion
   // signal.
@@ -178,37 +221,45 @@ class AsyncTaskBase : public Operation, public IAsyncTask, public IAsyncTaskDele
 };
 
 // A task that moves a file over a socket; the library only tests for the class.
-class AsyncTaskTransferBase : public AsyncTaskBase {
+class XR_EXPORT AsyncTaskTransferBase : public AsyncTaskBase {
  public:
+  // For the factory only (see AsyncTaskBase::Token).
   explicit AsyncTaskTransferBase(Token token) : AsyncTaskBase(token) {}
+  // The socket descriptor; 0 unless set.
   int32_t sock() const { return sock_.load(); }
+  // Sets the socket descriptor.
   void setSock(int32_t sock) { sock_.store(sock); }
+  // The file's size in bytes; 0 unless set.
   int64_t fileSize() const { return fileSize_.load(); }
+  // Sets the file's size in bytes.
   void setFileSize(int64_t size) { fileSize_.store(size); }
-  std::shared_ptr<IAsyncTask> channelTask() const;
-  void setChannelTask(std::shared_ptr<IAsyncTask> task);
+  // The task of the transfer's channel, or none.
+  std::shared_ptr<IAsyncTask> channelTask() const { return channelTask_.get(); }
+  // Sets (shares) the task of the transfer's channel.
+  void setChannelTask(std::shared_ptr<IAsyncTask> task) { channelTask_.set(std::move(task)); }
 
  private:
   std::atomic<int32_t> sock_{0};
   std::atomic<int64_t> fileSize_{0};
-  mutable std::mutex channelMutex_;
-  std::shared_ptr<IAsyncTask> channelTask_;  // guarded by channelMutex_
+  Guarded<std::shared_ptr<IAsyncTask>> channelTask_;
 };
 
-// The process-wide task state. g_op is the hold every new task depends on: an operation that
-// is never started and so never finishes.
-const std::shared_ptr<Operation>& g_op();
-extern std::atomic<int32_t> gs_taskNumber;  // last task number given out
-extern std::atomic<int32_t> gs_taskCount;   // task objects constructed and not yet destroyed
+// The process-wide hold every new task depends on: an operation that is never started and so
+// never finishes. A task that starts, finishes or is destroyed leaves nothing in it.
+XR_EXPORT const std::shared_ptr<Operation>& g_op();
+// The last task number given out; 0 before the first task.
+XR_EXPORT int32_t lastTaskNumber();
+// Task objects constructed and not yet destroyed.
+XR_EXPORT int32_t liveTaskCount();
 
 // The registry of live tasks, in order of construction; each function holds the registry's
-// re-entrant lock for its whole run.
-void addTaskToGlobalArray(const std::shared_ptr<AsyncTaskBase>& task);
+// re-entrant lock for its whole run. Appends the task.
+XR_EXPORT void addTaskToGlobalArray(const std::shared_ptr<AsyncTaskBase>& task);
 // Removes every occurrence of the task, then logs the count left.
-void removeTaskFromGlobalArray(const std::shared_ptr<AsyncTaskBase>& task);
+XR_EXPORT void removeTaskFromGlobalArray(const std::shared_ptr<AsyncTaskBase>& task);
 // Logs a line for each registered task; answers how many there are.
-int32_t printLeftTask();
+XR_EXPORT int32_t printLeftTask();
 // The registered tasks, in registry order.
-std::vector<std::shared_ptr<AsyncTaskBase>> registeredTasks();
+XR_EXPORT std::vector<std::shared_ptr<AsyncTaskBase>> registeredTasks();
 
 }  // namespace xr

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -9,9 +10,11 @@
 #include <limits>
 #include <map>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/testing/heap_usage.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/tasks/task_testing_internal.h"
 
@@ -30,7 +33,7 @@ class AsyncTaskBaseTest : public ::testing::Test {
 
 TEST_F(AsyncTaskBaseTest, ConstructionNumbersCountsAndRegistersAndDestructionLogs) {
   testing::LogCapture log;
-  const int32_t countBefore = gs_taskCount.load();
+  const int32_t countBefore = liveTaskCount();
   int32_t first = 0;
   {
     auto a = makeTask();
@@ -38,7 +41,7 @@ TEST_F(AsyncTaskBaseTest, ConstructionNumbersCountsAndRegistersAndDestructionLog
     first = a->taskNumber();
     b->setTaskName("second");
     EXPECT_EQ(b->taskNumber(), first + 1);
-    EXPECT_EQ(gs_taskCount.load(), countBefore + 2);
+    EXPECT_EQ(liveTaskCount(), countBefore + 2);
     EXPECT_TRUE(isRegistered(a.get()) && isRegistered(b.get()));
     EXPECT_EQ(a->status(), "Waiting");
     EXPECT_TRUE(a->finishedResult());
@@ -48,7 +51,7 @@ TEST_F(AsyncTaskBaseTest, ConstructionNumbersCountsAndRegistersAndDestructionLog
     removeTaskFromGlobalArray(a);
     removeTaskFromGlobalArray(b);
   }
-  EXPECT_EQ(gs_taskCount.load(), countBefore);
+  EXPECT_EQ(liveTaskCount(), countBefore);
   EXPECT_TRUE(log.contains(fmt::format(
       "(-)AsyncTask number({}), task left count:{},taskName(second)", first + 1, countBefore + 1)));
   EXPECT_TRUE(log.contains(fmt::format(
@@ -288,6 +291,140 @@ TEST_F(AsyncTaskBaseTest, StrangersAndOddInputsGiveDefinedResults) {
             2u);
 }
 
+void drainMainLoop() {
+  while (mainLoop().processPending() > 0) {
+  }
+}
+
+// Quiets the per-task log lines of tests that make thousands of tasks.
+class QuietConsole {
+ public:
+  QuietConsole() : level_(consoleLog().level()) { consoleLog().setLevel(LogLevel::Warn); }
+  ~QuietConsole() { consoleLog().setLevel(level_); }
+
+ private:
+  LogLevel level_;
+};
+
+TEST_F(AsyncTaskBaseTest, CancelledTasksThatNeverRanLeaveNoMemoryBehind) {
+  if (!heapBytesInUse()) GTEST_SKIP() << "the heap cannot be measured in this build";
+  QuietConsole quiet;
+  // Most never reach a queue; every tenth is retired by one, as a composite's cancelled
+  // sub-tasks are.
+  auto round = [&](int tasks) {
+    for (int i = 0; i < tasks; ++i) {
+      auto task = makeTask();
+      if (i % 10 == 0) queue_.addOperation(task);
+      task->cancel();
+    }
+    ASSERT_TRUE(runMainUntil([&] { return queue_.operationCount() == 0; }));
+    drainMainLoop();
+  };
+  round(1000);  // the registry, the queue and the main loop reach their working size
+  const std::size_t before = *heapBytesInUse();
+  for (int i = 0; i < 100; ++i) round(1000);
+  const std::size_t after = *heapBytesInUse();
+  EXPECT_LT(after, before + (1u << 20))
+      << (after - before) / 100000.0 << " bytes kept per task after 100,000 tasks";
+}
+
+TEST_F(AsyncTaskBaseTest, ATaskReportedCanceledBeforeItBeganNeverRuns) {
+  // startTask and cancel race from two threads: each task either ran its work (and ends
+  // "success") or was reported "canceled" and never ran; its completion callables agree.
+  QuietConsole quiet;
+  constexpr int kRounds = 20;
+  constexpr int kTasks = 200;
+  for (int round = 0; round < kRounds; ++round) {
+    auto direct = std::make_shared<Recorder>();
+    std::vector<std::shared_ptr<WorkTask>> tasks;
+    auto ran = std::make_unique<std::atomic<bool>[]>(kTasks);
+    auto completedWith = std::make_unique<std::atomic<int>[]>(kTasks);
+    for (int i = 0; i < kTasks; ++i) {
+      auto task = makeTask([&ran, i](WorkTask& t) {
+        ran[i] = true;
+        succeed(t);
+      });
+      task->addDelegateStraight(direct);
+      // A cancel callback takes its time, as real ones do: the worker may begin meanwhile.
+      task->setCancelCallback([] {
+        for (int spin = 0; spin < 20; ++spin) std::this_thread::yield();
+      });
+      task->addCompletionBlock(
+          [&completedWith, i](bool success) { completedWith[i] = success ? 1 : 2; });
+      queue_.addOperation(task);
+      tasks.push_back(task);
+    }
+    // The canceller follows the starter closely, so that each cancel meets a worker that is
+    // about to begin.
+    std::atomic<int> started{0};
+    std::latch go(2);
+    std::thread starter([&] {
+      go.arrive_and_wait();
+      for (auto& task : tasks) {
+        task->startTask();
+        ++started;
+      }
+    });
+    std::thread canceller([&] {
+      go.arrive_and_wait();
+      for (int i = 0; i < kTasks; ++i) {
+        while (started.load() <= i) std::this_thread::yield();
+        tasks[i]->cancel();
+      }
+    });
+    starter.join();
+    canceller.join();
+    for (auto& task : tasks) task->waitUntilFinished();
+    for (int i = 0; i < kTasks; ++i) {
+      const auto finished = direct->events("finished");
+      std::vector<std::string> words;
+      for (const auto& event : finished)
+        if (event.task == tasks[i].get()) words.push_back(event.word);
+      ASSERT_EQ(words.size(), 1u) << "round " << round << ", task " << i;
+      ASSERT_EQ(words[0], ran[i] ? "success" : "canceled") << "round " << round << ", task " << i;
+      ASSERT_EQ(completedWith[i].load(), ran[i] ? 1 : 2) << "round " << round << ", task " << i;
+    }
+    ASSERT_TRUE(runMainUntil([&] {
+      return std::none_of(tasks.begin(), tasks.end(),
+                          [](const auto& task) { return isRegistered(task.get()); });
+    }));
+  }
+}
+
+TEST_F(AsyncTaskBaseTest, AnExceptionEscapingTheWorkEndsTheTaskFailed) {
+  testing::LogCapture log;
+  auto throwing = makeTask([](WorkTask& t) {
+    t.setExecutingStatus(true);
+    throw std::runtime_error("disk on fire");
+  });
+  auto odd = makeTask([](WorkTask&) { throw 42; });
+  std::atomic<int> completionsFalse{0};  // the two tasks complete on two workers
+  for (auto& task : {throwing, odd}) {
+    task->addDelegate(recorder_);
+    task->addCompletionBlock([&](bool success) { completionsFalse += !success; });
+    queue_.addOperation(task);
+    task->startTask();
+  }
+  for (auto& task : {throwing, odd}) task->waitUntilFinished();
+  ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedCount() == 2; }));
+  EXPECT_EQ(completionsFalse.load(), 2);
+  for (const auto& [task, description] :
+       {std::pair{throwing, "disk on fire"}, std::pair{odd, "unknown exception"}}) {
+    EXPECT_FALSE(task->finishedResult());
+    EXPECT_EQ(task->finishedDescription(), description);
+    EXPECT_EQ(task->taskResult()->result(), "failed");
+    EXPECT_EQ(task->taskResult()->errorDescription(), description);
+    EXPECT_EQ(task->status(), "Finished");
+    std::size_t errorLines = 0;
+    for (const auto& line : log.lines())
+      errorLines +=
+          line.level == LogLevel::Error && line.text.find(description) != std::string::npos;
+    EXPECT_EQ(errorLines, 1u) << description;
+  }
+  EXPECT_EQ(recorder_->count("finished", throwing.get()), 1u);
+  EXPECT_EQ(recorder_->events("finished")[0].word, "failed");
+}
+
 // Thousands of tasks, some cancelled at random moments from another thread: every observer
 // hears exactly one finished event per task, and every task leaves the registry and dies.
 TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
@@ -295,7 +432,7 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
   // Calls still pending from earlier tests may free their tasks while this one runs.
   while (mainLoop().processPending() > 0) {
   }
-  const int32_t liveBefore = gs_taskCount.load();
+  const int32_t liveBefore = liveTaskCount();
   auto direct = std::make_shared<Recorder>();
   std::vector<std::shared_ptr<WorkTask>> tasks;
   std::vector<const IAsyncTask*> ids;
@@ -341,8 +478,8 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
   }
   for (auto& task : tasks) ASSERT_FALSE(isRegistered(task.get()));
   tasks.clear();
-  ASSERT_TRUE(runMainUntil([&] { return gs_taskCount.load() <= liveBefore; }))
-      << gs_taskCount.load() << " tasks still alive";
+  ASSERT_TRUE(runMainUntil([&] { return liveTaskCount() <= liveBefore; }))
+      << liveTaskCount() << " tasks still alive";
 }
 
 }  // namespace

@@ -2,30 +2,7 @@
 
 namespace xr {
 
-MultiConcurrentTask::MultiConcurrentTask(Token token) : AsyncTaskBase(token) {}
-
-MultiConcurrentTask::~MultiConcurrentTask() {
-  for (const auto& task : arrTask_) task->removeDelegate(static_cast<const IDelegate*>(this));
-}
-
-bool MultiConcurrentTask::insertHeadTask(std::shared_ptr<IAsyncTask> task) {
-  if (!task || isFinished()) return false;
-  std::lock_guard lock(listMutex_);
-  arrTask_.insert(arrTask_.begin(), std::move(task));
-  return true;
-}
-
-bool MultiConcurrentTask::appendTailTask(std::shared_ptr<IAsyncTask> task) {
-  if (!task || isFinished()) return false;
-  std::lock_guard lock(listMutex_);
-  arrTask_.push_back(std::move(task));
-  return true;
-}
-
-std::vector<std::shared_ptr<IAsyncTask>> MultiConcurrentTask::tasks() const {
-  std::lock_guard lock(listMutex_);
-  return arrTask_;
-}
+MultiConcurrentTask::MultiConcurrentTask(Token token) : CompositeTask(token, true) {}
 
 std::vector<std::shared_ptr<IAsyncTask>> MultiConcurrentTask::failedTask() const {
   std::vector<std::shared_ptr<IAsyncTask>> failed;

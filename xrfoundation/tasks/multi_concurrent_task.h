@@ -6,38 +6,38 @@
 #pragma once
 #include <atomic>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <vector>
 
-#include "xrfoundation/tasks/async_task_base.h"
+#include "xrfoundation/export.h"
+#include "xrfoundation/tasks/composite_task.h"
 
 namespace xr {
 
-class MultiConcurrentTask : public AsyncTaskBase {
+// The concurrent composite (see the file comment). insertHeadTask and appendTailTask refuse
+// (false) once the composite has finished.
+class XR_EXPORT MultiConcurrentTask : public CompositeTask {
  public:
+  // For the factory only (see AsyncTaskBase::Token).
   explicit MultiConcurrentTask(Token token);
-  ~MultiConcurrentTask() override;
 
-  // Refused (false) once the composite has finished, or for null.
-  bool insertHeadTask(std::shared_ptr<IAsyncTask> task);
-  bool appendTailTask(std::shared_ptr<IAsyncTask> task);
-  std::vector<std::shared_ptr<IAsyncTask>> tasks() const;
   // The sub-tasks whose finishedResult is false, in list order.
   std::vector<std::shared_ptr<IAsyncTask>> failedTask() const;
+  // The same list, as the task interface offers it.
   std::optional<std::vector<std::shared_ptr<IAsyncTask>>> getFailedTask() const override {
     return failedTask();
   }
 
   using AsyncTaskBase::taskFinished;
+  // Counts a sub-task's end and sends the finished fraction as the composite's progress.
   void taskFinished(const std::shared_ptr<IAsyncTask>& task,
                     const std::shared_ptr<TaskResult>& result) override;
 
  protected:
+  // The work: every sub-task released at once, then waited for.
   void main() override;
 
  private:
-  mutable std::mutex listMutex_;
-  std::vector<std::shared_ptr<IAsyncTask>> arrTask_;  // guarded by listMutex_
   std::atomic<int32_t> finishedCount_{0};
 };
 

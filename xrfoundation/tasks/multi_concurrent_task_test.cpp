@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <latch>
+#include <stdexcept>
+#include <thread>
 
+#include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/tasks/task_testing_internal.h"
 
 namespace xr {
@@ -21,7 +26,7 @@ class MultiConcurrentTaskTest : public testing::CompositeTest<MultiConcurrentTas
   }
 };
 
-TEST_F(MultiConcurrentTaskTest, AllSucceedAndProgressIsTheFinishedFraction) {
+TEST_P(MultiConcurrentTaskTest, AllSucceedAndProgressIsTheFinishedFraction) {
   auto multi = composite({makeTask(succeed), makeTask(succeed)});
   runToEnd(multi);
   EXPECT_EQ(multi->taskResult()->result(), "success");
@@ -30,7 +35,8 @@ TEST_F(MultiConcurrentTaskTest, AllSucceedAndProgressIsTheFinishedFraction) {
   EXPECT_EQ(recorder_->events("start").size(), 0u) << "no start event of its own";
 }
 
-TEST_F(MultiConcurrentTaskTest, SubTasksRunSideBySide) {
+TEST_P(MultiConcurrentTaskTest, SubTasksRunSideBySide) {
+  if (GetParam() == 1) GTEST_SKIP() << "a serial queue runs one sub-task at a time";
   std::latch bothRunning(2);
   auto meet = [&](WorkTask& t) {
     bothRunning.arrive_and_wait();  // would block for ever if they ran one after the other
@@ -41,7 +47,7 @@ TEST_F(MultiConcurrentTaskTest, SubTasksRunSideBySide) {
   EXPECT_TRUE(multi->finishedResult());
 }
 
-TEST_F(MultiConcurrentTaskTest, AFailureStillWaitsForEverySubTaskAndIsListed) {
+TEST_P(MultiConcurrentTaskTest, AFailureStillWaitsForEverySubTaskAndIsListed) {
   std::atomic<bool> secondRan{false};
   auto first = makeTask([](WorkTask& t) { fail(t, "no space"); });
   auto second = makeTask([&](WorkTask& t) {
@@ -64,7 +70,7 @@ TEST_F(MultiConcurrentTaskTest, AFailureStillWaitsForEverySubTaskAndIsListed) {
   EXPECT_EQ(multi->tasks().size(), 2u);
 }
 
-TEST_F(MultiConcurrentTaskTest, EmptyCompositeSucceedsWithProgressOne) {
+TEST_P(MultiConcurrentTaskTest, EmptyCompositeSucceedsWithProgressOne) {
   auto multi = composite({});
   runToEnd(multi);
   EXPECT_EQ(multi->taskResult()->result(), "success");
@@ -72,7 +78,7 @@ TEST_F(MultiConcurrentTaskTest, EmptyCompositeSucceedsWithProgressOne) {
   EXPECT_EQ(multi->progress(), 1.0);
 }
 
-TEST_F(MultiConcurrentTaskTest, CancelWhileRunningDoesNotReachTheSubTasks) {
+TEST_P(MultiConcurrentTaskTest, CancelWhileRunningDoesNotReachTheSubTasks) {
   std::latch started(1), release(1);
   auto slow = makeTask([&](WorkTask& t) {
     started.count_down();
@@ -89,6 +95,44 @@ TEST_F(MultiConcurrentTaskTest, CancelWhileRunningDoesNotReachTheSubTasks) {
   EXPECT_EQ(multi->taskResult()->result(), "success") << "the work stores its outcome as usual";
   EXPECT_TRUE(multi->cancelState());
 }
+
+TEST_P(MultiConcurrentTaskTest, NoMoreSubTasksRunAtOnceThanTheQueueAllows) {
+  std::atomic<int> running{0}, most{0};
+  auto work = [&](WorkTask& t) {
+    const int now = ++running;
+    int seen = most.load();
+    while (now > seen && !most.compare_exchange_weak(seen, now)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    --running;
+    succeed(t);
+  };
+  std::vector<std::shared_ptr<IAsyncTask>> subs;
+  for (int i = 0; i < 4; ++i) subs.push_back(makeTask(work));
+  auto multi = composite(subs);
+  runToEnd(multi);
+  EXPECT_EQ(multi->taskResult()->result(), "success");
+  if (GetParam() != OperationQueue::kUnlimited) {
+    EXPECT_LE(most.load(), GetParam()) << "the waiting composite frees its slot, no more";
+  }
+}
+
+TEST_P(MultiConcurrentTaskTest, ASubTaskThatThrowsIsListedAsFailed) {
+  testing::LogCapture log;
+  auto throwing = makeTask([](WorkTask&) { throw 7; });
+  auto fine = makeTask(succeed);
+  auto multi = composite({throwing, fine});
+  runToEnd(multi);
+  EXPECT_EQ(multi->taskResult()->result(), "failed");
+  EXPECT_EQ(multi->taskResult()->errorDescription(), "some subtask failed");
+  const auto failed = multi->failedTask();
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0]->finishedDescription(), "unknown exception");
+  EXPECT_TRUE(fine->finishedResult());
+}
+
+INSTANTIATE_TEST_SUITE_P(Queues, MultiConcurrentTaskTest, ::testing::ValuesIn(testing::kQueueCaps),
+                         testing::queueCapName);
 
 }  // namespace
 }  // namespace xr

@@ -3,13 +3,11 @@
 #include <algorithm>
 
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/tasks/task_text_internal.h"
 
 namespace xr {
 
 namespace {
-std::string textOrNull(const std::optional<std::string>& text) {
-  return text ? *text : std::string(kNullText);
-}
 
 // Transfers of file contents, which the cancel-command task exists to stop on the device.
 bool isFileTransfer(const IAsyncTask& task) {
@@ -19,43 +17,10 @@ bool isFileTransfer(const IAsyncTask& task) {
 }
 }  // namespace
 
-MultiTask::MultiTask(Token token) : AsyncTaskBase(token) {
+MultiTask::MultiTask(Token token) : CompositeTask(token, false) {
   // A composite inside another composite counts in its progress.
   setCalcProgress(true);
   setCanCancelled(true);
-}
-
-MultiTask::~MultiTask() {
-  for (const auto& task : arrTask_) task->removeDelegate(static_cast<const IDelegate*>(this));
-}
-
-bool MultiTask::insertHeadTask(std::shared_ptr<IAsyncTask> task) {
-  if (!task) return false;
-  std::lock_guard lock(listMutex_);
-  arrTask_.insert(arrTask_.begin(), std::move(task));
-  return true;
-}
-
-bool MultiTask::appendTailTask(std::shared_ptr<IAsyncTask> task) {
-  if (!task) return false;
-  std::lock_guard lock(listMutex_);
-  arrTask_.push_back(std::move(task));
-  return true;
-}
-
-std::vector<std::shared_ptr<IAsyncTask>> MultiTask::tasks() const {
-  std::lock_guard lock(listMutex_);
-  return arrTask_;
-}
-
-void MultiTask::setCancelCmdTask(std::shared_ptr<IAsyncTask> task) {
-  std::lock_guard lock(listMutex_);
-  cancelTask_ = std::move(task);
-}
-
-std::shared_ptr<IAsyncTask> MultiTask::cancelCmdTask() const {
-  std::lock_guard lock(listMutex_);
-  return cancelTask_;
 }
 
 void MultiTask::startTask() {

@@ -11,33 +11,41 @@
 #pragma once
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
-#include "xrfoundation/tasks/async_task_base.h"
+#include "xrfoundation/export.h"
+#include "xrfoundation/platform/guarded.h"
+#include "xrfoundation/tasks/composite_task.h"
 
 namespace xr {
 
-class MultiTask : public AsyncTaskBase {
+// The sequential composite (see the file comment). insertHeadTask and appendTailTask accept
+// every non-null task, also once the composite has finished.
+class XR_EXPORT MultiTask : public CompositeTask {
  public:
+  // For the factory only (see AsyncTaskBase::Token).
   explicit MultiTask(Token token);
-  ~MultiTask() override;
 
-  bool insertHeadTask(std::shared_ptr<IAsyncTask> task);  // always true (but for null)
-  bool appendTailTask(std::shared_ptr<IAsyncTask> task);  // always true (but for null)
-  std::vector<std::shared_ptr<IAsyncTask>> tasks() const;
-  void setCancelCmdTask(std::shared_ptr<IAsyncTask> task);
-  std::shared_ptr<IAsyncTask> cancelCmdTask() const;
+  // Stores (shares) the cancel-command task, replacing any earlier one.
+  void setCancelCmdTask(std::shared_ptr<IAsyncTask> task) { cancelTask_.set(std::move(task)); }
+  // The cancel-command task, or none.
+  std::shared_ptr<IAsyncTask> cancelCmdTask() const { return cancelTask_.get(); }
+  // Whether the status reads "Waiting" until the last sub-task begins (or one is seen
+  // executing); false by default, when the work reads "Executing" from its start.
   bool lastTaskRegardAsTaskStatus() const { return bLastTaskRegardAsTaskStatus_.load(); }
+  // Sets lastTaskRegardAsTaskStatus().
   void setLastTaskRegardAsTaskStatus(bool regard) { bLastTaskRegardAsTaskStatus_.store(regard); }
 
   // Registers the composite as a main-thread observer of every sub-task, then releases its
   // own hold. The sub-tasks stay held until the work reaches them.
   void startTask() override;
+  // Cancels the sub-tasks from the last to the first, then the composite; a second cancel
+  // only logs a warning.
   void cancel() override;
   // With exactly two sub-tasks, cancels the second and lets the first run on; otherwise
   // cancels the composite. The work then ends "canceled" within about a second.
   void cancelLast() override;
+  // Cancels the cancel-command task, if there is one and it is not cancelled already.
   void cancelCancelTask();
 
   // The progress share of the counting sub-tasks before `task`: k/n, with 1/n stored in
@@ -46,11 +54,14 @@ class MultiTask : public AsyncTaskBase {
                                       double* perTaskPercent) const;
 
   using AsyncTaskBase::taskFinished;
+  // Turns a counting sub-task's progress into the composite's and sends it on.
   void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override;
+  // Only the composite's own finished event is handled, by the base.
   void taskFinished(const std::shared_ptr<IAsyncTask>& task,
                     const std::shared_ptr<TaskResult>& result) override;
 
  protected:
+  // The work: the sub-tasks one after another.
   void main() override;
 
  private:
@@ -58,9 +69,7 @@ class MultiTask : public AsyncTaskBase {
   // cancelLast() while a sub-task runs on.
   static constexpr double kSubTaskWaitSeconds = 1.0;
 
-  mutable std::mutex listMutex_;
-  std::vector<std::shared_ptr<IAsyncTask>> arrTask_;  // guarded by listMutex_
-  std::shared_ptr<IAsyncTask> cancelTask_;            // guarded by listMutex_
+  Guarded<std::shared_ptr<IAsyncTask>> cancelTask_;
   std::atomic<bool> shouldRunCancelTask_{false};
   std::atomic<bool> bLastTaskRegardAsTaskStatus_{false};
 };

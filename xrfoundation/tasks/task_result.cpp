@@ -6,8 +6,8 @@ std::shared_ptr<TaskResult> TaskResult::make(bool success, const char* word,
                                              std::optional<std::string> description) {
   auto record = std::make_shared<TaskResult>();
   record->bSuccess_ = success;
-  record->result_ = word;
-  record->errorDescription_ = std::move(description);
+  record->result_.set(word);
+  record->errorDescription_.set(std::move(description));
   return record;
 }
 
@@ -27,25 +27,9 @@ std::shared_ptr<TaskResult> TaskResult::taskFailed(std::optional<std::string> de
   return make(false, "failed", std::move(description));
 }
 
-std::optional<std::string> TaskResult::result() const {
-  std::lock_guard lock(mutex_);
-  return result_;
-}
-void TaskResult::setResult(std::optional<std::string> word) {
-  std::lock_guard lock(mutex_);
-  result_ = std::move(word);
-}
-std::optional<std::string> TaskResult::errorDescription() const {
-  std::lock_guard lock(mutex_);
-  return errorDescription_;
-}
-void TaskResult::setErrorDescription(std::optional<std::string> description) {
-  std::lock_guard lock(mutex_);
-  errorDescription_ = std::move(description);
-}
 bool TaskResult::resultIs(const char* word) const {
-  std::lock_guard lock(mutex_);
-  return result_ && *result_ == word;
+  return result_.with(
+      [word](const std::optional<std::string>& result) { return result && *result == word; });
 }
 
 }  // namespace xr

@@ -6,31 +6,50 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include "xrfoundation/export.h"
+#include "xrfoundation/platform/guarded.h"
+
 namespace xr {
 
-class TaskResult {
+// The outcome record of one task (see the file comment).
+class XR_EXPORT TaskResult {
  public:
-  TaskResult() = default;  // not successful, no word, code 0, no description
+  // Not successful, no word, code 0, no description.
+  TaskResult() = default;
 
-  // Standard outcomes; every call makes a new record, error code 0.
-  static std::shared_ptr<TaskResult> taskUnstarted();  // "unstarted", "task unstarted"
-  static std::shared_ptr<TaskResult> taskTimeout();    // "timeout", "wait response timeout"
-  static std::shared_ptr<TaskResult> taskCancelled();  // "canceled", "user canceled"
-  static std::shared_ptr<TaskResult> taskSuccessed();  // success, "success", no description
+  // The standard outcomes below make a new record on every call, error code 0.
+  // "unstarted", described "task unstarted".
+  static std::shared_ptr<TaskResult> taskUnstarted();
+  // "timeout", described "wait response timeout".
+  static std::shared_ptr<TaskResult> taskTimeout();
+  // "canceled", described "user canceled".
+  static std::shared_ptr<TaskResult> taskCancelled();
+  // Successful, "success", no description.
+  static std::shared_ptr<TaskResult> taskSuccessed();
+  // "failed" with the given description.
   static std::shared_ptr<TaskResult> taskFailed(std::optional<std::string> description);
 
+  // The success flag.
   bool isSuccess() const { return bSuccess_.load(std::memory_order_relaxed); }
+  // Sets the success flag.
   void setIsSuccess(bool success) { bSuccess_.store(success, std::memory_order_relaxed); }
-  std::optional<std::string> result() const;  // absent until set; "" is a set, empty word
-  void setResult(std::optional<std::string> word);
+  // The outcome word; absent until set, and "" is a set, empty word.
+  std::optional<std::string> result() const { return result_.get(); }
+  // Sets the outcome word.
+  void setResult(std::optional<std::string> word) { result_.set(std::move(word)); }
+  // The error code; 0 unless set.
   int32_t errorCode() const { return errorCode_.load(std::memory_order_relaxed); }
+  // Sets the error code.
   void setErrorCode(int32_t code) { errorCode_.store(code, std::memory_order_relaxed); }
-  std::optional<std::string> errorDescription() const;
-  void setErrorDescription(std::optional<std::string> description);
+  // The error description, or none.
+  std::optional<std::string> errorDescription() const { return errorDescription_.get(); }
+  // Sets the error description.
+  void setErrorDescription(std::optional<std::string> description) {
+    errorDescription_.set(std::move(description));
+  }
 
   // True when the outcome word is present and equal to word.
   bool resultIs(const char* word) const;
@@ -42,10 +61,9 @@ class TaskResult {
   // The flag and the code are plain values, kept atomic so that readers on other threads
   // are well defined.
   std::atomic<bool> bSuccess_{false};
-  mutable std::mutex mutex_;
-  std::optional<std::string> result_;  // guarded by mutex_
+  Guarded<std::optional<std::string>> result_;
   std::atomic<int32_t> errorCode_{0};
-  std::optional<std::string> errorDescription_;  // guarded by mutex_
+  Guarded<std::optional<std::string>> errorDescription_;
 };
 
 }  // namespace xr

@@ -230,7 +230,7 @@ class TaskSoakTest : public ::testing::Test {
 TEST_F(TaskSoakTest, NestedCompositesUnderConcurrentCancellationEndCleanly) {
   // Calls still pending from earlier tests may free their tasks while this one runs.
   drainMainLoop();
-  const int32_t liveBefore = gs_taskCount.load();
+  const int32_t liveBefore = liveTaskCount();
   const auto start = std::chrono::steady_clock::now();
   for (uint32_t seed = 1;
        rounds_ < kMinRounds || std::chrono::steady_clock::now() - start < kSoakTime; ++seed) {
@@ -238,9 +238,9 @@ TEST_F(TaskSoakTest, NestedCompositesUnderConcurrentCancellationEndCleanly) {
     if (HasFatalFailure()) return;
   }
   // The last references (posted calls, completion steps) go with the main loop's queue.
-  ASSERT_TRUE(runMainUntil([&] { return gs_taskCount.load() <= liveBefore; }));
+  ASSERT_TRUE(runMainUntil([&] { return liveTaskCount() <= liveBefore; }));
   EXPECT_TRUE(registeredTasks().empty());
-  EXPECT_LE(gs_taskCount.load(), liveBefore);
+  EXPECT_LE(liveTaskCount(), liveBefore);
   // The soak reached what it is for: every way of ending, and cancel-command tasks that ran.
   for (const char* word : {"success", "failed", "canceled"}) EXPECT_GT(outcomes_[word], 0) << word;
   EXPECT_GT(commandsRun.load(), 0);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ class WorkTask : public AsyncTaskBase {
  public:
   WorkTask(Token token, std::function<void(WorkTask&)> work)
       : AsyncTaskBase(token), work_(std::move(work)) {}
+  // The internals that tests drive directly.
+  using AsyncTaskBase::createCondition;
+  using AsyncTaskBase::fireCompletedEvent;
+  using AsyncTaskBase::openCancelState;
   using AsyncTaskBase::setExecutingStatus;
 
  protected:
@@ -118,32 +123,51 @@ inline bool runMainUntil(const std::function<bool()>& done, double seconds = 30)
   return mainLoop().runUntil(done, seconds);
 }
 
-// A fixture for composite tests: composite() queues the sub-tasks and the composite (of type
-// Composite) on one queue with the recorder observing it; runToEnd() starts it and runs the main
-// loop until it has ended and what it relayed has been delivered.
+// A fixture for composite tests, run on a queue of each cap that GetParam() names (see
+// kQueueCaps): composite() queues the sub-tasks and the composite (of type Composite) on the
+// queue with the recorder observing it; runToEnd() starts it and runs the main loop until it
+// has ended and what it relayed has been delivered.
 template <class Composite>
-class CompositeTest : public ::testing::Test {
+class CompositeTest : public ::testing::TestWithParam<int> {
  protected:
+  CompositeTest() { queue_->setMaxConcurrentOperationCount(GetParam()); }
+  ~CompositeTest() override {
+    // A composite that never ended keeps a worker blocked: let the queue go without waiting
+    // for it, so that the failure is reported instead of hanging the suite.
+    if (HasFailure()) (void)queue_.release();
+  }
+
   std::shared_ptr<Composite> composite(const std::vector<std::shared_ptr<IAsyncTask>>& subTasks) {
     auto multi = AsyncTaskBase::create<Composite>();
     for (const auto& task : subTasks) {
       EXPECT_TRUE(multi->appendTailTask(task));
-      queue_.addOperation(std::static_pointer_cast<AsyncTaskBase>(task));
+      queue_->addOperation(std::static_pointer_cast<AsyncTaskBase>(task));
     }
     multi->addDelegate(recorder_);
-    queue_.addOperation(multi);
+    queue_->addOperation(multi);
     return multi;
   }
   void runToEnd(const std::shared_ptr<Composite>& multi) {
     multi->startTask();
-    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
+    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }))
+        << "the composite never ended on a queue capped at " << GetParam();
     // Progress relayed through nested composites may still be on its way.
     while (mainLoop().processPending() > 0) {
     }
   }
 
-  OperationQueue queue_;
+  std::unique_ptr<OperationQueue> queue_ = std::make_unique<OperationQueue>();
   std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
 };
+
+// The caps the composite suites run under: a serial queue, two workers, and no cap.
+inline constexpr int kQueueCaps[] = {1, 2, OperationQueue::kUnlimited};
+
+// Names a cap in test names: "Serial", "Cap2", "Uncapped".
+inline std::string queueCapName(const ::testing::TestParamInfo<int>& info) {
+  if (info.param == 1) return "Serial";
+  if (info.param == OperationQueue::kUnlimited) return "Uncapped";
+  return "Cap" + std::to_string(info.param);
+}
 
 }  // namespace xr::testing

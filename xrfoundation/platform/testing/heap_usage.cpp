@@ -1,0 +1,25 @@
+#include "xrfoundation/platform/testing/heap_usage.h"
+
+#include <malloc.h>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define XR_UNDER_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define XR_UNDER_SANITIZER 1
+#endif
+
+namespace xr::testing {
+
+std::optional<std::size_t> heapBytesInUse() {
+#if defined(XR_UNDER_SANITIZER) || !defined(__GLIBC__)
+  return std::nullopt;
+#else
+  return mallinfo2().uordblks;
+#endif
+}
+
+}  // namespace xr::testing
