@@ -20,8 +20,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "xrfoundation/platform/invocation.h"
-#include "xrfoundation/platform/method_signature.h"
+#include "xrfoundation/events/invocation.h"
+#include "xrfoundation/events/method_signature.h"
 
 namespace xr {
 

@@ -22,9 +22,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "xrfoundation/platform/invocation.h"
-#include "xrfoundation/platform/method_signature.h"
-#include "xrfoundation/platform/notification_center.h"
+#include "xrfoundation/events/invocation.h"
+#include "xrfoundation/events/method_signature.h"
+#include "xrfoundation/events/notification_center.h"
 
 namespace xr {
 

@@ -1,4 +1,4 @@
-// platform/method_signature.h: the run-time description of an operation's result type and
+// events/method_signature.h: the run-time description of an operation's result type and
 // parameter types, in order, so that prepared calls (invocation.h) and the event dispatcher can
 // check at run time that an operation fits the calls they will make. Signatures are small
 // values; copy them freely and compare them with ==.

@@ -1,4 +1,4 @@
-// platform/invocation.h: a prepared call -- one operation (a member function) of one target
+// events/invocation.h: a prepared call -- one operation (a member function) of one target
 // object, with a value slot for each of the operation's parameters, ready to be made later and
 // as often as wanted, on this thread or another. The event dispatcher keeps one per handler;
 // the main-thread posting helpers send them across threads.
@@ -29,7 +29,7 @@
 #include <typeindex>
 #include <utility>
 
-#include "xrfoundation/platform/method_signature.h"
+#include "xrfoundation/events/method_signature.h"
 
 namespace xr {
 

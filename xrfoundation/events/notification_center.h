@@ -1,4 +1,4 @@
-// platform/notification_center.h: the library's notification centre. Observers register for a
+// events/notification_center.h: the library's notification centre. Observers register for a
 // notification name; a posted notification reaches every observer of its name synchronously,
 // on the posting thread, in registration order, before the post returns. The process-wide
 // default centre is made on first use and never destroyed; other centres are made with create().
