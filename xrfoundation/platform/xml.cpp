@@ -436,24 +436,39 @@ class MarkupCheck {
     if (!startsWith(text_, i, "<!DOCTYPE")) return unclear(i);
     if (elementSeen_ || doctypeSeen_) return {"document type declaration out of place", i};
     doctypeSeen_ = true;
-    // To its closing '>', past quoted literals, comments and an internal subset.
+    // Only the root's name and an external identifier, which nothing reads: the parser
+    // skips a DOCTYPE unchecked, and the declarations of an internal subset (entities,
+    // default attributes) would change what the message says, so a message with one is
+    // refused rather than read without them.
     size_t j = i + 9;
-    int brackets = 0;
-    while (j < n_ && !(text_[j] == '>' && brackets == 0)) {
-      if (text_[j] == '"' || text_[j] == '\'') {
-        j = text_.find(text_[j], j + 1);
-        if (j == std::string_view::npos) return unclear(i);
-      } else if (startsWith(text_, j, "<!--")) {
-        j = text_.find("-->", j + 4);
-        if (j == std::string_view::npos) return unclear(i);
-        j += 2;
-      } else if (text_[j] == '[') {
-        ++brackets;
-      } else if (text_[j] == ']') {
-        --brackets;
-      }
-      ++j;
+    size_t nameStart = skipSpace(j);
+    if (nameStart == j) return {"malformed document type declaration", i};
+    bool plain = false;
+    j = nameEnd(nameStart, &plain);
+    if (!plain && !isQualifiedName(text_.substr(nameStart, j - nameStart))) {
+      return {"malformed document type declaration", i};
     }
+    size_t keyword = skipSpace(j);
+    int literals = 0;
+    if (keyword > j && startsWith(text_, keyword, "SYSTEM")) {
+      literals = 1;
+      j = keyword + 6;
+    } else if (keyword > j && startsWith(text_, keyword, "PUBLIC")) {
+      literals = 2;
+      j = keyword + 6;
+    }
+    for (int k = 0; k < literals; ++k) {
+      size_t quote = skipSpace(j);
+      if (quote == j || quote >= n_ || (text_[quote] != '"' && text_[quote] != '\'')) {
+        return {"malformed document type declaration", i};
+      }
+      size_t close = text_.find(text_[quote], quote + 1);
+      if (close == std::string_view::npos) return unclear(i);
+      j = close + 1;
+    }
+    j = skipSpace(j);
+    if (j < n_ && text_[j] == '[') return {"internal DTD subset not accepted", j};
+    if (j >= n_ || text_[j] != '>') return {"malformed document type declaration", i};
     i = j + 1;
     return {};
   }
@@ -469,6 +484,11 @@ class MarkupCheck {
         (target[2] | 0x20) == 'l') {
       if (target != "xml") return {"reserved processing instruction target", i};
       if (i != documentStart) return {"XML declaration not at the start", i};
+      size_t end = text_.find("?>", targetEnd);
+      if (end != std::string_view::npos &&
+          text_.substr(i, end - i).find('&') != std::string_view::npos) {
+        return {"malformed XML declaration", i};  // no references there
+      }
     } else if (!isQualifiedName(target) || target.find(':') != std::string_view::npos) {
       return {"processing instruction target not allowed", i};
     }
@@ -682,8 +702,8 @@ class MarkupCheck {
   std::forward_list<std::string> decoded_;  // declared namespaces that differ from their text
 };
 
-// The XML declaration's pseudo-attributes: version, then optionally encoding and standalone,
-// in this order and nothing else.
+// The XML declaration's pseudo-attributes: version, then optionally encoding (UTF-8) and
+// standalone, in this order and nothing else.
 bool isDeclarationWellFormed(pugi::xml_node declaration) {
   pugi::xml_attribute a = declaration.first_attribute();
   auto all = [](std::string_view s, auto ok) {
@@ -697,11 +717,10 @@ bool isDeclarationWellFormed(pugi::xml_node declaration) {
   }
   a = a.next_attribute();
   if (a && std::string_view(a.name()) == "encoding") {
+    // The text is read as UTF-8 whatever it says, so it must say UTF-8.
     std::string_view encoding = a.value();
-    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-    if (encoding.empty() || !letter(encoding[0]) || !all(encoding, [&](char c) {
-          return letter(c) || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
-        })) {
+    if (encoding.size() != 5 || (encoding[0] | 0x20) != 'u' || (encoding[1] | 0x20) != 't' ||
+        (encoding[2] | 0x20) != 'f' || encoding.substr(3) != "-8") {
       return false;
     }
     a = a.next_attribute();

@@ -89,13 +89,14 @@ struct XmlParseError {
 inline constexpr int kMaxXmlDepth = 256;
 
 // Parses text (UTF-8) that holds exactly one element, optionally preceded by an XML
-// declaration and accompanied by comments. The text must be well-formed XML 1.0 with
-// namespaces: only the five predefined entities and references to characters XML allows
-// (entities a DOCTYPE declares are not expanded, so a text using one is refused), no
-// duplicated attribute, no undeclared prefix, no control character, the declaration at the
-// very start; and no deeper than kMaxXmlDepth. White space alone between elements is dropped;
-// white space that is all an element holds is kept as its text. Returns the element, or none
-// with the reason in *error when one is given.
+// declaration (which may name no encoding but UTF-8) and accompanied by comments. The text
+// must be well-formed XML 1.0 with namespaces: only the five predefined entities and
+// references to characters XML allows, no duplicated attribute, no undeclared prefix, no
+// control character, the declaration at the very start; and no deeper than kMaxXmlDepth. A
+// DOCTYPE may name the root and an external DTD, which is not read; one with an internal
+// subset is refused, so no entity it would declare is ever expanded. White space alone
+// between elements is dropped; white space that is all an element holds is kept as its
+// text. Returns the element, or none with the reason in *error when one is given.
 XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
 
 // Serialises a document whose root is element. Throws XmlError when the node is not an

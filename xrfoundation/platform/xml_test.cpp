@@ -35,7 +35,11 @@ TEST(XmlTest, TextThatIsNotWellFormedIsRefusedWithTheRuleItBreaks) {
   const std::pair<std::string, const char*> rows[] = {
       {"<a>&nbsp;</a>", "undefined entity"},
       {"<a b='&copy;'/>", "undefined entity"},
-      {"<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>", "undefined entity"},  // never expanded
+      {"<!DOCTYPE a SYSTEM 'a.dtd'><a>&e;</a>", "undefined entity"},
+      {"<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>", "internal DTD subset not accepted"},
+      {"<!DOCTYPE a [<!ELEMENT a >]><a/>", "internal DTD subset not accepted"},
+      {"<!DOCTYPE a& SYSTEM 'x'><a/>", "malformed document type declaration"},
+      {"<!DOCTYPE a SYSTEM><a/>", "malformed document type declaration"},
       {"<a>x & y</a>", "'&' that starts no reference"},
       {"<a>&#0;</a>", "reference to a character not allowed in XML"},
       {"<a>&#xD800;</a>", "reference to a character not allowed in XML"},
@@ -51,6 +55,8 @@ TEST(XmlTest, TextThatIsNotWellFormedIsRefusedWithTheRuleItBreaks) {
       {"<?XML version='1.0'?><a/>", "reserved processing instruction target"},
       {"<?xml?><a/>", "malformed XML declaration"},
       {"<?xml encoding='UTF-8' version='1.0'?><a/>", "malformed XML declaration"},
+      {"<?xml version='1.0' encoding='ISO-8859-1'?><a/>", "malformed XML declaration"},
+      {"<?xml version='1&#46;0'?><a/>", "malformed XML declaration"},
       {"<a b='1' b='2'/>", "duplicated attribute"},
       {"<a xmlns:p='u' xmlns:q='u' p:x='1' q:x='2'/>", "duplicated attribute"},
       {"<a k0='' k1='' k2='' k3='' k4='' k5='' k6='' k7='' k8='' k9='' k10='' k11='' k12=''"
@@ -80,7 +86,9 @@ TEST(XmlTest, TextThatIsNotWellFormedIsRefusedWithTheRuleItBreaks) {
 TEST(XmlTest, WellFormedTextIsStillRead) {
   const std::pair<std::string, std::string> rows[] = {
       {"\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8' standalone='yes'?><a>x</a>", "x"},
-      {"<!DOCTYPE a [<!ELEMENT a ANY>]><a>&lt;&gt;&amp;&apos;&quot;</a>", "<>&'\""},
+      {"<?xml version = '1.0' encoding = 'utf-8' ?><a/>", ""},
+      {"<!DOCTYPE a PUBLIC '-//x//y' 'a.dtd' ><a>&lt;&gt;&amp;&apos;&quot;</a>", "<>&'\""},
+      {"<!DOCTYPE p:a><p:a xmlns:p='u'/>", ""},
       {"<a>&#65;&#x10FFFF;&#xE9;</a>", "A\xF4\x8F\xBF\xBF\xC3\xA9"},
       {"<p:a xmlns:p='u' p:b='1' b='2' xml:lang='en'><p:c/></p:a>", ""},
       {"<a xmlns:p='u' xmlns:q='v' p:x='1' q:x='2'/>", ""},  // same local name, other namespace
