@@ -10,8 +10,9 @@
 //   changed->fireEvent();
 //
 // Until argumentsRetained() the dispatcher keeps neither its targets nor object values alive:
-// a handler whose target has ceased to exist is skipped. The dispatcher takes no lock: add,
-// remove, set arguments and fire from one thread at a time, as a rule the main thread. A
+// a handler whose target has ceased to exist is skipped, and dropped from the list the next
+// time the list changes or is fired, so that targets need not unsubscribe. The dispatcher takes no
+// lock: add, remove, set arguments and fire from one thread at a time, as a rule the main thread. A
 // handler may add and remove handlers while it is being fired: the firing walks the list as it
 // was when it began, skipping handlers removed since; handlers added start with the next firing.
 #pragma once
@@ -40,7 +41,8 @@ class IEventDispatcher {
     return handler != nullptr && appendHandler(std::move(handler));
   }
 
-  // Removes the first handler whose target is `target` (the same object); nothing if none.
+  // Removes the first handler whose target is `target` (the same object, not merely one of the
+  // same owner: see Invocation::hasTarget); nothing if none.
   virtual void removeOneEventHandler(const std::shared_ptr<const void>& target) = 0;
   // Removes every handler whose target is `target`; the others keep their order.
   virtual void removeAllEventHandler(const std::shared_ptr<const void>& target) = 0;
@@ -86,6 +88,7 @@ class EventDispatcher final : public IEventDispatcher,
   void invokeInMainThread() { fireEvent(); }
   void fireEventInMainThread(bool wait) override;
 
+  // Handlers in the list, counting those whose target has gone until they are dropped.
   std::size_t handlerCount() const { return arrayInvocation_->size(); }
 
  private:

@@ -94,8 +94,15 @@ class Invocation {
   virtual bool argumentsRetained() const = 0;
 
   // Whether `target` is this call's target: the same object, also after it has ceased to exist
-  // (a later object at the same address is another one).
+  // (a later object at the same address is another one). The object, not its owner: two
+  // objects that share one owner (members of one object, aliasing shared_ptrs) are two
+  // targets (but for an object and its first member, which share their address). Pass the
+  // target as the pointer it was made with, or as one to the operation's class or (for a
+  // polymorphic class) to the whole object.
   virtual bool hasTarget(const std::shared_ptr<const void>& target) const = 0;
+
+  // Whether the target has ceased to exist, so that the call can never be made again.
+  virtual bool targetGone() const = 0;
 
   // Makes the call on the calling thread with the slots' values; its result is dropped. False,
   // without calling, when the target or an object value set non-null has ceased to exist.
@@ -194,8 +201,11 @@ class BoundInvocation<Method, std::index_sequence<I...>> final : public Invocati
                 "a parameter's value type must be default-constructible and copyable");
 
  public:
-  BoundInvocation(const std::shared_ptr<Target>& target, Method method)
-      : weakTarget_(target), method_(method) {}
+  // `given` and `whole` are the target's address as the caller gave it and of the whole
+  // object; either may name it at removal besides the address as a Target.
+  BoundInvocation(const std::shared_ptr<Target>& target, Method method, const void* given,
+                  const void* whole)
+      : weakTarget_(target), method_(method), addresses_{given, whole, target.get()} {}
 
   const MethodSignature& methodSignature() const override {
     static const MethodSignature signature = MethodSignature::of(Method{});
@@ -218,7 +228,15 @@ class BoundInvocation<Method, std::index_sequence<I...>> final : public Invocati
   bool argumentsRetained() const override { return held_; }
 
   bool hasTarget(const std::shared_ptr<const void>& target) const override {
-    return !weakTarget_.owner_before(target) && !target.owner_before(weakTarget_);
+    // The address tells the object among those of one owner; the owner tells a later object
+    // at the same address.
+    const void* address = target.get();
+    return (address == addresses_[0] || address == addresses_[1] || address == addresses_[2]) &&
+           !weakTarget_.owner_before(target) && !target.owner_before(weakTarget_);
+  }
+
+  bool targetGone() const override {
+    return held_ ? strongTarget_ == nullptr : weakTarget_.expired();
   }
 
   bool invoke() override {
@@ -244,6 +262,7 @@ class BoundInvocation<Method, std::index_sequence<I...>> final : public Invocati
   std::weak_ptr<Target> weakTarget_;
   std::shared_ptr<Target> strongTarget_;  // set while held
   Method method_;
+  const void* addresses_[3];  // of the target: as given, as a whole, as a Target
   std::tuple<ArgumentSlot<Value<I>>...> slots_;
   bool held_ = false;
 };
@@ -264,7 +283,10 @@ std::shared_ptr<Invocation> Invocation::create(const std::shared_ptr<T>& target,
     bound = std::dynamic_pointer_cast<Target>(target);
   }
   if (bound == nullptr) return nullptr;
-  return std::make_shared<detail::BoundInvocation<Method>>(bound, selector);
+  const void* given = static_cast<const void*>(target.get());
+  const void* whole = given;
+  if constexpr (std::is_polymorphic_v<T>) whole = dynamic_cast<const void*>(target.get());
+  return std::make_shared<detail::BoundInvocation<Method>>(bound, selector, given, whole);
 }
 
 }  // namespace xr
