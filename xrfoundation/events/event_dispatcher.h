@@ -23,13 +23,16 @@
 
 #include "xrfoundation/events/invocation.h"
 #include "xrfoundation/events/method_signature.h"
+#include "xrfoundation/export.h"
 
 namespace xr {
 
-class IEventDispatcher {
+// The operations of an event dispatcher; see the top of this file.
+class XR_EXPORT IEventDispatcher {
  public:
   virtual ~IEventDispatcher() = default;
 
+  // The signature every handler's operation has.
   virtual const MethodSignature& getMethodSignature() const = 0;
 
   // Appends a handler calling `selector` (&Class::operation) on `target`, with empty values:
@@ -55,6 +58,7 @@ class IEventDispatcher {
     return withArgumentView(value,
                             [&](ArgumentView view) { return setArgumentValue(view, atIndex); });
   }
+  // setArgument() with a value already viewed.
   virtual bool setArgumentValue(ArgumentView value, long atIndex) = 0;
 
   // Every current handler keeps its target and object values alive from now on.
@@ -69,15 +73,18 @@ class IEventDispatcher {
   virtual void fireEventInMainThread(bool wait) = 0;
 
  protected:
+  // Appends a prepared handler; false, adding nothing, when its signature is another.
   virtual bool appendHandler(std::shared_ptr<Invocation> handler) = 0;
 };
 
-class EventDispatcher final : public IEventDispatcher,
-                              public std::enable_shared_from_this<EventDispatcher> {
+// The event dispatcher; see the top of this file. Made by create().
+class XR_EXPORT EventDispatcher final : public IEventDispatcher,
+                                        public std::enable_shared_from_this<EventDispatcher> {
  public:
   // An empty dispatcher for handlers whose operations have `signature`.
   static std::shared_ptr<EventDispatcher> create(MethodSignature signature);
 
+  // IEventDispatcher's operations, as described there.
   const MethodSignature& getMethodSignature() const override { return signature_; }
   void removeOneEventHandler(const std::shared_ptr<const void>& target) override;
   void removeAllEventHandler(const std::shared_ptr<const void>& target) override;
@@ -86,6 +93,7 @@ class EventDispatcher final : public IEventDispatcher,
   void fireEvent() override;
   // The firing queued by fireEventInMainThread(); the same as fireEvent().
   void invokeInMainThread() { fireEvent(); }
+  // As IEventDispatcher::fireEventInMainThread.
   void fireEventInMainThread(bool wait) override;
 
   // Handlers in the list, counting those whose target has gone until they are dropped.

@@ -30,17 +30,20 @@
 #include <utility>
 
 #include "xrfoundation/events/method_signature.h"
+#include "xrfoundation/export.h"
 
 namespace xr {
 
 // A borrowed value together with its exact type, on its way into an argument slot. It can only
 // be made from a typed value, so the type it claims is always the value's own.
-class ArgumentView {
+class XR_EXPORT ArgumentView {
  public:
+  // A view of `value`, which must outlive it.
   template <class V>
   explicit ArgumentView(const V& value) : type_(typeid(V)), value_(&value) {
     static_assert(!std::is_array_v<V>, "pass arrays as pointers");
   }
+  // The value's exact type.
   std::type_index type() const { return type_; }
   // The value if it is exactly a V, else null.
   template <class V>
@@ -65,7 +68,9 @@ decltype(auto) withArgumentView(const V& value, Use&& use) {
   }
 }
 
-class Invocation {
+// A prepared call; see the top of this file. Made by create(), shared, used from one thread at
+// a time.
+class XR_EXPORT Invocation {
  public:
   // A call of `selector` (&Class::operation) on `target`, every slot empty (a value-initialised
   // value: 0, null, "") and arguments not retained. Null when the target is null or is not an
@@ -73,10 +78,14 @@ class Invocation {
   template <class T, class Method>
   static std::shared_ptr<Invocation> create(const std::shared_ptr<T>& target, Method selector);
 
+  // Releases whatever the call holds.
   virtual ~Invocation();
+  // Not copyable: share the call instead.
   Invocation(const Invocation&) = delete;
+  // Not copyable.
   Invocation& operator=(const Invocation&) = delete;
 
+  // The signature of the operation the call makes.
   virtual const MethodSignature& methodSignature() const = 0;
 
   // Copies `value` into the slot at `atIndex` (kFirstArgumentIndex for the first parameter).
@@ -87,10 +96,12 @@ class Invocation {
     return withArgumentView(value,
                             [&](ArgumentView view) { return setArgumentValue(view, atIndex); });
   }
+  // setArgument() with a value already viewed.
   virtual bool setArgumentValue(ArgumentView value, long atIndex) = 0;
 
   // From now on keeps the target and the object values alive and copies raw texts.
   virtual void retainArguments() = 0;
+  // Whether retainArguments() has been called.
   virtual bool argumentsRetained() const = 0;
 
   // Whether `target` is this call's target: the same object, also after it has ceased to exist
@@ -110,6 +121,7 @@ class Invocation {
   virtual bool invoke() = 0;
 
  protected:
+  // For the implementation made by create().
   Invocation() = default;
 };
 

@@ -12,27 +12,43 @@
 #include <string_view>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // Raised by the document model when asked for something it cannot do (see serializeAsDocument).
-class XmlError : public std::runtime_error {
+class XR_EXPORT XmlError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-enum class XmlNodeKind { None, Document, Element, Text, Comment, Attribute, Other };
+// What a node is.
+enum class XmlNodeKind {
+  None,       // no node
+  Document,   // the document that holds a parsed element
+  Element,    // an element
+  Text,       // text or a CDATA section
+  Comment,    // a comment
+  Attribute,  // an attribute of an element
+  Other,      // anything else (a declaration, a processing instruction)
+};
 
+// How toXml() and serializeAsDocument() lay out the text.
 enum class XmlFormat {
   Compact,  // the whole node on one line, as it would travel on the wire
   Pretty,   // one element per line, indented by four spaces per level
 };
 
-class XmlNode {
+// A read-only handle to one node of a parsed document; see the top of this file.
+class XR_EXPORT XmlNode {
  public:
   XmlNode() = default;  // no node ("none")
 
+  // Whether this is a node at all.
   explicit operator bool() const { return kind() != XmlNodeKind::None; }
+  // What the node is; None for no node.
   XmlNodeKind kind() const;
+  // Whether the node is an element.
   bool isElement() const { return kind() == XmlNodeKind::Element; }
 
   // The element's or attribute's name; none for nodes without a name (text, comment,
@@ -78,9 +94,10 @@ class XmlNode {
   void* attribute_ = nullptr;             // the parser's attribute, for attribute nodes
 };
 
-struct XmlParseError {
-  std::string description;
-  std::size_t offset = 0;  // byte offset into the text where parsing stopped
+// Why parseXmlElement refused a text, and where.
+struct XR_EXPORT XmlParseError {
+  std::string description;  // the rule the text breaks, or the parser's own reason
+  std::size_t offset = 0;   // byte offset into the text where parsing stopped
 };
 
 // Deepest nesting of elements parseXmlElement accepts (the element itself is at depth 1). No
@@ -97,15 +114,15 @@ inline constexpr int kMaxXmlDepth = 256;
 // subset is refused, so no entity it would declare is ever expanded. White space alone
 // between elements is dropped; white space that is all an element holds is kept as its
 // text. Returns the element, or none with the reason in *error when one is given.
-XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
+XR_EXPORT XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
 
 // Serialises a document whose root is element. Throws XmlError when the node is not an
 // element or cannot be made a root because it lies inside another element.
-std::string serializeAsDocument(const XmlNode& element, XmlFormat format);
+XR_EXPORT std::string serializeAsDocument(const XmlNode& element, XmlFormat format);
 
 // The text with each of the characters listed in which (any of & < > ' ") replaced by its
 // entity, in one pass: an ampersand an entity brings in is never escaped again, one already in
 // the text is ("&lt;" becomes "&amp;lt;"). Other characters of which are ignored.
-std::string escapeXml(std::string_view text, std::string_view which = "&<>'\"");
+XR_EXPORT std::string escapeXml(std::string_view text, std::string_view which = "&<>'\"");
 
 }  // namespace xr
