@@ -280,13 +280,13 @@ bool isQualifiedName(std::string_view name) {
       length = decodeUtf8(bytes, name.size(), i, c);
       if (length == 0) return false;
     }
-    bool first = i == 0 || name[i - 1] == ':';
+    bool startsPart = i == 0 || name[i - 1] == ':';  // of the prefix or of the local name
     bool ok;
     if (c < 0x80) {
       bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-      ok = letter || c == ':' || (!first && ((c >= '0' && c <= '9') || c == '-' || c == '.'));
+      ok = letter || c == ':' || (!startsPart && ((c >= '0' && c <= '9') || c == '-' || c == '.'));
     } else {
-      ok = first ? isNameStartCode(c) : isNameCode(c);
+      ok = startsPart ? isNameStartCode(c) : isNameCode(c);
     }
     if (!ok) return false;
     if (c == ':' && ++colons > 1) return false;
