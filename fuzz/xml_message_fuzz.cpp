@@ -1,13 +1,16 @@
 // The device message helpers on random and mutated messages: the input's first line is an
-// XPath path, the rest a message. Nothing may crash or leak; a parsed message prints to a text
-// that parses to a message printing the same; escaping leaves no markup and reverses exactly;
-// an error reply is recognised by its type alone.
+// XPath path, the rest a message. Nothing may crash or leak; every text of an accepted message
+// (names, values, comments) is valid UTF-8; a parsed message prints to a text that parses to
+// the same tree, which prints the same; escaping leaves no markup and reverses exactly; an
+// error reply is recognised by its type alone.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/utf8_check.h"
 #include "xrfoundation/device/xml_message.h"
 
 namespace {
@@ -30,6 +33,38 @@ std::string unescape(std::string_view text) {
     if (!matched) plain.push_back(text[i++]);
   }
   return plain;
+}
+
+bool isUtf8(std::string_view text) { return xr::fuzz::utf16LengthOfValid(text).has_value(); }
+
+// Every name and text below node is valid UTF-8.
+void checkTexts(const xr::XmlNode& node) {
+  if (const auto name = node.name()) FUZZ_CHECK(isUtf8(*name));
+  if (node.kind() != xr::XmlNodeKind::Element) {
+    FUZZ_CHECK(isUtf8(node.stringValue()));
+    return;
+  }
+  for (const xr::XmlNode& attribute : node.select("@*").value_or(std::vector<xr::XmlNode>{})) {
+    checkTexts(attribute);
+  }
+  for (const xr::XmlNode& child : node.children()) checkTexts(child);
+}
+
+// Same kinds, names, attributes (in order) and texts, all the way down.
+bool sameTree(const xr::XmlNode& a, const xr::XmlNode& b) {
+  if (a.kind() != b.kind() || a.name() != b.name()) return false;
+  if (a.kind() != xr::XmlNodeKind::Element) return a.stringValue() == b.stringValue();
+  const auto attributesA = a.select("@*"), attributesB = b.select("@*");
+  if (!attributesA || !attributesB || attributesA->size() != attributesB->size()) return false;
+  for (size_t i = 0; i < attributesA->size(); ++i) {
+    if (!sameTree((*attributesA)[i], (*attributesB)[i])) return false;
+  }
+  const std::vector<xr::XmlNode> childrenA = a.children(), childrenB = b.children();
+  if (childrenA.size() != childrenB.size()) return false;
+  for (size_t i = 0; i < childrenA.size(); ++i) {
+    if (!sameTree(childrenA[i], childrenB[i])) return false;
+  }
+  return true;
 }
 
 void readEverything(const xr::XmlNode& message, std::string_view path) {
@@ -68,10 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   readEverything(message, path);
   if (!message) return 0;
   FUZZ_CHECK(message.isElement());
+  checkTexts(message);
   const auto printed = xr::elementToString(message);
   FUZZ_CHECK(printed.has_value());
   const xr::XmlNode reparsed = xr::stringToElement(*printed);
   FUZZ_CHECK(reparsed);
+  FUZZ_CHECK(sameTree(message, reparsed));
+  FUZZ_CHECK(sameTree(message, xr::stringToElement(message.toXml(xr::XmlFormat::Compact))));
   FUZZ_CHECK(xr::elementToString(reparsed) == printed);
   FUZZ_CHECK(xr::getPackCmdID(reparsed) == xr::getPackCmdID(message));
   readEverything(reparsed, path);

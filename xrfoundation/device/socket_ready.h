@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // True when fd is ready for reading within timeoutMs milliseconds: data waiting, the peer
@@ -12,10 +14,10 @@ namespace xr {
 // wait fails (a signal, a descriptor that is not open, a negative time-out); a failed wait
 // leaves one line on the console log. The wait is made once: a signal ends it. A time-out of
 // 0 polls and returns at once. Any descriptor number works, 1024 and above included.
-bool is_sockect_ready_to_recv(int32_t fd, int32_t timeoutMs);
+XR_EXPORT bool is_sockect_ready_to_recv(int32_t fd, int32_t timeoutMs);
 
 // True when a send on fd won't block within timeoutMs milliseconds (or an error is pending
 // on it). Otherwise as is_sockect_ready_to_recv, without the log line.
-bool is_sockect_ready_to_send(int32_t fd, int32_t timeoutMs);
+XR_EXPORT bool is_sockect_ready_to_send(int32_t fd, int32_t timeoutMs);
 
 }  // namespace xr

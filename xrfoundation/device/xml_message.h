@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "xrfoundation/export.h"
 #include "xrfoundation/platform/xml.h"
 #include "xrfoundation/tasks/task_result.h"
 
@@ -32,58 +33,59 @@ namespace xr {
 using XmlDictionary = std::map<std::string, std::string>;
 
 // The first child element of element with this name, or none.
-XmlNode firstChildElementWithName(const XmlNode& element, std::string_view name);
+XR_EXPORT XmlNode firstChildElementWithName(const XmlNode& element, std::string_view name);
 
 // The element parsed from text, or none when the text is not one well-formed element (logged
 // once on XRLog at error level). The element keeps its document alive while it is held.
-XmlNode stringToElement(std::string_view text);
+XR_EXPORT XmlNode stringToElement(std::string_view text);
 
 // The element's text, pretty-printed (one element per line, four-space indent, no XML
 // declaration), or none when the element cannot be made the root of a document of its own:
 // no element, not an element, or an element that lies inside another element (serialise its
 // message, or parse a copy of it, instead). The reason goes to the console log, but for a
 // missing element.
-std::optional<std::string> elementToString(const XmlNode& element);
+XR_EXPORT std::optional<std::string> elementToString(const XmlNode& element);
 
 // "ns" of the first node that the path "body" selects relative to element, or "".
-std::string getMsgType(const XmlNode& element);
+XR_EXPORT std::string getMsgType(const XmlNode& element);
 // "ns" of the element's "response" child, else of its "body" child; "" when the child taken
 // has no "ns", and "" (logged) when the element has neither child.
-std::string getPackType(const XmlNode& element);
+XR_EXPORT std::string getPackType(const XmlNode& element);
 // Name of the first child node of the element's "response" child; "" when that child is a
 // text node or there is none, and "" (logged) when the element has no "response".
-std::string getPackContentType(const XmlNode& element);
+XR_EXPORT std::string getPackContentType(const XmlNode& element);
 // The element's name (the notification type), or "".
-std::string getNotifyType(const XmlNode& element);
+XR_EXPORT std::string getNotifyType(const XmlNode& element);
 // The element's "id" attribute (the command id), or "".
-std::string getPackCmdID(const XmlNode& element);
+XR_EXPORT std::string getPackCmdID(const XmlNode& element);
 
 // The first node (in document order) that an XPath 1.0 path selects relative to node; none
 // when it selects nothing or the path is rejected.
-XmlNode firstXPathNode(const XmlNode& node, std::string_view path);
+XR_EXPORT XmlNode firstXPathNode(const XmlNode& node, std::string_view path);
 // That node's value as text (for an element, all the text inside it), or none.
-std::optional<std::string> firstXPathNodeValue(const XmlNode& node, std::string_view path);
+XR_EXPORT std::optional<std::string> firstXPathNodeValue(const XmlNode& node,
+                                                         std::string_view path);
 // The named attribute of that node, or "" when there is no node, it is not an element, or it
 // lacks the attribute.
-std::string firstXPathNodeAttributeValue(const XmlNode& node, std::string_view path,
-                                         std::string_view attributeName);
+XR_EXPORT std::string firstXPathNodeAttributeValue(const XmlNode& node, std::string_view path,
+                                                   std::string_view attributeName);
 
 // For each child node of node, in document order: child name -> child's value as text. A
 // later child of the same name replaces an earlier one. Nameless children (text, comments)
 // are skipped; attributes are not included. Empty for none or a leaf.
-XmlDictionary dictionaryFromNode(const XmlNode& node);
+XR_EXPORT XmlDictionary dictionaryFromNode(const XmlNode& node);
 
 // text with & < > ' " replaced by &amp; &lt; &gt; &apos; &quot; ("&" first, so an entity
 // already in the text is escaped again: "&lt;" becomes "&amp;lt;").
-std::string replaceXmlSpecialChar(std::string_view text);
+XR_EXPORT std::string replaceXmlSpecialChar(std::string_view text);
 
 // The first child element with this name of the message's "response" child, or none.
-XmlNode extractIqFirstElement(const XmlNode& message, std::string_view name);
+XR_EXPORT XmlNode extractIqFirstElement(const XmlNode& message, std::string_view name);
 
 // A new record for a reply: no message gives failure with result "error"; a message whose
 // "type" is exactly "error" gives failure with result "error" and the text of its first
 // "error" child as description (none without one); anything else gives success, "success".
 // The error code stays 0.
-std::shared_ptr<TaskResult> checkElementError(const XmlNode& message);
+XR_EXPORT std::shared_ptr<TaskResult> checkElementError(const XmlNode& message);
 
 }  // namespace xr

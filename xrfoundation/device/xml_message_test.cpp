@@ -72,6 +72,9 @@ TEST(XmlMessageTest, MalformedTextGivesNoneAndOneXrLogError) {
       "", "   ", "plain text", "<iq>", "<iq></IQ>", "<iq id=\"1></iq>", "<iq><response></iq>",
       "<a/><b/>", "before<a/>", "<a/>after", "<![CDATA[x]]><a/>", "<a/><?xml version=\"1.0\"?>",
       "<a b=c/>", "<1a/>",
+      // well-formed only to a lenient parser
+      "<iq>&nbsp;</iq>", "<iq id='1' id='2'/>", "<iq>&#0;</iq>", "<iq>\x01</iq>",
+      " <?xml version=\"1.0\"?><iq/>", "<x:iq/>",
       // not UTF-8: stray bytes, overlong '/', a UTF-16 surrogate, cut short
       "<a>\xff\xfe</a>", "<a>\xc0\xaf</a>", "<a>\xed\xa0\x80</a>", "<a>\xe4\xb8</a>"};
   for (const char* text : malformed) {
@@ -95,6 +98,26 @@ TEST(XmlMessageTest, DictionaryKeepsTheLastOfEachName) {
     EXPECT_EQ(dictionaryFromNode(stringToElement(text)), expected) << text;
   }
   EXPECT_TRUE(dictionaryFromNode(XmlNode()).empty());
+}
+
+TEST(XmlMessageTest, WhiteSpaceThatIsAValueIsKept) {
+  EXPECT_EQ(dictionaryFromNode(stringToElement("<sms><text>  </text><n>\n</n></sms>")),
+            (XmlDictionary{{"text", "  "}, {"n", "\n"}}));
+  // Between elements it is layout, not a child.
+  XmlNode message = stringToElement(
+      "<iq type=\"error\">\n  <response ns=\"a\">\n    <f/>\n"
+      "  </response>\n  <error> </error>\n</iq>");
+  EXPECT_EQ(shape(message), "a|f||iq||error[ ]");
+  EXPECT_EQ(dictionaryFromNode(message), (XmlDictionary{{"response", ""}, {"error", " "}}));
+}
+
+TEST(XmlMessageTest, MessagesNestedTooDeeplyAreRefused) {
+  std::string text;
+  for (int i = 0; i <= kMaxXmlDepth; ++i) text += "<e>";
+  for (int i = 0; i <= kMaxXmlDepth; ++i) text += "</e>";
+  LogCapture log;
+  EXPECT_FALSE(stringToElement(text));
+  EXPECT_EQ(log.texts(), std::vector<std::string>{"NSXMLElement* stringToElement(el == nil)"});
 }
 
 TEST(XmlMessageTest, EscapingReplacesAmpersandFirst) {

@@ -16,6 +16,8 @@ EventDispatcher::EventDispatcher(MethodSignature signature)
     : arrayInvocation_(std::make_shared<const HandlerList>()), signature_(std::move(signature)) {}
 
 void EventDispatcher::replaceHandlers(HandlerList handlers) {
+  // Handlers whose target has gone can never be called again; they go with every change.
+  std::erase_if(handlers, [](const auto& handler) { return handler->targetGone(); });
   arrayInvocation_ = std::make_shared<const HandlerList>(std::move(handlers));
 }
 
@@ -28,21 +30,16 @@ bool EventDispatcher::appendHandler(std::shared_ptr<Invocation> handler) {
 }
 
 void EventDispatcher::removeOneEventHandler(const std::shared_ptr<const void>& target) {
-  const HandlerList& current = *arrayInvocation_;
-  auto found = std::find_if(current.begin(), current.end(),
+  HandlerList handlers = *arrayInvocation_;
+  auto found = std::find_if(handlers.begin(), handlers.end(),
                             [&](const auto& handler) { return handler->hasTarget(target); });
-  if (found == current.end()) return;
-  HandlerList handlers = current;
-  handlers.erase(handlers.begin() + (found - current.begin()));
+  if (found != handlers.end()) handlers.erase(found);
   replaceHandlers(std::move(handlers));
 }
 
 void EventDispatcher::removeAllEventHandler(const std::shared_ptr<const void>& target) {
-  const HandlerList& current = *arrayInvocation_;
-  auto isTarget = [&](const auto& handler) { return handler->hasTarget(target); };
-  if (std::none_of(current.begin(), current.end(), isTarget)) return;
-  HandlerList handlers = current;
-  std::erase_if(handlers, isTarget);
+  HandlerList handlers = *arrayInvocation_;
+  std::erase_if(handlers, [&](const auto& handler) { return handler->hasTarget(target); });
   replaceHandlers(std::move(handlers));
 }
 
@@ -69,6 +66,11 @@ void EventDispatcher::fireEvent() {
             arrayInvocation_->end())
       continue;  // removed by an earlier handler of this firing
     handler->invoke();
+  }
+  const HandlerList& current = *arrayInvocation_;
+  if (std::any_of(current.begin(), current.end(),
+                  [](const auto& handler) { return handler->targetGone(); })) {
+    replaceHandlers(current);
   }
 }
 

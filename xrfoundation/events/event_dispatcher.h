@@ -10,8 +10,9 @@
 //   changed->fireEvent();
 //
 // Until argumentsRetained() the dispatcher keeps neither its targets nor object values alive:
-// a handler whose target has ceased to exist is skipped. The dispatcher takes no lock: add,
-// remove, set arguments and fire from one thread at a time, as a rule the main thread. A
+// a handler whose target has ceased to exist is skipped, and dropped from the list the next
+// time the list changes or is fired, so that targets need not unsubscribe. The dispatcher takes no
+// lock: add, remove, set arguments and fire from one thread at a time, as a rule the main thread. A
 // handler may add and remove handlers while it is being fired: the firing walks the list as it
 // was when it began, skipping handlers removed since; handlers added start with the next firing.
 #pragma once
@@ -20,15 +21,18 @@
 #include <type_traits>
 #include <vector>
 
-#include "xrfoundation/platform/invocation.h"
-#include "xrfoundation/platform/method_signature.h"
+#include "xrfoundation/events/invocation.h"
+#include "xrfoundation/events/method_signature.h"
+#include "xrfoundation/export.h"
 
 namespace xr {
 
-class IEventDispatcher {
+// The operations of an event dispatcher; see the top of this file.
+class XR_EXPORT IEventDispatcher {
  public:
   virtual ~IEventDispatcher() = default;
 
+  // The signature every handler's operation has.
   virtual const MethodSignature& getMethodSignature() const = 0;
 
   // Appends a handler calling `selector` (&Class::operation) on `target`, with empty values:
@@ -40,7 +44,8 @@ class IEventDispatcher {
     return handler != nullptr && appendHandler(std::move(handler));
   }
 
-  // Removes the first handler whose target is `target` (the same object); nothing if none.
+  // Removes the first handler whose target is `target` (the same object, not merely one of the
+  // same owner: see Invocation::hasTarget); nothing if none.
   virtual void removeOneEventHandler(const std::shared_ptr<const void>& target) = 0;
   // Removes every handler whose target is `target`; the others keep their order.
   virtual void removeAllEventHandler(const std::shared_ptr<const void>& target) = 0;
@@ -53,6 +58,7 @@ class IEventDispatcher {
     return withArgumentView(value,
                             [&](ArgumentView view) { return setArgumentValue(view, atIndex); });
   }
+  // setArgument() with a value already viewed.
   virtual bool setArgumentValue(ArgumentView value, long atIndex) = 0;
 
   // Every current handler keeps its target and object values alive from now on.
@@ -67,15 +73,18 @@ class IEventDispatcher {
   virtual void fireEventInMainThread(bool wait) = 0;
 
  protected:
+  // Appends a prepared handler; false, adding nothing, when its signature is another.
   virtual bool appendHandler(std::shared_ptr<Invocation> handler) = 0;
 };
 
-class EventDispatcher final : public IEventDispatcher,
-                              public std::enable_shared_from_this<EventDispatcher> {
+// The event dispatcher; see the top of this file. Made by create().
+class XR_EXPORT EventDispatcher final : public IEventDispatcher,
+                                        public std::enable_shared_from_this<EventDispatcher> {
  public:
   // An empty dispatcher for handlers whose operations have `signature`.
   static std::shared_ptr<EventDispatcher> create(MethodSignature signature);
 
+  // IEventDispatcher's operations, as described there.
   const MethodSignature& getMethodSignature() const override { return signature_; }
   void removeOneEventHandler(const std::shared_ptr<const void>& target) override;
   void removeAllEventHandler(const std::shared_ptr<const void>& target) override;
@@ -84,8 +93,10 @@ class EventDispatcher final : public IEventDispatcher,
   void fireEvent() override;
   // The firing queued by fireEventInMainThread(); the same as fireEvent().
   void invokeInMainThread() { fireEvent(); }
+  // As IEventDispatcher::fireEventInMainThread.
   void fireEventInMainThread(bool wait) override;
 
+  // Handlers in the list, counting those whose target has gone until they are dropped.
   std::size_t handlerCount() const { return arrayInvocation_->size(); }
 
  private:

@@ -90,6 +90,72 @@ TEST_F(EventDispatcherTest, FiresInTheOrderAddedAndRemovesTheFirstOrEveryHandler
   }
 }
 
+// Two listeners that live in one object share its owner, yet are two targets.
+TEST_F(EventDispatcherTest, TargetsOfOneOwnerAreToldApartByObject) {
+  // (An object and its first member share an address, and so cannot be told apart.)
+  struct Pair {
+    int id;
+    Listener left;
+    Listener right;
+  };
+  auto pair = std::make_shared<Pair>(Pair{1, Listener("left", calls), Listener("right", calls)});
+  std::shared_ptr<Listener> left(pair, &pair->left), right(pair, &pair->right);
+  for (bool every : {false, true}) {
+    dispatcher = EventDispatcher::create(MethodSignature::of<void(int)>());
+    ASSERT_TRUE(dispatcher->addEventHandler(left, &Listener::onValue));
+    ASSERT_TRUE(dispatcher->addEventHandler(right, &Listener::onValue));
+    ASSERT_TRUE(dispatcher->setArgument(1, kFirstArgumentIndex));
+    every ? dispatcher->removeAllEventHandler(right) : dispatcher->removeOneEventHandler(right);
+    calls->clear();
+    dispatcher->fireEvent();
+    EXPECT_EQ(*calls, Calls{"left:1"}) << (every ? "every" : "first");
+  }
+  // The owner itself is neither of them.
+  dispatcher->removeAllEventHandler(pair);
+  EXPECT_EQ(dispatcher->handlerCount(), 1u);
+  // A polymorphic target added through a base is found through the whole object too.
+  struct Base {
+    virtual ~Base() = default;
+    virtual void onValue(int) {}
+  };
+  struct Other {
+    virtual ~Other() = default;
+    int padding = 0;
+  };
+  struct Both : Other, Base {};
+  auto both = std::make_shared<Both>();
+  std::shared_ptr<Base> asBase = both;
+  ASSERT_TRUE(dispatcher->addEventHandler(asBase, &Base::onValue));
+  dispatcher->removeOneEventHandler(both);
+  EXPECT_EQ(dispatcher->handlerCount(), 1u);
+}
+
+// A dispatcher whose targets go away without unsubscribing does not keep their handlers.
+TEST_F(EventDispatcherTest, HandlersOfGoneTargetsAreDroppedAtTheNextChangeOrFiring) {
+  auto keep = listener("keep");
+  ASSERT_TRUE(dispatcher->addEventHandler(keep, &Listener::onValue));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(dispatcher->addEventHandler(listener("gone"), &Listener::onValue));
+  }
+  EXPECT_EQ(dispatcher->handlerCount(), 2u) << "the earlier ones went with each addition";
+  dispatcher->fireEvent();
+  EXPECT_EQ(dispatcher->handlerCount(), 1u);
+  EXPECT_EQ(*calls, Calls{"keep:0"});
+
+  auto later = listener("later");
+  ASSERT_TRUE(dispatcher->addEventHandler(later, &Listener::onValue));
+  later.reset();
+  dispatcher->removeOneEventHandler(listener("nobody"));
+  EXPECT_EQ(dispatcher->handlerCount(), 1u) << "a removal that matches nothing still prunes";
+  // Retained handlers keep their targets, so they never go.
+  auto held = listener("held");
+  ASSERT_TRUE(dispatcher->addEventHandler(held, &Listener::onValue));
+  dispatcher->argumentsRetained();
+  held.reset();
+  dispatcher->fireEvent();
+  EXPECT_EQ(dispatcher->handlerCount(), 2u);
+}
+
 // Values and retention reach the handlers there when they are asked for, not later ones; a
 // value of a wrong type or position changes nothing; a handler whose target has gone,
 // unretained, is skipped while the others still run.

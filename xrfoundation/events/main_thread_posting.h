@@ -22,32 +22,42 @@
 #include <type_traits>
 #include <utility>
 
-#include "xrfoundation/platform/invocation.h"
-#include "xrfoundation/platform/method_signature.h"
-#include "xrfoundation/platform/notification_center.h"
+#include "xrfoundation/events/invocation.h"
+#include "xrfoundation/events/method_signature.h"
+#include "xrfoundation/events/notification_center.h"
+#include "xrfoundation/export.h"
 
 namespace xr {
 
-void postNotificationOnMainThread(NotificationCenter& center, const Notification& notification);
-void postNotificationOnMainThread(NotificationCenter& center, const Notification& notification,
-                                  bool waitUntilDone);
-void postNotificationOnMainThreadWithName(NotificationCenter& center, std::string name,
-                                          std::shared_ptr<void> object);
-void postNotificationOnMainThreadWithName(NotificationCenter& center, std::string name,
-                                          std::shared_ptr<void> object,
-                                          std::shared_ptr<const UserInfo> userInfo);
-void postNotificationOnMainThreadWithName(NotificationCenter& center, std::string name,
-                                          std::shared_ptr<void> object,
-                                          std::shared_ptr<const UserInfo> userInfo,
-                                          bool waitUntilDone);
+// Posts `notification` on the main thread, without waiting (see the top of this file for where
+// it is delivered).
+XR_EXPORT void postNotificationOnMainThread(NotificationCenter& center,
+                                            const Notification& notification);
+// Posts `notification` on the main thread; with `waitUntilDone`, returns after delivery.
+XR_EXPORT void postNotificationOnMainThread(NotificationCenter& center,
+                                            const Notification& notification, bool waitUntilDone);
+// Posts a notification made of `name` and `object` on the main thread, without waiting.
+XR_EXPORT void postNotificationOnMainThreadWithName(NotificationCenter& center, std::string name,
+                                                    std::shared_ptr<void> object);
+// Posts a notification made of these on the main thread, without waiting.
+XR_EXPORT void postNotificationOnMainThreadWithName(NotificationCenter& center, std::string name,
+                                                    std::shared_ptr<void> object,
+                                                    std::shared_ptr<const UserInfo> userInfo);
+// Posts a notification made of these on the main thread; with `waitUntilDone`, returns after
+// delivery.
+XR_EXPORT void postNotificationOnMainThreadWithName(NotificationCenter& center, std::string name,
+                                                    std::shared_ptr<void> object,
+                                                    std::shared_ptr<const UserInfo> userInfo,
+                                                    bool waitUntilDone);
 
 // The two calls that the posts above queue; they run on the main thread. _postNotification()
 // posts `notification` to the default centre. _postNotificationName() posts the values packed
 // under "name" (std::string), "object" (std::shared_ptr<void>) and "userInfo"
 // (std::shared_ptr<const UserInfo>) to the default centre; a key left out stands for none (the
 // empty name for "name"), as does a value of another type.
-void _postNotification(const Notification& notification);
-void _postNotificationName(const UserInfo& packed);
+XR_EXPORT void _postNotification(const Notification& notification);
+// See _postNotification().
+XR_EXPORT void _postNotificationName(const UserInfo& packed);
 
 // A prepared call of `selector` (&Class::operation) on `target` with `values`, one for each of
 // the operation's parameters in order, each converted to the parameter's value type (a wrong
@@ -59,11 +69,12 @@ std::shared_ptr<Invocation> invocationWithTarget(const std::shared_ptr<T>& targe
                                                  bool retainArguments, Values&&... values);
 
 // Runs `call` on a new thread of its own and returns at once.
-void invokeInBackground(std::shared_ptr<Invocation> call);
+XR_EXPORT void invokeInBackground(std::shared_ptr<Invocation> call);
 // Queues `call` to the main thread. With `waitUntilDone` returns after it has run (on the main
 // thread itself: runs it at once); without, returns at once and the call runs on a later turn of
 // the main loop, also when posted from the main thread.
-void invokeOnMainThreadWaitUntilDone(std::shared_ptr<Invocation> call, bool waitUntilDone);
+XR_EXPORT void invokeOnMainThreadWaitUntilDone(std::shared_ptr<Invocation> call,
+                                               bool waitUntilDone);
 
 namespace detail {
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <string>
 #include <utility>
 
 namespace xr {
@@ -22,18 +24,25 @@ XRBufferedInputStream::~XRBufferedInputStream() {
 void XRBufferedInputStream::open() {
   State& s = state_;
   if (s.dataBuffer) return;  // already open: a second open would lose who opened the stream
+  everOpened_ = true;
+  // The block comes first, so that a reader that cannot have one touches nothing.
+  if (s.bufSize <= kMaxBlockSize) s.dataBuffer.reset(new (std::nothrow) std::uint8_t[s.bufSize]());
+  if (!s.dataBuffer) {
+    openError_ = "cannot make a read block of " + std::to_string(s.bufSize) + " bytes";
+    return;
+  }
+  openError_.reset();
   s.shouldCloseStream = s.stream && s.stream->status() == StreamStatus::NotOpen;
   if (s.shouldCloseStream) s.stream->open();
   s.lineBuffer = std::make_unique<std::string>();
   s.vcardData = std::make_unique<std::string>();
-  s.dataBuffer = std::make_unique<std::uint8_t[]>(s.bufSize);  // zero-filled
   s.pos = 0;
   s.read = 0;
   s.bytesProcessed = 0;
-  everOpened_ = true;
   endSeen_ = false;
   lineNumber_ = 0;
   recordStart_ = -1;
+  recordInBlock_ = false;
 }
 
 void XRBufferedInputStream::close() {
@@ -42,7 +51,9 @@ void XRBufferedInputStream::close() {
   s.lineBuffer.reset();
   s.vcardData.reset();
   s.dataBuffer.reset();
+  spareBuffer_.reset();
   recordStart_ = -1;
+  recordInBlock_ = false;
   checkedTitles_.reset();
   std::string().swap(csvLine_);
   // Left set, so the close of destruction closes the stream once more; streams allow that.
@@ -50,6 +61,7 @@ void XRBufferedInputStream::close() {
 }
 
 StreamStatus XRBufferedInputStream::status() const {
+  if (openError_) return StreamStatus::Error;
   if (!state_.dataBuffer) return everOpened_ ? StreamStatus::Closed : StreamStatus::NotOpen;
   if (state_.stream && state_.stream->status() == StreamStatus::Error) return StreamStatus::Error;
   return atEnd() ? StreamStatus::AtEnd : StreamStatus::Open;
@@ -61,6 +73,20 @@ bool XRBufferedInputStream::atEnd() const {
 
 void XRBufferedInputStream::refill() {
   State& s = state_;
+  if (recordInBlock_) {
+    // The last record handed out lies in the block and must outlive this read: the block is
+    // set aside and the spare one (made on first need) read into instead.
+    recordInBlock_ = false;
+    if (!spareBuffer_) spareBuffer_.reset(new (std::nothrow) std::uint8_t[s.bufSize]);
+    if (!spareBuffer_) {
+      openError_ = "cannot make a second read block of " + std::to_string(s.bufSize) + " bytes";
+      s.read = -1;
+      s.pos = 0;
+      endSeen_ = true;
+      return;
+    }
+    std::swap(s.dataBuffer, spareBuffer_);
+  }
   if (recordStart_ >= 0) {
     if (s.read > recordStart_) {
       s.vcardData->append(reinterpret_cast<const char*>(s.dataBuffer.get()) + recordStart_,
@@ -81,17 +107,16 @@ std::optional<std::string_view> XRBufferedInputStream::readLine() {
   if (!s.dataBuffer) return std::nullopt;
   std::string& assembled = *s.lineBuffer;
   assembled.clear();
-  const char* data = reinterpret_cast<const char*>(s.dataBuffer.get());
   for (;;) {
     if (s.pos >= s.read) {
-      refill();
+      refill();  // may change blocks
       if (s.read <= 0) {
         if (assembled.empty()) return std::nullopt;
         ++lineNumber_;
         return std::string_view(assembled);  // the last line, without a line feed
       }
     }
-    const char* start = data + s.pos;
+    const char* start = reinterpret_cast<const char*>(s.dataBuffer.get()) + s.pos;
     const auto available = static_cast<std::size_t>(s.read - s.pos);
     const void* feed = std::memchr(start, '\n', available);
     if (feed != nullptr) {
@@ -125,6 +150,7 @@ bool XRBufferedInputStream::getBuffer(const std::uint8_t*& buffer, std::uint64_t
 }
 
 std::optional<std::string> XRBufferedInputStream::streamError() const {
+  if (openError_) return openError_;
   if (!state_.stream) return std::nullopt;
   return state_.stream->streamError();
 }

@@ -1,10 +1,13 @@
 // input/buffered_input_stream.h: XRBufferedInputStream reads a byte stream in blocks of a
 // fixed size and cuts it into lines (at each line feed), vCard records ("BEGIN:VCARD" through
 // "END:VCARD") or CSV rows. Memory stays bounded by the block size and the longest line (or
-// record): a file of any size is read through the one block made at open().
+// record): a file of any size is read through the block made at open() (and a second one, made
+// when first needed, while a record handed out must outlive a line or CSV read).
 //
-// Lines and records are handed out as views of the reader's own buffers, valid until the next
-// read of the reader or close(); a caller that keeps one copies it. The reader is itself an
+// Lines and records are handed out as views of the reader's own buffers. A line is valid
+// until the next read of any kind; a record until the next readVCardData(), open() or
+// close(), whatever lines or CSV rows are read in between. A caller that keeps one longer
+// copies it. The reader is itself an
 // InputStream: status, read, hasBytesAvailable and getBuffer pass through to the wrapped
 // stream. One thread at a time; no locks but the one that keeps csvTitles consistent.
 #pragma once
@@ -16,28 +19,40 @@
 #include <string_view>
 #include <vector>
 
+#include "xrfoundation/export.h"
 #include "xrfoundation/input/csv_row.h"
 #include "xrfoundation/platform/input_stream.h"
 
 namespace xr {
 
-class XRBufferedInputStream final : public InputStream {
+// The buffered reader over a byte stream; see the top of this file.
+class XR_EXPORT XRBufferedInputStream final : public InputStream {
  public:
+  // Largest block size open() accepts (1 GiB); a larger one fails as open() describes.
+  static constexpr std::uint64_t kMaxBlockSize = std::uint64_t{1} << 30;
+
   // Takes a share of stream and records the block size (at least 1 byte is used). Neither
   // touches the stream nor allocates: that is open()'s work.
   XRBufferedInputStream(std::shared_ptr<InputStream> stream, std::uint64_t bufferSize);
   // Performs close().
   ~XRBufferedInputStream() override;
+  // Not copyable: the buffers handed out belong to one reader.
   XRBufferedInputStream(const XRBufferedInputStream&) = delete;
+  // Not copyable.
   XRBufferedInputStream& operator=(const XRBufferedInputStream&) = delete;
 
-  // Opens the wrapped stream if nobody has yet (and then closes it at close()), and makes the
-  // buffers. A second open() starts over with fresh buffers.
+  // Makes the block and the buffers and opens the wrapped stream if nobody has yet (and then
+  // closes it at close()). A block larger than kMaxBlockSize, or one that cannot be had, fails
+  // the open as a result: nothing is touched or read, status() says Error and streamError()
+  // why. An open() while open does nothing: buffers, position and CSV titles stay. After
+  // close(), open() makes new buffers over the wrapped stream as it then stands; one that
+  // close() closed stays closed, so reads end at once.
   void open() override;
   // Drops the buffers and the CSV titles; closes the wrapped stream if open() opened it.
   void close() override;
-  // NotOpen before open(), Closed after close(); in between the wrapped stream's Error, or
-  // AtEnd once atEnd() holds, else Open.
+  // Error when open() failed (or the second block could not be had); else NotOpen before
+  // open(), Closed after close(); in between the wrapped stream's Error, or AtEnd once atEnd()
+  // holds, else Open.
   StreamStatus status() const override;
 
   // The next line with its line feed (a CR LF line keeps both), or the input's last bytes
@@ -46,10 +61,11 @@ class XRBufferedInputStream final : public InputStream {
   std::optional<std::string_view> readLine();
 
   // The next vCard record: the bytes from the line holding "BEGIN:VCARD" through the line
-  // holding "END:VCARD", as they stood. Markers count anywhere in a line, in any letter case,
-  // but not in a line that is not valid UTF-8. Text outside records is dropped. None when
-  // nothing was gathered: at the end of the input, but also for an "END:VCARD" line outside
-  // any record -- ask atEnd() to tell the two apart.
+  // holding "END:VCARD", as they stood; valid until the next readVCardData(), open() or close().
+  // Markers count anywhere in a line, in any letter case, but not in a line that is not valid
+  // UTF-8. Text outside records is dropped. None when nothing was gathered: at the end of the
+  // input, but also for an "END:VCARD" line outside any record -- ask atEnd() to tell the two
+  // apart.
   std::optional<std::string_view> readVCardData();
 
   // Whether the input is used up: the wrapped stream has reported its end (or an error) and
@@ -81,8 +97,11 @@ class XRBufferedInputStream final : public InputStream {
   // Pass-through to the wrapped stream; these don't touch the reader's block, so bytes the
   // line reads have already taken into it are not seen here. Use one kind of read or the other.
   std::int64_t read(std::uint8_t* buffer, std::uint64_t maxLength) override;
+  // Pass-through, as read().
   bool hasBytesAvailable() const override;
+  // Pass-through, as read().
   bool getBuffer(const std::uint8_t*& buffer, std::uint64_t& length) override;
+  // Why open() failed, if it did; else the wrapped stream's error.
   std::optional<std::string> streamError() const override;
 
   // Sum of what read() has returned since open(); line, record and CSV reads don't count.
@@ -90,10 +109,16 @@ class XRBufferedInputStream final : public InputStream {
   // Stored and reported only: every line ends with its line feed, so none is empty, and no
   // read trims.
   bool wantsEmptyLines() const { return state_.wantsEmptyLines; }
+  // Stores the flag; see wantsEmptyLines().
   void setWantsEmptyLines(bool wants) { state_.wantsEmptyLines = wants; }
+  // Stored and reported only, as wantsEmptyLines().
   bool trimLines() const { return state_.trimLines; }
+  // Stores the flag; see trimLines().
   void setTrimLines(bool trim) { state_.trimLines = trim; }
+  // The column titles csvReadData keys rows by (null until a header is read or set); safe to
+  // call from another thread than the reading one.
   CsvTitles csvTitles() const;
+  // Replaces the column titles; null drops them.
   void setCsvTitles(CsvTitles titles);
   char16_t quote() const { return state_.quote; }          // '"'
   char16_t separator() const { return state_.separator; }  // ','
@@ -132,8 +157,14 @@ class XRBufferedInputStream final : public InputStream {
   // of the input, so its bytes are copied to vcardData only when a refill is about to
   // overwrite them; a record within one block is handed out where it lies.
   std::int64_t recordStart_ = -1;
-  std::string csvLine_;      // a repaired CSV line
-  CsvTitles checkedTitles_;  // the titles titlesRepeat_ was worked out for
+  // The record readVCardData handed out last lies in dataBuffer: a refill first swaps in
+  // spareBuffer_ rather than overwrite it. Only a line or CSV read between two record reads
+  // pays for this.
+  bool recordInBlock_ = false;
+  std::unique_ptr<std::uint8_t[]> spareBuffer_;  // bufSize bytes, made on first need
+  std::optional<std::string> openError_;         // why open() (or the spare block) failed
+  std::string csvLine_;                          // a repaired CSV line
+  CsvTitles checkedTitles_;                      // the titles titlesRepeat_ was worked out for
   bool titlesRepeat_ = false;
   std::vector<std::size_t> rowEnds_;  // where each field of the row being read ends
 };

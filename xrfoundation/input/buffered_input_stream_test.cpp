@@ -136,6 +136,34 @@ TEST(BufferedInputStreamTest, ReadsOutsideOpenAndCloseGiveNone) {
   reader.close();  // closing twice is harmless
 }
 
+// An impossible block is a failed open, not an exception: nothing is read and the reader says
+// why. A reader opened again after close() reads on from a stream it did not close.
+TEST(BufferedInputStreamTest, OpenWithoutABlockFailsAsAResult) {
+  for (std::uint64_t size : {std::uint64_t{1} << 50, XRBufferedInputStream::kMaxBlockSize + 1}) {
+    auto stream = std::make_shared<FakeInputStream>("a\n");
+    XRBufferedInputStream reader(stream, size);
+    reader.open();
+    EXPECT_EQ(reader.status(), StreamStatus::Error) << size;
+    EXPECT_EQ(reader.streamError(),
+              "cannot make a read block of " + std::to_string(size) + " bytes");
+    EXPECT_FALSE(reader.readLine());
+    EXPECT_FALSE(reader.readVCardData());
+    EXPECT_FALSE(reader.csvReadData());
+    EXPECT_TRUE(reader.atEnd());
+    EXPECT_EQ(stream->openCalls(), 0) << "the stream is left alone";
+    EXPECT_EQ(stream->readCalls(), 0);
+  }
+  auto stream = std::make_shared<FakeInputStream>("a\nb\n");
+  stream->open();
+  XRBufferedInputStream reader(stream, 2);
+  reader.open();
+  EXPECT_EQ(reader.readLine(), "a\n");
+  reader.close();
+  reader.open();
+  EXPECT_EQ(reader.status(), StreamStatus::Open);
+  EXPECT_EQ(reader.readLine(), "b\n") << "fresh buffers over the stream as it stands";
+}
+
 // Random inputs of few distinct bytes (so that blank lines, CR LF and long lines all occur),
 // read through random block sizes and random short deliveries, give a plain split's lines.
 TEST(BufferedInputStreamTest, AgreesWithPlainSplitOnRandomInput) {

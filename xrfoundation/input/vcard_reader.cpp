@@ -49,6 +49,7 @@ std::optional<std::string_view> XRBufferedInputStream::readVCardData() {
   std::string& gathered = *s.vcardData;
   gathered.clear();
   recordStart_ = -1;
+  recordInBlock_ = false;  // the record handed out last may go now
   const char* data = reinterpret_cast<const char*>(s.dataBuffer.get());
   for (;;) {
     const std::optional<std::string_view> line = readLine();
@@ -71,6 +72,7 @@ std::optional<std::string_view> XRBufferedInputStream::readVCardData() {
     recordStart_ = -1;
     if (gathered.empty()) {
       if (length == 0) return std::nullopt;
+      recordInBlock_ = true;  // kept there until the next record read
       return std::string_view(tail, length);
     }
     gathered.append(tail, length);

@@ -1,6 +1,7 @@
 // Cutting vCard files into records: readVCardData of XRBufferedInputStream.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,6 +59,28 @@ TEST(VCardReaderTest, CutsRecordsFromBeginLineThroughEndLine) {
       EXPECT_EQ(readAllRecords(input, bufSize), records)
           << ::testing::PrintToString(input) << ", block " << bufSize;
     }
+  }
+}
+
+// A record is replaced by the next record read only: lines and CSV rows read in between, which
+// refill the block the record lies in, leave it as it was.
+TEST(VCardReaderTest, RecordOutlivesLineAndCsvReadsUntilTheNextRecord) {
+  const std::string input = kCardA + "a line\nx,y\nmore\n" + kCardB + "tail 1\ntail 2\n";
+  for (std::uint64_t bufSize : {4u, 40u, 64u, 4096u}) {
+    XRBufferedInputStream reader(std::make_shared<FakeInputStream>(input), bufSize);
+    reader.open();
+    std::optional<std::string_view> first = reader.readVCardData();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(reader.readLine(), "a line\n");
+    EXPECT_TRUE(reader.csvReadData());
+    EXPECT_EQ(reader.readLine(), "more\n");
+    EXPECT_EQ(*first, kCardA) << bufSize;
+    std::optional<std::string_view> second = reader.readVCardData();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(reader.readLine(), "tail 1\n");
+    EXPECT_EQ(reader.readLine(), "tail 2\n");
+    EXPECT_FALSE(reader.readLine());
+    EXPECT_EQ(*second, kCardB) << bufSize;
   }
 }
 

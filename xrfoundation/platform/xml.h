@@ -22,19 +22,33 @@ class XR_EXPORT XmlError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class XmlNodeKind { None, Document, Element, Text, Comment, Attribute, Other };
+// What a node is.
+enum class XmlNodeKind {
+  None,       // no node
+  Document,   // the document that holds a parsed element
+  Element,    // an element
+  Text,       // text or a CDATA section
+  Comment,    // a comment
+  Attribute,  // an attribute of an element
+  Other,      // anything else (a declaration, a processing instruction)
+};
 
+// How toXml() and serializeAsDocument() lay out the text.
 enum class XmlFormat {
   Compact,  // the whole node on one line, as it would travel on the wire
   Pretty,   // one element per line, indented by four spaces per level
 };
 
+// A read-only handle to one node of a parsed document; see the top of this file.
 class XR_EXPORT XmlNode {
  public:
   XmlNode() = default;  // no node ("none")
 
+  // Whether this is a node at all.
   explicit operator bool() const { return kind() != XmlNodeKind::None; }
+  // What the node is; None for no node.
   XmlNodeKind kind() const;
+  // Whether the node is an element.
   bool isElement() const { return kind() == XmlNodeKind::Element; }
 
   // The element's or attribute's name; none for nodes without a name (text, comment,
@@ -80,14 +94,26 @@ class XR_EXPORT XmlNode {
   void* attribute_ = nullptr;             // the parser's attribute, for attribute nodes
 };
 
-struct XmlParseError {
-  std::string description;
-  std::size_t offset = 0;  // byte offset into the text where parsing stopped
+// Why parseXmlElement refused a text, and where.
+struct XR_EXPORT XmlParseError {
+  std::string description;  // the rule the text breaks, or the parser's own reason
+  std::size_t offset = 0;   // byte offset into the text where parsing stopped
 };
 
+// Deepest nesting of elements parseXmlElement accepts (the element itself is at depth 1). No
+// device message comes near it; deeper text is refused, since the work of printing grows
+// with the square of the depth.
+inline constexpr int kMaxXmlDepth = 256;
+
 // Parses text (UTF-8) that holds exactly one element, optionally preceded by an XML
-// declaration and accompanied by comments. Whitespace-only text between elements is dropped.
-// Returns the element, or none with the reason in *error when one is given.
+// declaration (which may name no encoding but UTF-8) and accompanied by comments. The text
+// must be well-formed XML 1.0 with namespaces: only the five predefined entities and
+// references to characters XML allows, no duplicated attribute, no undeclared prefix, no
+// control character, the declaration at the very start; and no deeper than kMaxXmlDepth. A
+// DOCTYPE may name the root and an external DTD, which is not read; one with an internal
+// subset is refused, so no entity it would declare is ever expanded. White space alone
+// between elements is dropped; white space that is all an element holds is kept as its
+// text. Returns the element, or none with the reason in *error when one is given.
 XR_EXPORT XmlNode parseXmlElement(std::string_view text, XmlParseError* error = nullptr);
 
 // Serialises a document whose root is element. Throws XmlError when the node is not an

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 
 namespace xr {
 namespace {
@@ -41,6 +43,9 @@ TEST_F(FileCheckTest, AnswersForEachKindOfPath) {
       {path("missing/deeper"), false},
       {path("file.txt/below"), false},
       {"", false},
+      // The system would stop reading at the NUL and answer for the directory.
+      {path("dir") + std::string("\0/missing", 9), false},
+      {path("dir") + std::string(1, '\0'), false},
   };
   for (const auto& [path, exists] : rows) EXPECT_EQ(fileExistAtPath(path), exists) << path;
 }

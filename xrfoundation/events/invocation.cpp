@@ -1,4 +1,4 @@
-#include "xrfoundation/platform/invocation.h"
+#include "xrfoundation/events/invocation.h"
 
 namespace xr {
 

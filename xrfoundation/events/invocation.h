@@ -1,4 +1,4 @@
-// platform/invocation.h: a prepared call -- one operation (a member function) of one target
+// events/invocation.h: a prepared call -- one operation (a member function) of one target
 // object, with a value slot for each of the operation's parameters, ready to be made later and
 // as often as wanted, on this thread or another. The event dispatcher keeps one per handler;
 // the main-thread posting helpers send them across threads.
@@ -29,18 +29,21 @@
 #include <typeindex>
 #include <utility>
 
-#include "xrfoundation/platform/method_signature.h"
+#include "xrfoundation/events/method_signature.h"
+#include "xrfoundation/export.h"
 
 namespace xr {
 
 // A borrowed value together with its exact type, on its way into an argument slot. It can only
 // be made from a typed value, so the type it claims is always the value's own.
-class ArgumentView {
+class XR_EXPORT ArgumentView {
  public:
+  // A view of `value`, which must outlive it.
   template <class V>
   explicit ArgumentView(const V& value) : type_(typeid(V)), value_(&value) {
     static_assert(!std::is_array_v<V>, "pass arrays as pointers");
   }
+  // The value's exact type.
   std::type_index type() const { return type_; }
   // The value if it is exactly a V, else null.
   template <class V>
@@ -65,7 +68,9 @@ decltype(auto) withArgumentView(const V& value, Use&& use) {
   }
 }
 
-class Invocation {
+// A prepared call; see the top of this file. Made by create(), shared, used from one thread at
+// a time.
+class XR_EXPORT Invocation {
  public:
   // A call of `selector` (&Class::operation) on `target`, every slot empty (a value-initialised
   // value: 0, null, "") and arguments not retained. Null when the target is null or is not an
@@ -73,10 +78,14 @@ class Invocation {
   template <class T, class Method>
   static std::shared_ptr<Invocation> create(const std::shared_ptr<T>& target, Method selector);
 
+  // Releases whatever the call holds.
   virtual ~Invocation();
+  // Not copyable: share the call instead.
   Invocation(const Invocation&) = delete;
+  // Not copyable.
   Invocation& operator=(const Invocation&) = delete;
 
+  // The signature of the operation the call makes.
   virtual const MethodSignature& methodSignature() const = 0;
 
   // Copies `value` into the slot at `atIndex` (kFirstArgumentIndex for the first parameter).
@@ -87,15 +96,24 @@ class Invocation {
     return withArgumentView(value,
                             [&](ArgumentView view) { return setArgumentValue(view, atIndex); });
   }
+  // setArgument() with a value already viewed.
   virtual bool setArgumentValue(ArgumentView value, long atIndex) = 0;
 
   // From now on keeps the target and the object values alive and copies raw texts.
   virtual void retainArguments() = 0;
+  // Whether retainArguments() has been called.
   virtual bool argumentsRetained() const = 0;
 
   // Whether `target` is this call's target: the same object, also after it has ceased to exist
-  // (a later object at the same address is another one).
+  // (a later object at the same address is another one). The object, not its owner: two
+  // objects that share one owner (members of one object, aliasing shared_ptrs) are two
+  // targets (but for an object and its first member, which share their address). Pass the
+  // target as the pointer it was made with, or as one to the operation's class or (for a
+  // polymorphic class) to the whole object.
   virtual bool hasTarget(const std::shared_ptr<const void>& target) const = 0;
+
+  // Whether the target has ceased to exist, so that the call can never be made again.
+  virtual bool targetGone() const = 0;
 
   // Makes the call on the calling thread with the slots' values; its result is dropped. False,
   // without calling, when the target or an object value set non-null has ceased to exist.
@@ -103,6 +121,7 @@ class Invocation {
   virtual bool invoke() = 0;
 
  protected:
+  // For the implementation made by create().
   Invocation() = default;
 };
 
@@ -194,8 +213,11 @@ class BoundInvocation<Method, std::index_sequence<I...>> final : public Invocati
                 "a parameter's value type must be default-constructible and copyable");
 
  public:
-  BoundInvocation(const std::shared_ptr<Target>& target, Method method)
-      : weakTarget_(target), method_(method) {}
+  // `given` and `whole` are the target's address as the caller gave it and of the whole
+  // object; either may name it at removal besides the address as a Target.
+  BoundInvocation(const std::shared_ptr<Target>& target, Method method, const void* given,
+                  const void* whole)
+      : weakTarget_(target), method_(method), addresses_{given, whole, target.get()} {}
 
   const MethodSignature& methodSignature() const override {
     static const MethodSignature signature = MethodSignature::of(Method{});
@@ -218,7 +240,15 @@ class BoundInvocation<Method, std::index_sequence<I...>> final : public Invocati
   bool argumentsRetained() const override { return held_; }
 
   bool hasTarget(const std::shared_ptr<const void>& target) const override {
-    return !weakTarget_.owner_before(target) && !target.owner_before(weakTarget_);
+    // The address tells the object among those of one owner; the owner tells a later object
+    // at the same address.
+    const void* address = target.get();
+    return (address == addresses_[0] || address == addresses_[1] || address == addresses_[2]) &&
+           !weakTarget_.owner_before(target) && !target.owner_before(weakTarget_);
+  }
+
+  bool targetGone() const override {
+    return held_ ? strongTarget_ == nullptr : weakTarget_.expired();
   }
 
   bool invoke() override {
@@ -244,6 +274,7 @@ class BoundInvocation<Method, std::index_sequence<I...>> final : public Invocati
   std::weak_ptr<Target> weakTarget_;
   std::shared_ptr<Target> strongTarget_;  // set while held
   Method method_;
+  const void* addresses_[3];  // of the target: as given, as a whole, as a Target
   std::tuple<ArgumentSlot<Value<I>>...> slots_;
   bool held_ = false;
 };
@@ -264,7 +295,10 @@ std::shared_ptr<Invocation> Invocation::create(const std::shared_ptr<T>& target,
     bound = std::dynamic_pointer_cast<Target>(target);
   }
   if (bound == nullptr) return nullptr;
-  return std::make_shared<detail::BoundInvocation<Method>>(bound, selector);
+  const void* given = static_cast<const void*>(target.get());
+  const void* whole = given;
+  if constexpr (std::is_polymorphic_v<T>) whole = dynamic_cast<const void*>(target.get());
+  return std::make_shared<detail::BoundInvocation<Method>>(bound, selector, given, whole);
 }
 
 }  // namespace xr

@@ -1,4 +1,4 @@
-// platform/method_signature.h: the run-time description of an operation's result type and
+// events/method_signature.h: the run-time description of an operation's result type and
 // parameter types, in order, so that prepared calls (invocation.h) and the event dispatcher can
 // check at run time that an operation fits the calls they will make. Signatures are small
 // values; copy them freely and compare them with ==.
@@ -14,6 +14,8 @@
 #include <typeinfo>
 #include <utility>
 #include <vector>
+
+#include "xrfoundation/export.h"
 
 namespace xr {
 
@@ -57,7 +59,8 @@ struct FunctionTraits<R(A...)> {
 
 }  // namespace detail
 
-class MethodSignature {
+// An operation's result type and parameter types, in order; equal when all of them are.
+class XR_EXPORT MethodSignature {
  public:
   // The signature of a function type: MethodSignature::of<void(int, std::shared_ptr<Item>)>().
   template <class F>
@@ -69,9 +72,11 @@ class MethodSignature {
   requires std::is_member_function_pointer_v<Method>
   static MethodSignature of(Method) { return ofMethod(static_cast<Method*>(nullptr)); }
 
+  // The operation's result type.
   std::type_index resultType() const { return result_; }
   // The operation's own parameters, the first at index 0 (argument position 2).
   std::size_t parameterCount() const { return parameters_.size(); }
+  // The type of parameter `index` (from 0); throws std::out_of_range past the last one.
   std::type_index parameterType(std::size_t index) const { return parameters_.at(index); }
   // Whether a value of exactly `type` fits argument position `atIndex` (2 and up).
   bool acceptsArgument(long atIndex, std::type_index type) const;
@@ -79,6 +84,7 @@ class MethodSignature {
   // "void(int, std::shared_ptr<Item>)", with the compiler's names for the types; for messages.
   std::string describe() const;
 
+  // Same result and parameter types.
   friend bool operator==(const MethodSignature&, const MethodSignature&) = default;
 
  private:

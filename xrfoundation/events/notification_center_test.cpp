@@ -1,4 +1,4 @@
-#include "xrfoundation/platform/notification_center.h"
+#include "xrfoundation/events/notification_center.h"
 
 #include <gtest/gtest.h>
 

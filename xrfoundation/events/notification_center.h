@@ -1,4 +1,4 @@
-// platform/notification_center.h: the library's notification centre. Observers register for a
+// events/notification_center.h: the library's notification centre. Observers register for a
 // notification name; a posted notification reaches every observer of its name synchronously,
 // on the posting thread, in registration order, before the post returns. The process-wide
 // default centre is made on first use and never destroyed; other centres are made with create().
@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // A notification's user info: named values of any type.
@@ -21,14 +23,18 @@ using UserInfo = std::map<std::string, std::any, std::less<>>;
 
 // What is posted: a name, the sender (or null) and user info (or null). A notification shares
 // its sender and user info with whoever keeps a copy of it.
-class Notification {
+class XR_EXPORT Notification {
  public:
+  // A notification named `name`, from `object`, carrying `userInfo`.
   explicit Notification(std::string name, std::shared_ptr<void> object = nullptr,
                         std::shared_ptr<const UserInfo> userInfo = nullptr)
       : name_(std::move(name)), object_(std::move(object)), userInfo_(std::move(userInfo)) {}
 
+  // The name observers register for.
   const std::string& name() const { return name_; }
+  // The sender, or null.
   const std::shared_ptr<void>& object() const { return object_; }
+  // The user info, or null.
   const std::shared_ptr<const UserInfo>& userInfo() const { return userInfo_; }
 
  private:
@@ -42,15 +48,22 @@ class NotificationCenter;
 // One observer's registration: the observer is called for as long as this object lives, or
 // until remove(). Once remove() has returned, no post that starts later calls the observer; a
 // call already running on another thread may still be finishing.
-class NotificationRegistration {
+class XR_EXPORT NotificationRegistration {
  public:
+  // A registration of nothing.
   NotificationRegistration() = default;
+  // Performs remove().
   ~NotificationRegistration() { remove(); }
+  // Takes over other's registration; other is left registering nothing.
   NotificationRegistration(NotificationRegistration&& other) noexcept;
+  // Removes this registration, then takes over other's.
   NotificationRegistration& operator=(NotificationRegistration&& other) noexcept;
+  // Not copyable: one registration, one owner.
   NotificationRegistration(const NotificationRegistration&) = delete;
+  // Not copyable.
   NotificationRegistration& operator=(const NotificationRegistration&) = delete;
 
+  // Ends the registration (see above); nothing when already ended or the centre has gone.
   void remove();
 
  private:
@@ -62,18 +75,26 @@ class NotificationRegistration {
   std::uint64_t id_ = 0;
 };
 
-class NotificationCenter : public std::enable_shared_from_this<NotificationCenter> {
+// Delivers each posted notification to the observers registered for its name, synchronously on
+// the posting thread, in the order they registered. Thread-safe.
+class XR_EXPORT NotificationCenter : public std::enable_shared_from_this<NotificationCenter> {
  public:
+  // What an observer is called with.
   using Observer = std::function<void(const Notification&)>;
 
+  // A new centre of its own.
   static std::shared_ptr<NotificationCenter> create();
+  // The process-wide centre, made on first use and never destroyed.
   static NotificationCenter& defaultCenter();
 
   // Registers `observer` for notifications named `name`. Registered during a post, it is first
   // called by the next post.
   [[nodiscard]] NotificationRegistration addObserver(std::string name, Observer observer);
 
+  // Calls every observer registered for the notification's name, on this thread, before it
+  // returns.
   void postNotification(const Notification& notification);
+  // postNotification() of a notification made from these.
   void postNotificationName(std::string name, std::shared_ptr<void> object,
                             std::shared_ptr<const UserInfo> userInfo = nullptr);
 

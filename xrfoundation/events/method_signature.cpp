@@ -1,4 +1,4 @@
-#include "xrfoundation/platform/method_signature.h"
+#include "xrfoundation/events/method_signature.h"
 
 #include <cxxabi.h>
 
