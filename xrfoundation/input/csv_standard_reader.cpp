@@ -42,7 +42,8 @@ std::uint64_t countBreaks(const char* p, std::size_t n) {
 }
 
 bool startsWith(const std::string& bytes, std::string_view prefix) {
-  return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
+  return bytes.size() >= prefix.size() &&
+         std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
 
 }  // namespace
@@ -55,6 +56,8 @@ StandardCsvReader::~StandardCsvReader() { close(); }
 bool StandardCsvReader::open() {
   close();
   error_.clear();
+  errorLine_ = 0;
+  errorReason_.clear();
   buffer_.clear();
   pos_ = 0;
   endSeen_ = false;
@@ -106,7 +109,8 @@ bool StandardCsvReader::detectEncoding() {
     encoding_ = little ? Encoding::Utf16LE : Encoding::Utf16BE;
     converter_ = CharsetConverter::toUtf8(little ? "UTF-16LE" : "UTF-16BE");
     if (!converter_) {
-      return fail(0, "the input is UTF-16 text and this system cannot convert it; save it as UTF-8");
+      return fail(0,
+                  "the input is UTF-16 text and this system cannot convert it; save it as UTF-8");
     }
     const std::string rawStart = buffer_.substr(2);
     buffer_.clear();
@@ -164,7 +168,10 @@ bool StandardCsvReader::fetch() {
 }
 
 bool StandardCsvReader::fail(std::uint64_t line, const std::string& reason) {
-  if (error_.empty()) error_ = line > 0 ? "line " + std::to_string(line) + ": " + reason : reason;
+  if (!error_.empty()) return false;
+  error_ = line > 0 ? "line " + std::to_string(line) + ": " + reason : reason;
+  errorLine_ = line;
+  errorReason_ = reason;
   return false;
 }
 
@@ -253,8 +260,9 @@ StandardCsvReader::Parse StandardCsvReader::parse() {
       while (k < n && isBlank(b[k])) ++k;
       if (k == n && !endSeen_) return Parse::NeedMore;
       if (k < n && !kEndsField[static_cast<unsigned char>(b[k])]) {
-        fail(line_ + breaks, "text after the closing quote of a field (a quote inside a quoted field "
-                        "is written twice)");
+        fail(line_ + breaks,
+             "text after the closing quote of a field (a quote inside a quoted field "
+             "is written twice)");
         return Parse::Failed;
       }
     } else {

@@ -68,6 +68,10 @@ class XR_EXPORT StandardCsvReader {
   // Why: "line N: reason" for a fault in the text, the stream's reason for a read error;
   // "" when nothing failed.
   const std::string& error() const { return error_; }
+  // The line error() names, or 0 when it names none (the stream's own failures).
+  std::uint64_t errorLine() const { return errorLine_; }
+  // error() without its "line N: ".
+  const std::string& errorReason() const { return errorReason_; }
   // The line (from 1) on which the record last returned begins; a record with quoted line
   // breaks spans several lines.
   std::uint64_t recordLine() const { return recordLine_; }
@@ -105,6 +109,8 @@ class XR_EXPORT StandardCsvReader {
   bool opened_ = false;
   bool shouldClose_ = false;
   std::string error_;
+  std::uint64_t errorLine_ = 0;
+  std::string errorReason_;
   std::uint64_t line_ = 1;  // line of the next byte at pos_
   std::uint64_t recordLine_ = 0;
   std::uint64_t bytesRead_ = 0;
