@@ -17,6 +17,9 @@ struct CommandRegistrar {
 void setExitCode(int code);
 int exitCode();
 
+// Whether -v / --verbose was given, before or after the command's name.
+bool verbose();
+
 // Prints "xrf: MESSAGE" on standard error and sets a non-zero exit status.
 void fail(const std::string& message, int code = 1);
 
