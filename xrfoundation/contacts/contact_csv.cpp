@@ -3,6 +3,7 @@
 #include "xrfoundation/contacts/contact_csv.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <fstream>
@@ -401,17 +402,50 @@ std::optional<ContactCsvColumns::Binding> bindingOf(const std::string& name,
   return std::nullopt;
 }
 
+constexpr std::size_t kPartCount = static_cast<std::size_t>(Part::Redundant) + 1;
+constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::Website) + 1;
+
 // The values of one item of a family in one row, by part, with the column each came from.
+// Only values with text are put here, so an empty view is a part that isn't there. The views
+// point into the row's fields.
 struct ItemParts {
-  std::map<Part, std::pair<std::string, std::size_t>> parts;  // part -> (value, column)
-  const char* kind = nullptr;                                 // named by a column
+  std::array<std::string_view, kPartCount> text{};
+  std::array<std::size_t, kPartCount> column{};
+  const char* kind = nullptr;  // named by a column
+
+  bool has(Part part) const { return !text[static_cast<std::size_t>(part)].empty(); }
+  std::string_view operator[](Part part) const { return text[static_cast<std::size_t>(part)]; }
+  std::size_t columnOf(Part part) const { return column[static_cast<std::size_t>(part)]; }
 };
 
 std::optional<std::string> textOf(const ItemParts& item, Part part) {
-  const auto found = item.parts.find(part);
-  if (found == item.parts.end() || found->second.first.empty()) return std::nullopt;
-  return found->second.first;
+  if (!item.has(part)) return std::nullopt;
+  return std::string(item[part]);
 }
+
+// The items of a row by family and item number, in number order. A row holds a few items,
+// so small sorted vectors serve (a map per row cost most of the row's time).
+class RowItems {
+ public:
+  using Items = std::vector<std::pair<int, ItemParts>>;
+
+  ItemParts& item(Field field, int index) {
+    Items& items = byField_[static_cast<std::size_t>(field)];
+    auto at = std::lower_bound(items.begin(), items.end(), index,
+                               [](const auto& entry, int i) { return entry.first < i; });
+    if (at == items.end() || at->first != index) at = items.emplace(at, index, ItemParts{});
+    return at->second;
+  }
+  const Items& items(Field field) const { return byField_[static_cast<std::size_t>(field)]; }
+  const ItemParts& first(Field field) const {
+    static const ItemParts kNone;
+    const Items& items = byField_[static_cast<std::size_t>(field)];
+    return items.empty() ? kNone : items.front().second;
+  }
+
+ private:
+  std::array<Items, kFieldCount> byField_;
+};
 
 // Builds one contact from the placed values of a row; collects the first error and the values
 // it could not place after all.
@@ -425,11 +459,9 @@ class RowBuilder {
   // this library's own layout that names no kind is an error; in an address book's export it
   // is a label of the user's, kept as unplaced, and the item takes the default.
   std::string kind(Field family, const ItemParts& item, const char* fallback) {
-    const auto typeValue = item.parts.find(Part::Type);
-    if (typeValue == item.parts.end() || typeValue->second.first.empty()) {
-      return item.kind ? item.kind : fallback;
-    }
-    const auto& [word, column] = typeValue->second;
+    if (!item.has(Part::Type)) return item.kind ? item.kind : fallback;
+    const std::string word(item[Part::Type]);
+    const std::size_t column = item.columnOf(Part::Type);
     std::string key = normalized(word);
     key.erase(0, key.find_first_not_of('*'));  // "* Home": the web address book's primary mark
     const KindWords& words = kindWords(family);
@@ -445,7 +477,7 @@ class RowBuilder {
   }
 
   std::optional<std::string> imService(const ItemParts& item) {
-    if (item.parts.count(Part::Type) == 0)
+    if (!item.has(Part::Type))
       return item.kind ? std::optional<std::string>(item.kind) : std::nullopt;
     return kind(Field::Im, item, nullptr);
   }
@@ -564,21 +596,23 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
   error.clear();
   unplaced.clear();
   ContactInfo contact;
-  std::map<Field, std::map<int, ItemParts>> families;
+  RowItems families;
   std::optional<std::pair<std::string, std::size_t>> photoFile;
   bool any = false;
   RowBuilder build(*this, photoBase, unplaced, error);
 
   for (std::size_t column = 0; column < fields.size(); ++column) {
-    std::string text(trimmed(fields[column]));
-    if (text.empty()) continue;
+    const std::string_view value = trimmed(fields[column]);
+    if (value.empty()) continue;
     const Binding* binding =
         column < bindings_.size() && bindings_[column] ? &*bindings_[column] : nullptr;
     if (!binding) {
-      unplaced.push_back({column, std::move(text)});
+      unplaced.push_back({column, std::string(value)});
       continue;
     }
     if (binding->part == Part::Redundant) continue;
+    std::string text;  // a copy for the fields kept whole
+    if (binding->field < Field::Birthday) text = value;
     switch (binding->field) {
       case Field::GivenName:
         contact.givenName = std::move(text);
@@ -629,9 +663,10 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
         break;
       }
       default: {
-        ItemParts& item = families[binding->field][binding->index];
+        ItemParts& item = families.item(binding->field, binding->index);
         if (binding->kind) item.kind = binding->kind;
-        item.parts[binding->part] = {std::move(text), column};
+        item.text[static_cast<std::size_t>(binding->part)] = value;
+        item.column[static_cast<std::size_t>(binding->part)] = column;
         break;
       }
     }
@@ -641,7 +676,7 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
   if (!contact.displayName) contact.displayName = displayNameFromParts(contact);
 
   // Several numbers or addresses in one value: one item each, of the same kind.
-  for (const auto& [index, item] : families[Field::Phone]) {
+  for (const auto& [index, item] : families.items(Field::Phone)) {
     const auto value = textOf(item, Part::Value);
     if (!value) continue;
     const std::string type = build.kind(Field::Phone, item, E_Number_Mobile);
@@ -649,7 +684,7 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
       contact.groupNumber.arrItem.push_back({std::move(number), type});
     }
   }
-  for (const auto& [index, item] : families[Field::Email]) {
+  for (const auto& [index, item] : families.items(Field::Email)) {
     const auto value = textOf(item, Part::Value);
     if (!value) continue;
     const std::string type = build.kind(Field::Email, item, E_Email_Other);
@@ -657,7 +692,7 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
       contact.groupEmail.arrItem.push_back({std::move(email), type});
     }
   }
-  for (const auto& [index, item] : families[Field::Im]) {
+  for (const auto& [index, item] : families.items(Field::Im)) {
     if (auto handle = textOf(item, Part::Value)) {
       contact.groupIm.arrItem.push_back({std::move(handle), build.imService(item)});
     }
@@ -665,29 +700,26 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
   // Birthday and anniversary columns come first, then the numbered dates.
   for (const auto& [field, kind] : {std::pair{Field::Birthday, E_Date_Birthday},
                                     std::pair{Field::Anniversary, E_Date_Anniversary}}) {
-    const ItemParts& item = families[field][1];
+    const ItemParts& item = families.first(field);
     std::optional<std::string> date = textOf(item, Part::Value);
     if (date && isEmptyDate(*date)) date.reset();
-    if (!date && (item.parts.count(Part::Year) || item.parts.count(Part::Month) ||
-                  item.parts.count(Part::Day))) {
+    if (!date && (item.has(Part::Year) || item.has(Part::Month) || item.has(Part::Day))) {
       date = dateFromParts(item);
       if (!date) {
         for (const Part part : {Part::Year, Part::Month, Part::Day}) {
-          const auto found = item.parts.find(part);
-          if (found != item.parts.end())
-            unplaced.push_back({found->second.second, found->second.first});
+          if (item.has(part)) unplaced.push_back({item.columnOf(part), std::string(item[part])});
         }
       }
     }
     if (date) contact.groupDate.arrItem.push_back({std::move(date), kind});
   }
-  for (const auto& [index, item] : families[Field::Date]) {
+  for (const auto& [index, item] : families.items(Field::Date)) {
     if (auto date = textOf(item, Part::Value)) {
       contact.groupDate.arrItem.push_back(
           {std::move(date), build.kind(Field::Date, item, E_Date_Other)});
     }
   }
-  for (const auto& [index, item] : families[Field::Address]) {
+  for (const auto& [index, item] : families.items(Field::Address)) {
     ContactAddressItem address;
     std::string street;
     for (const Part part : {Part::PoBox, Part::Street, Part::Street2, Part::Extended}) {
@@ -710,7 +742,7 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
     address.addressType = build.kind(Field::Address, item, E_Address_Other);
     contact.groupAddress.arrItem.push_back(std::move(address));
   }
-  for (const auto& [index, item] : families[Field::Organization]) {
+  for (const auto& [index, item] : families.items(Field::Organization)) {
     ContactOrganizationItem organization;
     organization.company = textOf(item, Part::Value);
     organization.department = textOf(item, Part::Department);
@@ -719,7 +751,7 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
       contact.groupOrganization.arrItem.push_back(std::move(organization));
     }
   }
-  for (const auto& [index, item] : families[Field::Website]) {
+  for (const auto& [index, item] : families.items(Field::Website)) {
     if (auto website = textOf(item, Part::Value)) {
       contact.groupWebsite.arrItem.push_back({std::move(website)});
     }
