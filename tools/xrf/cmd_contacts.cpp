@@ -20,8 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTempNameAttempts = 16;  // tries at a temporary name nobody holds
-constexpr int kExitCancelled = 130;    // as for a process ended by Ctrl-C
+constexpr int kTempNameAttempts = 16;            // tries at a temporary name nobody holds
+constexpr int kExitCancelled = 130;              // as for a process ended by Ctrl-C
+constexpr std::uint64_t kRowsPerProgress = 256;  // rows between progress reports
 
 struct Csv2VcfOptions {
   std::string input;   // "-": standard input
@@ -42,6 +43,20 @@ class PendingOutput {
     if (!target) {
       file_ = std::tmpfile();
       if (!file_) error = std::string("cannot make a temporary file: ") + std::strerror(errno);
+      return file_ != nullptr;
+    }
+    // A device or a pipe (-o /dev/null, a FIFO) is written in place: a temporary file beside
+    // it would be renamed over the device itself.
+    std::error_code statusError;
+    const fs::file_status status = fs::status(*target, statusError);
+    if (!statusError && fs::exists(status) && !fs::is_regular_file(status)) {
+      if (fs::is_directory(status)) {
+        error = target->string() + " is a directory";
+        return false;
+      }
+      file_ = std::fopen(target->c_str(), "wb");
+      if (!file_) error = "cannot open " + target->string() + ": " + std::strerror(errno);
+      inPlace_ = file_ != nullptr;
       return file_ != nullptr;
     }
     fs::path directory = target->parent_path();
@@ -82,9 +97,11 @@ class PendingOutput {
     }
     std::FILE* file = std::exchange(file_, nullptr);
     if (std::fclose(file) != 0) {
-      error = "cannot write " + temp_.string() + ": " + std::strerror(errno);
+      error = "cannot write " + (inPlace_ ? target_->string() : temp_.string()) + ": " +
+              std::strerror(errno);
       return false;
     }
+    if (inPlace_) return true;
     std::error_code renameError;
     fs::rename(temp_, *target_, renameError);
     if (renameError) {
@@ -110,7 +127,8 @@ class PendingOutput {
  private:
   std::optional<fs::path> target_;
   std::FILE* file_ = nullptr;
-  fs::path temp_;  // the temporary file while it exists
+  fs::path temp_;         // the temporary file while it exists
+  bool inPlace_ = false;  // target_ is a device or pipe, written directly
 };
 
 std::string joined(const std::vector<std::string>& texts) {
@@ -158,6 +176,7 @@ void csv2vcf(const Csv2VcfOptions& options) {
        }});
   steps.push_back({"Compose vCards", true, [job](xrf::StepContext& step) {
                      xr::ContactInfo contact;
+                     std::uint64_t rows = 0;
                      for (;;) {
                        if (step.cancelled()) return false;
                        const auto next = job->reader.next(contact);
@@ -166,7 +185,10 @@ void csv2vcf(const Csv2VcfOptions& options) {
                          return step.fail(job->reader.error());
                        if (!job->output.write(xrf::composeVCard(contact)))
                          return step.fail("cannot write: " + std::string(std::strerror(errno)));
-                       step.progress(job->reader.fractionRead());
+                       // The bar moves in steps of a pixel; a report per row costs more
+                       // than the row's vCard.
+                       if (++rows % kRowsPerProgress == 0)
+                         step.progress(job->reader.fractionRead());
                      }
                      step.setSummary(std::to_string(job->reader.contactsRead()) + " contacts");
                      return true;
