@@ -9,8 +9,10 @@ import base64
 import os
 import shutil
 import signal
+import stat
 import subprocess
 import sys
+import threading
 import time
 
 XRF, WORK = sys.argv[1], sys.argv[2]
@@ -64,6 +66,20 @@ def case_csv2vcf():
     to_stdout = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"))
     check(to_stdout.returncode == 0, f"csv2vcf to stdout exit {to_stdout.returncode}")
     check(to_stdout.stdout == expected, "csv2vcf to standard output differs from data/small.vcf")
+
+    # A pipe (or a device such as /dev/null) named by -o is written in place, never replaced
+    # by a renamed temporary file.
+    fifo = os.path.join(out_dir, "pipe")
+    os.mkfifo(fifo)
+    received = []
+    reader = threading.Thread(target=lambda: received.append(open(fifo, "rb").read()), daemon=True)
+    reader.start()
+    to_pipe = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"), "-o", fifo)
+    reader.join(30)
+    check(to_pipe.returncode == 0 and received == [expected],
+          f"csv2vcf -o FIFO: exit {to_pipe.returncode}, {to_pipe.stderr!r}")
+    check(stat.S_ISFIFO(os.stat(fifo).st_mode), "csv2vcf -o FIFO replaced the FIFO")
+    check(leftovers(out_dir) == [], f"csv2vcf -o FIFO left {leftovers(out_dir)}")
 
     # The photo line carries the photo file's bytes exactly.
     text = expected.decode()
