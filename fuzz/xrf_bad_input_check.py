@@ -69,7 +69,8 @@ def expect_answer(xrf, args, stdin=b""):
     if result is None:
         return
     code, _, err = result
-    lines = err.decode("utf-8", "replace").splitlines()
+    # Split at line feeds only: splitlines() would also cut at form feeds and U+2028.
+    lines = err.decode("utf-8", "replace").split("\n")[:-1]
     errors = [line for line in lines if not line.startswith("xrf: warning: ")]
     if code != 0 and (code != 1 or len(errors) != 1 or not errors[0].startswith("xrf: ")):
         failures.append(f"{name(args)}: exit {code}, stderr {err[-500:]!r}")

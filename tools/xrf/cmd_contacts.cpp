@@ -133,7 +133,7 @@ class PendingOutput {
 
 std::string joined(const std::vector<std::string>& texts) {
   std::string out;
-  for (const auto& text : texts) out += (out.empty() ? "\"" : ", \"") + text + "\"";
+  for (const auto& text : texts) out += (out.empty() ? "\"" : ", \"") + xrf::printable(text) + "\"";
   return out;
 }
 
@@ -147,8 +147,8 @@ void printSummary(const xr::ContactCsvSummary& summary) {
             << plural(summary.numbers, "number", "numbers") << ", "
             << plural(summary.emails, "e-mail", "e-mails") << " written\n";
   for (const auto& [column, count] : summary.unplaced) {
-    std::cerr << "xrf: warning: " << plural(count, "value", "values") << " in column \"" << column
-              << "\" not written: no place in a contact\n";
+    std::cerr << "xrf: warning: " << plural(count, "value", "values") << " in column \""
+              << xrf::printable(column) << "\" not written: no place in a contact\n";
   }
 }
 

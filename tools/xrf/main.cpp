@@ -145,8 +145,30 @@ CommandRegistrar::CommandRegistrar(AddCommands add) { registry().push_back(add);
 bool verbose() { return g_verbose; }
 void setExitCode(int code) { g_exitCode = code; }
 int exitCode() { return g_exitCode; }
+std::string printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out.push_back(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+    }
+  }
+  return out;
+}
+
 void fail(const std::string& message, int code) {
-  std::cerr << "xrf: " << message << '\n';
+  // One line, whatever the message quotes from the input.
+  std::cerr << "xrf: " << printable(message) << '\n';
   g_exitCode = code;
 }
 
