@@ -62,6 +62,31 @@ def expect_error(xrf, args, stdin=b""):
         failures.append(f"{name(args)}: stderr is not one 'xrf: ' line: {err[-500:]!r}")
 
 
+def expect_answer(xrf, args, stdin=b""):
+    """Either a result (exit 0) or a clear refusal (exit 1 and one "xrf: " line after any
+    "xrf: warning: " lines), never more."""
+    result = run(xrf, args, stdin)
+    if result is None:
+        return
+    code, _, err = result
+    # Split at line feeds only: splitlines() would also cut at form feeds and U+2028.
+    lines = err.decode("utf-8", "replace").split("\n")[:-1]
+    errors = [line for line in lines if not line.startswith("xrf: warning: ")]
+    if code != 0 and (code != 1 or len(errors) != 1 or not errors[0].startswith("xrf: ")):
+        failures.append(f"{name(args)}: exit {code}, stderr {err[-500:]!r}")
+
+
+def expect_usage_error(xrf, args):
+    """A usage error: exit 2 and one "xrf: " line."""
+    result = run(xrf, args)
+    if result is None:
+        return
+    code, _, err = result
+    lines = err.decode("utf-8", "replace").splitlines()
+    if code != 2 or len(lines) != 1 or not lines[0].startswith("xrf: "):
+        failures.append(f"{name(args)}: exit {code}, stderr {err[-500:]!r}; expected a usage error")
+
+
 def json_lines(count):
     def check(out):
         # One row a line; splitlines() would also cut at the U+2028 a row may hold.
@@ -86,7 +111,7 @@ def file_commands(path, work):
     """Every subcommand that reads a file, over path."""
     return [["base64", "encode", path], ["base64", "decode", path], ["vcard", "count", path],
             ["vcard", "split", path, "-o", os.path.join(work, "split")], ["csv", "rows", path],
-            ["xml", "info", path]]
+            ["csv", "rows", "--standard", path], ["contacts", "csv2vcf", path], ["xml", "info", path]]
 
 
 def main():
@@ -100,6 +125,8 @@ def main():
     expect_ok(xrf, ["base64", "decode", empty], b"")
     expect_ok(xrf, ["vcard", "count", empty], b"0\n")
     expect_ok(xrf, ["csv", "rows", empty], b"")
+    expect_ok(xrf, ["csv", "rows", "--standard", empty], b"")
+    expect_error(xrf, ["contacts", "csv2vcf", empty])
     expect_error(xrf, ["xml", "info", empty])
 
     # Binary bytes (NULs, invalid UTF-8, stray CRs): Base64 goes round trip, the readers
@@ -115,6 +142,9 @@ def main():
     # Every line after the header is a row.
     expect_ok(xrf, ["csv", "rows", binary_path],
               check=json_lines(binary.count(b"\n") - binary.endswith(b"\n")))
+    # Standard CSV finds quotes in the wrong places there (or, by chance, none).
+    expect_answer(xrf, ["csv", "rows", "--standard", binary_path])
+    expect_answer(xrf, ["contacts", "csv2vcf", binary_path])
     expect_error(xrf, ["xml", "info", binary_path])
 
     # One line of 100 MiB, no line feed anywhere.
@@ -128,6 +158,11 @@ def main():
     big_csv = write(work, "big_csv", b"title\n" + b"x" * BIG)
     expect_ok(xrf, ["csv", "rows", big_csv], json.dumps({"title\n": "x" * BIG},
                                                         separators=(",", ":")).encode() + b"\n")
+    # A record above the standard reader's 64 MiB is refused, with its line, not gathered.
+    expect_error(xrf, ["csv", "rows", "--standard", big_csv])
+    expect_error(xrf, ["csv", "rows", "--standard", write(work, "open_quote", b'a\n"' + b"q" * BIG)])
+    expect_ok(xrf, ["csv", "rows", "--standard", write(work, "long_note", b'n\n"' + b"q\n" * (BIG // 4) + b'"\n')],
+              check=lambda out: None if len(out) == len(b'{"n":""}\n') + 3 * (BIG // 4) else f"{len(out)} bytes")
     big_record = write(work, "big_record", b"BEGIN:VCARD\nNOTE:" + b"n" * BIG + b"\nEND:VCARD\n")
     expect_ok(xrf, ["vcard", "count", big_record], b"1\n")
     big_xml = write(work, "big_xml", b'<iq id="7"><body ns="m">' + b"t" * BIG + b"</body></iq>")
@@ -141,7 +176,7 @@ def main():
     vcard_path = write(work, "vcards", vcards)
     expect_ok(xrf, ["vcard", "count", vcard_path], b"2\n")
     split_dir = os.path.join(work, "split_good")
-    expect_ok(xrf, ["vcard", "split", vcard_path, "-o", split_dir], b"")
+    expect_ok(xrf, ["vcard", "split", vcard_path, "-o", split_dir, "--force"], b"")
     parts = [open(os.path.join(split_dir, f"{i}.vcf"), "rb").read() for i in (1, 2)]
     if parts != [b"BEGIN:VCARD\nFN:\xff\xfe\x00x\nEND:VCARD\n",
                  b"BEGIN:VCARD\r\nN:\x00\r\nEND:VCARD\r\n"]:
@@ -149,6 +184,12 @@ def main():
     csv_path = write(work, "csv", b"a,b\n\xff,\xc3\n\x00,\"x\x00y\"\n")
     expect_ok(xrf, ["csv", "rows", csv_path],
               b'{"a":"\xef\xbf\xbd","b\\n":"\xef\xbf\xbd\\n"}\n{"a":"\\u0000","b\\n":"x\\u0000y\\n"}\n')
+    expect_ok(xrf, ["csv", "rows", "--standard", csv_path],
+              b'{"a":"\xef\xbf\xbd","b":"\xef\xbf\xbd"}\n{"a":"\\u0000","b":"x\\u0000y"}\n')
+    # UTF-16 without a byte order mark is refused rather than read as NUL-laden text.
+    expect_error(xrf, ["csv", "rows", "--standard", write(work, "utf16", "a,b\n".encode("utf-16-le"))])
+    expect_ok(xrf, ["csv", "rows", "--standard", write(work, "utf16bom", "a,b\n1,2\n".encode("utf-16"))],
+              b'{"a":"1","b":"2"}\n')
     expect_ok(xrf, ["base64", "decode", write(work, "nul.b64", b"QUJD\x00!!!")], b"ABC")
     expect_ok(xrf, ["xml", "info", write(work, "utf8.xml", b'<iq id="\xe4\xb8\xad"/>')],
               check=lambda out: None if "command id: 中\n".encode() in out else f"{out!r}")
@@ -169,10 +210,9 @@ def main():
     expect_ok(xrf, ["phone", "reversed", "123", "--capacity", "0"], b"\n")
     for bad in [["phone", "reversed", "123", "--capacity", "-1"],
                 ["phone", "reversed", "123", "--capacity", "99999999999"],
-                ["phone", "reversed", "123", "--capacity", "x"], ["phone", "compare", "1"]]:
-        result = run(xrf, bad)
-        if result is not None and (result[0] == 0 or not result[2]):
-            failures.append(f"{name(bad)}: exit {result[0]}, stderr {result[2]!r}")
+                ["phone", "reversed", "123", "--capacity", "x"], ["phone", "compare", "1"],
+                ["nosuch"], ["csv", "rows", "\udcff", "extra"], ["-\udcff"]]:
+        expect_usage_error(xrf, bad)
 
     # Paths that can't be read: missing, a directory, a file whose reads fail (/proc/self/mem
     # at offset 0 opens but every read gives EIO).

@@ -1,14 +1,18 @@
 #!/usr/bin/python3
-"""End-to-end checks of xrf contacts csv2vcf / dedupe and xrf demo, run as a user runs them.
+"""End-to-end checks of xrf contacts csv2vcf / dedupe, xrf demo and the tool's conventions, run
+as a user runs them.
 
-Usage: xrf_tool_check.py XRF WORK_DIR CASE   (CASE: csv2vcf, dedupe, cancel, errors, demo, help)
+Usage: xrf_tool_check.py XRF WORK_DIR CASE
+  (CASE: csv2vcf, layouts, dedupe, cancel, errors, demo, help, usage, stdin)
 """
 import base64
 import os
 import shutil
 import signal
+import stat
 import subprocess
 import sys
+import threading
 import time
 
 XRF, WORK = sys.argv[1], sys.argv[2]
@@ -22,8 +26,8 @@ def check(condition, message):
         failures.append(message)
 
 
-def run(*args, timeout=60):
-    return subprocess.run([XRF, *args], capture_output=True, timeout=timeout)
+def run(*args, timeout=60, stdin=None):
+    return subprocess.run([XRF, *args], capture_output=True, timeout=timeout, input=stdin)
 
 
 def fresh_dir(name):
@@ -48,15 +52,34 @@ def case_csv2vcf():
     check(to_file.returncode == 0, f"csv2vcf -o exit {to_file.returncode}: {to_file.stderr!r}")
     check(open(out, "rb").read() == expected, "csv2vcf -o output differs from data/small.vcf")
     check(to_file.stdout == b"", f"csv2vcf -o wrote to standard output: {to_file.stdout[:80]!r}")
-    # Unknown and repeated columns: one line each, once for the whole file.
+    # Unknown and repeated columns: one line each, once for the whole file; then the summary,
+    # with the values those columns held.
     check(to_file.stderr.decode().splitlines() == [
         'xrf: warning: unknown columns ignored: "Shoe Size"',
-        'xrf: warning: repeated columns ignored: "phone 1"'], f"warnings: {to_file.stderr!r}")
+        'xrf: warning: repeated columns ignored: "phone 1"',
+        "xrf: 3 contacts, 3 numbers, 2 e-mails written",
+        'xrf: warning: 1 value in column "Shoe Size" not written: no place in a contact',
+        'xrf: warning: 1 value in column "phone 1" not written: no place in a contact'],
+        f"warnings: {to_file.stderr!r}")
     check(leftovers(out_dir) == [], f"temporary files left: {leftovers(out_dir)}")
 
     to_stdout = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"))
     check(to_stdout.returncode == 0, f"csv2vcf to stdout exit {to_stdout.returncode}")
     check(to_stdout.stdout == expected, "csv2vcf to standard output differs from data/small.vcf")
+
+    # A pipe (or a device such as /dev/null) named by -o is written in place, never replaced
+    # by a renamed temporary file.
+    fifo = os.path.join(out_dir, "pipe")
+    os.mkfifo(fifo)
+    received = []
+    reader = threading.Thread(target=lambda: received.append(open(fifo, "rb").read()), daemon=True)
+    reader.start()
+    to_pipe = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"), "-o", fifo)
+    reader.join(30)
+    check(to_pipe.returncode == 0 and received == [expected],
+          f"csv2vcf -o FIFO: exit {to_pipe.returncode}, {to_pipe.stderr!r}")
+    check(stat.S_ISFIFO(os.stat(fifo).st_mode), "csv2vcf -o FIFO replaced the FIFO")
+    check(leftovers(out_dir) == [], f"csv2vcf -o FIFO left {leftovers(out_dir)}")
 
     # The photo line carries the photo file's bytes exactly.
     text = expected.decode()
@@ -65,6 +88,83 @@ def case_csv2vcf():
     photo = base64.b64decode(folded.replace("\r\n ", ""))
     check(photo == open(os.path.join(DATA, "photo.jpg"), "rb").read(),
           "the PHOTO line does not decode to data/photo.jpg")
+
+
+def vcard_lines(data):
+    """The content lines of csv2vcf's output, folded lines joined."""
+    return data.decode().replace("\r\n ", "").split("\r\n")
+
+
+def case_layouts():
+    """The exports of the common address books, as those programs write them."""
+    out_dir = fresh_dir("layouts")
+    rows = [
+        ("outlook.csv",
+         ["TEL;type=HOME;charset=UTF-8:020 7946 0018", "TEL;type=CELL;charset=UTF-8:07700 900123",
+          "TEL;type=FAX;type=WORK;charset=UTF-8:020 7946 0101",
+          "N;charset=UTF-8:Lee;Marie;Ann;Dr.;PhD", "NOTE;charset=UTF-8:Met at \"DevConf\", 2019\\nSecond line",
+          "EMAIL;charset=UTF-8;type=INTERNET;type=OTHER;type=pref:ann.lee@work.example",
+          "ADR;charset=UTF-8;type=Home;type=pref:;;12 Hanover Square\\nFlat 3;London;Greater London;"
+          "W1S 1JA;United Kingdom", "TEL;type=CELL;charset=UTF-8:(650) 253-0000"],
+         "xrf: 2 contacts, 6 numbers, 3 e-mails written", ["Spouse"]),
+        ("google.csv",
+         ["TEL;type=CELL;charset=UTF-8:090-1234-5678", "TEL;type=CELL;charset=UTF-8:+81 90 8765 4321",
+          "TEL;type=FAX;type=WORK;charset=UTF-8:03-1234-5678",
+          "EMAIL;charset=UTF-8;type=INTERNET;type=HOME;type=pref:k.sato@example.jp",
+          "CATEGORIES;CHARSET=utf-8:Friends", "TEL;type=CELL;charset=UTF-8:06 12 34 56 78",
+          "NOTE;charset=UTF-8:Prefers \"LINE\", not e-mail"],
+         "xrf: 2 contacts, 4 numbers, 2 e-mails written", ["Photo", "Phone 1 - Type"]),
+        ("google_new.csv",
+         ["TEL;type=CELL;charset=UTF-8:+420 601 123 456", "TEL;type=HOME;charset=UTF-8:+420 2 1234 5678",
+          "EMAIL;charset=UTF-8;type=INTERNET;type=WORK;type=pref:eva@example.cz", "TITLE:CTO"],
+         "xrf: 1 contact, 2 numbers, 1 e-mail written", ["Website 1 - Label"]),
+        ("thunderbird.csv",
+         ["N;charset=UTF-8:Dubois;;L\u00e9a;;", "TEL;type=WORK;charset=UTF-8:+33 1 23 45 67 89",
+          "BDAY:1988-03-09", "NOTE;charset=UTF-8:ligne 1\\nligne 2",
+          "ADR;charset=UTF-8;type=Home;type=pref:;;5 rue de la Paix, B\u00e2timent B;Paris;;75002;France"],
+         "xrf: 1 contact, 2 numbers, 2 e-mails written", ["Custom 1"]),
+    ]
+    for file_name, expected_lines, summary, unplaced in rows:
+        source = os.path.join(DATA, file_name)
+        result = run("contacts", "csv2vcf", source)
+        check(result.returncode == 0, f"{file_name}: exit {result.returncode}: {result.stderr!r}")
+        lines = vcard_lines(result.stdout)
+        for line in expected_lines:
+            check(line in lines, f"{file_name}: no line {line!r} in\n" + "\n".join(lines))
+        errors = result.stderr.decode().splitlines()
+        check(summary in errors, f"{file_name}: no summary {summary!r}: {errors}")
+        # Every column that lost a value says so, and nothing else is reported lost.
+        lost = [line for line in errors if "not written" in line]
+        check(len(lost) == len(unplaced) and all(f'"{c}"' in line for c, line in zip(unplaced, lost)),
+              f"{file_name}: unplaced {lost}, expected columns {unplaced}")
+
+        # --strict: exit 1, one line naming the file, line and column, nothing written.
+        out = os.path.join(out_dir, file_name + ".vcf")
+        strict = run("contacts", "csv2vcf", source, "-o", out, "--strict")
+        lines = strict.stderr.decode().splitlines()
+        check(strict.returncode == 1, f"{file_name} --strict: exit {strict.returncode}")
+        check(any(file_name + ":" in line and f'column "{unplaced[0]}"' in line for line in lines),
+              f"{file_name} --strict: stderr {strict.stderr!r}")
+        check(not os.path.exists(out) and leftovers(out_dir) == [],
+              f"{file_name} --strict wrote {os.listdir(out_dir)}")
+
+    # The same export in UTF-16 with its mark gives the same records.
+    utf8 = open(os.path.join(DATA, "outlook.csv"), "rb").read()
+    utf16 = os.path.join(out_dir, "outlook16.csv")
+    with open(utf16, "wb") as f:
+        f.write(utf8.decode("utf-8-sig").encode("utf-16"))
+    one = run("contacts", "csv2vcf", os.path.join(DATA, "outlook.csv"))
+    other = run("contacts", "csv2vcf", utf16)
+    check(other.returncode == 0 and other.stdout == one.stdout,
+          f"UTF-16 export: exit {other.returncode}, {other.stderr!r}")
+    # A quote left open is an error that names its line, with nothing written.
+    broken = os.path.join(out_dir, "broken.csv")
+    with open(broken, "wb") as f:
+        f.write(b'First Name,Notes\r\nAnn,"fine"\r\nBob,"never closed\r\nCid,x\r\n')
+    result = run("contacts", "csv2vcf", broken)
+    check(result.returncode == 1 and result.stdout == b"" and
+          result.stderr.decode().startswith("xrf: ") and "broken.csv:3: " in result.stderr.decode(),
+          f"open quote: exit {result.returncode}, {result.stderr!r}")
 
 
 def case_dedupe():
@@ -201,11 +301,122 @@ def case_demo():
     check(written.count(b"PHOTO;ENCODING=base64;TYPE=JPEG:") == 1, "demo -o: not one photo")
 
 
+def commands(prefix=()):
+    """Every command path, from the command lists that --help prints."""
+    result = run(*prefix, "--help")
+    text = result.stdout.decode()
+    if "Subcommands:" not in text:
+        return [list(prefix)]
+    paths = [list(prefix)] if prefix else []
+    for line in text.split("Subcommands:")[1].splitlines()[1:]:
+        if not line.startswith("  ") or not line.strip():
+            break
+        paths += commands((*prefix, line.split()[0]))
+    return paths
+
+
 def case_help():
-    for args in [["contacts", "csv2vcf"], ["contacts", "dedupe"], ["demo"], ["contacts"]]:
+    paths = commands()
+    check(["contacts", "csv2vcf"] in paths and ["csv", "rows"] in paths and len(paths) > 15,
+          f"commands found: {paths}")
+    for args in paths:
         result = run(*args, "--help")
+        name = " ".join(args)
         check(result.returncode == 0 and b"Usage" in result.stdout,
-              f"{' '.join(args)} --help: exit {result.returncode}, {result.stdout[:60]!r}")
+              f"{name} --help: exit {result.returncode}, {result.stdout[:60]!r}")
+        # Each shows how it is used, with a line that runs the tool.
+        text = result.stdout.decode()
+        check("Example:\n  xrf " in text, f"{name} --help has no example:\n{text}")
+
+
+def expect_usage_error(args, words):
+    result = run(*args)
+    lines = result.stderr.decode().splitlines()
+    check(result.returncode == 2, f"{args}: exit {result.returncode}, expected 2")
+    check(len(lines) == 1 and lines[0].startswith("xrf: ") and all(w in lines[0] for w in words),
+          f"{args}: stderr {result.stderr!r}, expected one line with {words}")
+    check(result.stdout == b"", f"{args}: stdout {result.stdout[:80]!r}")
+
+
+def case_usage():
+    work = fresh_dir("usage")
+    for args, words in [
+            (["nosuch"], ['unknown command "nosuch"', "contacts"]),
+            ([], ["needs a command"]),
+            (["csv"], ["xrf csv needs a command", "rows"]),
+            (["csv", "nosuch", "x"], ['unknown command "nosuch"', "rows"]),
+            (["csv", "rows"], ["FILE is required", "xrf csv rows --help"]),
+            (["contacts", "csv2vcf", "a.csv", "--bogus"], ["--bogus"]),
+            (["phone", "compare", "1"], ["B is required"]),
+            (["phone", "reversed", "1", "--capacity", "x"], ["--capacity"]),
+            (["vcard", "split", "x.vcf"], ["--output"])]:
+        expect_usage_error(args, words)
+
+    # "++" is a number, not CLI11's end of a command's arguments.
+    result = run("phone", "compare", "++", "++")
+    check(result.returncode == 0 and result.stdout == b"equal\n", f"compare ++ ++: {result!r}")
+    result = run("phone", "reversed", "++")
+    check(result.returncode == 0 and result.stdout == b"+\n", f"reversed ++: {result!r}")
+
+    # -v before or after the command turns the library's lines on; without it they stay off
+    # while the tool's own warnings show.
+    csv = os.path.join(work, "surplus.csv")
+    with open(csv, "w") as f:
+        f.write("a\n1,2\n")
+    quiet = run("csv", "rows", csv)
+    check(quiet.returncode == 0 and quiet.stderr == b"", f"library lines without -v: {quiet.stderr!r}")
+    for args in [["-v", "csv", "rows", csv], ["csv", "-v", "rows", csv], ["csv", "rows", csv, "-v"],
+                 ["csv", "rows", "--verbose", csv]]:
+        loud = run(*args)
+        check(loud.returncode == 0 and b"possible error in following line" in loud.stderr
+              and loud.stdout == quiet.stdout, f"{args}: {loud.returncode} {loud.stderr!r}")
+    contacts = os.path.join(work, "contacts.csv")
+    with open(contacts, "w") as f:
+        f.write("Given Name,Shoe Size\nAnn,38\n")
+    result = run("contacts", "csv2vcf", contacts)
+    check(b"xrf: warning: unknown columns ignored" in result.stderr, f"tool warning: {result.stderr!r}")
+
+    # vcard split leaves existing files alone unless --force.
+    out = os.path.join(work, "split")
+    os.makedirs(out)
+    with open(os.path.join(out, "2.vcf"), "w") as f:
+        f.write("mine\n")
+    vcf = os.path.join(DATA, "numbers.vcf")
+    refused = run("vcard", "split", vcf, "-o", out)
+    check(refused.returncode == 1 and b"--force" in refused.stderr and
+          len(refused.stderr.splitlines()) == 1, f"split over files: {refused!r}")
+    check(sorted(os.listdir(out)) == ["2.vcf"] and open(os.path.join(out, "2.vcf")).read() == "mine\n",
+          f"a refused split changed {os.listdir(out)}")
+    forced = run("vcard", "split", vcf, "-o", out, "--force")
+    check(forced.returncode == 0 and open(os.path.join(out, "2.vcf")).read().startswith("BEGIN:VCARD"),
+          f"split --force: {forced!r}")
+
+
+def case_stdin():
+    """ "-" reads standard input wherever a FILE is due, with the same output as the file."""
+    vcf = os.path.join(DATA, "numbers.vcf")
+    csv = os.path.join(DATA, "small.csv")
+    google = os.path.join(DATA, "google.csv")
+    for args, path in [(["vcard", "count"], vcf), (["csv", "rows"], csv),
+                       (["csv", "rows", "--standard"], google), (["base64", "encode"], vcf),
+                       (["contacts", "csv2vcf"], google)]:
+        from_file = run(*args, path)
+        from_stdin = run(*args, "-", stdin=open(path, "rb").read())
+        check(from_file.returncode == 0 and from_stdin.returncode == 0 and
+              from_stdin.stdout == from_file.stdout and from_file.stdout,
+              f"{args} -: exit {from_stdin.returncode}, {from_stdin.stderr!r}")
+    split = fresh_dir("stdin_split")
+    result = run("vcard", "split", "-", "-o", split, stdin=open(vcf, "rb").read())
+    check(result.returncode == 0 and len(os.listdir(split)) == 11, f"split -: {os.listdir(split)}")
+
+    # The line-based reader keeps its output; the standard one reads the quoting.
+    text = b'Name,Note\r\nAnn,"Met at ""DevConf"", 2019\r\nline 2"\r\n'
+    lines = run("csv", "rows", "-", stdin=text).stdout
+    check(lines == b'{"Name":"Ann","Note\\r\\n":"Met at \\"DevConf\\"\\"","field2":"2019\\r\\n"}\n'
+                   b'{"Name":"line 2\\"\\r\\n"}\n', f"csv rows: {lines!r}")
+    standard = run("csv", "rows", "--standard", "-", stdin=text).stdout
+    check(standard == b'{"Name":"Ann","Note":"Met at \\"DevConf\\", 2019\\r\\nline 2"}\n',
+          f"csv rows --standard: {standard!r}")
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
 // xrf contacts csv2vcf and xrf contacts dedupe: contact files from the command line.
-//   xrf contacts csv2vcf IN.csv [-o OUT.vcf]   one vCard 3.0 record per CSV row
+//   xrf contacts csv2vcf IN.csv [-o OUT.vcf] [--strict]   one vCard 3.0 record per CSV row
 //   xrf contacts dedupe FILE.vcf               records that share a telephone number
 #include <cerrno>
 #include <cstdio>
@@ -20,13 +20,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTempNameAttempts = 16;  // tries at a temporary name nobody holds
-constexpr int kExitCancelled = 130;    // as for a process ended by Ctrl-C
+constexpr int kTempNameAttempts = 16;            // tries at a temporary name nobody holds
+constexpr int kExitCancelled = 130;              // as for a process ended by Ctrl-C
+constexpr std::uint64_t kRowsPerProgress = 256;  // rows between progress reports
 
 struct Csv2VcfOptions {
-  std::string input;
+  std::string input;   // "-": standard input
   std::string output;  // "" or "-": standard output
-  bool verbose = false;
+  bool strict = false;
 };
 
 // The output of one conversion: a temporary file that becomes OUT only when every record is
@@ -42,6 +43,20 @@ class PendingOutput {
     if (!target) {
       file_ = std::tmpfile();
       if (!file_) error = std::string("cannot make a temporary file: ") + std::strerror(errno);
+      return file_ != nullptr;
+    }
+    // A device or a pipe (-o /dev/null, a FIFO) is written in place: a temporary file beside
+    // it would be renamed over the device itself.
+    std::error_code statusError;
+    const fs::file_status status = fs::status(*target, statusError);
+    if (!statusError && fs::exists(status) && !fs::is_regular_file(status)) {
+      if (fs::is_directory(status)) {
+        error = target->string() + " is a directory";
+        return false;
+      }
+      file_ = std::fopen(target->c_str(), "wb");
+      if (!file_) error = "cannot open " + target->string() + ": " + std::strerror(errno);
+      inPlace_ = file_ != nullptr;
       return file_ != nullptr;
     }
     fs::path directory = target->parent_path();
@@ -82,9 +97,11 @@ class PendingOutput {
     }
     std::FILE* file = std::exchange(file_, nullptr);
     if (std::fclose(file) != 0) {
-      error = "cannot write " + temp_.string() + ": " + std::strerror(errno);
+      error = "cannot write " + (inPlace_ ? target_->string() : temp_.string()) + ": " +
+              std::strerror(errno);
       return false;
     }
+    if (inPlace_) return true;
     std::error_code renameError;
     fs::rename(temp_, *target_, renameError);
     if (renameError) {
@@ -110,22 +127,38 @@ class PendingOutput {
  private:
   std::optional<fs::path> target_;
   std::FILE* file_ = nullptr;
-  fs::path temp_;  // the temporary file while it exists
+  fs::path temp_;         // the temporary file while it exists
+  bool inPlace_ = false;  // target_ is a device or pipe, written directly
 };
 
 std::string joined(const std::vector<std::string>& texts) {
   std::string out;
-  for (const auto& text : texts) out += (out.empty() ? "\"" : ", \"") + text + "\"";
+  for (const auto& text : texts) out += (out.empty() ? "\"" : ", \"") + xrf::printable(text) + "\"";
   return out;
 }
 
+// The import's account on standard error: what was written, and every column whose values
+// found no place in a contact.
+void printSummary(const xr::ContactCsvSummary& summary) {
+  const auto plural = [](std::uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::cerr << "xrf: " << plural(summary.contacts, "contact", "contacts") << ", "
+            << plural(summary.numbers, "number", "numbers") << ", "
+            << plural(summary.emails, "e-mail", "e-mails") << " written\n";
+  for (const auto& [column, count] : summary.unplaced) {
+    std::cerr << "xrf: warning: " << plural(count, "value", "values") << " in column \""
+              << xrf::printable(column) << "\" not written: no place in a contact\n";
+  }
+}
+
 void csv2vcf(const Csv2VcfOptions& options) {
-  xrf::setLibraryLogging(options.verbose);
   struct Job {
     xrf::ContactCsvReader reader;
     PendingOutput output;
   };
   auto job = std::make_shared<Job>();
+  job->reader.setStrict(options.strict);
   std::optional<fs::path> target;
   if (!options.output.empty() && options.output != "-") target = options.output;
 
@@ -143,6 +176,7 @@ void csv2vcf(const Csv2VcfOptions& options) {
        }});
   steps.push_back({"Compose vCards", true, [job](xrf::StepContext& step) {
                      xr::ContactInfo contact;
+                     std::uint64_t rows = 0;
                      for (;;) {
                        if (step.cancelled()) return false;
                        const auto next = job->reader.next(contact);
@@ -151,7 +185,10 @@ void csv2vcf(const Csv2VcfOptions& options) {
                          return step.fail(job->reader.error());
                        if (!job->output.write(xrf::composeVCard(contact)))
                          return step.fail("cannot write: " + std::string(std::strerror(errno)));
-                       step.progress(job->reader.fractionRead());
+                       // The bar moves in steps of a pixel; a report per row costs more
+                       // than the row's vCard.
+                       if (++rows % kRowsPerProgress == 0)
+                         step.progress(job->reader.fractionRead());
                      }
                      step.setSummary(std::to_string(job->reader.contactsRead()) + " contacts");
                      return true;
@@ -166,6 +203,7 @@ void csv2vcf(const Csv2VcfOptions& options) {
   job->output.discard();
   switch (outcome.kind) {
     case xrf::RunOutcome::Kind::Success:
+      printSummary(job->reader.summary());
       xrf::setExitCode(0);
       break;
     case xrf::RunOutcome::Kind::Cancelled:
@@ -207,13 +245,20 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
       "csv2vcf",
       "Write one vCard 3.0 record per row of a contacts CSV (header line first; the column "
       "names are listed in the README). Ctrl-C cancels and leaves no partial output.");
-  convert->add_option("IN", options->input, "contacts CSV file")->required();
+  convert->add_option("IN", options->input, "contacts CSV file, or - for standard input")
+      ->required();
   convert->add_option("-o,--output", options->output,
                       "vCard file to write (replaced only once complete; default: standard "
                       "output)");
-  convert->add_flag("-v,--verbose", options->verbose, "Show the library's diagnostic lines");
+  convert->add_flag("--strict", options->strict,
+                    "Refuse (exit 1, nothing written) a file with a value that has no place in a "
+                    "contact, instead of reporting it");
   convert->footer(
-      "Columns (letter case, spaces, '_' and '-' don't matter; N is 1 when left out):\n"
+      "The input is standard CSV: quoted fields may hold commas, \"\" and line breaks; a UTF-8 or\n"
+      "UTF-16 byte order mark is understood. The exports of the common address books are\n"
+      "recognised by their column names (First Name, E-mail Address, Mobile Phone, ...;\n"
+      "Phone 1 - Type, Phone 1 - Value, ...; Primary Email, Mobile Number, ...).\n"
+      "Own columns (letter case, spaces, '_' and '-' don't matter; N is 1 when left out):\n"
       "  Given Name, Middle Name, Family Name, Prefix, Suffix, Display Name, Nickname\n"
       "  Phone N, Phone N Type          Type: Mobile (default), Home, Work, WorkMobile, FaxWork,\n"
       "                                 FaxHome, Pager, Main, Other, ... (the E_Number_ kinds)\n"
@@ -224,7 +269,10 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
       "  Address N Street, City, Region, Postcode, Country, Address N Type (Home, Work, Other)\n"
       "  Organization, Department, Title, Website N, Note\n"
       "  Groups (names separated by ';'), Photo (JPEG or PNG file, relative to IN's folder)\n"
-      "Other columns are reported once on standard error and ignored.");
+      "Other columns are reported on standard error, and so is every value that was not\n"
+      "written, by column, after the count of contacts, numbers and e-mails written.\n"
+      "Example:\n"
+      "  xrf contacts csv2vcf contacts.csv -o contacts.vcf --strict");
   convert->callback([options] { csv2vcf(*options); });
 
   auto file = std::make_shared<std::string>();

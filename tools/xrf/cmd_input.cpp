@@ -1,4 +1,5 @@
-// xrf vcard count|split and xrf csv rows: the text readers of xrfoundation/input over a file.
+// xrf vcard count|split and xrf csv rows: the text readers of xrfoundation/input over a file
+// ("-": standard input).
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -7,7 +8,9 @@
 #include <string>
 
 #include "command.h"
+#include "tool_input.h"
 #include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/input/csv_standard_reader.h"
 
 namespace {
 
@@ -24,8 +27,7 @@ CLI::App* group(CLI::App& app, const std::string& name, const std::string& descr
 
 // Opens a reader on path, or reports why it can't and gives null.
 std::unique_ptr<xr::XRBufferedInputStream> openReader(const std::string& path) {
-  auto reader =
-      std::make_unique<xr::XRBufferedInputStream>(xr::makeFileInputStream(path), kBlockSize);
+  auto reader = std::make_unique<xr::XRBufferedInputStream>(xrf::openInputStream(path), kBlockSize);
   reader->open();
   if (reader->status() == xr::StreamStatus::Error) {
     xrf::fail(reader->streamError().value_or("cannot open " + path));
@@ -63,7 +65,32 @@ void countRecords(const std::string& path) {
   }
 }
 
-void splitRecords(const std::string& path, const std::string& directory) {
+// The first record file ("1.vcf", "2.vcf", ...) that already stands in directory, if any.
+std::optional<std::filesystem::path> existingRecordFile(const std::string& directory) {
+  std::error_code error;
+  std::optional<std::filesystem::path> first;
+  std::uint64_t firstNumber = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    const std::string name = entry.path().filename().string();
+    const std::size_t digits = name.find_first_not_of("0123456789");
+    if (digits == 0 || digits > 19 || name.substr(digits) != ".vcf") continue;
+    const std::uint64_t number = std::stoull(name.substr(0, digits));
+    if (!first || number < firstNumber) {
+      first = entry.path();
+      firstNumber = number;
+    }
+  }
+  return first;
+}
+
+void splitRecords(const std::string& path, const std::string& directory, bool force) {
+  // Refused before anything is read or written, so that a refusal changes nothing.
+  if (!force) {
+    if (const auto existing = existingRecordFile(directory)) {
+      return xrf::fail(existing->string() + " already exists; pass --force to replace the " +
+                       "record files in " + directory);
+    }
+  }
   auto reader = openReader(path);
   if (!reader) return;
   std::error_code error;
@@ -98,29 +125,69 @@ void printRows(const std::string& path) {
   endedCleanly(*reader);
 }
 
+// The same rows read as standard CSV: quoted fields may hold separators, "" and line breaks.
+void printStandardRows(const std::string& path) {
+  xr::StandardCsvReader reader(xrf::openInputStream(path), kBlockSize);
+  const std::string name = xrf::isStandardInput(path) ? "standard input" : path;
+  const auto failed = [&] {
+    const std::string& reason = reader.errorReason();
+    if (reader.errorLine() > 0) {
+      return xrf::fail(name + ":" + std::to_string(reader.errorLine()) + ": " + reason);
+    }
+    xrf::fail(reason.find(name) != std::string::npos ? reason : name + ": " + reason);
+  };
+  if (!reader.open()) return failed();
+  const auto* header = reader.readRecord();
+  if (!header) return reader.failed() ? failed() : void();
+  const std::vector<std::string> titles(header->begin(), header->end());
+  while (const auto* fields = reader.readRecord()) {
+    // Keys as the line-based form gives them: the titles, then "field<i>" beyond them; a
+    // repeated title keeps the later field.
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    for (std::size_t i = 0; i < fields->size(); ++i) {
+      const std::string key = i < titles.size() ? titles[i] : "field" + std::to_string(i);
+      object[key] = (*fields)[i];
+    }
+    std::cout << object.dump() << '\n';
+  }
+  if (reader.failed()) failed();
+}
+
 xrf::CommandRegistrar registrar([](CLI::App& app) {
   auto* vcard = group(app, "vcard", "vCard files");
 
   auto* count = vcard->add_subcommand("count", "Print the number of vCard records in FILE");
   auto countFile = std::make_shared<std::string>();
-  count->add_option("FILE", *countFile, "vCard file")->required();
+  count->add_option("FILE", *countFile, "vCard file, or - for standard input")->required();
+  count->footer("Example:\n  xrf vcard count contacts.vcf");
   count->callback([countFile] { countRecords(*countFile); });
 
   auto* split = vcard->add_subcommand(
       "split", "Write each vCard record of FILE, byte for byte, as DIR/1.vcf, DIR/2.vcf, ...");
   auto splitFile = std::make_shared<std::string>();
   auto splitDir = std::make_shared<std::string>();
-  split->add_option("FILE", *splitFile, "vCard file")->required();
+  auto splitForce = std::make_shared<bool>(false);
+  split->add_option("FILE", *splitFile, "vCard file, or - for standard input")->required();
   split->add_option("-o,--output", *splitDir, "directory for the records (made if missing)")
       ->required();
-  split->callback([splitFile, splitDir] { splitRecords(*splitFile, *splitDir); });
+  split->add_flag("--force", *splitForce, "Replace record files that DIR already holds");
+  split->footer("Example:\n  xrf vcard split contacts.vcf -o records/");
+  split->callback(
+      [splitFile, splitDir, splitForce] { splitRecords(*splitFile, *splitDir, *splitForce); });
 
   auto* csv = group(app, "csv", "CSV files");
   auto* rows = csv->add_subcommand(
       "rows", "Print each data row of FILE as a JSON object keyed by the header line's titles");
   auto rowsFile = std::make_shared<std::string>();
-  rows->add_option("FILE", *rowsFile, "CSV file")->required();
-  rows->callback([rowsFile] { printRows(*rowsFile); });
+  auto rowsStandard = std::make_shared<bool>(false);
+  rows->add_option("FILE", *rowsFile, "CSV file, or - for standard input")->required();
+  rows->add_flag("--standard", *rowsStandard,
+                 "Read standard CSV (quoted fields with \"\" and line breaks, byte order marks) "
+                 "instead of one record a line");
+  rows->footer("Example:\n  xrf csv rows --standard contacts.csv");
+  rows->callback([rowsFile, rowsStandard] {
+    *rowsStandard ? printStandardRows(*rowsFile) : printRows(*rowsFile);
+  });
 });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace xrf {
 
@@ -17,7 +18,14 @@ struct CommandRegistrar {
 void setExitCode(int code);
 int exitCode();
 
-// Prints "xrf: MESSAGE" on standard error and sets a non-zero exit status.
+// Whether -v / --verbose was given, before or after the command's name.
+bool verbose();
+
+// text with its control characters written as escapes ("\n", "\x1b"), so that a message
+// quoting the input stays one line and can't drive the terminal.
+std::string printable(std::string_view text);
+
+// Prints "xrf: MESSAGE" (made printable) on standard error and sets a non-zero exit status.
 void fail(const std::string& message, int code = 1);
 
 // The whole of the file at path, or of standard input when path is empty or "-"; absent after

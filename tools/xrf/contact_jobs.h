@@ -1,6 +1,7 @@
 // tools/xrf/contact_jobs.h: the contact work that xrf contacts csv2vcf, xrf contacts dedupe and
-// xrf demo share -- a contacts CSV read into ContactInfo records, a contact composed as a vCard
-// record, and the records of a vCard file grouped by the telephone numbers they share.
+// xrf demo share -- a contacts CSV file read through the library's import, a contact composed
+// as a vCard record, and the records of a vCard file grouped by the telephone numbers they
+// share.
 //
 // None of it prints: failures come back as texts for the caller to report. One thread at a
 // time uses a reader; the grouping reads its input only.
@@ -15,43 +16,14 @@
 #include <string_view>
 #include <vector>
 
+#include "xrfoundation/contacts/contact_csv.h"
 #include "xrfoundation/contacts/contact_info.h"
 #include "xrfoundation/input/buffered_input_stream.h"
 
 namespace xrf {
 
-// Where each column of a contacts CSV goes. Titles are matched without regard to letter case,
-// spaces, '_' and '-' ("Given Name", "given_name" and "GIVENNAME" are one column). The
-// understood titles are listed in the README; numbered families ("Phone 2", "Phone 2 Type")
-// take any number from 1, and a title without a number is number 1.
-class ContactColumns {
- public:
-  struct Binding;  // a column's field, item number and part
-
-  explicit ContactColumns(const std::vector<std::string>& titles);
-  ~ContactColumns();
-  ContactColumns(ContactColumns&&) noexcept;
-  ContactColumns& operator=(ContactColumns&&) noexcept;
-
-  // Titles that name no field, and titles that name a field an earlier column already fills;
-  // both are ignored.
-  const std::vector<std::string>& unknown() const { return unknown_; }
-  const std::vector<std::string>& repeated() const { return repeated_; }
-
-  // The contact in a row: none and an empty error for a row without a value in any known
-  // column; none and the reason for a row that can't be read (a kind word that names no kind,
-  // a photo that is missing or no image). Photo paths are taken relative to photoBase.
-  std::optional<xr::ContactInfo> contactFromRow(const xr::CsvRow& row,
-                                                const std::filesystem::path& photoBase,
-                                                std::string& error) const;
-
- private:
-  std::vector<std::pair<std::string, Binding>> bindings_;  // title -> binding, known columns
-  std::vector<std::string> unknown_;
-  std::vector<std::string> repeated_;
-};
-
-// Reads the contacts of a CSV file, header line first, one contact per data row.
+// The library's contacts CSV import over a file named on the command line ("-": standard
+// input), with errors worded for the user: "FILE:LINE: reason".
 class ContactCsvReader {
  public:
   enum class Next { Contact, End, Error };
@@ -59,39 +31,33 @@ class ContactCsvReader {
   ContactCsvReader();
   ~ContactCsvReader();
 
-  // Opens the file and reads its header line; false with error() set when the file can't be
-  // read or has no header line.
-  bool open(const std::filesystem::path& path);
-  const ContactColumns& columns() const { return *columns_; }
+  // Strict: the first value without a place is an Error. Set before open().
+  void setStrict(bool strict) { strict_ = strict; }
+  // Opens the file and reads its header line; false with error() set when it can't be read,
+  // has no header line or is in an encoding the reader refuses.
+  bool open(const std::string& path);
+  const xr::ContactCsvColumns& columns() const { return reader_.columns(); }
 
-  // The next contact; blank rows are skipped. End at the end of the file; Error (see error())
-  // for a row that can't be read or a read error.
+  // The next contact; rows without a placed value are skipped. End at the end of the file;
+  // Error (see error()) for a row that can't be read or a read error.
   Next next(xr::ContactInfo& contact);
 
   // "FILE:LINE: reason" of the last failure, or "" when there was none.
   const std::string& error() const { return error_; }
-  // Share of the file's bytes read so far, from 0.0 to 1.0.
+  // Share of the file's bytes read so far, from 0.0 to 1.0 (0 for standard input).
   double fractionRead() const;
-  std::uint64_t contactsRead() const { return contacts_; }
-  std::uint64_t blankRows() const { return blankRows_; }
+  std::uint64_t contactsRead() const { return reader_.summary().contacts; }
+  const xr::ContactCsvSummary& summary() const { return reader_.summary(); }
 
  private:
-  class CountingStream;
+  void setError();
 
-  std::filesystem::path path_;
-  std::shared_ptr<CountingStream> counter_;
-  std::unique_ptr<xr::XRBufferedInputStream> reader_;
-  std::unique_ptr<ContactColumns> columns_;
+  xr::ContactCsvReader reader_;
+  std::string name_;  // the file's name in messages
   std::string error_;
   std::uint64_t fileSize_ = 0;
-  std::uint64_t line_ = 1;  // the header is line 1; every row is one line
-  std::uint64_t contacts_ = 0;
-  std::uint64_t blankRows_ = 0;
+  bool strict_ = false;
 };
-
-// The display name that a CSV row without a "Display Name" gives its contact: the name parts
-// that have text, prefix to suffix, joined by spaces; none when no part has text.
-std::optional<std::string> displayNameFromParts(const xr::ContactInfo& contact);
 
 // The vCard 3.0 record of a contact.
 std::string composeVCard(const xr::ContactInfo& contact);

@@ -1,6 +1,8 @@
 // tools/xrf/step_runner.cpp: a job as a MultiTask of step tasks, with a progress bar and Ctrl-C.
 #include "step_runner.h"
 
+#include "command.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -259,7 +261,11 @@ class JobObserver : public xr::ITaskStartDelegate,
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void setLibraryLogging(bool verbose) {
-  xr::consoleLog().setLevel(verbose ? xr::LogLevel::Info : xr::LogLevel::Warn);
+  // The tool's -v counts wherever it stood; a command's own flag can only add to it.
+  verbose = verbose || xrf::verbose();
+  // Without -v the library says nothing: what the user must know, the tool says itself as
+  // "xrf: ..." or "xrf: warning: ...".
+  xr::consoleLog().setLevel(verbose ? xr::LogLevel::Info : xr::LogLevel::Off);
   // A failed step reaches the user as one "xrf: ..." line; the composite's own error line on
   // XRLog says the same again, so it shows only with --verbose.
   xr::xrLog().setLevel(verbose ? xr::LogLevel::Info : xr::LogLevel::Off);

@@ -1,0 +1,175 @@
+// bench/csv_bench.cpp: standard CSV read by StandardCsvReader beside libcsv on the same file in
+// the same run, and the contacts CSV import end to end (rows to contacts to vCard records
+// written to /dev/null), the library path under `xrf contacts csv2vcf`.
+//
+// The files are made once under the temporary directory and kept there: an address-book
+// export with CR LF line ends, every field quoted as spreadsheets write it, and now and then a
+// note with doubled quotes and a line break.
+#include <benchmark/benchmark.h>
+#include <csv.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "xrfoundation/contacts/contact_csv.h"
+#include "xrfoundation/contacts/vcard_info.h"
+#include "xrfoundation/input/csv_standard_reader.h"
+
+namespace {
+
+constexpr std::size_t kBlockSize = 256 * 1024;  // bytes per read, for both parsers
+constexpr std::uint64_t kRows = 400'000;        // data rows of each file
+
+std::string generated(const std::string& name, const std::function<void(std::string&)>& header,
+                      const std::function<void(std::string&, std::uint64_t)>& row) {
+  const auto directory = std::filesystem::temp_directory_path() / "xr_csv_bench";
+  std::filesystem::create_directories(directory);
+  const std::string path = (directory / name).string();
+  std::error_code error;
+  if (std::filesystem::exists(path, error)) return path;
+  std::ofstream out(path + ".part", std::ios::binary | std::ios::trunc);
+  std::string chunk;
+  header(chunk);
+  for (std::uint64_t n = 0; n < kRows; ++n) {
+    row(chunk, n);
+    if (chunk.size() > (1 << 20)) {
+      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      chunk.clear();
+    }
+  }
+  out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+  out.close();
+  std::filesystem::rename(path + ".part", path);
+  return path;
+}
+
+// The desktop mail program's export: a byte order mark, quoted titles and fields, CR LF.
+std::string contactsFile() {
+  return generated(
+      "contacts.csv",
+      [](std::string& out) {
+        out +=
+            "\xEF\xBB\xBF\"First Name\",\"Last Name\",\"Mobile Phone\",\"Business Phone\","
+            "\"E-mail Address\",\"Company\",\"Home City\",\"Notes\"\r\n";
+      },
+      [](std::string& out, std::uint64_t n) {
+        const std::string id = std::to_string(n);
+        out += "\"Given" + id + "\",\"Family" + id + "\",\"+44 7700 9" + id + "\",\"020 7946 " +
+               std::to_string(n % 10000) + "\",\"given" + id + "@example.org\",\"Acme" +
+               (n % 3 == 0 ? ", Inc" : "") + "\",\"London\",\"" +
+               (n % 8 == 0 ? "Met at \"\"DevConf\"\", 2019\r\ncall back" : "customer") + "\"\r\n";
+      });
+}
+
+struct LibCsvCount {
+  std::uint64_t fields = 0;
+  std::uint64_t fieldBytes = 0;
+  std::uint64_t rows = 0;
+};
+
+// libcsv as a caller would use it: the file in blocks, a callback per field and per row.
+void BM_StandardCsv_LibCsv(benchmark::State& state) {
+  const std::string path = contactsFile();
+  std::vector<char> block(kBlockSize);
+  std::uint64_t rows = 0;
+  for (auto _ : state) {
+    LibCsvCount count;
+    csv_parser parser;
+    csv_init(&parser, 0);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const auto onField = [](void*, size_t length, void* data) {
+      auto* c = static_cast<LibCsvCount*>(data);
+      ++c->fields;
+      c->fieldBytes += length;
+    };
+    const auto onRow = [](int, void* data) { ++static_cast<LibCsvCount*>(data)->rows; };
+    for (ssize_t n; (n = ::read(fd, block.data(), block.size())) > 0;) {
+      csv_parse(&parser, block.data(), static_cast<size_t>(n), onField, onRow, &count);
+    }
+    csv_fini(&parser, onField, onRow, &count);
+    csv_free(&parser);
+    ::close(fd);
+    benchmark::DoNotOptimize(count.fieldBytes);
+    rows += count.rows;
+  }
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
+}
+BENCHMARK(BM_StandardCsv_LibCsv)->Unit(benchmark::kMillisecond);
+
+void BM_StandardCsv_Ours(benchmark::State& state) {
+  const std::string path = contactsFile();
+  std::uint64_t rows = 0;
+  for (auto _ : state) {
+    xr::StandardCsvReader reader(xr::makeFileInputStream(path), kBlockSize);
+    if (!reader.open()) state.SkipWithError(reader.error().c_str());
+    std::uint64_t fieldBytes = 0;
+    while (const auto* fields = reader.readRecord()) {
+      for (const std::string_view field : *fields) fieldBytes += field.size();
+      ++rows;
+    }
+    if (reader.failed()) state.SkipWithError(reader.error().c_str());
+    benchmark::DoNotOptimize(fieldBytes);
+  }
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
+}
+BENCHMARK(BM_StandardCsv_Ours)->Unit(benchmark::kMillisecond);
+
+// The mapping alone: rows to contacts.
+void BM_ContactCsvRead(benchmark::State& state) {
+  const std::string path = contactsFile();
+  std::uint64_t rows = 0;
+  for (auto _ : state) {
+    xr::ContactCsvReader reader;
+    if (!reader.open(xr::makeFileInputStream(path), ".")) {
+      state.SkipWithError(reader.errorReason().c_str());
+      break;
+    }
+    xr::ContactInfo contact;
+    while (reader.next(contact) == xr::ContactCsvReader::Next::Contact) ++rows;
+  }
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ContactCsvRead)->Unit(benchmark::kMillisecond);
+
+// What `xrf contacts csv2vcf FILE -o /dev/null` does per row, without the tool's task steps:
+// read the row, map it to a contact, compose its vCard record and write it.
+void BM_ContactCsvToVCard(benchmark::State& state) {
+  const std::string path = contactsFile();
+  std::FILE* sink = std::fopen("/dev/null", "wb");
+  std::uint64_t rows = 0;
+  for (auto _ : state) {
+    xr::ContactCsvReader reader;
+    if (!reader.open(xr::makeFileInputStream(path), ".")) {
+      state.SkipWithError(reader.errorReason().c_str());
+      break;
+    }
+    xr::ContactInfo contact;
+    xr::VCardInfo card;
+    while (reader.next(contact) == xr::ContactCsvReader::Next::Contact) {
+      card.loadFromContactInfo(contact);
+      const std::vector<std::uint8_t> bytes = card.toVCardData();
+      std::fwrite(bytes.data(), 1, bytes.size(), sink);
+      ++rows;
+    }
+    if (!reader.errorReason().empty()) state.SkipWithError(reader.errorReason().c_str());
+  }
+  std::fclose(sink);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ContactCsvToVCard)->Unit(benchmark::kMillisecond);
+
+}  // namespace

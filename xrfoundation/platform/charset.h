@@ -1,0 +1,36 @@
+// platform/charset.h: conversion of text from another character encoding to UTF-8, over the
+// C library's iconv. A converter keeps the state of one stream of text, so input may arrive in
+// blocks cut anywhere: an incomplete sequence at the end of a block is kept for the next one.
+// One thread at a time per converter.
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "xrfoundation/export.h"
+
+namespace xr {
+
+// Turns text in one encoding ("UTF-16LE", "SHIFT_JIS", ...) into UTF-8.
+class XR_EXPORT CharsetConverter {
+ public:
+  // A converter from the named encoding, or null when the platform knows no such encoding.
+  static std::unique_ptr<CharsetConverter> toUtf8(const std::string& fromEncoding);
+  virtual ~CharsetConverter() = default;
+
+  // Appends the UTF-8 form of bytes to out. A sequence cut by the end of bytes waits for the
+  // next call. False when bytes hold a sequence that the encoding doesn't define; out then
+  // holds what came before it, and the converter is of no further use.
+  virtual bool convert(std::string_view bytes, std::string& out) = 0;
+  // Whether a cut sequence is still waiting: at the end of the input that means it was cut
+  // short for good.
+  virtual bool hasPendingBytes() const = 0;
+};
+
+// The whole of text converted from fromEncoding to UTF-8, or none when the encoding is unknown
+// or text is not valid in it (a sequence cut short at the end included).
+XR_EXPORT std::optional<std::string> convertToUtf8(std::string_view text,
+                                                   const std::string& fromEncoding);
+
+}  // namespace xr
