@@ -8,7 +8,7 @@
 #include "xrfoundation/contacts/vcard_parser.h"
 
 #include <algorithm>
-#include <deque>
+#include <forward_list>
 #include <utility>
 
 #include "xrfoundation/contacts/base64.h"
@@ -300,6 +300,14 @@ class RecordReader {
     lines_.clear();
     params_.clear();
     storage_.clear();
+    labels_.clear();
+    usedGroups_.clear();
+    organizationGroups_.clear();
+    lastUngrouped_.reset();
+    unplaced_.clear();
+    categories_.clear();
+    version21_ = false;
+    nameRead_ = false;
     unfold(body);
     for (const Line& line : lines_) {
       if (line.name == "VERSION") version21_ = trimmed(line.value) == "2.1";
@@ -356,7 +364,7 @@ class RecordReader {
                containsUpper(current.substr(0, current.find(':')), "QUOTED-PRINTABLE");
       };
       if (continues(text)) {
-        std::string& joined = storage_.emplace_back(text);
+        std::string& joined = storage_.emplace_front(text);
         while (continues(joined)) {
           const std::string_view next = physical[i++];
           if (!next.empty() && (next.front() == ' ' || next.front() == '\t')) {
@@ -501,9 +509,7 @@ class RecordReader {
     }
   }
 
-  std::vector<std::string> words(const LineInfo& info) const {
-    return std::vector<std::string>(info.types.begin(), info.types.end());
-  }
+  const std::vector<std::string_view>& words(const LineInfo& info) const { return info.types; }
 
   void keep(const Line& line) { unplaced_.emplace_back(line.raw); }
 
@@ -566,7 +572,7 @@ class RecordReader {
 
   std::vector<Line> lines_;
   std::vector<Param> params_;
-  std::deque<std::string> storage_;  // unfolded lines that span several physical lines
+  std::forward_list<std::string> storage_;  // unfolded lines that span several physical lines
   std::vector<std::pair<std::string_view, std::string>> labels_;  // group -> decoded label
   std::vector<std::string_view> usedGroups_;
   std::vector<std::pair<std::string_view, std::size_t>> organizationGroups_;
@@ -589,6 +595,7 @@ std::size_t readVCardContacts(std::string_view text,
   std::size_t at = 0;
   std::size_t bodyStart = std::string_view::npos;
   int depth = 0;
+  RecordReader reader;  // kept across records, so that its lists keep their room
   while (at < text.size()) {
     std::size_t end = at;
     while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
@@ -601,7 +608,7 @@ std::size_t readVCardContacts(std::string_view text,
       if (depth++ == 0) bodyStart = next;
     } else if (depth > 0 && isTag(line, "END:VCARD") && --depth == 0) {
       ContactInfo contact;
-      RecordReader().read(text.substr(bodyStart, at - bodyStart), contact);
+      reader.read(text.substr(bodyStart, at - bodyStart), contact);
       ++records;
       if (!sink(contact)) return records;
     }
@@ -610,7 +617,7 @@ std::size_t readVCardContacts(std::string_view text,
   if (depth > 0) {
     // A record cut short: what it has is still a contact.
     ContactInfo contact;
-    RecordReader().read(text.substr(std::min(bodyStart, text.size())), contact);
+    reader.read(text.substr(std::min(bodyStart, text.size())), contact);
     ++records;
     sink(contact);
   }

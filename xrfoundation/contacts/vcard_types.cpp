@@ -54,7 +54,7 @@ std::string wordKey(std::string_view word) {
   return key;
 }
 
-std::vector<std::string> wordKeys(const std::vector<std::string>& types) {
+std::vector<std::string> wordKeys(const std::vector<std::string_view>& types) {
   std::vector<std::string> keys;
   for (const auto& type : types) {
     std::string key = wordKey(type);
@@ -126,7 +126,7 @@ std::string_view standardAddressTypes(const std::optional<std::string>& kind) {
   return "";
 }
 
-std::string numberKindOfTypes(const std::vector<std::string>& types) {
+std::string numberKindOfTypes(const std::vector<std::string_view>& types) {
   const std::vector<std::string> keys = wordKeys(types);
   const bool home = has(keys, "HOME");
   const bool work = has(keys, "WORK");
@@ -147,7 +147,7 @@ std::string numberKindOfTypes(const std::vector<std::string>& types) {
   return E_Number_Other;
 }
 
-std::string emailKindOfTypes(const std::vector<std::string>& types) {
+std::string emailKindOfTypes(const std::vector<std::string_view>& types) {
   const std::vector<std::string> keys = wordKeys(types);
   if (has(keys, "HOME")) return E_Email_Home;
   if (has(keys, "WORK")) return E_Email_Work;
@@ -155,7 +155,7 @@ std::string emailKindOfTypes(const std::vector<std::string>& types) {
   return E_Email_Other;
 }
 
-std::string addressKindOfTypes(const std::vector<std::string>& types) {
+std::string addressKindOfTypes(const std::vector<std::string_view>& types) {
   const std::vector<std::string> keys = wordKeys(types);
   if (has(keys, "HOME")) return E_Address_Home;
   if (has(keys, "WORK")) return E_Address_Work;

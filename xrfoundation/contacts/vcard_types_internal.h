@@ -18,9 +18,9 @@ std::string_view standardAddressTypes(const std::optional<std::string>& kind);
 // The kind that a set of TYPE words names, words in any letter case, with or without "X-";
 // words that say nothing of the kind (PREF, VOICE, INTERNET, ...) are passed over. Unknown
 // sets give the family's Other.
-std::string numberKindOfTypes(const std::vector<std::string>& types);
-std::string emailKindOfTypes(const std::vector<std::string>& types);
-std::string addressKindOfTypes(const std::vector<std::string>& types);
+std::string numberKindOfTypes(const std::vector<std::string_view>& types);
+std::string emailKindOfTypes(const std::vector<std::string_view>& types);
+std::string addressKindOfTypes(const std::vector<std::string_view>& types);
 
 // The property name of an instant-messaging service in the standard form ("X-SKYPE"), or ""
 // for a kind that has none; and the service kind of such a name (absent when it names none).
