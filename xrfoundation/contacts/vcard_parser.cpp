@@ -203,9 +203,12 @@ std::string decodedValue(const Line& line, const LineInfo& info) {
 // Reads backslash escapes: "\n" and "\N" a line break, "\\" "\", "\," ",", "\;" ";",
 // "\:" ":"; any other backslash stays. Version 2.1 knows only "\;".
 std::string unescaped(std::string_view text, bool version21) {
+  std::size_t at = text.find('\\');
+  if (at == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size());
-  for (std::size_t at = 0; at < text.size(); ++at) {
+  out.append(text.substr(0, at));
+  for (; at < text.size(); ++at) {
     const char c = text[at];
     if (c != '\\' || at + 1 == text.size()) {
       out.push_back(c);
@@ -233,6 +236,12 @@ std::string unescaped(std::string_view text, bool version21) {
     ++at;
   }
   return out;
+}
+
+// The same for a value of its own, which is handed back untouched when it holds no escape.
+std::string unescaped(std::string&& text, bool version21) {
+  if (text.find('\\') == std::string::npos) return std::move(text);
+  return unescaped(std::string_view(text), version21);
 }
 
 // Cuts a value at the separators that no backslash escapes, then reads each part's escapes.
@@ -311,7 +320,7 @@ class RecordReader {
     unfold(body);
     for (const Line& line : lines_) {
       if (line.name == "VERSION") version21_ = trimmed(line.value) == "2.1";
-      if (line.name == "X-ABLABEL" && !line.group.empty()) {
+      if (!line.group.empty() && line.name == "X-ABLABEL") {
         labels_.emplace_back(line.group, trimmed(decodedValue(line, infoOf(line, params_))));
       }
     }
@@ -336,7 +345,8 @@ class RecordReader {
   // in '=' continues on the next line whatever that starts with. Nested records (2.1 AGENT)
   // are passed over.
   void unfold(std::string_view body) {
-    std::vector<std::string_view> physical;
+    std::vector<std::string_view>& physical = physical_;
+    physical.clear();
     while (!body.empty()) {
       std::size_t end = 0;
       while (end < body.size() && body[end] != '\n' && body[end] != '\r') ++end;
@@ -381,10 +391,9 @@ class RecordReader {
         text = joined;
       }
       if (trimmed(text).empty()) continue;
-      Line line;
-      if (parseLine(text, line, params_)) {
-        lines_.push_back(std::move(line));
-      } else {
+      Line& line = lines_.emplace_back();
+      if (!parseLine(text, line, params_)) {
+        lines_.pop_back();
         unplaced_.emplace_back(text);
       }
     }
@@ -409,14 +418,15 @@ class RecordReader {
   }
 
   void place(const Line& line, ContactInfo& contact) {
-    const std::string& name = line.name;
+    // A view compares its length first, so each test below is cheap when it fails.
+    const std::string_view name = line.name;
     if (name == "VERSION" || name == "X-ABLABEL") return;
     const LineInfo info = infoOf(line, params_);
     if (name == "PHOTO" && !contact.icon) {
       if ((contact.icon = photoOf(line, info))) return;
       return keep(line);
     }
-    const std::string value = decodedValue(line, info);
+    std::string value = decodedValue(line, info);
     if (name == "N" && !nameRead_) {
       nameRead_ = true;
       const auto parts = splitEscaped(value, ';', version21_);
@@ -426,9 +436,9 @@ class RecordReader {
       contact.prefix = part(parts, 3);
       contact.suffix = part(parts, 4);
     } else if (name == "FN" && !contact.displayName) {
-      contact.displayName = nonEmpty(unescaped(value, version21_));
+      contact.displayName = nonEmpty(unescaped(std::move(value), version21_));
     } else if (name == "NICKNAME" && !contact.nickname) {
-      contact.nickname = nonEmpty(unescaped(value, version21_));
+      contact.nickname = nonEmpty(unescaped(std::move(value), version21_));
     } else if (name == "TEL") {
       std::string_view number = trimmed(value);
       if (equalsUpper(number.substr(0, 4), "TEL:")) number.remove_prefix(4);
@@ -479,12 +489,12 @@ class RecordReader {
       organization.department = nonEmpty(std::move(department));
     } else if (name == "TITLE") {
       ContactOrganizationItem& organization = organizationFor(line.group, contact, false);
-      organization.title = nonEmpty(unescaped(value, version21_));
+      organization.title = nonEmpty(unescaped(std::move(value), version21_));
     } else if (name == "URL") {
       if (trimmed(value).empty()) return keep(line);
       contact.groupWebsite.arrItem.push_back({std::string(trimmed(value))});
     } else if (name == "NOTE") {
-      contact.groupNote.arrItem.push_back({unescaped(value, version21_)});
+      contact.groupNote.arrItem.push_back({unescaped(std::move(value), version21_)});
     } else if (name == "CATEGORIES") {
       for (auto& category : splitEscaped(value, ',', version21_)) {
         if (!category.empty()) categories_.push_back(std::move(category));
@@ -570,6 +580,7 @@ class RecordReader {
     return items.back();
   }
 
+  std::vector<std::string_view> physical_;  // the body's lines, before unfolding
   std::vector<Line> lines_;
   std::vector<Param> params_;
   std::forward_list<std::string> storage_;  // unfolded lines that span several physical lines
