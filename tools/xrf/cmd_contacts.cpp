@@ -207,11 +207,18 @@ struct DedupeOptions {
 
 void dedupe(const DedupeOptions& options) {
   xrf::setLibraryLogging(options.verbose);
-  const auto contacts = readContacts(options.file);
-  if (!contacts) return;
+  const auto text = xrf::readWholeInput(options.file);
+  if (!text) return;
+  // Each contact is cut down to its name and numbers as soon as it is read, so that a large
+  // file's photos and notes are not all held at once.
   std::vector<xrf::CardNumbers> cards;
-  cards.reserve(contacts->size());
-  for (const auto& contact : *contacts) cards.push_back(xrf::cardNumbersFromContact(contact));
+  xr::readVCardContacts(*text, [&cards](xr::ContactInfo& contact) {
+    cards.push_back(xrf::cardNumbersFromContact(contact));
+    return true;
+  });
+  if (cards.empty()) {
+    return xrf::fail(options.file + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file");
+  }
 
   // The grouping runs as a step, so that a long run shows a progress bar and Ctrl-C stops it.
   auto groups = std::make_shared<std::optional<std::vector<xrf::DuplicateGroup>>>();

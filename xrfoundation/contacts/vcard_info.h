@@ -45,7 +45,8 @@ enum class VCardForm {
 // several), URL, NOTE, PHOTO;ENCODING=b;TYPE=JPEG, "END:VCARD". Text values have "\\", "\,",
 // "\;" and line breaks escaped; properties without a value are left out; lines longer than 75
 // octets are folded (CR LF and a space) between whole UTF-8 sequences; lines end in CR LF.
-// A type absent or unknown is written as the family's Other. Thread-safe; no logging.
+// A type absent or unknown is written as the family's Other; of the user data only the group
+// names are written. Thread-safe; no logging.
 XR_EXPORT void appendStandardVCard(const ContactInfo& contact, std::string& out);
 
 // A vCard record in the making, rendered in one of the two forms.
