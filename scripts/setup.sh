@@ -9,7 +9,7 @@ packages=(
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   qt6-base-dev libglib2.0-dev
-  libcsv-dev libphonenumber-dev libssl-dev python3-vobject
+  libcsv-dev libphonenumber-dev libssl-dev python3-vobject nodejs npm
   doxygen
   dpkg-dev man-db bash-completion
 )
@@ -24,4 +24,10 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# ical.js, the second independent vCard reader of the contacts tests, from the npm registry.
+js_check="$(dirname "$0")/../xrfoundation/contacts/js_check"
+if [ ! -d "$js_check/node_modules/ical.js" ]; then
+  (cd "$js_check" && npm install --no-audit --no-fund --silent)
 fi

@@ -48,7 +48,7 @@ def case_csv2vcf():
         f.write(b"an older file, to be replaced whole\n")
     expected = open(os.path.join(DATA, "small.vcf"), "rb").read()
 
-    to_file = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"), "-o", out)
+    to_file = run("contacts", "csv2vcf", "--form", "device", os.path.join(DATA, "small.csv"), "-o", out)
     check(to_file.returncode == 0, f"csv2vcf -o exit {to_file.returncode}: {to_file.stderr!r}")
     check(open(out, "rb").read() == expected, "csv2vcf -o output differs from data/small.vcf")
     check(to_file.stdout == b"", f"csv2vcf -o wrote to standard output: {to_file.stdout[:80]!r}")
@@ -63,7 +63,7 @@ def case_csv2vcf():
         f"warnings: {to_file.stderr!r}")
     check(leftovers(out_dir) == [], f"temporary files left: {leftovers(out_dir)}")
 
-    to_stdout = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"))
+    to_stdout = run("contacts", "csv2vcf", "--form", "device", os.path.join(DATA, "small.csv"))
     check(to_stdout.returncode == 0, f"csv2vcf to stdout exit {to_stdout.returncode}")
     check(to_stdout.stdout == expected, "csv2vcf to standard output differs from data/small.vcf")
 

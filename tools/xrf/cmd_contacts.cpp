@@ -1,10 +1,13 @@
 // xrf contacts csv2vcf and xrf contacts dedupe: contact files from the command line.
-//   xrf contacts csv2vcf IN.csv [-o OUT.vcf] [--strict]   one vCard 3.0 record per CSV row
-//   xrf contacts dedupe FILE.vcf               records that share a telephone number
+//   xrf contacts csv2vcf IN.csv [-o OUT.vcf] [--strict] [--form F]  one vCard 3.0 record per CSV row
+//   xrf contacts dedupe FILE.vcf [--json]      records that share a telephone number
+//   xrf contacts vcf2csv FILE.vcf [-o OUT.csv] vCard records as a contacts CSV
+//   xrf contacts show FILE.vcf [--json]        the contacts a vCard file holds
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -12,9 +15,13 @@
 #include <string>
 #include <system_error>
 
+#include <nlohmann/json.hpp>
+
 #include "command.h"
 #include "contact_jobs.h"
 #include "step_runner.h"
+#include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/platform/image.h"
 
 namespace {
 
@@ -28,6 +35,7 @@ struct Csv2VcfOptions {
   std::string input;   // "-": standard input
   std::string output;  // "" or "-": standard output
   bool strict = false;
+  std::string form = "standard";  // "standard" or "device"
 };
 
 // The output of one conversion: a temporary file that becomes OUT only when every record is
@@ -174,7 +182,9 @@ void csv2vcf(const Csv2VcfOptions& options) {
          std::string error;
          return job->output.create(target, error) || step.fail(error);
        }});
-  steps.push_back({"Compose vCards", true, [job](xrf::StepContext& step) {
+  const xr::VCardForm form =
+      options.form == "device" ? xr::VCardForm::Device : xr::VCardForm::Standard;
+  steps.push_back({"Compose vCards", true, [job, form](xrf::StepContext& step) {
                      xr::ContactInfo contact;
                      std::uint64_t rows = 0;
                      for (;;) {
@@ -183,7 +193,7 @@ void csv2vcf(const Csv2VcfOptions& options) {
                        if (next == xrf::ContactCsvReader::Next::End) break;
                        if (next == xrf::ContactCsvReader::Next::Error)
                          return step.fail(job->reader.error());
-                       if (!job->output.write(xrf::composeVCard(contact)))
+                       if (!job->output.write(xrf::composeVCard(contact, form)))
                          return step.fail("cannot write: " + std::string(std::strerror(errno)));
                        // The bar moves in steps of a pixel; a report per row costs more
                        // than the row's vCard.
@@ -215,24 +225,233 @@ void csv2vcf(const Csv2VcfOptions& options) {
   }
 }
 
-void dedupe(const std::string& file, bool verbose) {
-  xrf::setLibraryLogging(verbose);
-  std::vector<xrf::CardNumbers> cards;
-  std::string error;
-  if (!xrf::readCardNumbers(file, cards, error)) return xrf::fail(error);
-  if (cards.empty()) {
-    return xrf::fail(file + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file");
+// The contacts of a vCard file (or of standard input for "-"); none after reporting why.
+std::optional<std::vector<xr::ContactInfo>> readContacts(const std::string& file) {
+  const auto text = xrf::readWholeInput(file);
+  if (!text) return std::nullopt;
+  auto contacts = xr::contactsFromVCards(*text);
+  if (contacts.empty()) {
+    xrf::fail(file + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file");
+    return std::nullopt;
   }
-  const auto groups = xrf::findDuplicateNumbers(cards);
+  return contacts;
+}
+
+struct DedupeOptions {
+  std::string file;
+  bool verbose = false;
+  bool json = false;
+};
+
+void dedupe(const DedupeOptions& options) {
+  xrf::setLibraryLogging(options.verbose);
+  const auto text = xrf::readWholeInput(options.file);
+  if (!text) return;
+  // Each contact is cut down to its name and numbers as soon as it is read, so that a large
+  // file's photos and notes are not all held at once.
+  std::vector<xrf::CardNumbers> cards;
+  xr::readVCardContacts(*text, [&cards](xr::ContactInfo& contact) {
+    cards.push_back(xrf::cardNumbersFromContact(contact));
+    return true;
+  });
+  if (cards.empty()) {
+    return xrf::fail(options.file + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file");
+  }
+
+  // The grouping runs as a step, so that a long run shows a progress bar and Ctrl-C stops it.
+  auto groups = std::make_shared<std::optional<std::vector<xrf::DuplicateGroup>>>();
+  std::vector<xrf::Step> steps;
+  steps.push_back({"Find shared numbers", true, [&cards, groups](xrf::StepContext& step) {
+                     *groups = xrf::findDuplicateNumbers(cards, [&step](double done) {
+                       step.progress(done);
+                       return !step.cancelled();
+                     });
+                     return groups->has_value();
+                   }});
+  const xrf::RunOutcome outcome = xrf::runSteps(std::move(steps));
+  if (outcome.kind == xrf::RunOutcome::Kind::Cancelled) {
+    return xrf::fail("cancelled", kExitCancelled);
+  }
+  if (outcome.kind != xrf::RunOutcome::Kind::Success || !*groups) {
+    return xrf::fail(outcome.description);
+  }
   std::size_t sharing = 0;
-  for (const auto& group : *groups) sharing += group.members.size();
-  xrf::printDuplicateGroups(std::cout, *groups, cards);
-  if (groups->empty()) {
+  for (const auto& group : **groups) sharing += group.members.size();
+  if (options.json) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::object();
+    out["records"] = cards.size();
+    out["sharing"] = sharing;
+    auto& list = out["groups"] = nlohmann::ordered_json::array();
+    for (const auto& group : **groups) {
+      nlohmann::ordered_json members = nlohmann::ordered_json::array();
+      for (const auto& member : group.members) {
+        members.push_back({{"record", member.card + 1},
+                           {"name", cards[member.card].name},
+                           {"numbers", member.numbers}});
+      }
+      list.push_back({{"members", std::move(members)}});
+    }
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    return xrf::setExitCode(0);
+  }
+  xrf::printDuplicateGroups(std::cout, **groups, cards);
+  if ((*groups)->empty()) {
     std::cout << "No two of the " << cards.size() << " records share a number.\n";
   } else {
-    std::cout << groups->size() << (groups->size() == 1 ? " group: " : " groups: ") << sharing
-              << " of " << cards.size() << " records share a number with another record.\n";
+    std::cout << (*groups)->size() << ((*groups)->size() == 1 ? " group: " : " groups: ")
+              << sharing << " of " << cards.size() << " records share a number with another record.\n";
   }
+  xrf::setExitCode(0);
+}
+
+nlohmann::ordered_json contactJson(const xr::ContactInfo& c) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::object();
+  const auto text = [&out](const char* key, const std::optional<std::string>& value) {
+    if (value) out[key] = *value;
+  };
+  const auto kind = [](const std::optional<std::string>& name) -> nlohmann::ordered_json {
+    if (!name) return nullptr;
+    const std::size_t cut = name->find('_', 2);
+    return cut == std::string::npos ? *name : name->substr(cut + 1);
+  };
+  text("displayName", c.displayName);
+  text("familyName", c.familyName);
+  text("givenName", c.givenName);
+  text("middleName", c.middleName);
+  text("prefix", c.prefix);
+  text("suffix", c.suffix);
+  text("nickname", c.nickname);
+  auto& numbers = out["numbers"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupNumber.arrItem)
+    numbers.push_back({{"number", i.mobile.value_or("")}, {"kind", kind(i.mobileType)}});
+  auto& emails = out["emails"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupEmail.arrItem)
+    emails.push_back({{"email", i.email.value_or("")}, {"kind", kind(i.emailType)}});
+  auto& ims = out["ims"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupIm.arrItem)
+    ims.push_back({{"handle", i.im.value_or("")}, {"service", kind(i.imType)}});
+  auto& dates = out["dates"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupDate.arrItem)
+    dates.push_back({{"date", i.date.value_or("")}, {"kind", kind(i.dateType)}});
+  auto& addresses = out["addresses"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupAddress.arrItem) {
+    nlohmann::ordered_json address = {{"kind", kind(i.addressType)}};
+    if (i.street) address["street"] = *i.street;
+    if (i.city) address["city"] = *i.city;
+    if (i.region) address["region"] = *i.region;
+    if (i.postcode) address["postcode"] = *i.postcode;
+    if (i.country) address["country"] = *i.country;
+    addresses.push_back(std::move(address));
+  }
+  auto& organizations = out["organizations"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupOrganization.arrItem) {
+    nlohmann::ordered_json organization = nlohmann::ordered_json::object();
+    if (i.company) organization["company"] = *i.company;
+    if (i.department) organization["department"] = *i.department;
+    if (i.title) organization["title"] = *i.title;
+    organizations.push_back(std::move(organization));
+  }
+  auto& websites = out["websites"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupWebsite.arrItem) websites.push_back(i.website.value_or(""));
+  auto& notes = out["notes"] = nlohmann::ordered_json::array();
+  for (const auto& i : c.groupNote.arrItem) notes.push_back(i.note.value_or(""));
+  const auto* groups = c.userDataForKey(xr::kContactGroupNamesKey);
+  out["groups"] = groups ? *groups : std::vector<std::string>{};
+  if (c.icon) {
+    out["photo"] = {{"width", c.icon->width()},
+                    {"height", c.icon->height()},
+                    {"jpegBytes", c.icon->jpegRepresentation().size()}};
+  }
+  const auto* unplaced = c.userDataForKey(xr::kContactVCardUnplacedKey);
+  out["unplacedLines"] = unplaced ? *unplaced : std::vector<std::string>{};
+  return out;
+}
+
+void show(const DedupeOptions& options) {
+  xrf::setLibraryLogging(options.verbose);
+  const auto contacts = readContacts(options.file);
+  if (!contacts) return;
+  if (options.json) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const auto& contact : *contacts) out.push_back(contactJson(contact));
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    return xrf::setExitCode(0);
+  }
+  for (std::size_t n = 0; n < contacts->size(); ++n) {
+    const auto& contact = (*contacts)[n];
+    const xrf::CardNumbers card = xrf::cardNumbersFromContact(contact);
+    std::cout << "#" << n + 1 << " " << (card.name.empty() ? "(no name)" : card.name) << "\n";
+    for (const auto& i : contact.groupNumber.arrItem)
+      std::cout << "  phone " << i.mobile.value_or("") << " (" << i.mobileType.value_or("") << ")\n";
+    for (const auto& i : contact.groupEmail.arrItem)
+      std::cout << "  email " << i.email.value_or("") << " (" << i.emailType.value_or("") << ")\n";
+  }
+  std::cout << contacts->size() << (contacts->size() == 1 ? " contact\n" : " contacts\n");
+  xrf::setExitCode(0);
+}
+
+struct Vcf2CsvOptions {
+  std::string input;
+  std::string output;  // "" or "-": standard output
+  bool verbose = false;
+};
+
+void vcf2csv(const Vcf2CsvOptions& options) {
+  xrf::setLibraryLogging(options.verbose);
+  const auto contacts = readContacts(options.input);
+  if (!contacts) return;
+  std::optional<fs::path> target;
+  if (!options.output.empty() && options.output != "-") target = options.output;
+  // Photos go to files beside OUT, named in the Photo column relative to OUT's folder, as
+  // csv2vcf reads them; with standard output there is no folder to put them in.
+  const fs::path photoFolderName =
+      target ? fs::path(target->filename().string() + ".photos") : fs::path();
+  const fs::path photoFolder = target ? target->parent_path() / photoFolderName : fs::path();
+  const xrf::CsvItemCounts counts = xrf::csvItemCounts(*contacts);
+  std::string csv;
+  xrf::appendCsvRecord(csv, xrf::contactCsvTitles(counts));
+  std::size_t lostContacts = 0;
+  std::size_t photosSkipped = 0;
+  std::vector<std::string> lostExamples;
+  for (std::size_t n = 0; n < contacts->size(); ++n) {
+    const auto& contact = (*contacts)[n];
+    std::string photoFile;
+    if (contact.icon && target) {
+      std::error_code error;
+      fs::create_directories(photoFolder, error);
+      const std::string name = std::to_string(n + 1) + ".jpg";
+      const auto& jpeg = contact.icon->jpegRepresentation();
+      std::ofstream file(photoFolder / name, std::ios::binary);
+      file.write(reinterpret_cast<const char*>(jpeg.data()),
+                 static_cast<std::streamsize>(jpeg.size()));
+      if (!file) return xrf::fail("cannot write " + (photoFolder / name).string());
+      photoFile = (photoFolderName / name).string();
+    } else if (contact.icon) {
+      ++photosSkipped;
+    }
+    std::vector<std::string> lost;
+    xrf::appendCsvRecord(csv, xrf::contactCsvFields(contact, counts, photoFile, lost));
+    if (!lost.empty()) {
+      ++lostContacts;
+      if (lostExamples.size() < 3) lostExamples.push_back("#" + std::to_string(n + 1) + " " + lost[0]);
+    }
+  }
+  if (photosSkipped) {
+    std::cerr << "xrf: warning: " << photosSkipped
+              << " photos not written: give -o OUT.csv to have them saved beside it\n";
+  }
+  if (lostContacts) {
+    std::cerr << "xrf: warning: " << lostContacts
+              << " contacts hold values that have no CSV column (e.g. ";
+    for (std::size_t i = 0; i < lostExamples.size(); ++i) std::cerr << (i ? "; " : "") << lostExamples[i];
+    std::cerr << ")\n";
+  }
+  PendingOutput output;
+  std::string error;
+  if (!output.create(target, error) || !output.write(csv) || !output.commit(error)) {
+    return xrf::fail(error.empty() ? "cannot write " + output.name() : error);
+  }
+  std::cerr << "xrf: " << contacts->size() << " contacts written to " << output.name() << "\n";
   xrf::setExitCode(0);
 }
 
@@ -253,6 +472,10 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
   convert->add_flag("--strict", options->strict,
                     "Refuse (exit 1, nothing written) a file with a value that has no place in a "
                     "contact, instead of reporting it");
+  convert->add_option("--form", options->form,
+                      "standard (default): vCard 3.0 as other programs read it; device: the "
+                      "phone's own shape")
+      ->check(CLI::IsMember({"standard", "device"}));
   convert->footer(
       "The input is standard CSV: quoted fields may hold commas, \"\" and line breaks; a UTF-8 or\n"
       "UTF-16 byte order mark is understood. The exports of the common address books are\n"
@@ -275,15 +498,39 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
       "  xrf contacts csv2vcf contacts.csv -o contacts.vcf --strict");
   convert->callback([options] { csv2vcf(*options); });
 
-  auto file = std::make_shared<std::string>();
-  auto verbose = std::make_shared<bool>(false);
+  auto dedupeOptions = std::make_shared<DedupeOptions>();
   auto* dedupeCommand = contacts->add_subcommand(
       "dedupe",
       "Group the records of a vCard file whose telephone numbers denote the same number, "
       "with their names and the matching numbers");
-  dedupeCommand->add_option("FILE", *file, "vCard file")->required();
-  dedupeCommand->add_flag("-v,--verbose", *verbose, "Show the library's diagnostic lines");
-  dedupeCommand->callback([file, verbose] { dedupe(*file, *verbose); });
+  dedupeCommand->add_option("FILE", dedupeOptions->file, "vCard file ('-': standard input)")
+      ->required();
+  dedupeCommand->add_flag("--json", dedupeOptions->json, "Print the groups as JSON");
+  dedupeCommand->add_flag("-v,--verbose", dedupeOptions->verbose,
+                          "Show the library's diagnostic lines");
+  dedupeCommand->callback([dedupeOptions] { dedupe(*dedupeOptions); });
+
+  auto showOptions = std::make_shared<DedupeOptions>();
+  auto* showCommand = contacts->add_subcommand(
+      "show", "Print the contacts of a vCard file (2.1, 3.0 or 4.0) as the library reads them");
+  showCommand->add_option("FILE", showOptions->file, "vCard file ('-': standard input)")
+      ->required();
+  showCommand->add_flag("--json", showOptions->json, "Print every field as JSON");
+  showCommand->add_flag("-v,--verbose", showOptions->verbose,
+                        "Show the library's diagnostic lines");
+  showCommand->callback([showOptions] { show(*showOptions); });
+
+  auto csvOptions = std::make_shared<Vcf2CsvOptions>();
+  auto* toCsv = contacts->add_subcommand(
+      "vcf2csv",
+      "Write the contacts of a vCard file as a standard CSV in csv2vcf's own column names, "
+      "photos as JPEG files beside OUT");
+  toCsv->add_option("FILE", csvOptions->input, "vCard file ('-': standard input)")->required();
+  toCsv->add_option("-o,--output", csvOptions->output,
+                    "CSV file to write (replaced only once complete; default: standard output)");
+  toCsv->add_flag("-v,--verbose", csvOptions->verbose, "Show the library's diagnostic lines");
+  toCsv->footer("Example: xrf contacts vcf2csv phone.vcf -o contacts.csv");
+  toCsv->callback([csvOptions] { vcf2csv(*csvOptions); });
 });
 
 }  // namespace

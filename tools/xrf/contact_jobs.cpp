@@ -15,7 +15,9 @@
 #include "tool_input.h"
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/vcard_info.h"
+#include "xrfoundation/contacts/vcard_parser.h"
 #include "xrfoundation/phone/phone_number.h"
+#include "xrfoundation/phone/shared_numbers.h"
 #include "xrfoundation/platform/image.h"
 
 namespace xrf {
@@ -81,184 +83,208 @@ double ContactCsvReader::fractionRead() const {
   return std::min(1.0, static_cast<double>(reader_.bytesRead()) / static_cast<double>(fileSize_));
 }
 
-std::string composeVCard(const xr::ContactInfo& contact) {
+std::string composeVCard(const xr::ContactInfo& contact, xr::VCardForm form) {
+  if (form == xr::VCardForm::Standard) {
+    std::string text;
+    xr::appendStandardVCard(contact, text);
+    return text;
+  }
   xr::VCardInfo card;
   card.loadFromContactInfo(contact);
   const std::vector<uint8_t> bytes = card.toVCardData();
   return std::string(bytes.begin(), bytes.end());
 }
 
-namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-// A property value with vCard's backslash escapes read for display: "\n" a space, "\," ",",
-// "\;" ";", "\\" "\".
-std::string unescaped(std::string_view value) {
-  std::string out;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] != '\\' || i + 1 == value.size()) {
-      out.push_back(value[i]);
-      continue;
-    }
-    const char next = value[++i];
-    out.push_back(next == 'n' || next == 'N' ? ' ' : next);
-  }
-  return out;
-}
-
-// The parts of a structured value, cut at the semicolons that are not escaped.
-std::vector<std::string> structuredParts(std::string_view value) {
-  std::vector<std::string> parts(1);
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '\\' && i + 1 < value.size()) {
-      parts.back() += value.substr(i, 2);
-      ++i;
-    } else if (value[i] == ';') {
-      parts.emplace_back();
-    } else {
-      parts.back().push_back(value[i]);
-    }
-  }
-  for (auto& part : parts) part = std::string(trimmed(unescaped(part)));
-  return parts;
-}
-
-// N as "Family, Given Middle": the family name first, then the other parts that have text.
-// Writers disagree on where the given name stands among the rest, so their order is kept.
-std::string nameFromN(std::string_view value) {
-  const std::vector<std::string> parts = structuredParts(value);
-  std::string rest;
-  for (std::size_t i = 1; i < parts.size(); ++i) {
-    if (parts[i].empty()) continue;
-    if (!rest.empty()) rest += ' ';
-    rest += parts[i];
-  }
-  if (parts[0].empty()) return rest;
-  return rest.empty() ? parts[0] : parts[0] + ", " + rest;
-}
-
-}  // namespace
-
-CardNumbers cardNumbersFromRecord(std::string_view record) {
+CardNumbers cardNumbersFromContact(const xr::ContactInfo& contact) {
   CardNumbers card;
-  std::optional<std::string> fullName;
-  std::optional<std::string> structuredName;
-  // A content line may be folded: a line that begins with a space or a tab continues the one
-  // before it.
-  std::vector<std::string> lines;
-  while (!record.empty()) {
-    const std::size_t end = std::min(record.find('\n'), record.size());
-    std::string_view line = record.substr(0, end);
-    record.remove_prefix(std::min(end + 1, record.size()));
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!lines.empty() && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-      lines.back().append(line.substr(1));
+  const auto hasText = [](const std::optional<std::string>& text) {
+    return text && !trimmed(*text).empty();
+  };
+  if (hasText(contact.displayName)) {
+    card.name = std::string(trimmed(*contact.displayName));
+  } else {
+    // "Family, Given Middle Prefix Suffix": the family name first, then the other parts of N
+    // that have text, in N's order.
+    std::string rest;
+    for (const auto* part : {&contact.givenName, &contact.middleName, &contact.prefix,
+                             &contact.suffix}) {
+      if (!hasText(*part)) continue;
+      if (!rest.empty()) rest += ' ';
+      rest += trimmed(**part);
+    }
+    if (!hasText(contact.familyName)) {
+      card.name = rest;
     } else {
-      lines.emplace_back(line);
+      card.name = std::string(trimmed(*contact.familyName)) + (rest.empty() ? "" : ", " + rest);
     }
   }
-  for (const std::string& line : lines) {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    const auto property = xr::VCardInfo::extractPropertyName(line);
-    if (!property) continue;
-    const std::string_view value = trimmed(std::string_view(line).substr(colon + 1));
-    if (equalsIgnoringCase(*property, "TEL")) {
-      std::string_view number = value;
-      // vCard 4 writes numbers as "tel:" URIs.
-      if (number.size() > 4 && equalsIgnoringCase(number.substr(0, 4), "tel:")) {
-        number.remove_prefix(4);
-      }
-      if (!number.empty()) card.numbers.emplace_back(number);
-    } else if (equalsIgnoringCase(*property, "FN") && !fullName) {
-      const std::string name(trimmed(unescaped(value)));
-      if (!name.empty()) fullName = name;
-    } else if (equalsIgnoringCase(*property, "N") && !structuredName) {
-      structuredName = nameFromN(value);
-    }
+  // A name is printed on one line.
+  std::replace(card.name.begin(), card.name.end(), '\n', ' ');
+  std::replace(card.name.begin(), card.name.end(), '\r', ' ');
+  for (const auto& item : contact.groupNumber.arrItem) {
+    if (item.mobile && !item.mobile->empty()) card.numbers.push_back(*item.mobile);
   }
-  card.name = fullName.value_or(structuredName.value_or(""));
   return card;
 }
 
-bool readCardNumbers(const std::filesystem::path& path, std::vector<CardNumbers>& cards,
-                     std::string& error) {
-  xr::XRBufferedInputStream reader(xr::makeFileInputStream(path.string()), kReadBlockSize);
-  reader.open();
-  // A stray "END:VCARD" line makes readVCardData give none before the end of the input, so
-  // atEnd() decides when to stop.
-  for (;;) {
-    if (const auto record = reader.readVCardData()) {
-      cards.push_back(cardNumbersFromRecord(*record));
-    } else if (reader.atEnd()) {
-      break;
-    }
-  }
-  if (reader.status() == xr::StreamStatus::Error) {
-    error = reader.streamError().value_or("cannot read " + path.string());
-    return false;
-  }
-  return true;
+CardNumbers cardNumbersFromRecord(std::string_view record) {
+  const auto contact = xr::contactFromVCard(record);
+  return contact ? cardNumbersFromContact(*contact) : CardNumbers{};
 }
 
 std::optional<std::vector<DuplicateGroup>> findDuplicateNumbers(
     const std::vector<CardNumbers>& cards, const std::function<bool(double)>& keepGoing) {
-  struct Entry {
-    std::size_t card;
-    std::size_t number;
-  };
-  std::vector<Entry> entries;
-  for (std::size_t c = 0; c < cards.size(); ++c) {
-    for (std::size_t n = 0; n < cards[c].numbers.size(); ++n) entries.push_back({c, n});
-  }
-  // Union-find over the cards: two cards that share a number join one set.
-  std::vector<std::size_t> parent(cards.size());
-  std::iota(parent.begin(), parent.end(), 0);
-  const auto root = [&](std::size_t card) {
-    while (parent[card] != card) card = parent[card] = parent[parent[card]];
-    return card;
-  };
-  std::vector<std::vector<bool>> matched(cards.size());
-  for (std::size_t c = 0; c < cards.size(); ++c) matched[c].resize(cards[c].numbers.size());
-
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const Entry& a = entries[i];
-    const std::string& first = cards[a.card].numbers[a.number];
-    for (std::size_t j = i + 1; j < entries.size(); ++j) {
-      const Entry& b = entries[j];
-      if (b.card == a.card) continue;  // a card repeating its own number is no duplicate
-      if (!xr::compareStrict(first, cards[b.card].numbers[b.number])) continue;
-      matched[a.card][a.number] = true;
-      matched[b.card][b.number] = true;
-      parent[root(a.card)] = root(b.card);
-    }
-    if (keepGoing && !keepGoing(static_cast<double>(i + 1) / static_cast<double>(entries.size())))
-      return std::nullopt;
-  }
-
-  std::map<std::size_t, std::size_t> groupOfRoot;  // root -> index in groups
+  std::vector<std::vector<std::string>> numbers;
+  numbers.reserve(cards.size());
+  for (const auto& card : cards) numbers.push_back(card.numbers);
+  auto shared = xr::findSharedNumbers(numbers, keepGoing);
+  if (!shared) return std::nullopt;
   std::vector<DuplicateGroup> groups;
-  for (std::size_t c = 0; c < cards.size(); ++c) {
-    DuplicateGroup::Member member{c, {}};
-    for (std::size_t n = 0; n < cards[c].numbers.size(); ++n) {
-      const std::string& number = cards[c].numbers[n];
-      // A record that lists one number twice shows it once.
-      if (matched[c][n] &&
-          std::find(member.numbers.begin(), member.numbers.end(), number) == member.numbers.end())
-        member.numbers.push_back(number);
+  groups.reserve(shared->size());
+  for (auto& group : *shared) {
+    DuplicateGroup& out = groups.emplace_back();
+    for (auto& member : group.members) {
+      out.members.push_back({member.record, std::move(member.numbers)});
     }
-    if (member.numbers.empty()) continue;
-    const auto [at, added] = groupOfRoot.emplace(root(c), groups.size());
-    if (added) groups.emplace_back();
-    groups[at->second].members.push_back(std::move(member));
   }
   return groups;
+}
+
+namespace {
+
+// The kind word of csv2vcf's type columns: the enumeration name without "E_Kind_".
+std::string kindWord(const std::optional<std::string>& kind) {
+  if (!kind) return "";
+  const std::size_t cut = kind->find('_', 2);
+  return cut == std::string::npos ? *kind : kind->substr(cut + 1);
+}
+
+std::string orEmpty(const std::optional<std::string>& text) { return text.value_or(""); }
+
+}  // namespace
+
+CsvItemCounts csvItemCounts(const std::vector<xr::ContactInfo>& contacts) {
+  CsvItemCounts counts;
+  for (const auto& c : contacts) {
+    counts.phones = std::max(counts.phones, c.groupNumber.arrItem.size());
+    counts.emails = std::max(counts.emails, c.groupEmail.arrItem.size());
+    counts.ims = std::max(counts.ims, c.groupIm.arrItem.size());
+    counts.dates = std::max(counts.dates, c.groupDate.arrItem.size());
+    counts.addresses = std::max(counts.addresses, c.groupAddress.arrItem.size());
+    counts.websites = std::max(counts.websites, c.groupWebsite.arrItem.size());
+  }
+  return counts;
+}
+
+std::vector<std::string> contactCsvTitles(const CsvItemCounts& counts) {
+  std::vector<std::string> titles = {"Given Name", "Middle Name", "Family Name", "Prefix",
+                                     "Suffix",     "Display Name", "Nickname"};
+  const auto numbered = [&](const char* family, std::size_t count,
+                            std::initializer_list<const char*> parts) {
+    for (std::size_t n = 1; n <= count; ++n) {
+      for (const char* part : parts) {
+        titles.push_back(std::string(family) + " " + std::to_string(n) + (*part ? " " : "") + part);
+      }
+    }
+  };
+  numbered("Phone", counts.phones, {"", "Type"});
+  numbered("Email", counts.emails, {"", "Type"});
+  numbered("IM", counts.ims, {"", "Service"});
+  numbered("Date", counts.dates, {"", "Type"});
+  numbered("Address", counts.addresses, {"Street", "City", "Region", "Postcode", "Country", "Type"});
+  titles.insert(titles.end(), {"Organization", "Department", "Title"});
+  numbered("Website", counts.websites, {""});
+  titles.insert(titles.end(), {"Note", "Groups", "Photo"});
+  return titles;
+}
+
+std::vector<std::string> contactCsvFields(const xr::ContactInfo& c, const CsvItemCounts& counts,
+                                          const std::string& photoFile,
+                                          std::vector<std::string>& lost) {
+  std::vector<std::string> fields = {orEmpty(c.givenName),   orEmpty(c.middleName),
+                                     orEmpty(c.familyName),  orEmpty(c.prefix),
+                                     orEmpty(c.suffix),      orEmpty(c.displayName),
+                                     orEmpty(c.nickname)};
+  const auto items = [&](const auto& list, std::size_t count, auto&& add) {
+    for (std::size_t n = 0; n < count; ++n) {
+      if (n < list.size()) {
+        add(list[n]);
+      } else {
+        add(std::decay_t<decltype(list[0])>{});
+      }
+    }
+  };
+  items(c.groupNumber.arrItem, counts.phones, [&](const xr::ContactNumberItem& i) {
+    fields.push_back(orEmpty(i.mobile));
+    fields.push_back(kindWord(i.mobileType));
+  });
+  items(c.groupEmail.arrItem, counts.emails, [&](const xr::ContactEmailItem& i) {
+    fields.push_back(orEmpty(i.email));
+    fields.push_back(kindWord(i.emailType));
+  });
+  items(c.groupIm.arrItem, counts.ims, [&](const xr::ContactImItem& i) {
+    fields.push_back(orEmpty(i.im));
+    fields.push_back(kindWord(i.imType));
+  });
+  items(c.groupDate.arrItem, counts.dates, [&](const xr::ContactDateItem& i) {
+    fields.push_back(orEmpty(i.date));
+    fields.push_back(kindWord(i.dateType));
+  });
+  items(c.groupAddress.arrItem, counts.addresses, [&](const xr::ContactAddressItem& i) {
+    fields.insert(fields.end(), {orEmpty(i.street), orEmpty(i.city), orEmpty(i.region),
+                                 orEmpty(i.postcode), orEmpty(i.country)});
+    fields.push_back(kindWord(i.addressType));
+  });
+  const auto& organizations = c.groupOrganization.arrItem;
+  if (organizations.empty()) {
+    fields.insert(fields.end(), {"", "", ""});
+  } else {
+    fields.insert(fields.end(), {orEmpty(organizations[0].company),
+                                 orEmpty(organizations[0].department),
+                                 orEmpty(organizations[0].title)});
+  }
+  for (std::size_t n = 1; n < organizations.size(); ++n) {
+    lost.push_back("organisation \"" + orEmpty(organizations[n].company) + "\"");
+  }
+  items(c.groupWebsite.arrItem, counts.websites,
+        [&](const xr::ContactWebsiteItem& i) { fields.push_back(orEmpty(i.website)); });
+  std::string note;
+  for (const auto& item : c.groupNote.arrItem) {
+    if (!item.note || item.note->empty()) continue;
+    if (!note.empty()) note += "\n\n";  // one Note column: notes follow one another
+    note += *item.note;
+  }
+  fields.push_back(note);
+  std::string groups;
+  if (const auto* names = c.userDataForKey(xr::kContactGroupNamesKey)) {
+    for (const auto& name : *names) groups += (groups.empty() ? "" : ";") + name;
+  }
+  fields.push_back(groups);
+  fields.push_back(photoFile);
+  if (const auto* unplaced = c.userDataForKey(xr::kContactVCardUnplacedKey)) {
+    for (const auto& line : *unplaced) lost.push_back("line \"" + line.substr(0, 60) + "\"");
+  }
+  return fields;
+}
+
+void appendCsvRecord(std::string& out, const std::vector<std::string>& fields) {
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    if (f) out.push_back(',');
+    const std::string& field = fields[f];
+    const bool quote = field.find_first_of("\",\r\n") != std::string::npos ||
+                       (!field.empty() && (field.front() == ' ' || field.back() == ' '));
+    if (!quote) {
+      out += field;
+      continue;
+    }
+    out.push_back('"');
+    for (const char c : field) {
+      if (c == '"') out.push_back('"');
+      out.push_back(c);
+    }
+    out.push_back('"');
+  }
+  out += "\r\n";
 }
 
 void printDuplicateGroups(std::ostream& out, const std::vector<DuplicateGroup>& groups,

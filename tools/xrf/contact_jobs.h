@@ -18,6 +18,7 @@
 
 #include "xrfoundation/contacts/contact_csv.h"
 #include "xrfoundation/contacts/contact_info.h"
+#include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/input/buffered_input_stream.h"
 
 namespace xrf {
@@ -59,8 +60,9 @@ class ContactCsvReader {
   bool strict_ = false;
 };
 
-// The vCard 3.0 record of a contact.
-std::string composeVCard(const xr::ContactInfo& contact);
+// The vCard 3.0 record of a contact, in the device form or the standard form.
+std::string composeVCard(const xr::ContactInfo& contact,
+                         xr::VCardForm form = xr::VCardForm::Device);
 
 // A vCard record's name and telephone numbers, as dedupe reads them.
 struct CardNumbers {
@@ -68,12 +70,12 @@ struct CardNumbers {
   std::vector<std::string> numbers;  // the TEL values, in record order
 };
 
-// The name and TEL values of one record as readVCardData cuts it (folded lines joined).
+// The name and TEL values of the first record in text, read by the library's vCard parser
+// (folded lines, QUOTED-PRINTABLE and charsets decoded).
 CardNumbers cardNumbersFromRecord(std::string_view record);
 
-// Reads every record of a vCard file; false with error set when the file can't be read.
-bool readCardNumbers(const std::filesystem::path& path, std::vector<CardNumbers>& cards,
-                     std::string& error);
+// The name and numbers of a parsed contact: the display name, else "Family, Given Middle ...".
+CardNumbers cardNumbersFromContact(const xr::ContactInfo& contact);
 
 // Records that share a telephone number, by the library's comparison (compareStrict).
 struct DuplicateGroup {
@@ -84,13 +86,32 @@ struct DuplicateGroup {
   std::vector<Member> members;  // two or more, in card order
 };
 
-// Groups the cards whose numbers denote the same number; a chain (A shares a number with B,
-// B another with C) is one group. Groups come in the order of their first card. Compares every
-// number with every number of the other cards: (total numbers)^2 / 2 comparisons. keepGoing
-// (when given) is told the share done after each number and stops the work when it answers
-// false; the groups are then none.
+// Groups the cards whose numbers denote the same number (xr::findSharedNumbers); a chain (A
+// shares a number with B, B another with C) is one group. Groups come in the order of their
+// first card. keepGoing (when given) is told the share done from time to time and stops the
+// work when it answers false; the groups are then none.
 std::optional<std::vector<DuplicateGroup>> findDuplicateNumbers(
     const std::vector<CardNumbers>& cards, const std::function<bool(double)>& keepGoing = {});
+
+// The column titles that vcf2csv writes, in order, for contacts needing the given number of
+// items per numbered family (Phone N, Email N, IM N, Date N, Address N, Website N).
+struct CsvItemCounts {
+  std::size_t phones = 0, emails = 0, ims = 0, dates = 0, addresses = 0, websites = 0;
+};
+CsvItemCounts csvItemCounts(const std::vector<xr::ContactInfo>& contacts);
+std::vector<std::string> contactCsvTitles(const CsvItemCounts& counts);
+
+// One contact as the fields under contactCsvTitles(counts), in csv2vcf's own column names and
+// kind words; photoFile is the Photo column's text. What has no column (a second
+// organisation, the lines the parser kept unplaced) is described in lost, one text each.
+std::vector<std::string> contactCsvFields(const xr::ContactInfo& contact,
+                                          const CsvItemCounts& counts,
+                                          const std::string& photoFile,
+                                          std::vector<std::string>& lost);
+
+// Appends one RFC 4180 record: fields quoted when they hold '"', ',', CR or LF or start or
+// end with white space, '"' doubled, CR LF at the end.
+void appendCsvRecord(std::string& out, const std::vector<std::string>& fields);
 
 // Writes the groups, one "Group N: ..." line each and a line per member:
 //   "<indent>  #3 Ann Lee: +44 20 7946 0018"

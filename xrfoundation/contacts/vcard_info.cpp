@@ -79,7 +79,19 @@ std::string formatToFixWidth(std::string_view line) {
   return folded;
 }
 
+void VCardInfo::loadFromContactInfo(const ContactInfo& contact, VCardForm form) {
+  if (form == VCardForm::Device) return loadFromContactInfo(&contact);
+  version_ = kVersion;
+  arrInfo_.clear();
+  photo_ = nullptr;
+  form_ = VCardForm::Standard;
+  standard_.clear();
+  appendStandardVCard(contact, standard_);
+}
+
 void VCardInfo::loadFromContactInfo(const ContactInfo* contact) {
+  form_ = VCardForm::Device;
+  standard_.clear();
   version_ = kVersion;
   arrInfo_.clear();
   photo_ = nullptr;
@@ -168,6 +180,7 @@ void VCardInfo::loadFromContactInfo(const ContactInfo* contact) {
 }
 
 std::vector<uint8_t> VCardInfo::toVCardData() const {
+  if (form_ == VCardForm::Standard) return std::vector<uint8_t>(standard_.begin(), standard_.end());
   std::string text;
   text.reserve(256 + arrInfo_.size() * 64);
   text.append(kBegin).append(kLineEnd);

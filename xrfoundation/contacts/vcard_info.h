@@ -4,7 +4,10 @@
 // photo line at 64 characters. A VCardInfo has no lock: one thread uses it at a time, while
 // records on different threads share only the item counter of grouped dates.
 //
-// Two lines keep the shape that stored files and the device expect although a strict reader
+// That is the device form, which the phone and stored files rely on byte for byte. The
+// standard form (VCardForm::Standard) is for other programs: see appendStandardVCard().
+//
+// Two lines of the device form keep the shape that stored files and the device expect although a strict reader
 // frowns on them: the N line holds the given name third ("N;charset=UTF-8:Lee;;Ann;;"), and
 // the X-IM line's parameter is the service name itself ("X-IM;Google Talk:ann").
 #pragma once
@@ -17,6 +20,7 @@
 
 #include "xrfoundation/contacts/contact_info.h"
 #include "xrfoundation/contacts/vcard_property.h"
+#include "xrfoundation/export.h"
 
 namespace xr {
 
@@ -25,7 +29,28 @@ namespace xr {
 // CR LF and a space. The empty line gives "".
 std::string formatToFixWidth(std::string_view line);
 
-class VCardInfo {
+// The two shapes in which a contact becomes a vCard 3.0 record.
+enum class VCardForm {
+  Device,    // the phone's own shape, unchanged: given name third in N, "charset=UTF-8"
+             // parameters, X-IM pairs, only the photo folded (at 64 characters)
+  Standard,  // what other programs read right: see appendStandardVCard()
+};
+
+// Appends the standard vCard 3.0 record of contact to out: "BEGIN:VCARD", "VERSION:3.0",
+// then N as family;given;additional;prefix;suffix (always), FN (the display name, else the
+// name parts, first company, e-mail or number), NICKNAME, TEL;TYPE=..., EMAIL;TYPE=INTERNET,...,
+// instant messaging as X-<SERVICE> (X-SKYPE, X-JABBER, X-GOOGLE-TALK...) or IMPP for a handle
+// of no known service, BDAY for the first birthday and item-grouped X-ABDATE / X-ABLabel for
+// the other dates, CATEGORIES, ADR;TYPE=..., ORG and TITLE (item-grouped when there are
+// several), URL, NOTE, PHOTO;ENCODING=b;TYPE=JPEG, "END:VCARD". Text values have "\\", "\,",
+// "\;" and line breaks escaped; properties without a value are left out; lines longer than 75
+// octets are folded (CR LF and a space) between whole UTF-8 sequences; lines end in CR LF.
+// A type absent or unknown is written as the family's Other; of the user data only the group
+// names are written. Thread-safe; no logging.
+XR_EXPORT void appendStandardVCard(const ContactInfo& contact, std::string& out);
+
+// A vCard record in the making, rendered in one of the two forms.
+class XR_EXPORT VCardInfo {
  public:
   VCardInfo() = default;  // no properties, absent version
 
@@ -35,8 +60,16 @@ class VCardInfo {
   void loadFromContactInfo(const ContactInfo* contact);
   void loadFromContactInfo(const ContactInfo& contact) { loadFromContactInfo(&contact); }
 
-  // The rendered record. Grouped dates draw new item numbers at every rendering. Writes the
-  // debug line "vcard: CLASS" per property.
+  // Loads contact for rendering in form: the device form as above, or the standard form
+  // (appendStandardVCard), whose text is made here and kept until the next load.
+  void loadFromContactInfo(const ContactInfo& contact, VCardForm form);
+
+  // The form that the last load chose; Device for a record never loaded.
+  VCardForm form() const { return form_; }
+
+  // The rendered record. Device form: grouped dates draw new item numbers at every
+  // rendering, and the debug line "vcard: CLASS" is written per property. Standard form: the
+  // text made by the load.
   std::vector<uint8_t> toVCardData() const;
 
   const std::optional<std::string>& version() const { return version_; }
@@ -67,6 +100,8 @@ class VCardInfo {
   std::optional<std::string> version_;
   std::vector<std::shared_ptr<VCardProperty>> arrInfo_;
   const VCardPhoto* photo_ = nullptr;  // the photo in arrInfo_, whose line alone is folded
+  VCardForm form_ = VCardForm::Device;
+  std::string standard_;  // the standard form's record, when form_ is Standard
 };
 
 }  // namespace xr

@@ -4,6 +4,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 namespace xr {
 namespace {
@@ -62,6 +64,36 @@ class IconvConverter final : public CharsetConverter {
   bool broken_ = false;
 };
 
+
+// One conversion descriptor per thread, kept for the charset last used: a file usually
+// names the same charset on every line, and iconv_open reads tables each time.
+class Converter {
+ public:
+  ~Converter() { close(); }
+
+  iconv_t forCharset(std::string_view charset) {
+    if (cd_ != invalid() && charset == charset_) {
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+      return cd_;
+    }
+    close();
+    charset_.assign(charset);
+    cd_ = iconv_open("UTF-8", charset_.c_str());
+    return cd_;
+  }
+
+  static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
+
+ private:
+  void close() {
+    if (cd_ != invalid()) iconv_close(cd_);
+    cd_ = invalid();
+  }
+
+  std::string charset_;
+  iconv_t cd_ = invalid();
+};
+
 }  // namespace
 
 std::unique_ptr<CharsetConverter> CharsetConverter::toUtf8(const std::string& fromEncoding) {
@@ -70,12 +102,87 @@ std::unique_ptr<CharsetConverter> CharsetConverter::toUtf8(const std::string& fr
   return std::make_unique<IconvConverter>(handle);
 }
 
-std::optional<std::string> convertToUtf8(std::string_view text, const std::string& fromEncoding) {
-  auto converter = CharsetConverter::toUtf8(fromEncoding);
-  if (!converter) return std::nullopt;
-  std::string out;
-  if (!converter->convert(text, out) || converter->hasPendingBytes()) return std::nullopt;
+std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_view charset) {
+  thread_local Converter converter;
+  const iconv_t cd = converter.forCharset(charset);
+  if (cd == Converter::invalid()) return std::nullopt;
+  std::string out(bytes.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(bytes.data());  // iconv's interface is not const-correct
+  std::size_t inLeft = bytes.size();
+  std::size_t written = 0;
+  for (;;) {
+    char* to = out.data() + written;
+    std::size_t outLeft = out.size() - written;
+    const std::size_t result = iconv(cd, inLeft ? &in : nullptr, &inLeft, &to, &outLeft);
+    written = out.size() - outLeft;
+    if (result != static_cast<std::size_t>(-1)) {
+      if (inLeft == 0) break;
+      continue;
+    }
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    return std::nullopt;  // EILSEQ or EINVAL: not valid in that charset
+  }
+  // Flush a pending shift sequence.
+  for (;;) {
+    char* to = out.data() + written;
+    std::size_t outLeft = out.size() - written;
+    if (iconv(cd, nullptr, nullptr, &to, &outLeft) != static_cast<std::size_t>(-1)) {
+      written = out.size() - outLeft;
+      break;
+    }
+    if (errno != E2BIG) return std::nullopt;
+    out.resize(out.size() * 2);
+  }
+  out.resize(written);
   return out;
+}
+
+bool isValidUtf8(std::string_view text) {
+  const auto* at = reinterpret_cast<const uint8_t*>(text.data());
+  const auto* const end = at + text.size();
+  while (at < end) {
+    // Eight ASCII bytes at a time: the common case of contact data.
+    if (end - at >= 8) {
+      uint64_t block;
+      std::memcpy(&block, at, sizeof block);
+      if ((block & 0x8080808080808080ULL) == 0) {
+        at += 8;
+        continue;
+      }
+    }
+    const uint8_t lead = *at;
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    int extra;
+    uint32_t code;
+    if ((lead & 0xE0) == 0xC0) {
+      extra = 1;
+      code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2;
+      code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3;
+      code = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (end - at <= extra) return false;
+    for (int i = 1; i <= extra; ++i) {
+      if ((at[i] & 0xC0) != 0x80) return false;
+      code = (code << 6) | (at[i] & 0x3F);
+    }
+    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+      return false;
+    at += extra + 1;
+  }
+  return true;
 }
 
 }  // namespace xr

@@ -1,7 +1,9 @@
-// platform/charset.h: conversion of text from another character encoding to UTF-8, over the
-// C library's iconv. A converter keeps the state of one stream of text, so input may arrive in
-// blocks cut anywhere: an incomplete sequence at the end of a block is kept for the next one.
-// One thread at a time per converter.
+// platform/charset.h: conversion of text from another character encoding to UTF-8 (the
+// charsets that old phones and address books write: ISO-8859-x, Windows code pages,
+// SHIFT_JIS, UTF-16...), over the C library's iconv. A converter keeps the state of one stream
+// of text, so input may arrive in blocks cut anywhere: an incomplete sequence at the end of a
+// block is kept for the next one. One thread at a time per converter; the free functions may
+// be called from any thread.
 #pragma once
 #include <memory>
 #include <optional>
@@ -30,7 +32,13 @@ class XR_EXPORT CharsetConverter {
 
 // The whole of text converted from fromEncoding to UTF-8, or none when the encoding is unknown
 // or text is not valid in it (a sequence cut short at the end included).
+// Each thread keeps the converter of the encoding it used last, so a file that names one
+// charset on every line opens it once.
 XR_EXPORT std::optional<std::string> convertToUtf8(std::string_view text,
-                                                   const std::string& fromEncoding);
+                                                   std::string_view fromEncoding);
+
+// True when text is well-formed UTF-8 (no overlong forms, surrogates or code points beyond
+// U+10FFFF).
+XR_EXPORT bool isValidUtf8(std::string_view text);
 
 }  // namespace xr

@@ -1,0 +1,82 @@
+// bench/vcard_import_bench.cpp: vCard import (records per second on typical records of about
+// 1 KB, as phones and address books export them) and duplicate finding over 100,000 records.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/phone/shared_numbers.h"
+
+namespace {
+
+constexpr int kRecords = 10000;
+
+// A record of about 1 KB: names, three numbers (one grouped with a label), two e-mail
+// addresses, an address, an organisation, a birthday, a URL, a note and a few lines of the
+// writer's own.
+std::string typicalRecord(int n) {
+  const std::string id = std::to_string(n);
+  return "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Example//Address Book 1.0//EN\r\n"
+         "N:Lee-" + id + ";Ann;Jane;Dr.;\r\nFN:Dr. Ann Jane Lee-" + id + "\r\n"
+         "NICKNAME:Annie\r\nTEL;TYPE=CELL,VOICE:+44 7700 9" + id + "\r\n"
+         "TEL;TYPE=HOME:020 7946 " + id + "\r\n"
+         "item1.TEL;type=pref:+1 (650) 253-" + id + "\r\nitem1.X-ABLabel:_$!<WorkFAX>!$_\r\n"
+         "EMAIL;TYPE=INTERNET,HOME:ann." + id + "@example.org\r\n"
+         "EMAIL;TYPE=INTERNET,WORK:ann.lee" + id + "@work.example.com\r\n"
+         "ADR;TYPE=HOME:;;221B Baker Street\\, Flat " + id + ";London;Greater London;NW1 6XE;"
+         "United Kingdom\r\nORG:Example Widgets\\, Ltd;Research and Development\r\n"
+         "TITLE:Principal Engineer\r\nBDAY:1980-02-03\r\nURL:https://ann.example.org/" + id +
+         "\r\nNOTE:Met at the conference in Zürich\\, 2019. Prefers e-mail to calls\\; "
+         "call only in the afternoon.\\nLikes tea.\r\nCATEGORIES:Friends,Work\r\n"
+         "X-SOCIALPROFILE;TYPE=twitter:https://twitter.example/ann" + id + "\r\n"
+         "UID:urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1-" + id + "\r\n"
+         "REV:2024-01-15T10:20:30Z\r\nEND:VCARD\r\n";
+}
+
+void BM_VCardImport(benchmark::State& state) {
+  std::string text;
+  for (int n = 0; n < kRecords; ++n) text += typicalRecord(n);
+  std::size_t numbers = 0;
+  for (auto _ : state) {
+    numbers = 0;
+    xr::readVCardContacts(text, [&numbers](xr::ContactInfo& contact) {
+      numbers += contact.groupNumber.arrItem.size();
+      return true;
+    });
+    benchmark::DoNotOptimize(numbers);
+  }
+  if (numbers != 3u * kRecords) state.SkipWithError("records misread");
+  state.SetItemsProcessed(state.iterations() * kRecords);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+  state.counters["bytes_per_record"] = static_cast<double>(text.size()) / kRecords;
+}
+BENCHMARK(BM_VCardImport)->Unit(benchmark::kMillisecond);
+
+// 100,000 records of one or two numbers written in the ways people write them, one in twenty
+// sharing a number with another record.
+void BM_SharedNumbers100k(benchmark::State& state) {
+  std::mt19937 random(2026);
+  std::vector<std::vector<std::string>> records(100000);
+  const auto line = [&random] { return std::to_string(200000000 + random() % 700000000); };
+  for (auto& record : records) {
+    record.push_back("+44 " + line());
+    if (random() % 2) record.push_back("0" + line());
+  }
+  for (std::size_t r = 0; r < records.size(); r += 20) {
+    records[r].push_back("0" + records[(r * 7919 + 1) % records.size()][0].substr(4));
+  }
+  std::size_t groups = 0;
+  for (auto _ : state) {
+    const auto found = xr::findSharedNumbers(records);
+    groups = found ? found->size() : 0;
+    benchmark::DoNotOptimize(groups);
+  }
+  if (groups < 1000) state.SkipWithError("too few groups found");
+  state.counters["groups"] = static_cast<double>(groups);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(records.size()));
+}
+BENCHMARK(BM_SharedNumbers100k)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,366 @@
+// Reading vCards back: the standard form round trip, and records in the shapes that phones,
+// web and desktop address books write.
+#include "xrfoundation/contacts/vcard_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "xrfoundation/contacts/base64.h"
+#include "xrfoundation/contacts/contact_enums.h"
+#include "xrfoundation/contacts/vcard_info.h"
+#include "xrfoundation/platform/image.h"
+#include "xrfoundation/platform/testing/test_images.h"
+
+namespace xr {
+namespace {
+
+// Every field of a contact as text, so that a difference shows where it is.
+std::string describe(const ContactInfo& c) {
+  std::ostringstream out;
+  const auto text = [&](const char* name, const std::optional<std::string>& value) {
+    out << name << "=" << (value ? "'" + *value + "'" : std::string("-")) << " ";
+  };
+  text("family", c.familyName);
+  text("middle", c.middleName);
+  text("given", c.givenName);
+  text("prefix", c.prefix);
+  text("suffix", c.suffix);
+  text("display", c.displayName);
+  text("nick", c.nickname);
+  out << "\n";
+  for (const auto& i : c.groupNumber.arrItem) text("tel", i.mobile), text("kind", i.mobileType);
+  for (const auto& i : c.groupEmail.arrItem) text("email", i.email), text("kind", i.emailType);
+  for (const auto& i : c.groupIm.arrItem) text("im", i.im), text("kind", i.imType);
+  for (const auto& i : c.groupDate.arrItem) text("date", i.date), text("kind", i.dateType);
+  out << "\n";
+  for (const auto& i : c.groupAddress.arrItem) {
+    text("adr", i.addressType), text("street", i.street), text("city", i.city);
+    text("region", i.region), text("code", i.postcode), text("country", i.country);
+  }
+  for (const auto& i : c.groupOrganization.arrItem) {
+    text("company", i.company), text("dept", i.department), text("title", i.title);
+  }
+  for (const auto& i : c.groupWebsite.arrItem) text("url", i.website);
+  for (const auto& i : c.groupNote.arrItem) text("note", i.note);
+  for (const auto& [key, values] : c.userData) {
+    out << "\n" << key << ":";
+    for (const auto& v : values) out << " '" << v << "'";
+  }
+  out << "\nphoto=" << (c.icon ? c.icon->jpegRepresentation().size() : 0);
+  return out.str();
+}
+
+std::string standardForm(const ContactInfo& contact) {
+  std::string text;
+  appendStandardVCard(contact, text);
+  return text;
+}
+
+ContactInfo readBack(std::string_view text) {
+  auto contact = contactFromVCard(text);
+  EXPECT_TRUE(contact.has_value()) << text;
+  return contact.value_or(ContactInfo{});
+}
+
+// Random contacts: every kind of every family, texts with the characters that need escaping,
+// non-ASCII, long values that fold, several organisations, dates and groups.
+class ContactMaker {
+ public:
+  explicit ContactMaker(unsigned seed) : random_(seed) {}
+
+  ContactInfo make() {
+    ContactInfo c;
+    c.familyName = maybe("Lee");
+    c.givenName = maybe("Ann");
+    c.middleName = maybe("J");
+    c.prefix = maybe("Dr.");
+    c.suffix = maybe("PhD");
+    c.displayName = word("Ann Lee");
+    c.nickname = maybe("Annie");
+    static const char* const kNumbers[] = {E_Number_Home,      E_Number_Mobile,    E_Number_Work,
+                                           E_Number_FaxWork,   E_Number_FaxHome,   E_Number_Pager,
+                                           E_Number_Other,     E_Number_Callback,  E_Number_Car,
+                                           E_Number_CompanyMain, E_Number_ISDN,    E_Number_Main,
+                                           E_Number_OtherFax,  E_Number_Radio,     E_Number_Telex,
+                                           E_Number_TTY,       E_Number_WorkMobile,
+                                           E_Number_WorkPager, E_Number_Assistant, E_Number_MMS};
+    for (int n = pick(4); n > 0; --n) {
+      c.groupNumber.arrItem.push_back({"+44 (20) 7946-" + std::to_string(pick(10000)) +
+                                           (pick(4) ? "" : ";ext=1,2"),
+                                       kNumbers[pick(std::size(kNumbers))]});
+    }
+    static const char* const kEmails[] = {E_Email_Home, E_Email_Work, E_Email_Other,
+                                          E_Email_Mobile};
+    for (int n = pick(3); n > 0; --n) {
+      c.groupEmail.arrItem.push_back({"ann" + std::to_string(pick(100)) + "@example.org",
+                                      kEmails[pick(std::size(kEmails))]});
+    }
+    static const char* const kIms[] = {E_Im_AIM, E_Im_MSN,        E_Im_Yahoo, E_Im_Skype,
+                                       E_Im_QQ,  E_Im_GoogleTalk, E_Im_ICQ,   E_Im_Jabber,
+                                       E_Im_NetMeeting};
+    for (int n = pick(3); n > 0; --n) {
+      std::optional<std::string> kind;
+      if (pick(5)) kind = kIms[pick(std::size(kIms))];
+      c.groupIm.arrItem.push_back({"ann." + std::to_string(pick(1000)), kind});
+    }
+    static const char* const kDates[] = {E_Date_Birthday, E_Date_Anniversary, E_Date_Other};
+    for (int n = pick(3); n > 0; --n) {
+      c.groupDate.arrItem.push_back(
+          {"19" + std::to_string(50 + pick(50)) + "-0" + std::to_string(1 + pick(9)) + "-1" +
+               std::to_string(pick(10)),
+           kDates[pick(std::size(kDates))]});
+    }
+    if (pick(2)) c.userData[kContactGroupNamesKey] = {word("Friends"), "Work, Golf"};
+    static const char* const kAddresses[] = {E_Address_Home, E_Address_Work, E_Address_Other};
+    for (int n = pick(3); n > 0; --n) {
+      c.groupAddress.arrItem.push_back({kAddresses[pick(3)], word("1 Main St"), maybe("Zürich"),
+                                        maybe("ZH"), maybe("8001"), word("Schweiz")});
+    }
+    for (int n = pick(3); n > 0; --n) {
+      ContactOrganizationItem organization{maybe("Acme; Inc"), maybe("Sales"), maybe("CEO")};
+      if (!organization.company && !organization.department && !organization.title)
+        organization.title = "Fellow";
+      c.groupOrganization.arrItem.push_back(organization);
+    }
+    if (pick(2)) c.groupWebsite.arrItem.push_back({"https://ann.example/a?b=1,2;c"});
+    for (int n = pick(3); n > 0; --n) c.groupNote.arrItem.push_back({word("Met at \"DevConf\"")});
+    return c;
+  }
+
+  int pick(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(random_); }
+
+ private:
+  std::optional<std::string> maybe(const char* text) {
+    if (pick(3) == 0) return std::nullopt;
+    return word(text);
+  }
+  // A text with the characters that need escaping, non-ASCII and length enough to fold.
+  std::string word(const char* base) {
+    static const char* const kTails[] = {"",        ", 2019",       "; ja",          "\\ back",
+                                         "\nline2", "\r\nline2",    " 日本語テキスト", " ÄÖÜ ñ",
+                                         " 🙂🙂",   " Lorem ipsum dolor sit amet, consectetur "
+                                                    "adipiscing elit, sed do eiusmod tempor"};
+    return std::string(base) + kTails[pick(std::size(kTails))];
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(VCardParser, StandardFormReadsBackAsTheSameContact) {
+  ContactMaker maker(17);
+  for (int round = 0; round < 400; ++round) {
+    ContactInfo contact = maker.make();
+    if (round % 50 == 0) contact.icon = Image::fromBytes(testing::makeTestJpeg(24, 16));
+    // "\r\n" in a value is one line break, and comes back as "\n".
+    const std::string written = standardForm(contact);
+    std::string expected = describe(contact);
+    for (std::size_t at; (at = expected.find("\r\n")) != std::string::npos;) expected.erase(at, 1);
+    ASSERT_EQ(describe(readBack(written)), expected) << written;
+  }
+}
+
+TEST(VCardParser, StandardFormEscapesFoldsAndLeavesNothingEmpty) {
+  ContactInfo contact;
+  contact.familyName = "Lee;Smith";
+  contact.givenName = "Ann";
+  contact.displayName = "Smith, John \\ 日本語日本語日本語日本語日本語日本語日本語日本語日本語日本語";
+  contact.groupOrganization.arrItem = {{"Acme; Inc", std::nullopt, ""}};
+  contact.groupNote.arrItem = {{"a\nb"}, {""}};
+  contact.groupNumber.arrItem = {{"", E_Number_Home}};
+  const std::string text = standardForm(contact);
+  EXPECT_NE(text.find("\r\nN:Lee\\;Smith;Ann;;;\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\nFN:Smith\\, John \\\\ "), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\nORG:Acme\\; Inc\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\nNOTE:a\\nb\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("TITLE"), std::string::npos) << text;
+  EXPECT_EQ(text.find("TEL"), std::string::npos) << text;
+  EXPECT_EQ(text.find("charset"), std::string::npos) << text;
+  // Physical lines of at most 75 octets, each of whole UTF-8 sequences.
+  std::size_t folded = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string_view line(text.data() + at, end - at);
+    EXPECT_LE(line.size(), 75u) << line;
+    if (!line.empty() && line[0] == ' ') {
+      ++folded;
+      EXPECT_NE(static_cast<unsigned char>(line[1]) & 0xC0, 0x80) << "split sequence: " << line;
+    }
+    at = end + 2;
+  }
+  EXPECT_GE(folded, 1u);
+  EXPECT_EQ(readBack(text).displayName, contact.displayName);
+}
+
+TEST(VCardParser, DeviceFormIsUnchangedAndStillReadable) {
+  ContactInfo contact;
+  contact.familyName = "Lee";
+  contact.givenName = "Ann";
+  VCardInfo device;
+  device.loadFromContactInfo(contact);
+  VCardInfo chosen;
+  chosen.loadFromContactInfo(contact, VCardForm::Device);
+  EXPECT_EQ(chosen.toVCardData(), device.toVCardData());
+  const std::vector<uint8_t> bytes = device.toVCardData();
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN;charset=UTF-8:Lee;;Ann;;\r\nEND:VCARD\r\n");
+  chosen.loadFromContactInfo(contact, VCardForm::Standard);
+  const std::vector<uint8_t> standard = chosen.toVCardData();
+  EXPECT_EQ(std::string(standard.begin(), standard.end()),
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\nEND:VCARD\r\n");
+
+  // The device form's doubled lines (X-IM pairs, BDAY beside X-DE) give each item once.
+  contact.groupIm.arrItem = {{"ann.skype", E_Im_Skype}, {"ann@g.example", E_Im_GoogleTalk}};
+  contact.groupDate.arrItem = {{"1980-02-03", E_Date_Birthday}, {"2005-06-07", E_Date_Anniversary}};
+  device.loadFromContactInfo(contact);
+  const std::vector<uint8_t> rich = device.toVCardData();
+  const ContactInfo back = readBack(std::string(rich.begin(), rich.end()));
+  ASSERT_EQ(back.groupIm.arrItem.size(), 2u);
+  EXPECT_EQ(back.groupIm.arrItem[1].imType, E_Im_GoogleTalk);
+  ASSERT_EQ(back.groupDate.arrItem.size(), 2u);
+  EXPECT_EQ(back.groupDate.arrItem[1].dateType, E_Date_Anniversary);
+  // The device form's N holds the given name third, where a standard reader sees the
+  // additional name.
+  EXPECT_EQ(back.familyName, "Lee");
+  EXPECT_EQ(back.middleName, "Ann");
+}
+
+TEST(VCardParser, PhoneStyle21WithQuotedPrintableAndCharsets) {
+  // "山田" in SHIFT_JIS is 8E 52 93 63; "表" (95 5C) ends in the byte of a backslash.
+  const std::string text =
+      "BEGIN:VCARD\r\n"
+      "VERSION:2.1\r\n"
+      "N;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=8E=52=93=63;=95=5C\r\n"
+      "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=91and=C3=BA =\r\n"
+      "P=C3=A9rez\r\n"
+      "TEL;CELL;PREF:+34 600 111 222\r\n"
+      "TEL;WORK;FAX:+34 91 555 0000\r\n"
+      "TEL;HOME;VOICE:91 555 0001\r\n"
+      "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1:Caf=E9=0D=0A=\r\n"
+      "second line\r\n"
+      "ADR;HOME;CHARSET=UTF-8:;;Calle Mayor\\; 1;Madrid;;28001;Espa\xC3\xB1" "a\r\n"
+      "EMAIL;INTERNET:nandu@example.es\r\n"
+      "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Nandu;1;;;;;;;;;;;;;\r\n"
+      "END:VCARD\r\n";
+  const ContactInfo c = readBack(text);
+  EXPECT_EQ(c.familyName, "山田");
+  EXPECT_EQ(c.givenName, "表");
+  EXPECT_EQ(c.displayName, "Ñandú Pérez");
+  ASSERT_EQ(c.groupNumber.arrItem.size(), 3u);
+  EXPECT_EQ(c.groupNumber.arrItem[0].mobileType, E_Number_Mobile);
+  EXPECT_EQ(c.groupNumber.arrItem[1].mobileType, E_Number_FaxWork);
+  EXPECT_EQ(c.groupNumber.arrItem[2].mobileType, E_Number_Home);
+  ASSERT_EQ(c.groupNote.arrItem.size(), 1u);
+  EXPECT_EQ(c.groupNote.arrItem[0].note, "Café\r\nsecond line");
+  ASSERT_EQ(c.groupAddress.arrItem.size(), 1u);
+  EXPECT_EQ(c.groupAddress.arrItem[0].street, "Calle Mayor; 1");
+  EXPECT_EQ(c.groupAddress.arrItem[0].country, "España");
+  EXPECT_EQ(c.groupAddress.arrItem[0].addressType, E_Address_Home);
+  ASSERT_EQ(c.groupEmail.arrItem.size(), 1u);
+  EXPECT_EQ(c.groupEmail.arrItem[0].emailType, E_Email_Other);
+  const auto* unplaced = c.userDataForKey(kContactVCardUnplacedKey);
+  ASSERT_NE(unplaced, nullptr);
+  ASSERT_EQ(unplaced->size(), 1u);
+  EXPECT_EQ(unplaced->front().rfind("X-ANDROID-CUSTOM:", 0), 0u);
+}
+
+TEST(VCardParser, AppleStyleGroupedLabelsAndFoldedPhoto) {
+  const std::vector<uint8_t> jpeg = testing::makeTestJpeg(16, 16);
+  std::string photo = "PHOTO;ENCODING=b;TYPE=JPEG:";
+  {
+    ContactInfo withPhoto;
+    withPhoto.icon = Image::fromBytes(jpeg);
+    const std::string standard = standardForm(withPhoto);
+    const std::size_t at = standard.find("PHOTO");
+    photo = standard.substr(at, standard.find("END:VCARD") - at);  // folded, CR LF included
+  }
+  const std::string text =
+      "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\n"
+      "N:Appleseed;Johnny;;;\nFN:Johnny Appleseed\n"
+      "item1.TEL;type=pref:(408) 555-0101\nitem1.X-ABLabel:_$!<HomeFAX>!$_\n"
+      "item2.TEL:408 555 0102\nitem2.X-ABLabel:iPhone\n"
+      "TEL;type=CELL;type=VOICE:408 555 0103\n"
+      "item3.EMAIL;type=INTERNET:j@work.example\nitem3.X-ABLabel:_$!<Work>!$_\n"
+      "item4.X-ABDATE;type=pref:2010-05-06\nitem4.X-ABLabel:_$!<Anniversary>!$_\n"
+      "item5.X-ABRELATEDNAMES:Jane\nitem5.X-ABLabel:_$!<Spouse>!$_\n"
+      "item6.ADR;type=WORK:;;1 Infinite\n  Loop;Cupertino;CA;95014;USA\n"
+      "X-SOCIALPROFILE;type=twitter:x-apple:johnny\n" +
+      photo + "END:VCARD\n";
+  const ContactInfo c = readBack(text);
+  ASSERT_EQ(c.groupNumber.arrItem.size(), 3u) << describe(c);
+  EXPECT_EQ(c.groupNumber.arrItem[0].mobile, "(408) 555-0101");
+  EXPECT_EQ(c.groupNumber.arrItem[0].mobileType, E_Number_FaxHome);
+  EXPECT_EQ(c.groupNumber.arrItem[1].mobileType, E_Number_Mobile);
+  EXPECT_EQ(c.groupNumber.arrItem[2].mobileType, E_Number_Mobile);
+  ASSERT_EQ(c.groupEmail.arrItem.size(), 1u);
+  EXPECT_EQ(c.groupEmail.arrItem[0].emailType, E_Email_Work);
+  ASSERT_EQ(c.groupDate.arrItem.size(), 1u);
+  EXPECT_EQ(c.groupDate.arrItem[0].dateType, E_Date_Anniversary);
+  ASSERT_EQ(c.groupAddress.arrItem.size(), 1u);
+  EXPECT_EQ(c.groupAddress.arrItem[0].street, "1 Infinite Loop");
+  EXPECT_EQ(c.groupAddress.arrItem[0].addressType, E_Address_Work);
+  ASSERT_NE(c.icon, nullptr);
+  EXPECT_EQ(c.icon->jpegRepresentation(), jpeg);
+  // The related name, its label, the social profile and PRODID are kept, not dropped.
+  const auto* unplaced = c.userDataForKey(kContactVCardUnplacedKey);
+  ASSERT_NE(unplaced, nullptr);
+  EXPECT_EQ(unplaced->size(), 4u) << describe(c);
+}
+
+TEST(VCardParser, Version4WithDataUrisAndUriValues) {
+  const std::vector<uint8_t> png = testing::makeTestPng(8, 8);
+  const std::string text =
+      "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Zoë Ng\r\nN:Ng;Zoë;;;\r\n"
+      "TEL;VALUE=uri;TYPE=\"cell,voice\";PREF=1:tel:+1-555-555-0199\r\n"
+      "TEL;TYPE=work,fax:tel:+1-555-555-0100\r\n"
+      "EMAIL;TYPE=home:zoe@example.com\r\n"
+      "IMPP;PREF=1:xmpp:zoe@jabber.example\r\n"
+      "IMPP:skype:zoe.ng\r\n"
+      "ANNIVERSARY:20090808\r\nBDAY:--0415\r\n"
+      "ORG:Example\\, Ltd;R&D\r\nTITLE:Engineer\r\n"
+      "CATEGORIES:friends,work\\,golf\r\n"
+      "PHOTO:data:image/png;base64," +
+      std::string(*base64Encoding(png)) +
+      "\r\n"
+      "END:VCARD\r\n";
+  const ContactInfo c = readBack(text);
+  EXPECT_EQ(c.givenName, "Zoë");
+  ASSERT_EQ(c.groupNumber.arrItem.size(), 2u);
+  EXPECT_EQ(c.groupNumber.arrItem[0].mobile, "+1-555-555-0199");
+  EXPECT_EQ(c.groupNumber.arrItem[0].mobileType, E_Number_Mobile);
+  EXPECT_EQ(c.groupNumber.arrItem[1].mobileType, E_Number_FaxWork);
+  ASSERT_EQ(c.groupIm.arrItem.size(), 2u);
+  EXPECT_EQ(c.groupIm.arrItem[0].im, "zoe@jabber.example");
+  EXPECT_EQ(c.groupIm.arrItem[0].imType, E_Im_Jabber);
+  EXPECT_EQ(c.groupIm.arrItem[1].imType, E_Im_Skype);
+  ASSERT_EQ(c.groupDate.arrItem.size(), 2u);
+  EXPECT_EQ(c.groupDate.arrItem[0].dateType, E_Date_Anniversary);
+  EXPECT_EQ(c.groupDate.arrItem[1].date, "--0415");
+  ASSERT_EQ(c.groupOrganization.arrItem.size(), 1u);
+  EXPECT_EQ(c.groupOrganization.arrItem[0].company, "Example, Ltd");
+  EXPECT_EQ(c.groupOrganization.arrItem[0].department, "R&D");
+  EXPECT_EQ(c.groupOrganization.arrItem[0].title, "Engineer");
+  EXPECT_EQ(*c.userDataForKey(kContactGroupNamesKey),
+            (std::vector<std::string>{"friends", "work,golf"}));
+  ASSERT_NE(c.icon, nullptr);
+  EXPECT_EQ(c.icon->width(), 8);
+}
+
+TEST(VCardParser, RecordsAreCutWhereverTheyStandAndBrokenOnesAreKept) {
+  const std::string text =
+      "junk before\r\nbegin:vcard\r\nFN:One\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:Agent\r\n"
+      "END:VCARD\r\nEND:VCARD\r\n\r\nBEGIN:VCARD\rFN:Two\rNO COLON HERE\rEND:VCARD\r"
+      "BEGIN:VCARD\nFN:Three \xFF\n";
+  const auto contacts = contactsFromVCards(text);
+  ASSERT_EQ(contacts.size(), 3u);
+  EXPECT_EQ(contacts[0].displayName, "One");
+  EXPECT_EQ(contacts[1].displayName, "Two");
+  EXPECT_EQ(contacts[1].userDataForKey(kContactVCardUnplacedKey)->front(), "NO COLON HERE");
+  EXPECT_EQ(contacts[2].displayName, "Three ÿ");  // not UTF-8, no charset: Windows-1252
+  EXPECT_FALSE(contactFromVCard("no record here\r\n").has_value());
+}
+
+}  // namespace
+}  // namespace xr

@@ -1,0 +1,236 @@
+// contacts/vcard_types.cpp: the standard form's type words, read and written.
+#include <algorithm>
+#include <map>
+
+#include "xrfoundation/contacts/contact_enums.h"
+#include "xrfoundation/contacts/label_conversion.h"
+#include "xrfoundation/contacts/vcard_types_internal.h"
+
+namespace xr::vcard_internal {
+namespace {
+
+struct KindWords {
+  const char* kind;
+  const char* words;
+};
+
+// Kinds that the device's type table leaves without a type of their own.
+constexpr KindWords kExtraNumberTypes[] = {{E_Number_Main, "MAIN"},
+                                           {E_Number_OtherFax, "FAX"},
+                                           {E_Number_Radio, "RADIO"},
+                                           {E_Number_Telex, "TELEX"},
+                                           {E_Number_TTY, "TTY"}};
+
+// The device table's "FAX;type=WORK" as "FAX,WORK"; Other as no type at all.
+const std::map<std::string, std::string, std::less<>>& numberTypeTable() {
+  static const auto* const table = [] {
+    auto* built = new std::map<std::string, std::string, std::less<>>;
+    for (auto [kind, vcard] : makeNumberToVCardDictionary()) {
+      std::string words;
+      for (std::size_t at = 0; at <= vcard.size();) {
+        std::size_t end = vcard.find(';', at);
+        if (end == std::string::npos) end = vcard.size();
+        std::string_view word = std::string_view(vcard).substr(at, end - at);
+        if (word.substr(0, 5) == "type=") word.remove_prefix(5);
+        if (!words.empty()) words += ',';
+        words += word;
+        at = end + 1;
+      }
+      built->emplace(kind, kind == E_Number_Other ? "" : words);
+    }
+    for (const KindWords& extra : kExtraNumberTypes) built->emplace(extra.kind, extra.words);
+    return built;
+  }();
+  return *table;
+}
+
+// Upper case without a leading "X-", spaces, '-' and '_': the form in which words compare.
+std::string wordKey(std::string_view word) {
+  std::string key = upperAscii(word);
+  if (key.size() > 2 && key.compare(0, 2, "X-") == 0) key.erase(0, 2);
+  key.erase(std::remove_if(key.begin(), key.end(),
+                           [](char c) { return c == ' ' || c == '-' || c == '_' || c == '"'; }),
+            key.end());
+  return key;
+}
+
+std::vector<std::string> wordKeys(const std::vector<std::string_view>& types) {
+  std::vector<std::string> keys;
+  for (const auto& type : types) {
+    std::string key = wordKey(type);
+    if (key == "MOBILE" || key == "IPHONE") key = "CELL";
+    if (key == "TLX") key = "TELEX";
+    if (key == "TEXTPHONE") key = "TTY";
+    keys.push_back(std::move(key));
+  }
+  return keys;
+}
+
+bool has(const std::vector<std::string>& keys, std::string_view word) {
+  return std::find(keys.begin(), keys.end(), word) != keys.end();
+}
+
+// "_$!<HomeFAX>!$_" -> "HomeFAX"; other labels unchanged.
+std::string_view unwrapLabel(std::string_view label) {
+  if (label.size() > 10 && label.substr(0, 4) == "_$!<" && label.substr(label.size() - 4) == ">!$_")
+    return label.substr(4, label.size() - 8);
+  return label;
+}
+
+std::string lowerKey(std::string_view label) {
+  std::string key;
+  for (char c : unwrapLabel(label)) {
+    if (c == ' ' || c == '-' || c == '_') continue;
+    key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+  }
+  return key;
+}
+
+struct ImRow {
+  const char* kind;
+  const char* property;
+};
+constexpr ImRow kImProperties[] = {
+    {E_Im_AIM, "X-AIM"},   {E_Im_MSN, "X-MSN"},       {E_Im_Yahoo, "X-YAHOO"},
+    {E_Im_Skype, "X-SKYPE"}, {E_Im_QQ, "X-QQ"},       {E_Im_GoogleTalk, "X-GOOGLE-TALK"},
+    {E_Im_ICQ, "X-ICQ"},   {E_Im_Jabber, "X-JABBER"}, {E_Im_NetMeeting, "X-NETMEETING"},
+};
+
+}  // namespace
+
+std::string upperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return upper;
+}
+
+std::string_view standardNumberTypes(const std::optional<std::string>& kind) {
+  if (!kind) return "";
+  const auto& table = numberTypeTable();
+  const auto found = table.find(*kind);
+  return found == table.end() ? std::string_view() : std::string_view(found->second);
+}
+
+std::string_view standardEmailTypes(const std::optional<std::string>& kind) {
+  if (kind == E_Email_Home) return "INTERNET,HOME";
+  if (kind == E_Email_Work) return "INTERNET,WORK";
+  if (kind == E_Email_Mobile) return "INTERNET,CELL";
+  return "INTERNET";
+}
+
+std::string_view standardAddressTypes(const std::optional<std::string>& kind) {
+  if (kind == E_Address_Home) return "HOME";
+  if (kind == E_Address_Work) return "WORK";
+  return "";
+}
+
+std::string numberKindOfTypes(const std::vector<std::string_view>& types) {
+  const std::vector<std::string> keys = wordKeys(types);
+  const bool home = has(keys, "HOME");
+  const bool work = has(keys, "WORK");
+  if (has(keys, "FAX")) return home ? E_Number_FaxHome : work ? E_Number_FaxWork : E_Number_OtherFax;
+  if (has(keys, "CELL")) return work ? E_Number_WorkMobile : E_Number_Mobile;
+  if (has(keys, "PAGER")) return work ? E_Number_WorkPager : E_Number_Pager;
+  static constexpr KindWords kSingle[] = {
+      {E_Number_CompanyMain, "COMPANYMAIN"}, {E_Number_Main, "MAIN"},
+      {E_Number_Assistant, "ASSISTANT"},     {E_Number_Callback, "CALLBACK"},
+      {E_Number_Car, "CAR"},                 {E_Number_ISDN, "ISDN"},
+      {E_Number_MMS, "MMS"},                 {E_Number_Radio, "RADIO"},
+      {E_Number_Telex, "TELEX"},             {E_Number_TTY, "TTY"},
+      {E_Number_Home, "HOME"},               {E_Number_Work, "WORK"},
+  };
+  for (const KindWords& row : kSingle) {
+    if (has(keys, row.words)) return row.kind;
+  }
+  return E_Number_Other;
+}
+
+std::string emailKindOfTypes(const std::vector<std::string_view>& types) {
+  const std::vector<std::string> keys = wordKeys(types);
+  if (has(keys, "HOME")) return E_Email_Home;
+  if (has(keys, "WORK")) return E_Email_Work;
+  if (has(keys, "CELL")) return E_Email_Mobile;
+  return E_Email_Other;
+}
+
+std::string addressKindOfTypes(const std::vector<std::string_view>& types) {
+  const std::vector<std::string> keys = wordKeys(types);
+  if (has(keys, "HOME")) return E_Address_Home;
+  if (has(keys, "WORK")) return E_Address_Work;
+  return E_Address_Other;
+}
+
+std::string_view imPropertyOfKind(const std::optional<std::string>& kind) {
+  if (!kind) return "";
+  for (const ImRow& row : kImProperties) {
+    if (*kind == row.kind) return row.property;
+  }
+  return "";
+}
+
+std::optional<std::string> imKindOfProperty(std::string_view upperName) {
+  if (upperName.size() < 3 || upperName.substr(0, 2) != "X-") return std::nullopt;
+  for (const ImRow& row : kImProperties) {
+    if (upperName == row.property) return row.kind;
+  }
+  if (upperName == "X-SKYPE-USERNAME") return E_Im_Skype;
+  if (upperName == "X-GTALK" || upperName == "X-GOOGLETALK") return E_Im_GoogleTalk;
+  if (upperName == "X-MS-IMADDRESS") return E_Im_MSN;
+  return std::nullopt;
+}
+
+std::optional<std::string> imKindOfService(std::string_view service) {
+  const std::string key = wordKey(service);
+  if (key == "AIM") return E_Im_AIM;
+  if (key == "MSN" || key == "MSNIM" || key == "WINDOWSLIVE") return E_Im_MSN;
+  if (key == "YAHOO" || key == "YMSGR") return E_Im_Yahoo;
+  if (key == "SKYPE") return E_Im_Skype;
+  if (key == "QQ") return E_Im_QQ;
+  if (key == "GOOGLETALK" || key == "GTALK") return E_Im_GoogleTalk;
+  if (key == "ICQ") return E_Im_ICQ;
+  if (key == "JABBER" || key == "XMPP") return E_Im_Jabber;
+  if (key == "NETMEETING") return E_Im_NetMeeting;
+  return std::nullopt;
+}
+
+std::string dateKindOfLabel(std::string_view label) {
+  const std::string key = lowerKey(label);
+  if (key == "anniversary") return E_Date_Anniversary;
+  if (key == "birthday" || key == "birthdate") return E_Date_Birthday;
+  return E_Date_Other;
+}
+
+std::string_view dateLabelOfKind(const std::optional<std::string>& kind) {
+  if (kind == E_Date_Anniversary) return "_$!<Anniversary>!$_";
+  if (kind == E_Date_Birthday) return "_$!<Birthday>!$_";
+  return "_$!<Other>!$_";
+}
+
+std::optional<std::string> numberKindOfLabel(std::string_view label) {
+  std::string key = lowerKey(label);
+  if (key == "iphone" || key == "cell") key = "mobile";
+  if (key == "other") return E_Number_Other;
+  const std::string kind = convertPhoneLabel("phone." + key);
+  if (kind != E_Number_Other) return kind;
+  return std::nullopt;
+}
+
+std::optional<std::string> emailKindOfLabel(std::string_view label) {
+  const std::string key = lowerKey(label);
+  if (key == "other") return E_Email_Other;
+  const std::string kind = convertEmailLabel("email." + key);
+  if (kind != E_Email_Other) return kind;
+  return std::nullopt;
+}
+
+std::optional<std::string> addressKindOfLabel(std::string_view label) {
+  const std::string key = lowerKey(label);
+  if (key == "other") return E_Address_Other;
+  const std::string kind = convertAddressLabel("address." + key);
+  if (kind != E_Address_Other) return kind;
+  return std::nullopt;
+}
+
+}  // namespace xr::vcard_internal
