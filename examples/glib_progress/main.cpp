@@ -116,11 +116,13 @@ int main(int argc, char** argv) {
   taskCount = std::max(1, taskCount);
   stepMs = std::max(0, stepMs);
 
+  // [install]
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   if (!xr::installGlibMainThread()) {
     std::fprintf(stderr, "glib_progress: cannot install the main-thread adapter\n");
     return 1;
   }
+  // [install]
 
   xr::OperationQueue queue;
   auto composite = xr::AsyncTaskBase::create<xr::MultiTask>();

@@ -108,10 +108,12 @@ int main(int argc, char** argv) {
   const int taskCount = std::max(1, parser.value(tasksOption).toInt());
   const int stepMs = std::max(0, parser.value(stepOption).toInt());
 
+  // [install]
   if (!xr::installQtMainThread()) {
     std::fprintf(stderr, "qt_progress: cannot install the main-thread adapter\n");
     return 1;
   }
+  // [install]
 
   if (::pipe(g_signalPipe) != 0) return 1;
   struct sigaction action = {};

@@ -74,7 +74,8 @@ def case_csv2vcf():
     received = []
     reader = threading.Thread(target=lambda: received.append(open(fifo, "rb").read()), daemon=True)
     reader.start()
-    to_pipe = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"), "-o", fifo)
+    to_pipe = run("contacts", "csv2vcf", os.path.join(DATA, "small.csv"), "--form", "device",
+                  "-o", fifo)
     reader.join(30)
     check(to_pipe.returncode == 0 and received == [expected],
           f"csv2vcf -o FIFO: exit {to_pipe.returncode}, {to_pipe.stderr!r}")
@@ -126,7 +127,7 @@ def case_layouts():
     ]
     for file_name, expected_lines, summary, unplaced in rows:
         source = os.path.join(DATA, file_name)
-        result = run("contacts", "csv2vcf", source)
+        result = run("contacts", "csv2vcf", source, "--form", "device")
         check(result.returncode == 0, f"{file_name}: exit {result.returncode}: {result.stderr!r}")
         lines = vcard_lines(result.stdout)
         for line in expected_lines:
@@ -147,6 +148,12 @@ def case_layouts():
               f"{file_name} --strict: stderr {strict.stderr!r}")
         check(not os.path.exists(out) and leftovers(out_dir) == [],
               f"{file_name} --strict wrote {os.listdir(out_dir)}")
+
+    # The default, standard form of the same export: N in its standard order, text escaped.
+    standard = vcard_lines(run("contacts", "csv2vcf", os.path.join(DATA, "outlook.csv")).stdout)
+    for line in ["N:Lee;Ann;Marie;Dr.;PhD", "ORG:Acme\\; Inc;Design", "TEL;TYPE=CELL:07700 900123",
+                 'NOTE:Met at "DevConf"\\, 2019\\nSecond line']:
+        check(line in standard, f"outlook.csv standard form: no line {line!r} in\n" + "\n".join(standard))
 
     # The same export in UTF-16 with its mark gives the same records.
     utf8 = open(os.path.join(DATA, "outlook.csv"), "rb").read()

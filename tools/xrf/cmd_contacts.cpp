@@ -529,7 +529,7 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
   toCsv->add_option("-o,--output", csvOptions->output,
                     "CSV file to write (replaced only once complete; default: standard output)");
   toCsv->add_flag("-v,--verbose", csvOptions->verbose, "Show the library's diagnostic lines");
-  toCsv->footer("Example: xrf contacts vcf2csv phone.vcf -o contacts.csv");
+  toCsv->footer("Example:\n  xrf contacts vcf2csv phone.vcf -o contacts.csv");
   toCsv->callback([csvOptions] { vcf2csv(*csvOptions); });
 });
 

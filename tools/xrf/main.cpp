@@ -73,6 +73,7 @@ constexpr std::pair<std::string_view, std::string_view> kExamples[] = {
     {"base64 decode", "xrf base64 decode photo.txt > photo.jpg"},
     {"contacts csv2vcf", "xrf contacts csv2vcf contacts.csv -o contacts.vcf"},
     {"contacts dedupe", "xrf contacts dedupe contacts.vcf"},
+    {"contacts show", "xrf contacts show contacts.vcf --json"},
     {"demo", "xrf demo -o demo-output"},
     {"vcard count", "xrf vcard count contacts.vcf"},
     {"csv rows", "xrf csv rows --standard contacts.csv"},

@@ -9,7 +9,7 @@
 
 #include "xrfoundation/input/utf8_internal.h"
 #include "xrfoundation/platform/charset.h"
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {

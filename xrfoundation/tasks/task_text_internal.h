@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 
