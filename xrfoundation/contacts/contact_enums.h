@@ -129,9 +129,11 @@ class MultiEnumMap {
 // and "sms" dictionaries. Built once on the first call from whichever thread, never destroyed.
 const MultiEnumMap& getMultiEnumMap();
 
-// nameOfKind / valueOfName on the process-wide map. The code is text: "2", not 2.
+// nameOfKind on the process-wide map. The code is text: "2", not 2.
 std::optional<std::string> enumToString(const std::optional<std::string>& kind,
                                         const std::optional<std::string>& code);
+// valueOfName on the process-wide map: the code text of name ("E_Number_Mobile" gives "2"),
+// else name itself.
 std::optional<std::string> stringToEnum(const std::optional<std::string>& name);
 
 }  // namespace xr

@@ -7,9 +7,10 @@
 // That is the device form, which the phone and stored files rely on byte for byte. The
 // standard form (VCardForm::Standard) is for other programs: see appendStandardVCard().
 //
-// Two lines of the device form keep the shape that stored files and the device expect although a strict reader
-// frowns on them: the N line holds the given name third ("N;charset=UTF-8:Lee;;Ann;;"), and
-// the X-IM line's parameter is the service name itself ("X-IM;Google Talk:ann").
+// Two lines of the device form keep the shape that stored files and the device expect,
+// although a strict reader frowns on them: the N line holds the given name third
+// ("N;charset=UTF-8:Lee;;Ann;;"), and the X-IM line's parameter is the service name itself
+// ("X-IM;Google Talk:ann").
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -72,7 +73,10 @@ class XR_EXPORT VCardInfo {
   // text made by the load.
   std::vector<uint8_t> toVCardData() const;
 
+  // The whole version line without its break: "VERSION:3.0" after a load, absent before.
   const std::optional<std::string>& version() const { return version_; }
+  // Replaces the version line that the device form writes (an absent one is written as an
+  // empty line); the standard form's text is not affected. The next load sets it again.
   void setVersion(std::optional<std::string> version) { version_ = std::move(version); }
 
   // Whole-line, case-insensitive matches of "BEGIN:VCARD" / "END:VCARD"; nothing is trimmed.

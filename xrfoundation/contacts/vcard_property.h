@@ -42,8 +42,12 @@ std::string createUniqueNumber();
     field = std::move(text);                             \
   }
 
+// A text that may be absent (std::nullopt), which is not the same as empty.
 using OptionalText = std::optional<std::string>;
 
+// The base of every property: a value, a property name (cmd) and a type text, each guarded by
+// mutex_. It writes the base rule of toVCardLine(); subclasses set cmd and may write a line
+// format of their own by replacing appendVCardLine().
 class VCardProperty {
  public:
   VCardProperty() = default;  // value, cmd and type absent
@@ -74,6 +78,8 @@ class VCardProperty {
   virtual std::string_view className() const { return "VCardProperty"; }
 
  protected:
+  // For subclasses: a property whose cmd is the given property name ("TEL"), value and type
+  // absent.
   explicit VCardProperty(const char* cmd) : cmd_(cmd) {}
 
   // Callers hold mutex_.
@@ -89,31 +95,37 @@ class VCardProperty {
   OptionalText type_;   // guarded by mutex_
 };
 
-// Properties written by the base rule.
+// A note, written by the base rule: "NOTE;charset=UTF-8:VALUE".
 class VCardNote : public VCardProperty {
  public:
   VCardNote() : VCardProperty("NOTE") {}
   std::string_view className() const override { return "VCardNote"; }
 };
 
+// A phone number, written by the base rule: "TEL;type=CELL;charset=UTF-8:VALUE", where the
+// type may carry a further parameter ("TEL;type=FAX;type=WORK;charset=UTF-8:VALUE").
 class VCardTel : public VCardProperty {
  public:
   VCardTel() : VCardProperty("TEL") {}
   std::string_view className() const override { return "VCardTel"; }
 };
 
+// An organisation, written by the base rule: "ORG;charset=UTF-8:VALUE". Composition joins
+// company and department in the value with a literal "\;".
 class VCardOrg : public VCardProperty {
  public:
   VCardOrg() : VCardProperty("ORG") {}
   std::string_view className() const override { return "VCardOrg"; }
 };
 
+// The display name, written by the base rule: "FN;charset=UTF-8:VALUE".
 class VCardFullName : public VCardProperty {
  public:
   VCardFullName() : VCardProperty("FN") {}
   std::string_view className() const override { return "VCardFullName"; }
 };
 
+// A web address, written by the base rule: "URL;charset=UTF-8:VALUE".
 class VCardURL : public VCardProperty {
  public:
   VCardURL() : VCardProperty("URL") {}

@@ -15,8 +15,12 @@
 
 namespace xr {
 
+// The column titles of a CSV input, in order, shared read-only by the reader and the rows it
+// makes; null when no titles have been read or set.
 using CsvTitles = std::shared_ptr<const std::vector<std::string>>;
 
+// One data line of CSV input: field texts keyed by column title, or "field<i>" (i from 0) for
+// fields beyond the titles. Made by XRBufferedInputStream; a default-made row is empty.
 class CsvRow {
  public:
   CsvRow() = default;
