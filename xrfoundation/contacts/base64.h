@@ -14,23 +14,25 @@
 #include <string_view>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // The bytes that text encodes, or absent when text is absent, holds a non-ASCII character or a
 // character outside the alphabet other than white space and '=', or ends with a single
 // significant character left over. Nothing partial is returned. The empty text (or text of
 // white space and '=' alone) gives an empty buffer. Decoding stops at the first NUL.
-[[nodiscard]] std::optional<std::vector<uint8_t>> dataWithBase64EncodedString(
+[[nodiscard]] XR_EXPORT std::optional<std::vector<uint8_t>> dataWithBase64EncodedString(
     std::optional<std::string_view> text);
 
 // The Base64 text of bytes: length a multiple of four, padded with '=', no line breaks.
 // Absent only when memory cannot be obtained; an empty buffer gives "".
-[[nodiscard]] std::optional<std::string> base64Encoding(std::span<const uint8_t> bytes);
+[[nodiscard]] XR_EXPORT std::optional<std::string> base64Encoding(std::span<const uint8_t> bytes);
 
 // Lower-level forms for callers that manage their own buffers (the bulk paths above use
 // them). base64EncodedLength is ((size + 2) / 3) * 4; base64Encode writes exactly that many
 // characters to out.
 constexpr std::size_t base64EncodedLength(std::size_t size) { return (size + 2) / 3 * 4; }
-void base64Encode(std::span<const uint8_t> bytes, char* out);
+XR_EXPORT void base64Encode(std::span<const uint8_t> bytes, char* out);
 
 }  // namespace xr

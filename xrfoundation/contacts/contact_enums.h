@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // Declares a name constant whose text cannot drift from its identifier.
@@ -93,19 +95,19 @@ inline constexpr char SmsCategoryType_Favorite[] = "favorite";
 using EnumDictionary = std::map<std::string, std::string, std::less<>>;
 
 // Each call builds a new dictionary owned by the caller.
-EnumDictionary makeNumberEnumDictionary();        // 20 entries
-EnumDictionary makeEmailEnumDictionary();         // 4
-EnumDictionary makeImEnumDictionary();            // 9, codes from 0
-EnumDictionary makeDateEnumDictionary();          // 3
-EnumDictionary makeAddressEnumDictionary();       // 3
-EnumDictionary makeOrganizationEnumDictionary();  // 2
-EnumDictionary makeSipAddressEnumDictionary();    // 3
-EnumDictionary makeSmsEnumDictionary();           // 6
+XR_EXPORT EnumDictionary makeNumberEnumDictionary();        // 20 entries
+XR_EXPORT EnumDictionary makeEmailEnumDictionary();         // 4
+XR_EXPORT EnumDictionary makeImEnumDictionary();            // 9, codes from 0
+XR_EXPORT EnumDictionary makeDateEnumDictionary();          // 3
+XR_EXPORT EnumDictionary makeAddressEnumDictionary();       // 3
+XR_EXPORT EnumDictionary makeOrganizationEnumDictionary();  // 2
+XR_EXPORT EnumDictionary makeSipAddressEnumDictionary();    // 3
+XR_EXPORT EnumDictionary makeSmsEnumDictionary();           // 6
 
 // Kind key ("number", "im", ...) -> that kind's dictionary. Lookups never fail: whatever
 // cannot be translated comes back unchanged, so a caller tells a translation from a miss only
 // by comparing the result with its input. Not synchronised: fill it, then share it read-only.
-class MultiEnumMap {
+class XR_EXPORT MultiEnumMap {
  public:
   MultiEnumMap() = default;
 
@@ -127,13 +129,13 @@ class MultiEnumMap {
 
 // The process-wide map with the "number", "email", "im", "date", "address", "organization"
 // and "sms" dictionaries. Built once on the first call from whichever thread, never destroyed.
-const MultiEnumMap& getMultiEnumMap();
+XR_EXPORT const MultiEnumMap& getMultiEnumMap();
 
 // nameOfKind on the process-wide map. The code is text: "2", not 2.
-std::optional<std::string> enumToString(const std::optional<std::string>& kind,
-                                        const std::optional<std::string>& code);
+XR_EXPORT std::optional<std::string> enumToString(const std::optional<std::string>& kind,
+                                                  const std::optional<std::string>& code);
 // valueOfName on the process-wide map: the code text of name ("E_Number_Mobile" gives "2"),
 // else name itself.
-std::optional<std::string> stringToEnum(const std::optional<std::string>& name);
+XR_EXPORT std::optional<std::string> stringToEnum(const std::optional<std::string>& name);
 
 }  // namespace xr

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // The address book's labels. The desktop address book this library once sat beside is not
@@ -26,29 +28,33 @@ inline constexpr char kABAddressWorkLabel[] = "address.work";
 
 // Address-book label -> enumeration name. Defaults: E_Number_Other, E_Email_Other,
 // E_Address_Other.
-std::string convertPhoneLabel(const std::optional<std::string>& label);
-std::string convertEmailLabel(const std::optional<std::string>& label);
-std::string convertAddressLabel(const std::optional<std::string>& label);
+XR_EXPORT std::string convertPhoneLabel(const std::optional<std::string>& label);
+XR_EXPORT std::string convertEmailLabel(const std::optional<std::string>& label);
+XR_EXPORT std::string convertAddressLabel(const std::optional<std::string>& label);
 
 // Enumeration name -> address-book label. The default is the literal "other", which is no
 // address-book label.
-std::string convertPhoneLabelToABPersonType(const std::optional<std::string>& name);
-std::string convertEmailLabelToABPersonType(const std::optional<std::string>& name);
-std::string convertAddressLabelToABPersonType(const std::optional<std::string>& name);
+XR_EXPORT std::string convertPhoneLabelToABPersonType(const std::optional<std::string>& name);
+XR_EXPORT std::string convertEmailLabelToABPersonType(const std::optional<std::string>& name);
+XR_EXPORT std::string convertAddressLabelToABPersonType(const std::optional<std::string>& name);
 
 // Enumeration name -> vCard type text. Each call builds a new table owned by the caller.
 using VCardTypeDictionary = std::map<std::string, std::string, std::less<>>;
-VCardTypeDictionary makeNumberToVCardDictionary();   // 15 entries; "FAX;type=WORK" and the like
-VCardTypeDictionary makeAddressToVCardDictionary();  // "Home", "Work"; no entry for Other
-VCardTypeDictionary makeImToVCardDictionary();       // 9 entries, "Google Talk" with its space
+XR_EXPORT VCardTypeDictionary
+makeNumberToVCardDictionary();  // 15 entries; "FAX;type=WORK" and the like
+XR_EXPORT VCardTypeDictionary makeAddressToVCardDictionary();  // "Home", "Work"; no entry for Other
+XR_EXPORT VCardTypeDictionary makeImToVCardDictionary();  // 9 entries, "Google Talk" with its space
 
 // The defaults differ on purpose, as the device and stored files expect them:
-std::string convertContactNumberTypeToVCard(const std::optional<std::string>& name);  // "OTHER"
-std::string convertContactEmailTypeToVCard(const std::optional<std::string>& name);   // "OTHER"
-std::string convertContactDateTypeToVCard(const std::optional<std::string>& name);    // "Other"
-std::optional<std::string> convertContactImTypeToVCard(
+XR_EXPORT std::string convertContactNumberTypeToVCard(
+    const std::optional<std::string>& name);  // "OTHER"
+XR_EXPORT std::string convertContactEmailTypeToVCard(
+    const std::optional<std::string>& name);  // "OTHER"
+XR_EXPORT std::string convertContactDateTypeToVCard(
+    const std::optional<std::string>& name);  // "Other"
+XR_EXPORT std::optional<std::string> convertContactImTypeToVCard(
     const std::optional<std::string>& name);  // absent
-std::optional<std::string> convertContactAddressTypeToVCard(
+XR_EXPORT std::optional<std::string> convertContactAddressTypeToVCard(
     const std::optional<std::string>& name);  // absent, also for E_Address_Other
 
 }  // namespace xr

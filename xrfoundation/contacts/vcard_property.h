@@ -15,21 +15,23 @@
 #include <string>
 #include <string_view>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 class Image;
 
 // Appends text to out with escapedNewLineString's rule.
-void appendEscapedNewLines(std::string& out, std::string_view text);
+XR_EXPORT void appendEscapedNewLines(std::string& out, std::string_view text);
 
 // Escapes the line breaks of a value: every CR LF, lone LF and lone CR becomes the two
 // characters backslash and 'n'. Backslash, comma, semicolon and colon are left as they are
 // (the organisation line joins company and department with a literal "\;").
-std::string escapedNewLineString(std::string_view text);
+XR_EXPORT std::string escapedNewLineString(std::string_view text);
 
 // Adds one to the process-wide item counter and returns the new value in decimal; the first
 // call in a process gives "1". Atomic: records may be composed on several threads at once.
-std::string createUniqueNumber();
+XR_EXPORT std::string createUniqueNumber();
 
 // Declares a guarded text accessor pair of a property class.
 #define XR_VCARD_TEXT_FIELD(Type, field, getter, setter) \
@@ -48,7 +50,7 @@ using OptionalText = std::optional<std::string>;
 // The base of every property: a value, a property name (cmd) and a type text, each guarded by
 // mutex_. It writes the base rule of toVCardLine(); subclasses set cmd and may write a line
 // format of their own by replacing appendVCardLine().
-class VCardProperty {
+class XR_EXPORT VCardProperty {
  public:
   VCardProperty() = default;  // value, cmd and type absent
   virtual ~VCardProperty() = default;
@@ -96,7 +98,7 @@ class VCardProperty {
 };
 
 // A note, written by the base rule: "NOTE;charset=UTF-8:VALUE".
-class VCardNote : public VCardProperty {
+class XR_EXPORT VCardNote : public VCardProperty {
  public:
   VCardNote() : VCardProperty("NOTE") {}
   std::string_view className() const override { return "VCardNote"; }
@@ -104,7 +106,7 @@ class VCardNote : public VCardProperty {
 
 // A phone number, written by the base rule: "TEL;type=CELL;charset=UTF-8:VALUE", where the
 // type may carry a further parameter ("TEL;type=FAX;type=WORK;charset=UTF-8:VALUE").
-class VCardTel : public VCardProperty {
+class XR_EXPORT VCardTel : public VCardProperty {
  public:
   VCardTel() : VCardProperty("TEL") {}
   std::string_view className() const override { return "VCardTel"; }
@@ -112,28 +114,28 @@ class VCardTel : public VCardProperty {
 
 // An organisation, written by the base rule: "ORG;charset=UTF-8:VALUE". Composition joins
 // company and department in the value with a literal "\;".
-class VCardOrg : public VCardProperty {
+class XR_EXPORT VCardOrg : public VCardProperty {
  public:
   VCardOrg() : VCardProperty("ORG") {}
   std::string_view className() const override { return "VCardOrg"; }
 };
 
 // The display name, written by the base rule: "FN;charset=UTF-8:VALUE".
-class VCardFullName : public VCardProperty {
+class XR_EXPORT VCardFullName : public VCardProperty {
  public:
   VCardFullName() : VCardProperty("FN") {}
   std::string_view className() const override { return "VCardFullName"; }
 };
 
 // A web address, written by the base rule: "URL;charset=UTF-8:VALUE".
-class VCardURL : public VCardProperty {
+class XR_EXPORT VCardURL : public VCardProperty {
  public:
   VCardURL() : VCardProperty("URL") {}
   std::string_view className() const override { return "VCardURL"; }
 };
 
 // "EMAIL;charset=UTF-8;type=INTERNET;type=TYPE;type=pref:VALUE"
-class VCardEmail : public VCardProperty {
+class XR_EXPORT VCardEmail : public VCardProperty {
  public:
   VCardEmail() : VCardProperty("EMAIL") {}
   bool appendVCardLine(std::string& out) const override;
@@ -141,7 +143,7 @@ class VCardEmail : public VCardProperty {
 };
 
 // "CATEGORIES;CHARSET=utf-8:VALUE" (this line's charset spelling differs from the others).
-class VCardContactGroup : public VCardProperty {
+class XR_EXPORT VCardContactGroup : public VCardProperty {
  public:
   VCardContactGroup() : VCardProperty("CATEGORIES") {}
   bool appendVCardLine(std::string& out) const override;
@@ -149,7 +151,7 @@ class VCardContactGroup : public VCardProperty {
 };
 
 // "BDAY:VALUE"
-class VCardBirthday : public VCardProperty {
+class XR_EXPORT VCardBirthday : public VCardProperty {
  public:
   VCardBirthday() : VCardProperty("BDAY") {}
   bool appendVCardLine(std::string& out) const override;
@@ -157,7 +159,7 @@ class VCardBirthday : public VCardProperty {
 };
 
 // "TITLE:VALUE"; a single space has text and is written.
-class VCardTitle : public VCardProperty {
+class XR_EXPORT VCardTitle : public VCardProperty {
  public:
   VCardTitle() : VCardProperty("TITLE") {}
   bool appendVCardLine(std::string& out) const override;
@@ -167,7 +169,7 @@ class VCardTitle : public VCardProperty {
 // Two lines: the generic "X-IM;SERVICE:HANDLE", whose parameter is the service name itself
 // (space included: "X-IM;Google Talk:ann"), then the service's own line, e.g.
 // "X-Skype;type=HOME:ann"; unknown services get the GaduGadu IMPP line.
-class VCardIM : public VCardProperty {
+class XR_EXPORT VCardIM : public VCardProperty {
  public:
   VCardIM() : VCardProperty("X-IM") {}
   bool appendVCardLine(std::string& out) const override;
@@ -179,7 +181,7 @@ class VCardIM : public VCardProperty {
 //   item4.X-ABDATE:2001-05-06
 //   item4.X-ABLabel:_$!<Anniversary>!$_
 //   X-DE;Anniversary:2001-05-06
-class VCardDate : public VCardProperty {
+class XR_EXPORT VCardDate : public VCardProperty {
  public:
   VCardDate() : VCardProperty("X-DE") {}
   bool appendVCardLine(std::string& out) const override;
@@ -188,7 +190,7 @@ class VCardDate : public VCardProperty {
 
 // "ADR;charset=UTF-8;type=TYPE;type=pref:PO;EXT;STREET;LOCALITY;REGION;CODE;COUNTRY", written
 // even when every part is empty.
-class VCardAddress : public VCardProperty {
+class XR_EXPORT VCardAddress : public VCardProperty {
  public:
   VCardAddress() : VCardProperty("ADR") {}
   bool appendVCardLine(std::string& out) const override;
@@ -214,7 +216,7 @@ class VCardAddress : public VCardProperty {
 
 // "N;charset=UTF-8:FIRST;MIDDLE;LAST;PREFIX;SUFFIX", written even when every part is empty.
 // Composition puts the family name first and the given name third.
-class VCardName : public VCardProperty {
+class XR_EXPORT VCardName : public VCardProperty {
  public:
   VCardName() : VCardProperty("N") {}
   bool appendVCardLine(std::string& out) const override;
@@ -236,7 +238,7 @@ class VCardName : public VCardProperty {
 
 // "NICKNAME;charset=UTF-8:NICK", written even when empty. Keeps its text in nickName, not in
 // value, and leaves cmd absent.
-class VCardNickName : public VCardProperty {
+class XR_EXPORT VCardNickName : public VCardProperty {
  public:
   VCardNickName() = default;
   bool appendVCardLine(std::string& out) const override;
@@ -250,7 +252,7 @@ class VCardNickName : public VCardProperty {
 
 // "PHOTO;ENCODING=base64;TYPE=JPEG:BASE64", unfolded (composition folds it). The photo is kept
 // as the Base64 text of the image's JPEG representation; cmd stays absent.
-class VCardPhoto : public VCardProperty {
+class XR_EXPORT VCardPhoto : public VCardProperty {
  public:
   VCardPhoto() = default;
   bool appendVCardLine(std::string& out) const override;

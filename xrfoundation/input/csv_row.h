@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // The column titles of a CSV input, in order, shared read-only by the reader and the rows it
@@ -21,7 +23,7 @@ using CsvTitles = std::shared_ptr<const std::vector<std::string>>;
 
 // One data line of CSV input: field texts keyed by column title, or "field<i>" (i from 0) for
 // fields beyond the titles. Made by XRBufferedInputStream; a default-made row is empty.
-class CsvRow {
+class XR_EXPORT CsvRow {
  public:
   CsvRow() = default;
 

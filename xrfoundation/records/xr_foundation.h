@@ -3,10 +3,12 @@
 // check that it is linked.
 #pragma once
 
+#include "xrfoundation/export.h"
+
 namespace xr {
 
 // The library's marker type: stateless, default-constructible, copyable.
-class XRFoundation {
+class XR_EXPORT XRFoundation {
  public:
   // Makes a marker; there is nothing to set up.
   XRFoundation() = default;
