@@ -379,7 +379,7 @@ class RecordReader {
           const std::string_view next = physical[i++];
           if (!next.empty() && (next.front() == ' ' || next.front() == '\t')) {
             // A QUOTED-PRINTABLE soft break followed by an indented line: both go.
-            if (joined.back() == '=' && containsUpper(joined.substr(0, joined.find(':')),
+            if (!joined.empty() && joined.back() == '=' && containsUpper(joined.substr(0, joined.find(':')),
                                                       "QUOTED-PRINTABLE"))
               joined.pop_back();
             joined.append(next.substr(1));

@@ -905,6 +905,23 @@ std::string XmlNode::toXml(XmlFormat format) const {
   return out;
 }
 
+// Text that a dropped processing instruction split ("<a>x<?pi?>y</a>") is one text, as it is
+// once printed and read again; the parser leaves it as two.
+void joinSplitText(pugi::xml_node element) {
+  for (pugi::xml_node child = element.first_child(); child;) {
+    pugi::xml_node next = child.next_sibling();
+    if (child.type() == pugi::node_pcdata && next && next.type() == pugi::node_pcdata) {
+      std::string joined = child.value();
+      joined += next.value();
+      child.set_value(joined.c_str());
+      element.remove_child(next);
+      continue;
+    }
+    if (child.type() == pugi::node_element) joinSplitText(child);
+    child = next;
+  }
+}
+
 XmlNode parseXmlElement(std::string_view text, XmlParseError* error) {
   if (Fault fault = characterFault(text)) {
     setError(error, fault.what, fault.offset);
@@ -962,6 +979,7 @@ XmlNode parseXmlElement(std::string_view text, XmlParseError* error) {
     setError(error, "no element found", text.size());
     return XmlNode();
   }
+  joinSplitText(element);
   std::shared_ptr<const void> owner = std::move(document);
   return XmlAccess::make(owner, element);
 }

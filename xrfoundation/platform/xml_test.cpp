@@ -147,6 +147,16 @@ TEST(XmlTest, PrintedTextReadsBackTheSame) {
     EXPECT_EQ(again.attribute("b"), "\r\t");
     EXPECT_EQ(again.firstChildElement("c").stringValue(), "  ");
   }
+  // A processing instruction inside an element is dropped; the text around it is one text,
+  // before printing as after.
+  XmlNode split = parseXmlElement("<a>x<?pi data?>y<b/>z</a>");
+  ASSERT_TRUE(split);
+  ASSERT_EQ(split.children().size(), 3u);
+  EXPECT_EQ(split.firstChild().stringValue(), "xy");
+  XmlNode reread = parseXmlElement(split.toXml());
+  ASSERT_TRUE(reread);
+  EXPECT_EQ(reread.children().size(), 3u);
+  EXPECT_EQ(reread.firstChild().stringValue(), "xy");
 }
 
 TEST(XmlTest, NodesReportKindNameAndValue) {
