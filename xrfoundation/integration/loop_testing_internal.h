@@ -19,6 +19,7 @@
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
+#include "xrfoundation/tasks/task_testing_internal.h"
 
 namespace xr::testing {
 
@@ -53,71 +54,12 @@ class StepTask : public AsyncTaskBase {
   const bool untilCancelled_;
 };
 
-// Records every task event with the thread it came on and whether another callback was still
-// running; `hook` runs after recording, on the delivering thread.
-class LoopRecorder : public IAsyncTaskDelegate {
- public:
-  struct Event {
-    std::string kind;
-    const IAsyncTask* task = nullptr;
-    double progress = 0;
-    std::string word;
-    bool onLoop = false;
-    bool overlapped = false;
-  };
-
-  explicit LoopRecorder(std::thread::id loopThread) : loopThread_(loopThread) {}
-
-  void taskStart(const std::shared_ptr<IAsyncTask>& task) override { add(event("start", task)); }
-  void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override {
-    add(event("progress", task, progress));
-  }
-  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
-                    const std::shared_ptr<TaskResult>& result) override {
-    add(event("finished", task, 0, result ? result->result().value_or("") : "(none)"));
-  }
-  void taskCurrentTaskIndex(const std::shared_ptr<IAsyncTask>& task, uint64_t) override {
-    add(event("index", task));
-  }
-
-  std::vector<Event> events() {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-  std::function<void(const Event&)> hook;  // set before the tasks start
-
- private:
-  static Event event(const char* kind, const std::shared_ptr<IAsyncTask>& task, double progress = 0,
-                     std::string word = "") {
-    Event e;
-    e.kind = kind;
-    e.task = task.get();
-    e.progress = progress;
-    e.word = std::move(word);
-    return e;
-  }
-  void add(Event event) {
-    const bool busy = busy_.exchange(true);
-    event.onLoop = std::this_thread::get_id() == loopThread_;
-    event.overlapped = busy;
-    {
-      std::lock_guard lock(mutex_);
-      events_.push_back(event);
-    }
-    if (hook) hook(event);
-    if (!busy) busy_ = false;
-  }
-
-  const std::thread::id loopThread_;
-  std::atomic<bool> busy_{false};
-  std::mutex mutex_;
-  std::vector<Event> events_;  // guarded by mutex_
-};
-
-inline bool isRegistered(const IAsyncTask* task) {
-  for (const auto& registered : registeredTasks())
-    if (static_cast<const IAsyncTask*>(registered.get()) == task) return true;
-  return false;
+// A recorder whose events count as on the main thread when they come on the calling thread,
+// the loop's.
+inline std::shared_ptr<Recorder> loopRecorder() {
+  return std::make_shared<Recorder>([loopThread = std::this_thread::get_id()] {
+    return std::this_thread::get_id() == loopThread;
+  });
 }
 
 // Runs the loop until every call posted so far, and every call those post in turn, has run.
@@ -137,10 +79,10 @@ enum class Finished { kLast, kMayBeTrailedByRelayedProgress };
 
 // One task's story as its observer saw it: a start first when `started`, progress that never
 // goes back, exactly one finished event, with `word`, last unless `finished` allows otherwise.
-inline void expectStory(const std::vector<LoopRecorder::Event>& events, const IAsyncTask* task,
+inline void expectStory(const std::vector<Recorder::Event>& events, const IAsyncTask* task,
                         const std::string& what, bool started, const std::string& word,
                         Finished finished = Finished::kLast) {
-  std::vector<LoopRecorder::Event> story;
+  std::vector<Recorder::Event> story;
   for (const auto& e : events)
     if (e.task == task) story.push_back(e);
   ASSERT_FALSE(story.empty()) << what;
@@ -149,7 +91,7 @@ inline void expectStory(const std::vector<LoopRecorder::Event>& events, const IA
   std::size_t finishedCount = 0;
   for (std::size_t i = 0; i < story.size(); ++i) {
     const auto& e = story[i];
-    EXPECT_TRUE(e.onLoop) << what << ": " << e.kind << " off the loop's thread";
+    EXPECT_TRUE(e.onMain) << what << ": " << e.kind << " off the loop's thread";
     EXPECT_FALSE(e.overlapped) << what << ": " << e.kind << " ran inside another callback";
     if (e.kind == "start") {
       EXPECT_EQ(i, 0u) << what;
@@ -173,7 +115,7 @@ inline void expectStory(const std::vector<LoopRecorder::Event>& events, const IA
 // main-thread observer, run from the toolkit's loop to their end.
 template <class Loop>
 void expectCompositeObservedOnLoop(Loop& loop) {
-  auto recorder = std::make_shared<LoopRecorder>(std::this_thread::get_id());
+  auto recorder = loopRecorder();
   OperationQueue queue;
   auto multi = AsyncTaskBase::create<MultiTask>();
   std::vector<std::shared_ptr<StepTask>> subs;
@@ -219,7 +161,7 @@ void expectCompositeObservedOnLoop(Loop& loop) {
 // "canceled" with exactly one finished event, the unbegun sub-tasks included.
 template <class Loop>
 void expectCancelledCompositeFinishesEachTaskOnce(Loop& loop) {
-  auto recorder = std::make_shared<LoopRecorder>(std::this_thread::get_id());
+  auto recorder = loopRecorder();
   OperationQueue queue;
   auto multi = AsyncTaskBase::create<MultiTask>();
   std::vector<std::shared_ptr<StepTask>> subs;
@@ -235,7 +177,7 @@ void expectCancelledCompositeFinishesEachTaskOnce(Loop& loop) {
   queue.addOperation(multi);
   std::weak_ptr<MultiTask> weakMulti = multi;
   const IAsyncTask* first = subs[0].get();
-  recorder->hook = [weakMulti, first](const LoopRecorder::Event& e) {
+  recorder->hook = [weakMulti, first](const Recorder::Event& e) {
     if (e.kind == "progress" && e.task == first)
       if (auto m = weakMulti.lock()) m->cancel();
   };
