@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -344,4 +345,32 @@ struct DropProbe {
   std::atomic<int>& released_;
 };
 
+// A posted call that throws is dropped, and the calls posted after it still run.
+template <class Loop>
+void expectThrowingCallDroppedAndLoopGoesOn(Loop& loop) {
+  bool after = false;
+  mainThread().post([] { throw std::runtime_error("posted call failed"); }, false);
+  mainThread().post([&] { after = true; }, false);
+  EXPECT_TRUE(loop.runUntil([&] { return after; }, kPatienceSeconds));
+}
+
 }  // namespace xr::testing
+
+// Defines the checks above as tests of Fixture, whose `loop_` runs the toolkit's loop, with
+// Where naming the loop's thread in the test names (LoopThread, ApplicationThread).
+#define XR_LOOP_ADAPTER_TESTS(Fixture, Where)                              \
+  TEST_F(Fixture, TasksAndCompositeAreObservedOnThe##Where##InOrder) {     \
+    ::xr::testing::expectCompositeObservedOnLoop(loop_);                   \
+  }                                                                        \
+  TEST_F(Fixture, CancelledCompositeFinishesEveryTaskOnce) {               \
+    ::xr::testing::expectCancelledCompositeFinishesEachTaskOnce(loop_);    \
+  }                                                                        \
+  TEST_F(Fixture, NotificationsAndPreparedCallsRunOnThe##Where##InOrder) { \
+    ::xr::testing::expectPostsDeliveredOnLoop(loop_);                      \
+  }                                                                        \
+  TEST_F(Fixture, WaitingPostsFromSeveralWorkersReturnAfterTheirCallRan) { \
+    ::xr::testing::expectWaitingPostsFromSeveralWorkers(loop_);            \
+  }                                                                        \
+  TEST_F(Fixture, ThrowingCallIsDroppedAndTheLoopGoesOn) {                 \
+    ::xr::testing::expectThrowingCallDroppedAndLoopGoesOn(loop_);          \
+  }
