@@ -77,13 +77,7 @@ TEST_F(GlibMainThreadTest, WorkerPostingWhileTheLoopQuitsLosesNothing) {
   std::atomic<int> offLoop{0}, posted{0}, released{0};
   std::thread worker([&] {
     for (int i = 0; i < kPosts; ++i) {
-      auto probe = std::make_shared<DropProbe>(released);
-      mainThread().post(
-          [&, probe, i] {
-            if (std::this_thread::get_id() != loopThread) ++offLoop;
-            ran.push_back(i);
-          },
-          i % 5 == 0);
+      testing::postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
       ++posted;
     }
   });

@@ -345,6 +345,20 @@ struct DropProbe {
   std::atomic<int>& released_;
 };
 
+// Posts call number i, waiting for it when `wait`: run, it appends i to ran (touched on the
+// loop's thread only) and counts itself in offLoop when off loopThread; it holds a DropProbe
+// that counts in released when the call is let go, run or not.
+inline void postNumberedCall(int i, bool wait, std::vector<int>& ran, std::atomic<int>& offLoop,
+                             std::atomic<int>& released, std::thread::id loopThread) {
+  auto probe = std::make_shared<DropProbe>(released);
+  mainThread().post(
+      [&ran, &offLoop, probe, i, loopThread] {
+        if (std::this_thread::get_id() != loopThread) ++offLoop;
+        ran.push_back(i);
+      },
+      wait);
+}
+
 // A posted call that throws is dropped, and the calls posted after it still run.
 template <class Loop>
 void expectThrowingCallDroppedAndLoopGoesOn(Loop& loop) {

@@ -65,13 +65,7 @@ TEST_F(QtMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) 
   std::thread worker([&] {
     int afterGone = 0;
     for (int i = 0; afterGone < 50 && i < 1000000; ++i) {
-      auto probe = std::make_shared<DropProbe>(released);
-      mainThread().post(
-          [&, probe, i] {
-            if (std::this_thread::get_id() != loopThread) ++offLoop;
-            ran.push_back(i);
-          },
-          i % 5 == 0);
+      testing::postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
       ++posted;
       if (applicationGone) ++afterGone;
     }
