@@ -6,7 +6,6 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -66,21 +65,7 @@ class GlibMainThreadTest : public ::testing::Test {
   GlibLoop loop_;
 };
 
-TEST_F(GlibMainThreadTest, TasksAndCompositeAreObservedOnTheLoopThreadInOrder) {
-  testing::expectCompositeObservedOnLoop(loop_);
-}
-
-TEST_F(GlibMainThreadTest, CancelledCompositeFinishesEveryTaskOnce) {
-  testing::expectCancelledCompositeFinishesEachTaskOnce(loop_);
-}
-
-TEST_F(GlibMainThreadTest, NotificationsAndPreparedCallsRunOnTheLoopThreadInOrder) {
-  testing::expectPostsDeliveredOnLoop(loop_);
-}
-
-TEST_F(GlibMainThreadTest, WaitingPostsFromSeveralWorkersReturnAfterTheirCallRan) {
-  testing::expectWaitingPostsFromSeveralWorkers(loop_);
-}
+XR_LOOP_ADAPTER_TESTS(GlibMainThreadTest, LoopThread)
 
 // A worker keeps posting, some posts waiting, while the loop quits: the posts wait in the
 // context, and iterating it once more delivers every one of them, once, on the loop's thread,
@@ -92,13 +77,7 @@ TEST_F(GlibMainThreadTest, WorkerPostingWhileTheLoopQuitsLosesNothing) {
   std::atomic<int> offLoop{0}, posted{0}, released{0};
   std::thread worker([&] {
     for (int i = 0; i < kPosts; ++i) {
-      auto probe = std::make_shared<DropProbe>(released);
-      mainThread().post(
-          [&, probe, i] {
-            if (std::this_thread::get_id() != loopThread) ++offLoop;
-            ran.push_back(i);
-          },
-          i % 5 == 0);
+      testing::postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
       ++posted;
     }
   });
@@ -115,13 +94,6 @@ TEST_F(GlibMainThreadTest, WorkerPostingWhileTheLoopQuitsLosesNothing) {
   EXPECT_EQ(offLoop.load(), 0);
   ASSERT_EQ(ran.size(), static_cast<std::size_t>(kPosts));
   for (int i = 0; i < kPosts; ++i) ASSERT_EQ(ran[i], i);
-}
-
-TEST_F(GlibMainThreadTest, ThrowingCallIsDroppedAndTheLoopGoesOn) {
-  bool after = false;
-  mainThread().post([] { throw std::runtime_error("posted call failed"); }, false);
-  mainThread().post([&] { after = true; }, false);
-  EXPECT_TRUE(loop_.runUntil([&] { return after; }, kPatienceSeconds));
 }
 
 // An adapter for a context of its own, whose loop runs on a thread of its own: calls posted

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
+#include "xrfoundation/tasks/task_testing_internal.h"
 
 namespace xr::testing {
 
@@ -53,71 +55,12 @@ class StepTask : public AsyncTaskBase {
   const bool untilCancelled_;
 };
 
-// Records every task event with the thread it came on and whether another callback was still
-// running; `hook` runs after recording, on the delivering thread.
-class LoopRecorder : public IAsyncTaskDelegate {
- public:
-  struct Event {
-    std::string kind;
-    const IAsyncTask* task = nullptr;
-    double progress = 0;
-    std::string word;
-    bool onLoop = false;
-    bool overlapped = false;
-  };
-
-  explicit LoopRecorder(std::thread::id loopThread) : loopThread_(loopThread) {}
-
-  void taskStart(const std::shared_ptr<IAsyncTask>& task) override { add(event("start", task)); }
-  void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override {
-    add(event("progress", task, progress));
-  }
-  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
-                    const std::shared_ptr<TaskResult>& result) override {
-    add(event("finished", task, 0, result ? result->result().value_or("") : "(none)"));
-  }
-  void taskCurrentTaskIndex(const std::shared_ptr<IAsyncTask>& task, uint64_t) override {
-    add(event("index", task));
-  }
-
-  std::vector<Event> events() {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-  std::function<void(const Event&)> hook;  // set before the tasks start
-
- private:
-  static Event event(const char* kind, const std::shared_ptr<IAsyncTask>& task, double progress = 0,
-                     std::string word = "") {
-    Event e;
-    e.kind = kind;
-    e.task = task.get();
-    e.progress = progress;
-    e.word = std::move(word);
-    return e;
-  }
-  void add(Event event) {
-    const bool busy = busy_.exchange(true);
-    event.onLoop = std::this_thread::get_id() == loopThread_;
-    event.overlapped = busy;
-    {
-      std::lock_guard lock(mutex_);
-      events_.push_back(event);
-    }
-    if (hook) hook(event);
-    if (!busy) busy_ = false;
-  }
-
-  const std::thread::id loopThread_;
-  std::atomic<bool> busy_{false};
-  std::mutex mutex_;
-  std::vector<Event> events_;  // guarded by mutex_
-};
-
-inline bool isRegistered(const IAsyncTask* task) {
-  for (const auto& registered : registeredTasks())
-    if (static_cast<const IAsyncTask*>(registered.get()) == task) return true;
-  return false;
+// A recorder whose events count as on the main thread when they come on the calling thread,
+// the loop's.
+inline std::shared_ptr<Recorder> loopRecorder() {
+  return std::make_shared<Recorder>([loopThread = std::this_thread::get_id()] {
+    return std::this_thread::get_id() == loopThread;
+  });
 }
 
 // Runs the loop until every call posted so far, and every call those post in turn, has run.
@@ -137,10 +80,10 @@ enum class Finished { kLast, kMayBeTrailedByRelayedProgress };
 
 // One task's story as its observer saw it: a start first when `started`, progress that never
 // goes back, exactly one finished event, with `word`, last unless `finished` allows otherwise.
-inline void expectStory(const std::vector<LoopRecorder::Event>& events, const IAsyncTask* task,
+inline void expectStory(const std::vector<Recorder::Event>& events, const IAsyncTask* task,
                         const std::string& what, bool started, const std::string& word,
                         Finished finished = Finished::kLast) {
-  std::vector<LoopRecorder::Event> story;
+  std::vector<Recorder::Event> story;
   for (const auto& e : events)
     if (e.task == task) story.push_back(e);
   ASSERT_FALSE(story.empty()) << what;
@@ -149,7 +92,7 @@ inline void expectStory(const std::vector<LoopRecorder::Event>& events, const IA
   std::size_t finishedCount = 0;
   for (std::size_t i = 0; i < story.size(); ++i) {
     const auto& e = story[i];
-    EXPECT_TRUE(e.onLoop) << what << ": " << e.kind << " off the loop's thread";
+    EXPECT_TRUE(e.onMain) << what << ": " << e.kind << " off the loop's thread";
     EXPECT_FALSE(e.overlapped) << what << ": " << e.kind << " ran inside another callback";
     if (e.kind == "start") {
       EXPECT_EQ(i, 0u) << what;
@@ -173,7 +116,7 @@ inline void expectStory(const std::vector<LoopRecorder::Event>& events, const IA
 // main-thread observer, run from the toolkit's loop to their end.
 template <class Loop>
 void expectCompositeObservedOnLoop(Loop& loop) {
-  auto recorder = std::make_shared<LoopRecorder>(std::this_thread::get_id());
+  auto recorder = loopRecorder();
   OperationQueue queue;
   auto multi = AsyncTaskBase::create<MultiTask>();
   std::vector<std::shared_ptr<StepTask>> subs;
@@ -219,7 +162,7 @@ void expectCompositeObservedOnLoop(Loop& loop) {
 // "canceled" with exactly one finished event, the unbegun sub-tasks included.
 template <class Loop>
 void expectCancelledCompositeFinishesEachTaskOnce(Loop& loop) {
-  auto recorder = std::make_shared<LoopRecorder>(std::this_thread::get_id());
+  auto recorder = loopRecorder();
   OperationQueue queue;
   auto multi = AsyncTaskBase::create<MultiTask>();
   std::vector<std::shared_ptr<StepTask>> subs;
@@ -235,7 +178,7 @@ void expectCancelledCompositeFinishesEachTaskOnce(Loop& loop) {
   queue.addOperation(multi);
   std::weak_ptr<MultiTask> weakMulti = multi;
   const IAsyncTask* first = subs[0].get();
-  recorder->hook = [weakMulti, first](const LoopRecorder::Event& e) {
+  recorder->hook = [weakMulti, first](const Recorder::Event& e) {
     if (e.kind == "progress" && e.task == first)
       if (auto m = weakMulti.lock()) m->cancel();
   };
@@ -402,4 +345,46 @@ struct DropProbe {
   std::atomic<int>& released_;
 };
 
+// Posts call number i, waiting for it when `wait`: run, it appends i to ran (touched on the
+// loop's thread only) and counts itself in offLoop when off loopThread; it holds a DropProbe
+// that counts in released when the call is let go, run or not.
+inline void postNumberedCall(int i, bool wait, std::vector<int>& ran, std::atomic<int>& offLoop,
+                             std::atomic<int>& released, std::thread::id loopThread) {
+  auto probe = std::make_shared<DropProbe>(released);
+  mainThread().post(
+      [&ran, &offLoop, probe, i, loopThread] {
+        if (std::this_thread::get_id() != loopThread) ++offLoop;
+        ran.push_back(i);
+      },
+      wait);
+}
+
+// A posted call that throws is dropped, and the calls posted after it still run.
+template <class Loop>
+void expectThrowingCallDroppedAndLoopGoesOn(Loop& loop) {
+  bool after = false;
+  mainThread().post([] { throw std::runtime_error("posted call failed"); }, false);
+  mainThread().post([&] { after = true; }, false);
+  EXPECT_TRUE(loop.runUntil([&] { return after; }, kPatienceSeconds));
+}
+
 }  // namespace xr::testing
+
+// Defines the checks above as tests of Fixture, whose `loop_` runs the toolkit's loop, with
+// Where naming the loop's thread in the test names (LoopThread, ApplicationThread).
+#define XR_LOOP_ADAPTER_TESTS(Fixture, Where)                              \
+  TEST_F(Fixture, TasksAndCompositeAreObservedOnThe##Where##InOrder) {     \
+    ::xr::testing::expectCompositeObservedOnLoop(loop_);                   \
+  }                                                                        \
+  TEST_F(Fixture, CancelledCompositeFinishesEveryTaskOnce) {               \
+    ::xr::testing::expectCancelledCompositeFinishesEachTaskOnce(loop_);    \
+  }                                                                        \
+  TEST_F(Fixture, NotificationsAndPreparedCallsRunOnThe##Where##InOrder) { \
+    ::xr::testing::expectPostsDeliveredOnLoop(loop_);                      \
+  }                                                                        \
+  TEST_F(Fixture, WaitingPostsFromSeveralWorkersReturnAfterTheirCallRan) { \
+    ::xr::testing::expectWaitingPostsFromSeveralWorkers(loop_);            \
+  }                                                                        \
+  TEST_F(Fixture, ThrowingCallIsDroppedAndTheLoopGoesOn) {                 \
+    ::xr::testing::expectThrowingCallDroppedAndLoopGoesOn(loop_);          \
+  }

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -53,21 +52,7 @@ class QtMainThreadTest : public ::testing::Test {
   QtLoop loop_;
 };
 
-TEST_F(QtMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrder) {
-  testing::expectCompositeObservedOnLoop(loop_);
-}
-
-TEST_F(QtMainThreadTest, CancelledCompositeFinishesEveryTaskOnce) {
-  testing::expectCancelledCompositeFinishesEachTaskOnce(loop_);
-}
-
-TEST_F(QtMainThreadTest, NotificationsAndPreparedCallsRunOnTheApplicationThreadInOrder) {
-  testing::expectPostsDeliveredOnLoop(loop_);
-}
-
-TEST_F(QtMainThreadTest, WaitingPostsFromSeveralWorkersReturnAfterTheirCallRan) {
-  testing::expectWaitingPostsFromSeveralWorkers(loop_);
-}
+XR_LOOP_ADAPTER_TESTS(QtMainThreadTest, ApplicationThread)
 
 // A worker keeps posting, some posts waiting, while the loop quits and the application object
 // goes: the calls that run do so on its thread in posting order, the rest are dropped, none is
@@ -80,13 +65,7 @@ TEST_F(QtMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) 
   std::thread worker([&] {
     int afterGone = 0;
     for (int i = 0; afterGone < 50 && i < 1000000; ++i) {
-      auto probe = std::make_shared<DropProbe>(released);
-      mainThread().post(
-          [&, probe, i] {
-            if (std::this_thread::get_id() != loopThread) ++offLoop;
-            ran.push_back(i);
-          },
-          i % 5 == 0);
+      testing::postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
       ++posted;
       if (applicationGone) ++afterGone;
     }
@@ -101,13 +80,6 @@ TEST_F(QtMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) 
   ASSERT_GE(ran.size(), 1u);
   EXPECT_LT(ran.size(), static_cast<std::size_t>(posted.load()));
   for (std::size_t i = 0; i < ran.size(); ++i) ASSERT_EQ(ran[i], static_cast<int>(i));
-}
-
-TEST_F(QtMainThreadTest, ThrowingCallIsDroppedAndTheLoopGoesOn) {
-  bool after = false;
-  mainThread().post([] { throw std::runtime_error("posted call failed"); }, false);
-  mainThread().post([&] { after = true; }, false);
-  EXPECT_TRUE(loop_.runUntil([&] { return after; }, kPatienceSeconds));
 }
 
 TEST(QtMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThread) {

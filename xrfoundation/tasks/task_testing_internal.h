@@ -1,10 +1,12 @@
 // tasks/task_testing_internal.h: helpers shared by the task tests -- a task whose work is a
 // callable, an observer that records every event, registry and main-loop waits, and a fixture
-// for the composite tests.
+// for the composite tests. The toolkit loop tests (integration/) use the observer and the
+// registry check too.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -49,7 +51,9 @@ inline void fail(WorkTask& task, const std::string& description) {
   task.setTaskResult(TaskResult::taskFailed(description));
 }
 
-// Records every event it receives, with the thread it arrived on.
+// Records every event it receives, with whether it arrived on the main thread (by default the
+// main loop's; or as the predicate given says) and whether another event was still being
+// recorded then; `hook` runs after recording, on the delivering thread.
 class Recorder : public IAsyncTaskDelegate {
  public:
   struct Event {
@@ -58,7 +62,11 @@ class Recorder : public IAsyncTaskDelegate {
     double progress = 0;
     std::string word;
     bool onMain = false;
+    bool overlapped = false;
   };
+  Recorder() = default;
+  explicit Recorder(std::function<bool()> isMainThread) : isMainThread_(std::move(isMainThread)) {}
+
   void taskStart(const std::shared_ptr<IAsyncTask>& task) override {
     add({"start", task.get(), 0, ""});
   }
@@ -99,14 +107,23 @@ class Recorder : public IAsyncTaskDelegate {
     return std::count_if(events_.begin(), events_.end(),
                          [&](const Event& e) { return e.kind == kind && e.task == task; });
   }
+  std::function<void(const Event&)> hook;  // set before the tasks start
 
  private:
   void add(Event event) {
-    event.onMain = mainLoop().isMainThread();
-    std::lock_guard lock(mutex_);
-    finished_ += event.kind == "finished";
-    events_.push_back(std::move(event));
+    const bool busy = busy_.exchange(true);
+    event.onMain = isMainThread_();
+    event.overlapped = busy;
+    {
+      std::lock_guard lock(mutex_);
+      finished_ += event.kind == "finished";
+      events_.push_back(event);
+    }
+    if (hook) hook(event);
+    if (!busy) busy_ = false;
   }
+  const std::function<bool()> isMainThread_ = [] { return mainLoop().isMainThread(); };
+  std::atomic<bool> busy_{false};
   std::mutex mutex_;
   std::vector<Event> events_;  // guarded by mutex_
   std::size_t finished_ = 0;   // guarded by mutex_
