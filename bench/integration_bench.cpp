@@ -81,7 +81,10 @@ void BM_QtInvokeMethod(benchmark::State& state) {
   const auto type = wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection;
   postBatches(
       state,
-      [&](bool last) { QMetaObject::invokeMethod(receiver, [last] { countQt(last); }, type); },
+      [&](bool last) {
+        QMetaObject::invokeMethod(
+            receiver, [last] { countQt(last); }, type);
+      },
       runQt);
   state.SetLabel(wait ? "BlockingQueuedConnection" : "QueuedConnection");
 }

@@ -19,19 +19,38 @@ constexpr int kRecords = 10000;
 std::string typicalRecord(int n) {
   const std::string id = std::to_string(n);
   return "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Example//Address Book 1.0//EN\r\n"
-         "N:Lee-" + id + ";Ann;Jane;Dr.;\r\nFN:Dr. Ann Jane Lee-" + id + "\r\n"
-         "NICKNAME:Annie\r\nTEL;TYPE=CELL,VOICE:+44 7700 9" + id + "\r\n"
-         "TEL;TYPE=HOME:020 7946 " + id + "\r\n"
-         "item1.TEL;type=pref:+1 (650) 253-" + id + "\r\nitem1.X-ABLabel:_$!<WorkFAX>!$_\r\n"
-         "EMAIL;TYPE=INTERNET,HOME:ann." + id + "@example.org\r\n"
-         "EMAIL;TYPE=INTERNET,WORK:ann.lee" + id + "@work.example.com\r\n"
-         "ADR;TYPE=HOME:;;221B Baker Street\\, Flat " + id + ";London;Greater London;NW1 6XE;"
+         "N:Lee-" +
+         id + ";Ann;Jane;Dr.;\r\nFN:Dr. Ann Jane Lee-" + id +
+         "\r\n"
+         "NICKNAME:Annie\r\nTEL;TYPE=CELL,VOICE:+44 7700 9" +
+         id +
+         "\r\n"
+         "TEL;TYPE=HOME:020 7946 " +
+         id +
+         "\r\n"
+         "item1.TEL;type=pref:+1 (650) 253-" +
+         id +
+         "\r\nitem1.X-ABLabel:_$!<WorkFAX>!$_\r\n"
+         "EMAIL;TYPE=INTERNET,HOME:ann." +
+         id +
+         "@example.org\r\n"
+         "EMAIL;TYPE=INTERNET,WORK:ann.lee" +
+         id +
+         "@work.example.com\r\n"
+         "ADR;TYPE=HOME:;;221B Baker Street\\, Flat " +
+         id +
+         ";London;Greater London;NW1 6XE;"
          "United Kingdom\r\nORG:Example Widgets\\, Ltd;Research and Development\r\n"
-         "TITLE:Principal Engineer\r\nBDAY:1980-02-03\r\nURL:https://ann.example.org/" + id +
+         "TITLE:Principal Engineer\r\nBDAY:1980-02-03\r\nURL:https://ann.example.org/" +
+         id +
          "\r\nNOTE:Met at the conference in Zürich\\, 2019. Prefers e-mail to calls\\; "
          "call only in the afternoon.\\nLikes tea.\r\nCATEGORIES:Friends,Work\r\n"
-         "X-SOCIALPROFILE;TYPE=twitter:https://twitter.example/ann" + id + "\r\n"
-         "UID:urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1-" + id + "\r\n"
+         "X-SOCIALPROFILE;TYPE=twitter:https://twitter.example/ann" +
+         id +
+         "\r\n"
+         "UID:urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1-" +
+         id +
+         "\r\n"
          "REV:2024-01-15T10:20:30Z\r\nEND:VCARD\r\n";
 }
 

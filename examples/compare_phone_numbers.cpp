@@ -12,10 +12,10 @@ int main() {
   };
   // [phone]
   const Pair pairs[] = {
-      {"650-253-0000", "+1 650-253-0000", true},     // country code on one side only
-      {"020 7946 0000", "+44 20 7946 0000", true},   // trunk digit 0 against +44
-      {"(650) 253-0000", "650.253.0000", true},      // separators of every kind
-      {"090-1234-5678", "90-1234-5678", false},      // a different number
+      {"650-253-0000", "+1 650-253-0000", true},    // country code on one side only
+      {"020 7946 0000", "+44 20 7946 0000", true},  // trunk digit 0 against +44
+      {"(650) 253-0000", "650.253.0000", true},     // separators of every kind
+      {"090-1234-5678", "90-1234-5678", false},     // a different number
   };
   int wrong = 0;
   for (const Pair& pair : pairs) {

@@ -7,13 +7,13 @@
 // called, so the progress line is written there without a lock. Ctrl-C reaches the loop through
 // a pipe that the signal handler writes and a QSocketNotifier reads: a signal handler may do
 // little more than write(). Exit status: 0 success, 1 failure, 130 cancelled.
+#include <signal.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // xrf contacts csv2vcf and xrf contacts dedupe: contact files from the command line.
-//   xrf contacts csv2vcf IN.csv [-o OUT.vcf] [--strict] [--form F]  one vCard 3.0 record per CSV row
-//   xrf contacts dedupe FILE.vcf [--json]      records that share a telephone number
-//   xrf contacts vcf2csv FILE.vcf [-o OUT.csv] vCard records as a contacts CSV
-//   xrf contacts show FILE.vcf [--json]        the contacts a vCard file holds
+//   xrf contacts csv2vcf IN.csv [-o OUT.vcf] [--strict] [--form F]  one vCard 3.0 record per CSV
+//   row xrf contacts dedupe FILE.vcf [--json]      records that share a telephone number xrf
+//   contacts vcf2csv FILE.vcf [-o OUT.csv] vCard records as a contacts CSV xrf contacts show
+//   FILE.vcf [--json]        the contacts a vCard file holds
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,12 +10,11 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
 #include <string>
 #include <system_error>
-
-#include <nlohmann/json.hpp>
 
 #include "command.h"
 #include "contact_jobs.h"
@@ -298,8 +297,8 @@ void dedupe(const DedupeOptions& options) {
   if ((*groups)->empty()) {
     std::cout << "No two of the " << cards.size() << " records share a number.\n";
   } else {
-    std::cout << (*groups)->size() << ((*groups)->size() == 1 ? " group: " : " groups: ")
-              << sharing << " of " << cards.size() << " records share a number with another record.\n";
+    std::cout << (*groups)->size() << ((*groups)->size() == 1 ? " group: " : " groups: ") << sharing
+              << " of " << cards.size() << " records share a number with another record.\n";
   }
   xrf::setExitCode(0);
 }
@@ -382,7 +381,8 @@ void show(const DedupeOptions& options) {
     const xrf::CardNumbers card = xrf::cardNumbersFromContact(contact);
     std::cout << "#" << n + 1 << " " << (card.name.empty() ? "(no name)" : card.name) << "\n";
     for (const auto& i : contact.groupNumber.arrItem)
-      std::cout << "  phone " << i.mobile.value_or("") << " (" << i.mobileType.value_or("") << ")\n";
+      std::cout << "  phone " << i.mobile.value_or("") << " (" << i.mobileType.value_or("")
+                << ")\n";
     for (const auto& i : contact.groupEmail.arrItem)
       std::cout << "  email " << i.email.value_or("") << " (" << i.emailType.value_or("") << ")\n";
   }
@@ -433,7 +433,8 @@ void vcf2csv(const Vcf2CsvOptions& options) {
     xrf::appendCsvRecord(csv, xrf::contactCsvFields(contact, counts, photoFile, lost));
     if (!lost.empty()) {
       ++lostContacts;
-      if (lostExamples.size() < 3) lostExamples.push_back("#" + std::to_string(n + 1) + " " + lost[0]);
+      if (lostExamples.size() < 3)
+        lostExamples.push_back("#" + std::to_string(n + 1) + " " + lost[0]);
     }
   }
   if (photosSkipped) {
@@ -443,7 +444,8 @@ void vcf2csv(const Vcf2CsvOptions& options) {
   if (lostContacts) {
     std::cerr << "xrf: warning: " << lostContacts
               << " contacts hold values that have no CSV column (e.g. ";
-    for (std::size_t i = 0; i < lostExamples.size(); ++i) std::cerr << (i ? "; " : "") << lostExamples[i];
+    for (std::size_t i = 0; i < lostExamples.size(); ++i)
+      std::cerr << (i ? "; " : "") << lostExamples[i];
     std::cerr << ")\n";
   }
   PendingOutput output;
@@ -472,9 +474,10 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
   convert->add_flag("--strict", options->strict,
                     "Refuse (exit 1, nothing written) a file with a value that has no place in a "
                     "contact, instead of reporting it");
-  convert->add_option("--form", options->form,
-                      "standard (default): vCard 3.0 as other programs read it; device: the "
-                      "phone's own shape")
+  convert
+      ->add_option("--form", options->form,
+                   "standard (default): vCard 3.0 as other programs read it; device: the "
+                   "phone's own shape")
       ->check(CLI::IsMember({"standard", "device"}));
   convert->footer(
       "The input is standard CSV: quoted fields may hold commas, \"\" and line breaks; a UTF-8 or\n"

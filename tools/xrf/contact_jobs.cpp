@@ -106,8 +106,8 @@ CardNumbers cardNumbersFromContact(const xr::ContactInfo& contact) {
     // "Family, Given Middle Prefix Suffix": the family name first, then the other parts of N
     // that have text, in N's order.
     std::string rest;
-    for (const auto* part : {&contact.givenName, &contact.middleName, &contact.prefix,
-                             &contact.suffix}) {
+    for (const auto* part :
+         {&contact.givenName, &contact.middleName, &contact.prefix, &contact.suffix}) {
       if (!hasText(*part)) continue;
       if (!rest.empty()) rest += ' ';
       rest += trimmed(**part);
@@ -177,7 +177,7 @@ CsvItemCounts csvItemCounts(const std::vector<xr::ContactInfo>& contacts) {
 }
 
 std::vector<std::string> contactCsvTitles(const CsvItemCounts& counts) {
-  std::vector<std::string> titles = {"Given Name", "Middle Name", "Family Name", "Prefix",
+  std::vector<std::string> titles = {"Given Name", "Middle Name",  "Family Name", "Prefix",
                                      "Suffix",     "Display Name", "Nickname"};
   const auto numbered = [&](const char* family, std::size_t count,
                             std::initializer_list<const char*> parts) {
@@ -191,7 +191,8 @@ std::vector<std::string> contactCsvTitles(const CsvItemCounts& counts) {
   numbered("Email", counts.emails, {"", "Type"});
   numbered("IM", counts.ims, {"", "Service"});
   numbered("Date", counts.dates, {"", "Type"});
-  numbered("Address", counts.addresses, {"Street", "City", "Region", "Postcode", "Country", "Type"});
+  numbered("Address", counts.addresses,
+           {"Street", "City", "Region", "Postcode", "Country", "Type"});
   titles.insert(titles.end(), {"Organization", "Department", "Title"});
   numbered("Website", counts.websites, {""});
   titles.insert(titles.end(), {"Note", "Groups", "Photo"});
@@ -201,10 +202,9 @@ std::vector<std::string> contactCsvTitles(const CsvItemCounts& counts) {
 std::vector<std::string> contactCsvFields(const xr::ContactInfo& c, const CsvItemCounts& counts,
                                           const std::string& photoFile,
                                           std::vector<std::string>& lost) {
-  std::vector<std::string> fields = {orEmpty(c.givenName),   orEmpty(c.middleName),
-                                     orEmpty(c.familyName),  orEmpty(c.prefix),
-                                     orEmpty(c.suffix),      orEmpty(c.displayName),
-                                     orEmpty(c.nickname)};
+  std::vector<std::string> fields = {
+      orEmpty(c.givenName), orEmpty(c.middleName),  orEmpty(c.familyName), orEmpty(c.prefix),
+      orEmpty(c.suffix),    orEmpty(c.displayName), orEmpty(c.nickname)};
   const auto items = [&](const auto& list, std::size_t count, auto&& add) {
     for (std::size_t n = 0; n < count; ++n) {
       if (n < list.size()) {
@@ -239,9 +239,9 @@ std::vector<std::string> contactCsvFields(const xr::ContactInfo& c, const CsvIte
   if (organizations.empty()) {
     fields.insert(fields.end(), {"", "", ""});
   } else {
-    fields.insert(fields.end(), {orEmpty(organizations[0].company),
-                                 orEmpty(organizations[0].department),
-                                 orEmpty(organizations[0].title)});
+    fields.insert(fields.end(),
+                  {orEmpty(organizations[0].company), orEmpty(organizations[0].department),
+                   orEmpty(organizations[0].title)});
   }
   for (std::size_t n = 1; n < organizations.size(); ++n) {
     lost.push_back("organisation \"" + orEmpty(organizations[n].company) + "\"");

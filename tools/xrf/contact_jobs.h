@@ -105,8 +105,7 @@ std::vector<std::string> contactCsvTitles(const CsvItemCounts& counts);
 // kind words; photoFile is the Photo column's text. What has no column (a second
 // organisation, the lines the parser kept unplaced) is described in lost, one text each.
 std::vector<std::string> contactCsvFields(const xr::ContactInfo& contact,
-                                          const CsvItemCounts& counts,
-                                          const std::string& photoFile,
+                                          const CsvItemCounts& counts, const std::string& photoFile,
                                           std::vector<std::string>& lost);
 
 // Appends one RFC 4180 record: fields quoted when they hold '"', ',', CR or LF or start or

@@ -1,8 +1,6 @@
 // tools/xrf/step_runner.cpp: a job as a MultiTask of step tasks, with a progress bar and Ctrl-C.
 #include "step_runner.h"
 
-#include "command.h"
-
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +13,7 @@
 #include <mutex>
 #include <optional>
 
+#include "command.h"
 #include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"

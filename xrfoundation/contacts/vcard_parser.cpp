@@ -226,12 +226,18 @@ std::string unescaped(std::string_view text, bool version21) {
     }
     switch (next) {
       case 'n':
-      case 'N': out.push_back('\n'); break;
+      case 'N':
+        out.push_back('\n');
+        break;
       case '\\':
       case ',':
       case ';':
-      case ':': out.push_back(next); break;
-      default: out.push_back(c); continue;
+      case ':':
+        out.push_back(next);
+        break;
+      default:
+        out.push_back(c);
+        continue;
     }
     ++at;
   }
@@ -276,8 +282,8 @@ std::string_view uriScheme(std::string_view text) {
   if (colon == std::string_view::npos || colon == 0) return {};
   const std::string_view scheme = text.substr(0, colon);
   const bool valid = std::all_of(scheme.begin(), scheme.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '+' || c == '.' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '.' || c == '-';
   });
   return valid ? scheme : std::string_view();
 }
@@ -379,8 +385,8 @@ class RecordReader {
           const std::string_view next = physical[i++];
           if (!next.empty() && (next.front() == ' ' || next.front() == '\t')) {
             // A QUOTED-PRINTABLE soft break followed by an indented line: both go.
-            if (!joined.empty() && joined.back() == '=' && containsUpper(joined.substr(0, joined.find(':')),
-                                                      "QUOTED-PRINTABLE"))
+            if (!joined.empty() && joined.back() == '=' &&
+                containsUpper(joined.substr(0, joined.find(':')), "QUOTED-PRINTABLE"))
               joined.pop_back();
             joined.append(next.substr(1));
           } else {
@@ -444,16 +450,16 @@ class RecordReader {
       if (equalsUpper(number.substr(0, 4), "TEL:")) number.remove_prefix(4);
       if (number.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind = label ? vcard_internal::numberKindOfLabel(*label)
-                                              : std::nullopt;
+      std::optional<std::string> kind =
+          label ? vcard_internal::numberKindOfLabel(*label) : std::nullopt;
       if (!kind) kind = vcard_internal::numberKindOfTypes(words(info));
       contact.groupNumber.arrItem.push_back({std::string(number), std::move(kind)});
     } else if (name == "EMAIL") {
       std::string email = unescaped(trimmed(value), version21_);
       if (email.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind = label ? vcard_internal::emailKindOfLabel(*label)
-                                              : std::nullopt;
+      std::optional<std::string> kind =
+          label ? vcard_internal::emailKindOfLabel(*label) : std::nullopt;
       if (!kind) kind = vcard_internal::emailKindOfTypes(words(info));
       contact.groupEmail.arrItem.push_back({std::move(email), std::move(kind)});
     } else if (name == "ADR") {
@@ -466,10 +472,10 @@ class RecordReader {
       }
       ContactAddressItem address;
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind = label ? vcard_internal::addressKindOfLabel(*label)
-                                              : std::nullopt;
-      address.addressType = kind ? std::move(kind)
-                                 : vcard_internal::addressKindOfTypes(words(info));
+      std::optional<std::string> kind =
+          label ? vcard_internal::addressKindOfLabel(*label) : std::nullopt;
+      address.addressType =
+          kind ? std::move(kind) : vcard_internal::addressKindOfTypes(words(info));
       address.street = nonEmpty(std::move(street));
       address.city = part(parts, 3);
       address.region = part(parts, 4);
@@ -611,10 +617,8 @@ std::size_t readVCardContacts(std::string_view text,
     std::size_t end = at;
     while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
     const std::string_view line = text.substr(at, end - at);
-    const std::size_t next = end + (end + 1 < text.size() && text[end] == '\r' &&
-                                            text[end + 1] == '\n'
-                                        ? 2
-                                        : 1);
+    const std::size_t next =
+        end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
     if (isTag(line, "BEGIN:VCARD")) {
       if (depth++ == 0) bodyStart = next;
     } else if (depth > 0 && isTag(line, "END:VCARD") && --depth == 0) {

@@ -79,27 +79,26 @@ class ContactMaker {
     c.suffix = maybe("PhD");
     c.displayName = word("Ann Lee");
     c.nickname = maybe("Annie");
-    static const char* const kNumbers[] = {E_Number_Home,      E_Number_Mobile,    E_Number_Work,
-                                           E_Number_FaxWork,   E_Number_FaxHome,   E_Number_Pager,
-                                           E_Number_Other,     E_Number_Callback,  E_Number_Car,
-                                           E_Number_CompanyMain, E_Number_ISDN,    E_Number_Main,
-                                           E_Number_OtherFax,  E_Number_Radio,     E_Number_Telex,
-                                           E_Number_TTY,       E_Number_WorkMobile,
-                                           E_Number_WorkPager, E_Number_Assistant, E_Number_MMS};
+    static const char* const kNumbers[] = {
+        E_Number_Home,       E_Number_Mobile,      E_Number_Work,      E_Number_FaxWork,
+        E_Number_FaxHome,    E_Number_Pager,       E_Number_Other,     E_Number_Callback,
+        E_Number_Car,        E_Number_CompanyMain, E_Number_ISDN,      E_Number_Main,
+        E_Number_OtherFax,   E_Number_Radio,       E_Number_Telex,     E_Number_TTY,
+        E_Number_WorkMobile, E_Number_WorkPager,   E_Number_Assistant, E_Number_MMS};
     for (int n = pick(4); n > 0; --n) {
-      c.groupNumber.arrItem.push_back({"+44 (20) 7946-" + std::to_string(pick(10000)) +
-                                           (pick(4) ? "" : ";ext=1,2"),
-                                       kNumbers[pick(std::size(kNumbers))]});
+      c.groupNumber.arrItem.push_back(
+          {"+44 (20) 7946-" + std::to_string(pick(10000)) + (pick(4) ? "" : ";ext=1,2"),
+           kNumbers[pick(std::size(kNumbers))]});
     }
     static const char* const kEmails[] = {E_Email_Home, E_Email_Work, E_Email_Other,
                                           E_Email_Mobile};
     for (int n = pick(3); n > 0; --n) {
-      c.groupEmail.arrItem.push_back({"ann" + std::to_string(pick(100)) + "@example.org",
-                                      kEmails[pick(std::size(kEmails))]});
+      c.groupEmail.arrItem.push_back(
+          {"ann" + std::to_string(pick(100)) + "@example.org", kEmails[pick(std::size(kEmails))]});
     }
-    static const char* const kIms[] = {E_Im_AIM, E_Im_MSN,        E_Im_Yahoo, E_Im_Skype,
-                                       E_Im_QQ,  E_Im_GoogleTalk, E_Im_ICQ,   E_Im_Jabber,
-                                       E_Im_NetMeeting};
+    static const char* const kIms[] = {E_Im_AIM,   E_Im_MSN,    E_Im_Yahoo,
+                                       E_Im_Skype, E_Im_QQ,     E_Im_GoogleTalk,
+                                       E_Im_ICQ,   E_Im_Jabber, E_Im_NetMeeting};
     for (int n = pick(3); n > 0; --n) {
       std::optional<std::string> kind;
       if (pick(5)) kind = kIms[pick(std::size(kIms))];
@@ -107,10 +106,10 @@ class ContactMaker {
     }
     static const char* const kDates[] = {E_Date_Birthday, E_Date_Anniversary, E_Date_Other};
     for (int n = pick(3); n > 0; --n) {
-      c.groupDate.arrItem.push_back(
-          {"19" + std::to_string(50 + pick(50)) + "-0" + std::to_string(1 + pick(9)) + "-1" +
-               std::to_string(pick(10)),
-           kDates[pick(std::size(kDates))]});
+      c.groupDate.arrItem.push_back({"19" + std::to_string(50 + pick(50)) + "-0" +
+                                         std::to_string(1 + pick(9)) + "-1" +
+                                         std::to_string(pick(10)),
+                                     kDates[pick(std::size(kDates))]});
     }
     if (pick(2)) c.userData[kContactGroupNamesKey] = {word("Friends"), "Work, Golf"};
     static const char* const kAddresses[] = {E_Address_Home, E_Address_Work, E_Address_Other};
@@ -138,10 +137,17 @@ class ContactMaker {
   }
   // A text with the characters that need escaping, non-ASCII and length enough to fold.
   std::string word(const char* base) {
-    static const char* const kTails[] = {"",        ", 2019",       "; ja",          "\\ back",
-                                         "\nline2", "\r\nline2",    " 日本語テキスト", " ÄÖÜ ñ",
-                                         " 🙂🙂",   " Lorem ipsum dolor sit amet, consectetur "
-                                                    "adipiscing elit, sed do eiusmod tempor"};
+    static const char* const kTails[] = {"",
+                                         ", 2019",
+                                         "; ja",
+                                         "\\ back",
+                                         "\nline2",
+                                         "\r\nline2",
+                                         " 日本語テキスト",
+                                         " ÄÖÜ ñ",
+                                         " 🙂🙂",
+                                         " Lorem ipsum dolor sit amet, consectetur "
+                                         "adipiscing elit, sed do eiusmod tempor"};
     return std::string(base) + kTails[pick(std::size(kTails))];
   }
 
@@ -165,7 +171,8 @@ TEST(VCardParser, StandardFormEscapesFoldsAndLeavesNothingEmpty) {
   ContactInfo contact;
   contact.familyName = "Lee;Smith";
   contact.givenName = "Ann";
-  contact.displayName = "Smith, John \\ 日本語日本語日本語日本語日本語日本語日本語日本語日本語日本語";
+  contact.displayName =
+      "Smith, John \\ 日本語日本語日本語日本語日本語日本語日本語日本語日本語日本語";
   contact.groupOrganization.arrItem = {{"Acme; Inc", std::nullopt, ""}};
   contact.groupNote.arrItem = {{"a\nb"}, {""}};
   contact.groupNumber.arrItem = {{"", E_Number_Home}};
@@ -240,7 +247,8 @@ TEST(VCardParser, PhoneStyle21WithQuotedPrintableAndCharsets) {
       "TEL;HOME;VOICE:91 555 0001\r\n"
       "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1:Caf=E9=0D=0A=\r\n"
       "second line\r\n"
-      "ADR;HOME;CHARSET=UTF-8:;;Calle Mayor\\; 1;Madrid;;28001;Espa\xC3\xB1" "a\r\n"
+      "ADR;HOME;CHARSET=UTF-8:;;Calle Mayor\\; 1;Madrid;;28001;Espa\xC3\xB1"
+      "a\r\n"
       "EMAIL;INTERNET:nandu@example.es\r\n"
       "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Nandu;1;;;;;;;;;;;;;\r\n"
       "END:VCARD\r\n";

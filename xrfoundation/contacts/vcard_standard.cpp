@@ -27,15 +27,24 @@ void appendEscaped(std::string& out, std::string_view text) {
   for (std::size_t at = 0; at < text.size(); ++at) {
     const char c = text[at];
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case ',': out += "\\,"; break;
-      case ';': out += "\\;"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case ',':
+        out += "\\,";
+        break;
+      case ';':
+        out += "\\;";
+        break;
       case '\r':
         if (at + 1 < text.size() && text[at + 1] == '\n') ++at;
         out += "\\n";
         break;
-      case '\n': out += "\\n"; break;
-      default: out.push_back(c);
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out.push_back(c);
     }
   }
 }
@@ -150,8 +159,8 @@ void appendStandardVCard(const ContactInfo& contact, std::string& out) {
       .raw(";")
       .text(orEmpty(contact.suffix))
       .end();
-  const auto fullName = hasText(contact.displayName) ? contact.displayName
-                                                     : fallbackFullName(contact);
+  const auto fullName =
+      hasText(contact.displayName) ? contact.displayName : fallbackFullName(contact);
   if (fullName) line.textLine("FN", *fullName);
   if (hasText(contact.nickname)) line.textLine("NICKNAME", *contact.nickname);
 

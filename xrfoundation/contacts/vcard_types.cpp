@@ -91,9 +91,9 @@ struct ImRow {
   const char* property;
 };
 constexpr ImRow kImProperties[] = {
-    {E_Im_AIM, "X-AIM"},   {E_Im_MSN, "X-MSN"},       {E_Im_Yahoo, "X-YAHOO"},
-    {E_Im_Skype, "X-SKYPE"}, {E_Im_QQ, "X-QQ"},       {E_Im_GoogleTalk, "X-GOOGLE-TALK"},
-    {E_Im_ICQ, "X-ICQ"},   {E_Im_Jabber, "X-JABBER"}, {E_Im_NetMeeting, "X-NETMEETING"},
+    {E_Im_AIM, "X-AIM"},     {E_Im_MSN, "X-MSN"},       {E_Im_Yahoo, "X-YAHOO"},
+    {E_Im_Skype, "X-SKYPE"}, {E_Im_QQ, "X-QQ"},         {E_Im_GoogleTalk, "X-GOOGLE-TALK"},
+    {E_Im_ICQ, "X-ICQ"},     {E_Im_Jabber, "X-JABBER"}, {E_Im_NetMeeting, "X-NETMEETING"},
 };
 
 }  // namespace
@@ -130,16 +130,23 @@ std::string numberKindOfTypes(const std::vector<std::string_view>& types) {
   const std::vector<std::string> keys = wordKeys(types);
   const bool home = has(keys, "HOME");
   const bool work = has(keys, "WORK");
-  if (has(keys, "FAX")) return home ? E_Number_FaxHome : work ? E_Number_FaxWork : E_Number_OtherFax;
+  if (has(keys, "FAX"))
+    return home ? E_Number_FaxHome : work ? E_Number_FaxWork : E_Number_OtherFax;
   if (has(keys, "CELL")) return work ? E_Number_WorkMobile : E_Number_Mobile;
   if (has(keys, "PAGER")) return work ? E_Number_WorkPager : E_Number_Pager;
   static constexpr KindWords kSingle[] = {
-      {E_Number_CompanyMain, "COMPANYMAIN"}, {E_Number_Main, "MAIN"},
-      {E_Number_Assistant, "ASSISTANT"},     {E_Number_Callback, "CALLBACK"},
-      {E_Number_Car, "CAR"},                 {E_Number_ISDN, "ISDN"},
-      {E_Number_MMS, "MMS"},                 {E_Number_Radio, "RADIO"},
-      {E_Number_Telex, "TELEX"},             {E_Number_TTY, "TTY"},
-      {E_Number_Home, "HOME"},               {E_Number_Work, "WORK"},
+      {E_Number_CompanyMain, "COMPANYMAIN"},
+      {E_Number_Main, "MAIN"},
+      {E_Number_Assistant, "ASSISTANT"},
+      {E_Number_Callback, "CALLBACK"},
+      {E_Number_Car, "CAR"},
+      {E_Number_ISDN, "ISDN"},
+      {E_Number_MMS, "MMS"},
+      {E_Number_Radio, "RADIO"},
+      {E_Number_Telex, "TELEX"},
+      {E_Number_TTY, "TTY"},
+      {E_Number_Home, "HOME"},
+      {E_Number_Work, "WORK"},
   };
   for (const KindWords& row : kSingle) {
     if (has(keys, row.words)) return row.kind;

@@ -52,17 +52,21 @@ TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
       {"lone CR", "a,b\rc,d\r", {{"a", "b"}, {"c", "d"}}},
       {"no final line end", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
       {"empty fields", ",a,,\n", {{"", "a", "", ""}}},
-      {"doubled quotes", "\"Met at \"\"DevConf\"\", 2019\",x\n", {{"Met at \"DevConf\", 2019", "x"}}},
+      {"doubled quotes",
+       "\"Met at \"\"DevConf\"\", 2019\",x\n",
+       {{"Met at \"DevConf\", 2019", "x"}}},
       {"only a doubled quote", "\"\"\"\"\n", {{"\""}}},
       {"empty quoted", "\"\",b\n", {{"", "b"}}},
-      {"line breaks inside quotes", "\"line 1\r\nline 2\nline 3\",z\r\nnext\r\n",
+      {"line breaks inside quotes",
+       "\"line 1\r\nline 2\nline 3\",z\r\nnext\r\n",
        {{"line 1\r\nline 2\nline 3", "z"}, {"next"}}},
       {"separator inside quotes", "\"Acme, Inc\",\"Lee;Smith\"\n", {{"Acme, Inc", "Lee;Smith"}}},
       {"blanks around quotes", "  \"a\"  , b \n", {{"a", " b "}}},
       {"quote inside an unquoted field", "5'10\",x\n", {{"5'10\"", "x"}}},
       {"blank lines skipped", "\n\r\n\ra\n\n\nb\n", {{"a"}, {"b"}}},
       {"UTF-8 mark dropped", "\xEF\xBB\xBF\"First Name\",Last\r\n", {{"First Name", "Last"}}},
-      {"non-ASCII kept", "\xC3\x89lodie,\xE6\x97\xA5\xE6\x9C\xAC\n",
+      {"non-ASCII kept",
+       "\xC3\x89lodie,\xE6\x97\xA5\xE6\x9C\xAC\n",
        {{"\xC3\x89lodie", "\xE6\x97\xA5\xE6\x9C\xAC"}}},
       {"empty input", "", {}},
   };
@@ -119,13 +123,18 @@ TEST(StandardCsvReaderTest, ConvertsUtf16WithAMark) {
   // A character cut short at the end is an error, not a lost or garbled byte.
   EXPECT_NE(readAll(little.substr(0, little.size() - 1)).error, "");
   // A lone high surrogate is not UTF-16.
-  EXPECT_NE(readAll(std::string("\xFF\xFE" "a\0\x3D\xD8" "b\0", 8)).error, "");
+  EXPECT_NE(readAll(std::string("\xFF\xFE"
+                                "a\0\x3D\xD8"
+                                "b\0",
+                                8))
+                .error,
+            "");
 }
 
 TEST(StandardCsvReaderTest, RefusesEncodingsItWouldReadAsGarbage) {
   const std::string cases[] = {
-      std::string("N\0a\0m\0e\0", 8),      // UTF-16 LE without a mark
-      std::string("\0N\0a\0m\0e", 8),      // UTF-16 BE without a mark
+      std::string("N\0a\0m\0e\0", 8),         // UTF-16 LE without a mark
+      std::string("\0N\0a\0m\0e", 8),         // UTF-16 BE without a mark
       std::string("\xFF\xFE\0\0N\0\0\0", 8),  // UTF-32 LE
   };
   for (const std::string& input : cases) {

@@ -243,13 +243,12 @@ void expectPostsDeliveredOnLoop(Loop& loop) {
   std::vector<int> received;  // on the loop's thread only
   std::atomic<int> receivedCount{0};
   std::atomic<int> offLoop{0};
-  NotificationRegistration registration =
-      center.addObserver(name, [&](const Notification& n) {
-        if (std::this_thread::get_id() != loopThread) ++offLoop;
-        auto number = std::static_pointer_cast<int>(n.object());
-        received.push_back(number ? *number : -1);
-        ++receivedCount;
-      });
+  NotificationRegistration registration = center.addObserver(name, [&](const Notification& n) {
+    if (std::this_thread::get_id() != loopThread) ++offLoop;
+    auto number = std::static_pointer_cast<int>(n.object());
+    received.push_back(number ? *number : -1);
+    ++receivedCount;
+  });
   auto target = std::make_shared<CallTarget>(loopThread);
   auto call = invocationWithTarget(target, &CallTarget::take, true, 7,
                                    std::make_shared<std::string>("seven"));

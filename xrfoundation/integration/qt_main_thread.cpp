@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QObject>
 #include <QThread>
-
 #include <atomic>
 #include <mutex>
 #include <utility>

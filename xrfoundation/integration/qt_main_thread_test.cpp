@@ -1,9 +1,9 @@
 #include "xrfoundation/integration/qt_main_thread.h"
 
-#include <QCoreApplication>
-#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <future>

@@ -28,11 +28,12 @@ namespace xr {
 // counts as "", a null out or a negative capacity as capacity 0, and a null count is not
 // written. Always returns true.
 XR_EXPORT bool phone_number_stripped_reversed_inter(const char* input, char* out, int32_t capacity,
-                                          int32_t* count);
+                                                    int32_t* count);
 
 // phone_number_compare_strict over the library's texts: every '(' and ')' is removed from
 // both first (so "1(6)6 1234" reads as "166 1234"), and an absent other counts as "". As with
 // the byte texts, a text ends at its first NUL byte. Allocates the two copies.
-[[nodiscard]] XR_EXPORT bool compareStrict(std::string_view text, std::optional<std::string_view> other);
+[[nodiscard]] XR_EXPORT bool compareStrict(std::string_view text,
+                                           std::optional<std::string_view> other);
 
 }  // namespace xr

@@ -19,8 +19,8 @@ XR_EXPORT int32_t testPhoneNumber(std::FILE* out = stdout);
 
 // The same run with the same output, returning the number of failing rows. compare stands
 // in for phone_number_compare_strict (a test can feed a faulty comparison).
-XR_EXPORT int32_t runPhoneNumberSelfTest(std::FILE* out = stdout,
-                               bool (*compare)(const char*,
-                                               const char*) = phone_number_compare_strict);
+XR_EXPORT int32_t
+runPhoneNumberSelfTest(std::FILE* out = stdout,
+                       bool (*compare)(const char*, const char*) = phone_number_compare_strict);
 
 }  // namespace xr

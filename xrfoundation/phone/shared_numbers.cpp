@@ -24,17 +24,17 @@
 namespace xr {
 namespace {
 
-constexpr std::size_t kKeyLength = 7;          // significant bytes that make a bucket's key
-constexpr std::size_t kProgressEvery = 4096;   // numbers between two calls of keepGoing
+constexpr std::size_t kKeyLength = 7;         // significant bytes that make a bucket's key
+constexpr std::size_t kProgressEvery = 4096;  // numbers between two calls of keepGoing
 constexpr std::size_t kMaxTextLength = std::numeric_limits<int32_t>::max();
 
 // One number of one record, ready to compare.
 struct Entry {
   std::size_t record;
-  std::size_t index;      // position among the record's numbers
-  std::string text;       // without parentheses, cut at the first NUL, as compareStrict reads it
-  std::string tail;       // its last significant bytes (up to kKeyLength), last byte first
-  std::size_t shortest;   // significant bytes in its shortest working text
+  std::size_t index;     // position among the record's numbers
+  std::string text;      // without parentheses, cut at the first NUL, as compareStrict reads it
+  std::string tail;      // its last significant bytes (up to kKeyLength), last byte first
+  std::size_t shortest;  // significant bytes in its shortest working text
 };
 
 std::string asCompared(std::string_view number) {
@@ -123,7 +123,8 @@ std::optional<std::vector<SharedNumberGroup>> findSharedNumbers(
     if (!shortLength[length]) continue;
     for (std::size_t e = 0; e < entries.size(); ++e) {
       const std::string& tail = entries[e].tail;
-      if (tail.size() >= length) byTail[length][std::string_view(tail).substr(0, length)].push_back(e);
+      if (tail.size() >= length)
+        byTail[length][std::string_view(tail).substr(0, length)].push_back(e);
     }
   }
 
@@ -143,9 +144,8 @@ std::optional<std::vector<SharedNumberGroup>> findSharedNumbers(
     const std::size_t before = done / kProgressEvery;
     done += step;
     if (!keepGoing || done / kProgressEvery == before) return true;
-    return keepGoing(entries.empty() ? 1.0
-                                     : static_cast<double>(done) /
-                                           static_cast<double>(entries.size()));
+    return keepGoing(
+        entries.empty() ? 1.0 : static_cast<double>(done) / static_cast<double>(entries.size()));
   };
   for (const auto& [tail, members] : buckets) {
     for (std::size_t i = 0; i < members.size(); ++i) {

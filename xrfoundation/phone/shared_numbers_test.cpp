@@ -42,8 +42,8 @@ std::vector<SharedNumberGroup> allPairs(const Records& records) {
   for (std::size_t r = 0; r < records.size(); ++r) {
     SharedNumberGroup::Member member{r, {}};
     for (std::size_t n = 0; n < records[r].size(); ++n) {
-      if (matched[r][n] && std::find(member.numbers.begin(), member.numbers.end(),
-                                     records[r][n]) == member.numbers.end())
+      if (matched[r][n] && std::find(member.numbers.begin(), member.numbers.end(), records[r][n]) ==
+                               member.numbers.end())
         member.numbers.push_back(records[r][n]);
     }
     if (member.numbers.empty()) continue;
@@ -82,9 +82,9 @@ class NumberMaker {
   explicit NumberMaker(unsigned seed) : random_(seed) {}
 
   std::string make() {
-    static const char* const kShort[] = {"",     "1",     "112",   "*100#", "#31#", "+",
-                                         "11",   "1 12",  "abc",   "ABC",   "0",    "911",
-                                         "*",    "1-800", "12345", "2345",  "(1)",  "N"};
+    static const char* const kShort[] = {"",   "1",     "112",   "*100#", "#31#", "+",
+                                         "11", "1 12",  "abc",   "ABC",   "0",    "911",
+                                         "*",  "1-800", "12345", "2345",  "(1)",  "N"};
     static const char* const kLines[] = {"2079460018", "6502530000", "9012345678", "201234",
                                          "22345678",   "5551234",    "8001234567", "4567"};
     static const char* const kCodes[] = {"+44", "0044", "011 44", "+1",   "+81", "0081",
@@ -96,10 +96,18 @@ class NumberMaker {
     if (pick(8) == 0) line += pick(2) ? "FLOWERS" : "flowers";
     std::string number;
     switch (pick(5)) {
-      case 0: number = std::string(kCodes[pick(std::size(kCodes))]) + " " + line; break;
-      case 1: number = std::string(1, "0123456789"[pick(10)]) + line; break;  // trunk digit
-      case 2: number = "1 " + line; break;
-      default: number = line; break;
+      case 0:
+        number = std::string(kCodes[pick(std::size(kCodes))]) + " " + line;
+        break;
+      case 1:
+        number = std::string(1, "0123456789"[pick(10)]) + line;
+        break;  // trunk digit
+      case 2:
+        number = "1 " + line;
+        break;
+      default:
+        number = line;
+        break;
     }
     // Separators, sometimes parentheses, at random places.
     static const char kSeparators[] = " -./(),;";
@@ -143,14 +151,14 @@ TEST(SharedNumbers, RandomRecordsGiveTheGroupsOfComparingEveryPair) {
 
 TEST(SharedNumbers, KnownEqualFormsJoinAndChainsMerge) {
   const Records records = {
-      {"+44 20 7946 0018"},          // 0
-      {"020 7946 0018", "555-1234"},  // 1: trunk digit, and a second number
-      {"5551234;"},                   // 2: chained to 1
-      {"44 20 7946 0018"},            // 3: no code, no trunk: a different number
-      {"1 66 1234", "+66 1234"},      // 4: its own number twice is no duplicate
+      {"+44 20 7946 0018"},                   // 0
+      {"020 7946 0018", "555-1234"},          // 1: trunk digit, and a second number
+      {"5551234;"},                           // 2: chained to 1
+      {"44 20 7946 0018"},                    // 3: no code, no trunk: a different number
+      {"1 66 1234", "+66 1234"},              // 4: its own number twice is no duplicate
       {"+1 650 253 0000", "(650) 253-0000"},  // 5: again the same line twice
-      {"1-800-FLOWERS"},              // 6
-      {"1-800-flowers"},              // 7: letters differ in case
+      {"1-800-FLOWERS"},                      // 6
+      {"1-800-flowers"},                      // 7: letters differ in case
   };
   const auto groups = findSharedNumbers(records);
   ASSERT_TRUE(groups.has_value());

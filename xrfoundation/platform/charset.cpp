@@ -64,7 +64,6 @@ class IconvConverter final : public CharsetConverter {
   bool broken_ = false;
 };
 
-
 // One conversion descriptor per thread, kept for the charset last used: a file usually
 // names the same charset on every line, and iconv_open reads tables each time.
 class Converter {

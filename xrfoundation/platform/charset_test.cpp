@@ -9,9 +9,14 @@ namespace xr {
 namespace {
 
 // "Ñandú 日本 😀" in each encoding, and its UTF-8.
-const std::string kUtf8 = "\xC3\x91" "and\xC3\xBA \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+const std::string kUtf8 =
+    "\xC3\x91"
+    "and\xC3\xBA \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
 const std::string kUtf16LE = std::string(
-    "\xD1\x00" "a\x00n\x00" "d\x00\xFA\x00 \x00\xE5\x65\x2C\x67 \x00\x3D\xD8\x00\xDE", 22);
+    "\xD1\x00"
+    "a\x00n\x00"
+    "d\x00\xFA\x00 \x00\xE5\x65\x2C\x67 \x00\x3D\xD8\x00\xDE",
+    22);
 
 TEST(CharsetTest, ConvertsBlocksCutInsideCharacters) {
   for (std::size_t block = 1; block <= kUtf16LE.size(); ++block) {
@@ -31,7 +36,11 @@ TEST(CharsetTest, ConvertsWholeTextsAndRefusesBadOnes) {
   EXPECT_EQ(convertToUtf8("caf\xE9", "ISO-8859-1"), "caf\xC3\xA9");
   EXPECT_EQ(convertToUtf8(kUtf16LE.substr(0, kUtf16LE.size() - 1), "UTF-16LE"), std::nullopt)
       << "cut short at the end";
-  EXPECT_EQ(convertToUtf8(std::string("\x3D\xD8" "a\x00", 4), "UTF-16LE"), std::nullopt)
+  EXPECT_EQ(convertToUtf8(std::string("\x3D\xD8"
+                                      "a\x00",
+                                      4),
+                          "UTF-16LE"),
+            std::nullopt)
       << "a lone surrogate";
   EXPECT_EQ(convertToUtf8("x", "NO-SUCH-ENCODING"), std::nullopt);
   EXPECT_EQ(CharsetConverter::toUtf8("NO-SUCH-ENCODING"), nullptr);

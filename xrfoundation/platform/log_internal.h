@@ -66,8 +66,7 @@ inline constexpr std::string_view kNullText = "(null)";
 
 namespace log_internal {
 // The default output, whatever handler is set: one line on standard error.
-XR_EXPORT void writeToStandardError(LogLevel level, std::string_view logger,
-                                    std::string_view text);
+XR_EXPORT void writeToStandardError(LogLevel level, std::string_view logger, std::string_view text);
 }  // namespace log_internal
 
 }  // namespace xr

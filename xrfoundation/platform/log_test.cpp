@@ -75,7 +75,8 @@ TEST_F(LogTest, LevelChoosesWhatIsWrittenOnBothStreams) {
   writeOneOfEach();
   auto lines = recorder_.taken();
   ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], (Line{LogLevel::Info, "console", "(+)AsyncTask number(7), task left count:1"}));
+  EXPECT_EQ(lines[0],
+            (Line{LogLevel::Info, "console", "(+)AsyncTask number(7), task left count:1"}));
 
   setLogLevel(LogLevel::Error);
   writeOneOfEach();

@@ -10,8 +10,8 @@ namespace xr::testing {
 struct LogCapture::Store {
   std::mutex mutex;
   std::vector<CapturedLine> captured;  // guarded by mutex
-  LogHandler forward;  // guarded by mutex; the handler the capture replaced; empty: stderr
-  LogLevel consoleLevel;               // lines at or above these were visible before
+  LogHandler forward;     // guarded by mutex; the handler the capture replaced; empty: stderr
+  LogLevel consoleLevel;  // lines at or above these were visible before
   LogLevel xrLevel;
 
   void take(LogLevel level, std::string_view logger, std::string_view text) {
@@ -43,10 +43,10 @@ LogCapture::LogCapture()
   // The handler owns the store, so a line still being delivered when the capture ends is
   // recorded into memory that lives on rather than into a destroyed capture.
   auto store = store_;
-  previousHandler_ = setLogHandler([store](LogLevel level, std::string_view logger,
-                                           std::string_view text) {
-    store->take(level, logger, text);
-  });
+  previousHandler_ =
+      setLogHandler([store](LogLevel level, std::string_view logger, std::string_view text) {
+        store->take(level, logger, text);
+      });
   {
     std::lock_guard lock(store_->mutex);
     store_->forward = previousHandler_;
@@ -81,4 +81,3 @@ void LogCapture::clear() {
 }
 
 }  // namespace xr::testing
-
