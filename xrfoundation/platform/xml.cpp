@@ -979,7 +979,8 @@ XmlNode parseXmlElement(std::string_view text, XmlParseError* error) {
     setError(error, "no element found", text.size());
     return XmlNode();
   }
-  joinSplitText(element);
+  // Only a processing instruction splits text; the declaration, if any, stands at byte 0.
+  if (text.find("<?", 1) != std::string_view::npos) joinSplitText(element);
   std::shared_ptr<const void> owner = std::move(document);
   return XmlAccess::make(owner, element);
 }
