@@ -23,8 +23,6 @@
 namespace xrf {
 namespace {
 
-constexpr std::uint64_t kReadBlockSize = 256 * 1024;  // bytes per read of an input file
-
 // A field's text without surrounding white space and line ends.
 std::string_view trimmed(std::string_view text) {
   const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };

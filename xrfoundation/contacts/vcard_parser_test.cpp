@@ -146,8 +146,8 @@ class ContactMaker {
                                          " 日本語テキスト",
                                          " ÄÖÜ ñ",
                                          " 🙂🙂",
-                                         " Lorem ipsum dolor sit amet, consectetur "
-                                         "adipiscing elit, sed do eiusmod tempor"};
+                                         (" Lorem ipsum dolor sit amet, consectetur "
+                                          "adipiscing elit, sed do eiusmod tempor")};
     return std::string(base) + kTails[pick(std::size(kTails))];
   }
 

@@ -170,7 +170,7 @@ TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheB
     auto report = std::make_shared<std::promise<Ran>>();
     std::future<Ran> ran = report->get_future();
     std::shared_ptr<Invocation> call = invocationWithTarget(
-        std::make_shared<Model>(report), &Model::update, true, 7, std::make_shared<int>(42));
+        std::make_shared<Model>(Model{report}), &Model::update, true, 7, std::make_shared<int>(42));
     bool ranOnReturn = false;
     postFrom(row.what, row.fromWorker, row.wait, [&] {
       row.background ? invokeInBackground(std::move(call))
@@ -188,7 +188,7 @@ TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheB
 
 TEST(MainThreadPostingTest, AQueuedCallOfAnUnretainedTargetThatHasGoneIsSkipped) {
   auto report = std::make_shared<std::promise<Ran>>();
-  auto model = std::make_shared<Model>(report);
+  auto model = std::make_shared<Model>(Model{report});
   invokeOnMainThreadWaitUntilDone(
       invocationWithTarget(model, &Model::update, false, 3, std::shared_ptr<int>()), false);
   model.reset();
