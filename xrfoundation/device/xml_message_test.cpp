@@ -21,7 +21,7 @@ std::string shape(const XmlNode& m) {
   return getPackType(m) + "|" + getPackContentType(m) + "|" + getPackCmdID(m) + "|" +
          getNotifyType(m) + "|" + getMsgType(m) + "|" +
          (r->isSuccess() ? "" : r->result().value_or("(none)")) +
-         (r->errorDescription() ? "[" + *r->errorDescription() + "]" : "") +
+         (r->errorDescription() ? std::string("[") + *r->errorDescription() + "]" : "") +
          (sound ? "" : " (inconsistent record)");
 }
 

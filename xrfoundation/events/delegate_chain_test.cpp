@@ -373,7 +373,7 @@ TEST(DelegateChainTest, ConcurrentRegistrationAndCallsDeliverToLiveObserversOnly
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
       for (int i = 0; i < 300; ++i) {
-        auto player = std::make_shared<Player>("t" + std::to_string(t), journal);
+        auto player = std::make_shared<Player>(std::string("t") + std::to_string(t), journal);
         if (i % 2)
           chain.addDelegateStraight(player);
         else
