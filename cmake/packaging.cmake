@@ -37,12 +37,15 @@ set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
  Tasks with progress and cancellation, event delivery to the main thread, contacts and vCard,
  CSV and vCard readers, telephone number comparison and device XML messages.")
 
-# The dev package brings what the headers and the pkg-config file name: the exact runtime
-# library, and the development files of fmt (public headers) and spdlog (Requires.private).
+# The dev package brings what the pkg-config file names: the exact runtime library, and
+# spdlog's development files (Requires.private, which pkg-config resolves on every query; they
+# bring fmt's). The installed headers name neither.
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libxrfoundation-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DEPENDS runtime)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libfmt-dev, libspdlog-dev")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libspdlog-dev")
+# The Qt and GLib adapters, when built, are in it too; their users bring those toolkits.
+set(CPACK_DEBIAN_DEV_PACKAGE_SUGGESTS "qt6-base-dev, libglib2.0-dev")
 set(CPACK_DEBIAN_DEV_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_COMPONENT_DEV_DESCRIPTION
   "Development files of the XRFoundation library

@@ -31,7 +31,8 @@ for pair in "${pairs[@]}"; do
     echo "build_matrix: '$pair' is not COMPILER:TYPE" >&2
     exit 2
   fi
-  dir="$root/${cxx%++}-$type"
+  name=$(basename "$cxx")
+  dir="$root/${name%++}-$type"
   start=$SECONDS
   echo "=== $cxx $type: build ($dir)"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE="$type" \
