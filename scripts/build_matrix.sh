@@ -39,6 +39,7 @@ for pair in "${pairs[@]}"; do
     -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON "${launcher[@]}" >/dev/null
   cmake --build "$dir"
   echo "=== $cxx $type: tests"
-  ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE '^(fuzz|build|docs)$' "${ctest_args[@]}"
+  ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error \
+    -LE '^(fuzz|build|docs)$' "${ctest_args[@]}"
   echo "=== $cxx $type: passed in $((SECONDS - start)) s"
 done
