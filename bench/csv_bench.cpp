@@ -47,6 +47,15 @@ std::string generated(const std::string& name, const std::function<void(std::str
   return path;
 }
 
+// Rows a second, and bytes a second when the rows were read from the file at path.
+void reportRows(benchmark::State& state, std::uint64_t rows, const std::string& path = {}) {
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+  if (!path.empty())
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
+}
+
 // The desktop mail program's export: a byte order mark, quoted titles and fields, CR LF.
 std::string contactsFile() {
   return generated(
@@ -76,10 +85,7 @@ void BM_StandardCsv_LibCsv(benchmark::State& state) {
     benchmark::DoNotOptimize(count.fieldBytes);
     rows += count.rows;
   }
-  state.counters["rows/s"] =
-      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
+  reportRows(state, rows, path);
 }
 BENCHMARK(BM_StandardCsv_LibCsv)->Unit(benchmark::kMillisecond);
 
@@ -97,10 +103,7 @@ void BM_StandardCsv_Ours(benchmark::State& state) {
     if (reader.failed()) state.SkipWithError(reader.error().c_str());
     benchmark::DoNotOptimize(fieldBytes);
   }
-  state.counters["rows/s"] =
-      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
+  reportRows(state, rows, path);
 }
 BENCHMARK(BM_StandardCsv_Ours)->Unit(benchmark::kMillisecond);
 
@@ -117,8 +120,7 @@ void BM_ContactCsvRead(benchmark::State& state) {
     xr::ContactInfo contact;
     while (reader.next(contact) == xr::ContactCsvReader::Next::Contact) ++rows;
   }
-  state.counters["rows/s"] =
-      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+  reportRows(state, rows);
 }
 BENCHMARK(BM_ContactCsvRead)->Unit(benchmark::kMillisecond);
 
@@ -145,8 +147,7 @@ void BM_ContactCsvToVCard(benchmark::State& state) {
     if (!reader.errorReason().empty()) state.SkipWithError(reader.errorReason().c_str());
   }
   std::fclose(sink);
-  state.counters["rows/s"] =
-      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+  reportRows(state, rows);
 }
 BENCHMARK(BM_ContactCsvToVCard)->Unit(benchmark::kMillisecond);
 

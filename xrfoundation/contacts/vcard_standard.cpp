@@ -6,6 +6,7 @@
 // sequence. Dates other than the first birthday, and several organisations, are tied to
 // their labels and titles by item groups numbered from 1 in each record.
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -65,6 +66,15 @@ class Writer {
   }
   Writer& text(std::string_view value) {
     appendEscaped(out_, value);
+    return *this;
+  }
+  // A structured value: each component escaped, ";" between them.
+  Writer& components(std::initializer_list<std::string_view> values) {
+    std::string_view separator;
+    for (std::string_view value : values) {
+      raw(separator).text(value);
+      separator = ";";
+    }
     return *this;
   }
   Writer& raw(std::string_view value) {
@@ -149,15 +159,8 @@ void appendStandardVCard(const ContactInfo& contact, std::string& out) {
 
   out.append("BEGIN:VCARD\r\nVERSION:3.0\r\n");
   line.begin("N")
-      .text(orEmpty(contact.familyName))
-      .raw(";")
-      .text(orEmpty(contact.givenName))
-      .raw(";")
-      .text(orEmpty(contact.middleName))
-      .raw(";")
-      .text(orEmpty(contact.prefix))
-      .raw(";")
-      .text(orEmpty(contact.suffix))
+      .components({orEmpty(contact.familyName), orEmpty(contact.givenName),
+                   orEmpty(contact.middleName), orEmpty(contact.prefix), orEmpty(contact.suffix)})
       .end();
   const auto fullName =
       hasText(contact.displayName) ? contact.displayName : fallbackFullName(contact);
@@ -211,16 +214,8 @@ void appendStandardVCard(const ContactInfo& contact, std::string& out) {
         !hasText(address.postcode) && !hasText(address.country))
       continue;
     line.begin("ADR", vcard_internal::standardAddressTypes(address.addressType))
-        .raw(";;")
-        .text(orEmpty(address.street))
-        .raw(";")
-        .text(orEmpty(address.city))
-        .raw(";")
-        .text(orEmpty(address.region))
-        .raw(";")
-        .text(orEmpty(address.postcode))
-        .raw(";")
-        .text(orEmpty(address.country))
+        .components({"", "", orEmpty(address.street), orEmpty(address.city),
+                     orEmpty(address.region), orEmpty(address.postcode), orEmpty(address.country)})
         .end();
   }
   // One organisation is written plainly; several are grouped, so that each title stays with

@@ -63,6 +63,24 @@ inline std::shared_ptr<Recorder> loopRecorder() {
   });
 }
 
+// Fills multi with three step tasks observed by recorder and queues them and then multi;
+// the first sub-task steps until cancelled when firstUntilCancelled.
+inline void queueComposite(const std::shared_ptr<MultiTask>& multi,
+                           const std::shared_ptr<Recorder>& recorder, OperationQueue& queue,
+                           int steps, bool firstUntilCancelled,
+                           std::vector<std::shared_ptr<StepTask>>& subs) {
+  for (int i = 0; i < 3; ++i) {
+    auto sub = AsyncTaskBase::create<StepTask>(steps, firstUntilCancelled && i == 0);
+    sub->setCalcProgress(true);
+    sub->addDelegate(recorder);
+    ASSERT_TRUE(multi->appendTailTask(sub));
+    queue.addOperation(sub);
+    subs.push_back(sub);
+  }
+  multi->addDelegate(recorder);
+  queue.addOperation(multi);
+}
+
 // Runs the loop until every call posted so far, and every call those post in turn, has run.
 template <class Loop>
 void drain(Loop& loop, int rounds = 3) {
@@ -120,16 +138,7 @@ void expectCompositeObservedOnLoop(Loop& loop) {
   OperationQueue queue;
   auto multi = AsyncTaskBase::create<MultiTask>();
   std::vector<std::shared_ptr<StepTask>> subs;
-  for (int i = 0; i < 3; ++i) {
-    auto sub = AsyncTaskBase::create<StepTask>(4);
-    sub->setCalcProgress(true);
-    sub->addDelegate(recorder);
-    ASSERT_TRUE(multi->appendTailTask(sub));
-    queue.addOperation(sub);
-    subs.push_back(sub);
-  }
-  multi->addDelegate(recorder);
-  queue.addOperation(multi);
+  ASSERT_NO_FATAL_FAILURE(queueComposite(multi, recorder, queue, 4, false, subs));
   auto lone = AsyncTaskBase::create<StepTask>(5);
   lone->addDelegate(recorder);
   queue.addOperation(lone);
@@ -166,16 +175,7 @@ void expectCancelledCompositeFinishesEachTaskOnce(Loop& loop) {
   OperationQueue queue;
   auto multi = AsyncTaskBase::create<MultiTask>();
   std::vector<std::shared_ptr<StepTask>> subs;
-  for (int i = 0; i < 3; ++i) {
-    auto sub = AsyncTaskBase::create<StepTask>(10, /*untilCancelled=*/i == 0);
-    sub->setCalcProgress(true);
-    sub->addDelegate(recorder);
-    ASSERT_TRUE(multi->appendTailTask(sub));
-    queue.addOperation(sub);
-    subs.push_back(sub);
-  }
-  multi->addDelegate(recorder);
-  queue.addOperation(multi);
+  ASSERT_NO_FATAL_FAILURE(queueComposite(multi, recorder, queue, 10, true, subs));
   std::weak_ptr<MultiTask> weakMulti = multi;
   const IAsyncTask* first = subs[0].get();
   recorder->hook = [weakMulti, first](const Recorder::Event& e) {
