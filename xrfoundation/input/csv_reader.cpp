@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "xrfoundation/input/buffered_input_stream.h"
-#include "xrfoundation/input/utf8_internal.h"
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr {
 namespace {

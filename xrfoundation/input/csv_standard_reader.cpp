@@ -7,9 +7,9 @@
 #include <array>
 #include <cstring>
 
-#include "xrfoundation/input/utf8_internal.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr {
 namespace {

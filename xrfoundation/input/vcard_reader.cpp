@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "xrfoundation/input/buffered_input_stream.h"
-#include "xrfoundation/input/utf8_internal.h"
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr {
 namespace {

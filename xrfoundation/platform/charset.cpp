@@ -4,8 +4,8 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
+
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr {
 namespace {
@@ -139,49 +139,6 @@ std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_vie
   return out;
 }
 
-bool isValidUtf8(std::string_view text) {
-  const auto* at = reinterpret_cast<const uint8_t*>(text.data());
-  const auto* const end = at + text.size();
-  while (at < end) {
-    // Eight ASCII bytes at a time: the common case of contact data.
-    if (end - at >= 8) {
-      uint64_t block;
-      std::memcpy(&block, at, sizeof block);
-      if ((block & 0x8080808080808080ULL) == 0) {
-        at += 8;
-        continue;
-      }
-    }
-    const uint8_t lead = *at;
-    if (lead < 0x80) {
-      ++at;
-      continue;
-    }
-    int extra;
-    uint32_t code;
-    if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (end - at <= extra) return false;
-    for (int i = 1; i <= extra; ++i) {
-      if ((at[i] & 0xC0) != 0x80) return false;
-      code = (code << 6) | (at[i] & 0x3F);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-      return false;
-    at += extra + 1;
-  }
-  return true;
-}
+bool isValidUtf8(std::string_view text) { return utf8::isValid(text); }
 
 }  // namespace xr

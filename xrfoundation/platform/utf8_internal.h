@@ -1,4 +1,4 @@
-// input/utf8_internal.h: the few UTF-8 facts the readers need -- strict validation, repair
+// platform/utf8_internal.h: the few UTF-8 facts the library needs -- strict validation, repair
 // of invalid sequences, UTF-16 lengths and the CSV whitespace class -- over raw bytes.
 #pragma once
 #include <bit>

@@ -3,7 +3,7 @@
 #include <string>
 #include <tuple>
 
-#include "xrfoundation/input/utf8_internal.h"
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr::utf8 {
 namespace {

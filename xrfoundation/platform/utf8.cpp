@@ -1,8 +1,8 @@
-// input/utf8.cpp
+// platform/utf8.cpp
 #include <cstdint>
 #include <cstring>
 
-#include "xrfoundation/input/utf8_internal.h"
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr::utf8 {
 namespace {
