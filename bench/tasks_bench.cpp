@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "plain_loop.h"
-#include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
@@ -44,10 +44,7 @@ class FinishCounter : public xr::ITaskFinishedDelegate {
   int finished = 0;  // main thread only
 };
 
-void quiet() {
-  xr::consoleLog().setLevel(xr::LogLevel::Warn);
-  xr::xrLog().setLevel(xr::LogLevel::Warn);
-}
+void quiet() { xr::setLogLevel(xr::LogLevel::Warn); }
 
 void waitForFinished(FinishCounter& counter, int expected) {
   xr::mainLoop().runUntil([&] { return counter.finished >= expected; }, 120.0);

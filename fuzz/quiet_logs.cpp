@@ -1,9 +1,8 @@
 // fuzz/quiet_logs.cpp: linked into every fuzz target. The library's logs are off, since a
 // reader that warns about every odd line would spend the run formatting warnings.
-#include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/log.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xr::consoleLog().setLevel(xr::LogLevel::Off);
-  xr::xrLog().setLevel(xr::LogLevel::Off);
+  xr::setLogLevel(xr::LogLevel::Off);
   return 0;
 }

@@ -30,7 +30,7 @@ if ((${#missing[@]})); then
 fi
 
 # ical.js, the second independent vCard reader of the contacts tests, from the npm registry.
-js_check="$(dirname "$0")/../xrfoundation/contacts/js_check"
+js_check="$(dirname "$0")/../tests/interop/js_check"
 if [ ! -d "$js_check/node_modules/ical.js" ]; then
   (cd "$js_check" && npm install --no-audit --no-fund --silent)
 fi

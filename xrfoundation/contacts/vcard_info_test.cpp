@@ -7,7 +7,7 @@
 
 #include "xrfoundation/contacts/base64.h"
 #include "xrfoundation/contacts/contact_enums.h"
-#include "xrfoundation/contacts/rich_contact_internal.h"
+#include "xrfoundation/contacts/testing/rich_contact.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/platform/testing/test_images.h"
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "xrfoundation/integration/loop_testing_internal.h"
+#include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/platform/main_loop.h"
 
 namespace xr {

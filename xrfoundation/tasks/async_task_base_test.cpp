@@ -16,7 +16,7 @@
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/testing/heap_usage.h"
 #include "xrfoundation/platform/testing/log_capture.h"
-#include "xrfoundation/tasks/task_testing_internal.h"
+#include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr {
 namespace {

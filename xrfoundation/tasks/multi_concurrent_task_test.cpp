@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "xrfoundation/platform/testing/log_capture.h"
-#include "xrfoundation/tasks/task_testing_internal.h"
+#include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr {
 namespace {

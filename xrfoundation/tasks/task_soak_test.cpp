@@ -22,7 +22,7 @@
 #include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/tasks/multi_concurrent_task.h"
 #include "xrfoundation/tasks/multi_task.h"
-#include "xrfoundation/tasks/task_testing_internal.h"
+#include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr {
 namespace {

@@ -1,4 +1,4 @@
-// integration/loop_testing_internal.h: the main-thread guarantees checked inside a toolkit's
+// integration/testing/loop_testing.h: the main-thread guarantees checked inside a toolkit's
 // real event loop, written once for the Qt and the GLib adapter tests. A Loop runs the toolkit's
 // loop on the calling thread (the installed main thread):
 //   bool runUntil(const std::function<bool()>& done, double seconds);  // done() on the loop
@@ -20,7 +20,7 @@
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
-#include "xrfoundation/tasks/task_testing_internal.h"
+#include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr::testing {
 

@@ -1,4 +1,4 @@
-// tasks/task_testing_internal.h: helpers shared by the task tests -- a task whose work is a
+// tasks/testing/task_testing.h: helpers shared by the task tests -- a task whose work is a
 // callable, an observer that records every event, registry and main-loop waits, and a fixture
 // for the composite tests. The toolkit loop tests (integration/) use the observer and the
 // registry check too.

@@ -1,8 +1,8 @@
-// contacts/standard_vcard_writer.cpp: writes a contact full of what other programs misread
+// tests/interop/standard_vcard_writer.cpp: writes a contact full of what other programs misread
 // (escapes, non-ASCII, long lines, several organisations, a photo) in the standard vCard
 // form to the file named by its first argument, and the photo's JPEG bytes to the second,
 // for the independent parser check (standard_vcard_check.py).
-#include "xrfoundation/contacts/vcard_sample_writing_internal.h"
+#include "tests/interop/vcard_sample_writing.h"
 
 int main(int argc, char** argv) {
   return xr::testing::writeVCardSample(

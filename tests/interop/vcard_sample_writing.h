@@ -1,4 +1,4 @@
-// contacts/vcard_sample_writing_internal.h: the body shared by the programs that write a vCard
+// tests/interop/vcard_sample_writing.h: the body shared by the programs that write a vCard
 // record for an independent parser check (vcard_sample_writer, standard_vcard_writer).
 #pragma once
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "xrfoundation/contacts/contact_info.h"
-#include "xrfoundation/contacts/rich_contact_internal.h"
+#include "xrfoundation/contacts/testing/rich_contact.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/platform/testing/test_images.h"
 

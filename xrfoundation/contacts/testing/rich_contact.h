@@ -1,4 +1,4 @@
-// contacts/rich_contact_internal.h: a contact that touches every step of vCard composition,
+// contacts/testing/rich_contact.h: a contact that touches every step of vCard composition,
 // shared by the composition test and the program that feeds the independent parser check.
 #pragma once
 #include <string>
