@@ -3,9 +3,11 @@
 #   libxrfoundation0     the shared library
 #   libxrfoundation-dev  headers, CMake package, pkg-config file
 #   xrf                  the tool with its samples, man page and bash completion
-# then installs them with dpkg on this machine, builds and runs a consumer against /usr with
-# the CMake package and with pkg-config, runs the installed `xrf demo` from another directory,
-# and removes the packages again (also when a step fails). The .deb files stay in
+# then installs them with dpkg on this machine, builds and runs the consumers of the core and of
+# the Qt and GLib components against /usr with the CMake package and with pkg-config
+# (tests/consumer/consumer_check.cmake, the check the install test uses too), runs the
+# installed `xrf demo` from another directory, and removes the packages again (also when a step
+# fails). The .deb files stay in
 # build/package. Needs root (or sudo) for dpkg; refuses to touch packages it did not install.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -64,20 +66,12 @@ fi
 exported=$(nm -D --defined-only "$libdir/libxrfoundation.so.0" | wc -l)
 echo "libxrfoundation.so.0: SONAME $soname, $exported exported symbols"
 
-echo "=== consumer with find_package(XRFoundation)"
-cmake -S tests/consumer -B "$work/cmake" -G Ninja -DXRF_EXPECTED_PREFIX=/usr >/dev/null
-cmake --build "$work/cmake" >/dev/null
-"$work/cmake/consumer"
-
-echo "=== consumer with pkg-config"
-[ "$(pkg-config --variable=includedir xrfoundation)" = /usr/include ] ||
-  fail "pkg-config includedir is $(pkg-config --variable=includedir xrfoundation)"
-[ "$(pkg-config --variable=libdir xrfoundation)" = "$libdir" ] ||
-  fail "pkg-config libdir is $(pkg-config --variable=libdir xrfoundation)"
-# shellcheck disable=SC2046
-g++ -std=c++20 tests/consumer/consumer.cpp $(pkg-config --cflags --libs xrfoundation) \
-  -o "$work/pkgconfig_consumer"
-"$work/pkgconfig_consumer"
+echo "=== consumers of the core, the Qt and the GLib component, with CMake and pkg-config"
+launcher_arg=()
+command -v ccache >/dev/null && launcher_arg=(-DLAUNCHER=ccache)
+cmake -DSOURCE_DIR="$root" -DWORK="$work/consumers" -DPREFIX=/usr -DLIBDIR="${libdir#/usr/}" \
+  -DSHARED=ON "-DCOMPONENTS=qt;glib" -DCXX=g++ -DGENERATOR=Ninja "${launcher_arg[@]}" \
+  -P tests/consumer/consumer_check.cmake
 
 echo "=== installed xrf demo, from $work"
 (cd "$work" && /usr/bin/xrf demo >demo.out) || { cat "$work/demo.out"; fail "xrf demo failed"; }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the whole suite in the normal build (g++), then the Debian
-# packages (scripts/package.sh: built, installed, used by a consumer, removed), the suite again
-# under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++) and in
-# the Release build with g++ (scripts/build_matrix.sh; XRF_MATRIX="clang++:Debug ..." names
-# other pairs, XRF_MATRIX=all builds all eight), then each fuzz target for a bounded time
-# (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus.
+# Builds and runs every test: the whole suite in the normal build (g++), then the README's own
+# build recipe as written, shared and Release, with its tests (scripts/readme_recipes.sh), the
+# Debian packages (scripts/package.sh: built, installed, used by consumers, removed), the suite
+# again under AddressSanitizer+UBSan with LeakSanitizer (clang++) and under ThreadSanitizer
+# (g++), then each fuzz target for a bounded time (XRF_FUZZ_SECONDS, 60 by default) from its
+# seed corpus. XRF_MATRIX="clang++:Debug ..." adds compiler/build-type pairs
+# (scripts/build_matrix.sh; XRF_MATRIX=all builds all eight).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,17 +20,23 @@ run() {  # run PRESET [ctest args...]
 }
 
 run default
+echo "=== README recipes"
+recipes_start=$SECONDS
+scripts/readme_recipes.sh
+echo "=== README recipes done in $((SECONDS - recipes_start)) s"
 echo "=== packages"
 package_start=$SECONDS
 scripts/package.sh
 echo "=== packages done in $((SECONDS - package_start)) s"
 run asan
 run tsan
-echo "=== build matrix"
-matrix=${XRF_MATRIX:-g++:Release}
-[ "$matrix" = all ] && matrix=
-# shellcheck disable=SC2086  # the pairs are words
-scripts/build_matrix.sh $matrix
+if [ -n "${XRF_MATRIX:-}" ]; then
+  echo "=== build matrix"
+  matrix=$XRF_MATRIX
+  [ "$matrix" = all ] && matrix=
+  # shellcheck disable=SC2086  # the pairs are words
+  scripts/build_matrix.sh $matrix
+fi
 echo "=== fuzz build"
 cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-60}" >/dev/null
 cmake --build --preset fuzz

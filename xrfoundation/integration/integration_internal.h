@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <string>
 
 #include "xrfoundation/platform/log_internal.h"
 
@@ -43,15 +44,22 @@ inline std::atomic<std::uint64_t>& handoffCounter() {
 inline void publishHandoff() { handoffCounter().fetch_add(1, std::memory_order_release); }
 inline void acceptHandoff() { (void)handoffCounter().load(std::memory_order_acquire); }
 
+// An application links an adapter's archive beside the core, which may be a shared library that
+// keeps fmt and spdlog to itself. So the adapters hand the logger whole lines, through the
+// library's exported Logger::write, and never format with fmt: their objects then need nothing
+// but the library and the toolkit.
+inline void logLine(LogLevel level, const std::string& text) { consoleLog().write(level, text); }
+
 // Runs a posted call on the loop's thread. An exception must not unwind into the toolkit's
 // event delivery (GLib's frames are C), and nobody is left to receive it: logged and dropped.
 inline void runGuarded(const char* where, const std::function<void()>& call) {
   try {
     call();
   } catch (const std::exception& error) {
-    consoleLog().error("{}: a call posted to the main thread threw: {}", where, error.what());
+    logLine(LogLevel::Error,
+            std::string(where) + ": a call posted to the main thread threw: " + error.what());
   } catch (...) {
-    consoleLog().error("{}: a call posted to the main thread threw", where);
+    logLine(LogLevel::Error, std::string(where) + ": a call posted to the main thread threw");
   }
 }
 

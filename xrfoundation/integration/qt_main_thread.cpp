@@ -6,10 +6,10 @@
 #include <QThread>
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
@@ -128,7 +128,9 @@ void QtMainThread::post(std::function<void()> call, bool wait) {
   }
   if (event != nullptr) {
     if (!state_->droppedLogged.exchange(true))
-      consoleLog().warn("{}: the application object is gone; posted calls are dropped", kWhere);
+      internal::logLine(
+          LogLevel::Warn,
+          std::string(kWhere) + ": the application object is gone; posted calls are dropped");
     delete event;  // releases a waiting poster: this very thread, so it does not block below
   }
   if (completion != nullptr) completion->wait();

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs the build recipes the README gives its readers, exactly as written: every ```sh block
+# announced by a line `<!-- run: the recipes of scripts/readme_recipes.sh -->` right before it,
+# in a fresh copy of the tracked files (build/readme/src), one block after another. Installs go
+# under DESTDIR=build/readme/root, so a recipe that installs into /usr/local leaves this machine
+# alone. A compiler warning fails the recipe as an error would. Then runs the tests of the
+# recipe's build (build/release), but the build, docs and fuzz checks, which the test command
+# runs in stages of their own.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+work=$root/build/readme
+marker='<!-- run: the recipes of scripts/readme_recipes.sh -->'
+
+recipes=$(awk -v marker="$marker" '
+  $0 == marker { announced = 1; next }
+  announced && $0 == "```sh" { inside = 1; announced = 0; next }
+  { announced = 0 }
+  inside && $0 == "```" { inside = 0; print "# --"; next }
+  inside { print }' README.md)
+[ -n "$recipes" ] || { echo "readme_recipes: README.md announces no recipe" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work/src"
+git ls-files -z | xargs -0 cp --parents -t "$work/src"
+echo "$recipes"
+# The shared compiler cache, through CMake's environment variable: the commands stay as written.
+command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+(cd "$work/src" && DESTDIR="$work/root" bash -euo pipefail -c "$recipes") 2>&1 |
+  tee "$work/recipes.log"
+if grep -E 'warning:' "$work/recipes.log"; then
+  echo "readme_recipes: the README's build warns" >&2
+  exit 1
+fi
+ctest --test-dir "$work/src/build/release" -j 2 --output-on-failure --no-tests=error \
+  -LE '^(fuzz|build|docs)$'
+echo "readme_recipes: the README's recipes build, install and pass the tests"

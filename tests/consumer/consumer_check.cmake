@@ -1,0 +1,67 @@
+# cmake -DSOURCE_DIR= -DWORK= -DPREFIX= -DLIBDIR= -DSHARED= -DCOMPONENTS="qt;glib" -DCXX=
+#   -DGENERATOR= [-DLAUNCHER=] -P consumer_check.cmake
+# Builds and runs the consumers of an XRFoundation installed under PREFIX, as applications do:
+# the core and each component of COMPONENTS, once through the CMake package and once through
+# pkg-config (with --static for a static library). A consumer names only the target or the
+# pkg-config module it uses. Also included by install_check.cmake, with its variables.
+include(${CMAKE_CURRENT_LIST_DIR}/../check_common.cmake)
+file(MAKE_DIRECTORY ${WORK})
+
+# xr_run_consumer(PROGRAM [ARGS...]): runs it and checks that it reports success.
+function(xr_run_consumer program)
+  xr_run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${PREFIX}/${LIBDIR} ${program} ${ARGN})
+  if(NOT run_output MATCHES "(: ok|outcome: success)\n")
+    message(FATAL_ERROR "${program} did not succeed:\n${run_output}")
+  endif()
+endfunction()
+
+set(example_args --tasks 3 --step-ms 2)
+
+# CMake package
+xr_run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK}/cmake_consumer
+  ${xr_compiler_args} -DCMAKE_PREFIX_PATH=${PREFIX} -DXRF_EXPECTED_PREFIX=${PREFIX}
+  "-DXRF_COMPONENTS=${COMPONENTS}")
+xr_run(${CMAKE_COMMAND} --build ${WORK}/cmake_consumer)
+xr_run_consumer(${WORK}/cmake_consumer/consumer)
+foreach(component IN LISTS COMPONENTS)
+  xr_run_consumer(${WORK}/cmake_consumer/${component}_consumer ${example_args})
+endforeach()
+
+# pkg-config
+set(ENV{PKG_CONFIG_PATH} ${PREFIX}/${LIBDIR}/pkgconfig)
+foreach(variable prefix:${PREFIX} includedir:${PREFIX}/include libdir:${PREFIX}/${LIBDIR})
+  string(REPLACE ":" ";" pair ${variable})
+  list(GET pair 0 name)
+  list(GET pair 1 expected)
+  xr_run(pkg-config --variable=${name} xrfoundation)
+  string(STRIP "${run_output}" value)
+  xr_expect("${value}" "${expected}" "pkg-config ${name}")
+endforeach()
+# Consumers get the include path, never the defines of what the library uses inside.
+xr_run(pkg-config --cflags xrfoundation)
+string(STRIP "${run_output}" value)
+if(NOT value MATCHES "^(-I[^ ]+)?$")
+  message(FATAL_ERROR "pkg-config --cflags xrfoundation passes more than the include path: ${value}")
+endif()
+set(static_flag --static)
+if(SHARED)
+  set(static_flag "")
+endif()
+set(pc_programs xrfoundation:${SOURCE_DIR}/tests/consumer/consumer.cpp)
+foreach(component IN LISTS COMPONENTS)
+  list(APPEND pc_programs
+    xrfoundation-${component}:${SOURCE_DIR}/examples/${component}_progress/main.cpp)
+endforeach()
+foreach(program IN LISTS pc_programs)
+  string(REGEX MATCH "^[^:]+" module ${program})
+  string(REGEX REPLACE "^[^:]+:" "" source ${program})
+  xr_run(pkg-config --cflags --libs ${static_flag} ${module})
+  separate_arguments(pc_flags UNIX_COMMAND "${run_output}")
+  xr_run(${CXX} -std=c++20 -fPIC ${source} ${pc_flags} -o ${WORK}/pkgconfig_${module})
+  if(module STREQUAL "xrfoundation")
+    xr_run_consumer(${WORK}/pkgconfig_${module})
+  else()
+    xr_run_consumer(${WORK}/pkgconfig_${module} ${example_args})
+  endif()
+endforeach()
+message(STATUS "consumers of ${PREFIX} (core ${COMPONENTS}) build and run with CMake and pkg-config")
