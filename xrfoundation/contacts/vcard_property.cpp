@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::string_view kDefaultType = "OTHER";
 
+bool hasText(const OptionalText& text) { return text && !text->empty(); }
+
 std::atomic<int32_t> gs_itemCounter{0};
 
 // Appends pieces in order; escaped pieces go through the line-break escaping.
@@ -82,20 +84,18 @@ std::string createUniqueNumber() {
   return std::to_string(gs_itemCounter.fetch_add(1, std::memory_order_relaxed) + 1);
 }
 
-std::string_view VCardProperty::typeOrOther() const {
-  return type_ && !type_->empty() ? std::string_view(*type_) : kDefaultType;
+std::string_view VCardProperty::typeOrOther(const OptionalText& type) {
+  return type && !type->empty() ? std::string_view(*type) : kDefaultType;
 }
 
 OptionalText VCardProperty::valueEscaped() const {
-  std::lock_guard lock(mutex_);
-  if (!value_) return std::nullopt;
-  return escapedNewLineString(*value_);
+  return value_.with([](const OptionalText& value) -> OptionalText {
+    if (!value) return std::nullopt;
+    return escapedNewLineString(*value);
+  });
 }
 
-std::string VCardProperty::typeEscaped() const {
-  std::lock_guard lock(mutex_);
-  return std::string(typeOrOther());
-}
+std::string VCardProperty::typeEscaped() const { return std::string(typeOrOther(type())); }
 
 OptionalText VCardProperty::toVCardLine() const {
   std::string line;
@@ -104,49 +104,53 @@ OptionalText VCardProperty::toVCardLine() const {
 }
 
 bool VCardProperty::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!cmd_ || cmd_->empty() || !valueHasText()) return false;
+  const OptionalText cmd = this->cmd();
+  const OptionalText value = this->value();
+  if (!hasText(cmd) || !hasText(value)) return false;
+  const OptionalText type = this->type();
   LineWriter line(out);
-  line << *cmd_;
+  line << *cmd;
   // Presence, not length, chooses the typed form: an empty type gives "TEL;type=;...".
-  if (type_) line << ";type=" << *type_;
-  line << ";charset=UTF-8:" << Escaped{*value_};
+  if (type) line << ";type=" << *type;
+  line << ";charset=UTF-8:" << Escaped{*value};
   return true;
 }
 
 bool VCardEmail::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!valueHasText()) return false;
-  LineWriter(out) << "EMAIL;charset=UTF-8;type=INTERNET;type=" << typeOrOther()
-                  << ";type=pref:" << Escaped{rawValue()};
+  const OptionalText value = this->value();
+  if (!hasText(value)) return false;
+  const OptionalText type = this->type();
+  LineWriter(out) << "EMAIL;charset=UTF-8;type=INTERNET;type=" << typeOrOther(type)
+                  << ";type=pref:" << Escaped{*value};
   return true;
 }
 
 bool VCardContactGroup::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!valueHasText()) return false;
-  LineWriter(out) << "CATEGORIES;CHARSET=utf-8:" << Escaped{rawValue()};
+  const OptionalText value = this->value();
+  if (!hasText(value)) return false;
+  LineWriter(out) << "CATEGORIES;CHARSET=utf-8:" << Escaped{*value};
   return true;
 }
 
 bool VCardBirthday::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!valueHasText()) return false;
-  LineWriter(out) << "BDAY:" << Escaped{rawValue()};
+  const OptionalText value = this->value();
+  if (!hasText(value)) return false;
+  LineWriter(out) << "BDAY:" << Escaped{*value};
   return true;
 }
 
 bool VCardTitle::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!valueHasText()) return false;
-  LineWriter(out) << "TITLE:" << Escaped{rawValue()};
+  const OptionalText value = this->value();
+  if (!hasText(value)) return false;
+  LineWriter(out) << "TITLE:" << Escaped{*value};
   return true;
 }
 
 bool VCardIM::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!valueHasText()) return false;
-  const std::string_view type = typeOrOther();
+  const OptionalText value = this->value();
+  if (!hasText(value)) return false;
+  const OptionalText typeText = this->type();
+  const std::string_view type = typeOrOther(typeText);
   std::string_view service = kUnknownImLinePrefix;
   for (const ImService& known : kImServices) {
     if (type == known.type) {
@@ -154,16 +158,17 @@ bool VCardIM::appendVCardLine(std::string& out) const {
       break;
     }
   }
-  const Escaped handle{rawValue()};
+  const Escaped handle{*value};
   LineWriter(out) << "X-IM;" << type << ":" << handle << "\r\n" << service << handle;
   return true;
 }
 
 bool VCardDate::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!valueHasText()) return false;
-  const std::string_view type = typeOrOther();
-  const Escaped date{rawValue()};
+  const OptionalText value = this->value();
+  if (!hasText(value)) return false;
+  const OptionalText typeText = this->type();
+  const std::string_view type = typeOrOther(typeText);
+  const Escaped date{*value};
   LineWriter line(out);
   std::string_view label;
   if (type == "Anniversary") {
@@ -183,48 +188,43 @@ bool VCardDate::appendVCardLine(std::string& out) const {
 }
 
 bool VCardAddress::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  LineWriter(out) << "ADR;charset=UTF-8;type=" << typeOrOther()
-                  << ";type=pref:" << Escaped{postOfficeAddress_} << ";"
-                  << Escaped{extendedAddress_} << ";" << Escaped{street_} << ";"
-                  << Escaped{locality_} << ";" << Escaped{region_} << ";" << Escaped{postalCode_}
-                  << ";" << Escaped{country_};
+  const OptionalText type = this->type();
+  LineWriter(out) << "ADR;charset=UTF-8;type=" << typeOrOther(type)
+                  << ";type=pref:" << Escaped{postOfficeAddress()} << ";"
+                  << Escaped{extendedAddress()} << ";" << Escaped{street()} << ";"
+                  << Escaped{locality()} << ";" << Escaped{region()} << ";" << Escaped{postalCode()}
+                  << ";" << Escaped{country()};
   return true;
 }
 
 bool VCardName::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  LineWriter(out) << "N;charset=UTF-8:" << Escaped{firstName_} << ";" << Escaped{middleName_} << ";"
-                  << Escaped{lastName_} << ";" << Escaped{prefix_} << ";" << Escaped{suffix_};
+  LineWriter(out) << "N;charset=UTF-8:" << Escaped{firstName()} << ";" << Escaped{middleName()}
+                  << ";" << Escaped{lastName()} << ";" << Escaped{prefix()} << ";"
+                  << Escaped{suffix()};
   return true;
 }
 
 bool VCardNickName::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  LineWriter(out) << "NICKNAME;charset=UTF-8:" << Escaped{nickName_};
+  LineWriter(out) << "NICKNAME;charset=UTF-8:" << Escaped{nickName()};
   return true;
 }
 
 bool VCardPhoto::appendVCardLine(std::string& out) const {
-  std::lock_guard lock(mutex_);
-  if (!imageBase64_ || imageBase64_->empty()) return false;
-  LineWriter(out) << "PHOTO;ENCODING=base64;TYPE=JPEG:" << *imageBase64_;
-  return true;
+  return imageBase64_.with([&out](const OptionalText& encoded) {
+    if (!hasText(encoded)) return false;
+    LineWriter(out) << "PHOTO;ENCODING=base64;TYPE=JPEG:" << *encoded;
+    return true;
+  });
 }
 
 void VCardPhoto::setImage(const std::shared_ptr<const Image>& image) {
   OptionalText encoded;
   if (image) encoded = base64Encoding(image->jpegRepresentation());
-  std::lock_guard lock(mutex_);
-  imageBase64_ = std::move(encoded);
+  imageBase64_.set(std::move(encoded));
 }
 
 std::shared_ptr<const Image> VCardPhoto::image() const {
-  OptionalText encoded;
-  {
-    std::lock_guard lock(mutex_);
-    encoded = imageBase64_;
-  }
+  const OptionalText encoded = imageBase64_.get();
   if (!encoded || encoded->empty()) return nullptr;
   auto bytes = dataWithBase64EncodedString(*encoded);
   if (!bytes) return nullptr;

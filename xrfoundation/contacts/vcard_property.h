@@ -6,16 +6,17 @@
 // "charset=UTF-8" parameters declare; parameter spellings differ between lines on purpose
 // and stored files and the device rely on them.
 //
-// Properties are shared (shared_ptr) and each field's get and set are atomic with respect to
-// one another (one mutex per property), so a reader sees an old or a new text, whole.
+// Properties are shared (shared_ptr) and each field is a Guarded value: its get and set are
+// atomic with respect to one another, so a reader sees an old or a new text, whole.
 #pragma once
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "xrfoundation/export.h"
+#include "xrfoundation/platform/guarded.h"
 
 namespace xr {
 
@@ -33,22 +34,11 @@ XR_EXPORT std::string escapedNewLineString(std::string_view text);
 // call in a process gives "1". Atomic: records may be composed on several threads at once.
 XR_EXPORT std::string createUniqueNumber();
 
-// Declares a guarded text accessor pair of a property class.
-#define XR_VCARD_TEXT_FIELD(Type, field, getter, setter) \
-  Type getter() const {                                  \
-    std::lock_guard lock(mutex_);                        \
-    return field;                                        \
-  }                                                      \
-  void setter(Type text) {                               \
-    std::lock_guard lock(mutex_);                        \
-    field = std::move(text);                             \
-  }
-
 // A text that may be absent (std::nullopt), which is not the same as empty.
 using OptionalText = std::optional<std::string>;
 
-// The base of every property: a value, a property name (cmd) and a type text, each guarded by
-// mutex_. It writes the base rule of toVCardLine(); subclasses set cmd and may write a line
+// The base of every property: a value, a property name (cmd) and a type text, each a Guarded
+// value. It writes the base rule of toVCardLine(); subclasses set cmd and may write a line
 // format of their own by replacing appendVCardLine().
 class XR_EXPORT VCardProperty {
  public:
@@ -57,10 +47,13 @@ class XR_EXPORT VCardProperty {
   VCardProperty(const VCardProperty&) = delete;
   VCardProperty& operator=(const VCardProperty&) = delete;
 
-  XR_VCARD_TEXT_FIELD(OptionalText, value_, value, setValue)
-  XR_VCARD_TEXT_FIELD(OptionalText, cmd_, cmd, setCmd)
+  OptionalText value() const { return value_.get(); }
+  void setValue(OptionalText text) { value_.set(std::move(text)); }
+  OptionalText cmd() const { return cmd_.get(); }
+  void setCmd(OptionalText text) { cmd_.set(std::move(text)); }
   // A vCard type text such as "CELL"; it may carry a further parameter ("FAX;type=WORK").
-  XR_VCARD_TEXT_FIELD(OptionalText, type_, type, setType)
+  OptionalText type() const { return type_.get(); }
+  void setType(OptionalText text) { type_.set(std::move(text)); }
 
   // The value with escapedNewLineString applied; absent when the value is.
   OptionalText valueEscaped() const;
@@ -82,19 +75,15 @@ class XR_EXPORT VCardProperty {
  protected:
   // For subclasses: a property whose cmd is the given property name ("TEL"), value and type
   // absent.
-  explicit VCardProperty(const char* cmd) : cmd_(cmd) {}
+  explicit VCardProperty(const char* cmd) : cmd_(OptionalText(cmd)) {}
 
-  // Callers hold mutex_.
-  bool valueHasText() const { return value_ && !value_->empty(); }
-  const std::string& rawValue() const { return *value_; }
-  std::string_view typeOrOther() const;
-
-  mutable std::mutex mutex_;  // guards every text field of the property and its subclass
+  // The type when it has text, else "OTHER"; a view into type or a literal.
+  static std::string_view typeOrOther(const OptionalText& type);
 
  private:
-  OptionalText value_;  // guarded by mutex_
-  OptionalText cmd_;    // guarded by mutex_
-  OptionalText type_;   // guarded by mutex_
+  Guarded<OptionalText> value_;
+  Guarded<OptionalText> cmd_;
+  Guarded<OptionalText> type_;
 };
 
 // A note, written by the base rule: "NOTE;charset=UTF-8:VALUE".
@@ -196,22 +185,29 @@ class XR_EXPORT VCardAddress : public VCardProperty {
   bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardAddress"; }
 
-  XR_VCARD_TEXT_FIELD(std::string, postOfficeAddress_, postOfficeAddress, setPostOfficeAddress)
-  XR_VCARD_TEXT_FIELD(std::string, extendedAddress_, extendedAddress, setExtendedAddress)
-  XR_VCARD_TEXT_FIELD(std::string, street_, street, setStreet)
-  XR_VCARD_TEXT_FIELD(std::string, locality_, locality, setLocality)
-  XR_VCARD_TEXT_FIELD(std::string, region_, region, setRegion)
-  XR_VCARD_TEXT_FIELD(std::string, postalCode_, postalCode, setPostalCode)
-  XR_VCARD_TEXT_FIELD(std::string, country_, country, setCountry)
+  std::string postOfficeAddress() const { return postOfficeAddress_.get(); }
+  void setPostOfficeAddress(std::string text) { postOfficeAddress_.set(std::move(text)); }
+  std::string extendedAddress() const { return extendedAddress_.get(); }
+  void setExtendedAddress(std::string text) { extendedAddress_.set(std::move(text)); }
+  std::string street() const { return street_.get(); }
+  void setStreet(std::string text) { street_.set(std::move(text)); }
+  std::string locality() const { return locality_.get(); }
+  void setLocality(std::string text) { locality_.set(std::move(text)); }
+  std::string region() const { return region_.get(); }
+  void setRegion(std::string text) { region_.set(std::move(text)); }
+  std::string postalCode() const { return postalCode_.get(); }
+  void setPostalCode(std::string text) { postalCode_.set(std::move(text)); }
+  std::string country() const { return country_.get(); }
+  void setCountry(std::string text) { country_.set(std::move(text)); }
 
  private:
-  std::string postOfficeAddress_;  // guarded by mutex_
-  std::string extendedAddress_;    // guarded by mutex_
-  std::string street_;             // guarded by mutex_
-  std::string locality_;           // guarded by mutex_
-  std::string region_;             // guarded by mutex_
-  std::string postalCode_;         // guarded by mutex_
-  std::string country_;            // guarded by mutex_
+  Guarded<std::string> postOfficeAddress_;
+  Guarded<std::string> extendedAddress_;
+  Guarded<std::string> street_;
+  Guarded<std::string> locality_;
+  Guarded<std::string> region_;
+  Guarded<std::string> postalCode_;
+  Guarded<std::string> country_;
 };
 
 // "N;charset=UTF-8:FIRST;MIDDLE;LAST;PREFIX;SUFFIX", written even when every part is empty.
@@ -222,18 +218,23 @@ class XR_EXPORT VCardName : public VCardProperty {
   bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardName"; }
 
-  XR_VCARD_TEXT_FIELD(std::string, firstName_, firstName, setFirstName)
-  XR_VCARD_TEXT_FIELD(std::string, middleName_, middleName, setMiddleName)
-  XR_VCARD_TEXT_FIELD(std::string, lastName_, lastName, setLastName)
-  XR_VCARD_TEXT_FIELD(std::string, prefix_, prefix, setPrefix)
-  XR_VCARD_TEXT_FIELD(std::string, suffix_, suffix, setSuffix)
+  std::string firstName() const { return firstName_.get(); }
+  void setFirstName(std::string text) { firstName_.set(std::move(text)); }
+  std::string middleName() const { return middleName_.get(); }
+  void setMiddleName(std::string text) { middleName_.set(std::move(text)); }
+  std::string lastName() const { return lastName_.get(); }
+  void setLastName(std::string text) { lastName_.set(std::move(text)); }
+  std::string prefix() const { return prefix_.get(); }
+  void setPrefix(std::string text) { prefix_.set(std::move(text)); }
+  std::string suffix() const { return suffix_.get(); }
+  void setSuffix(std::string text) { suffix_.set(std::move(text)); }
 
  private:
-  std::string firstName_;   // guarded by mutex_
-  std::string middleName_;  // guarded by mutex_
-  std::string lastName_;    // guarded by mutex_
-  std::string prefix_;      // guarded by mutex_
-  std::string suffix_;      // guarded by mutex_
+  Guarded<std::string> firstName_;
+  Guarded<std::string> middleName_;
+  Guarded<std::string> lastName_;
+  Guarded<std::string> prefix_;
+  Guarded<std::string> suffix_;
 };
 
 // "NICKNAME;charset=UTF-8:NICK", written even when empty. Keeps its text in nickName, not in
@@ -244,10 +245,11 @@ class XR_EXPORT VCardNickName : public VCardProperty {
   bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardNickName"; }
 
-  XR_VCARD_TEXT_FIELD(std::string, nickName_, nickName, setNickName)
+  std::string nickName() const { return nickName_.get(); }
+  void setNickName(std::string text) { nickName_.set(std::move(text)); }
 
  private:
-  std::string nickName_;  // guarded by mutex_
+  Guarded<std::string> nickName_;
 };
 
 // "PHOTO;ENCODING=base64;TYPE=JPEG:BASE64", unfolded (composition folds it). The photo is kept
@@ -264,9 +266,7 @@ class XR_EXPORT VCardPhoto : public VCardProperty {
   std::shared_ptr<const Image> image() const;
 
  private:
-  OptionalText imageBase64_;  // guarded by mutex_
+  Guarded<OptionalText> imageBase64_;
 };
-
-#undef XR_VCARD_TEXT_FIELD
 
 }  // namespace xr
