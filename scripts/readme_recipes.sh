@@ -23,6 +23,8 @@ recipes=$(awk -v marker="$marker" '
 rm -rf "$work"
 mkdir -p "$work/src"
 git ls-files -z | xargs -0 cp --parents -t "$work/src"
+# What scripts/setup.sh installs inside the tree (ical.js for the interoperability check).
+ln -s "$root/tests/interop/js_check/node_modules" "$work/src/tests/interop/js_check/node_modules"
 echo "$recipes"
 # The shared compiler cache, through CMake's environment variable: the commands stay as written.
 command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache

@@ -8,8 +8,9 @@
 namespace xr {
 
 // True when something (a file, a directory, ...) exists at path. A symbolic link counts by
-// what it points to, so a dangling link gives false; so do an empty path and a path that
-// cannot be examined (a missing directory on the way, no permission to search one).
+// what it points to, so a dangling link gives false; so do an empty path, a path holding a NUL
+// byte and a path that cannot be examined (a missing directory on the way, no permission to
+// search one). records/file_check.h's fileExistAtPath() is the same question.
 XR_EXPORT bool pathExists(std::string_view path);
 
 }  // namespace xr

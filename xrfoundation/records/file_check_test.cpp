@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "xrfoundation/platform/file_system.h"
+
 namespace xr {
 namespace {
 
@@ -47,7 +49,10 @@ TEST_F(FileCheckTest, AnswersForEachKindOfPath) {
       {path("dir") + std::string("\0/missing", 9), false},
       {path("dir") + std::string(1, '\0'), false},
   };
-  for (const auto& [path, exists] : rows) EXPECT_EQ(fileExistAtPath(path), exists) << path;
+  for (const auto& [path, exists] : rows) {
+    EXPECT_EQ(fileExistAtPath(path), exists) << path;
+    EXPECT_EQ(pathExists(path), exists) << "platform's answer for " << path;
+  }
 }
 
 TEST_F(FileCheckTest, UnsearchableDirectoryGivesFalse) {
