@@ -70,7 +70,7 @@ echo "=== consumers of the core, the Qt and the GLib component, with CMake and p
 launcher_arg=()
 command -v ccache >/dev/null && launcher_arg=(-DLAUNCHER=ccache)
 cmake -DSOURCE_DIR="$root" -DWORK="$work/consumers" -DPREFIX=/usr -DLIBDIR="${libdir#/usr/}" \
-  -DSHARED=ON "-DCOMPONENTS=qt;glib" -DCXX=g++ -DGENERATOR=Ninja "${launcher_arg[@]}" \
+  -DSHARED=ON -DCOMPONENTS=qt,glib -DCXX=g++ -DGENERATOR=Ninja "${launcher_arg[@]}" \
   -P tests/consumer/consumer_check.cmake
 
 echo "=== installed xrf demo, from $work"

@@ -1,4 +1,4 @@
-# cmake -DSOURCE_DIR= -DBUILD_DIR= -DWORK= -DLIBDIR= -DSHARED= -DCOMPONENTS= -DCXX= -DGENERATOR=
+# cmake -DSOURCE_DIR= -DBUILD_DIR= -DWORK= -DLIBDIR= -DSHARED= -DCOMPONENTS=qt,glib -DCXX= -DGENERATOR=
 #   [-DLAUNCHER=] -P install_check.cmake
 # Installs the build under WORK/prefix, a prefix chosen only now, then: the consumers of
 # consumer/consumer_check.cmake build and run against it, and the installed xrf runs its demo

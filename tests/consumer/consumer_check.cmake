@@ -1,4 +1,4 @@
-# cmake -DSOURCE_DIR= -DWORK= -DPREFIX= -DLIBDIR= -DSHARED= -DCOMPONENTS="qt;glib" -DCXX=
+# cmake -DSOURCE_DIR= -DWORK= -DPREFIX= -DLIBDIR= -DSHARED= -DCOMPONENTS=qt,glib -DCXX=
 #   -DGENERATOR= [-DLAUNCHER=] -P consumer_check.cmake
 # Builds and runs the consumers of an XRFoundation installed under PREFIX, as applications do:
 # the core and each component of COMPONENTS, once through the CMake package and once through
@@ -6,6 +6,9 @@
 # pkg-config module it uses. Also included by install_check.cmake, with its variables.
 include(${CMAKE_CURRENT_LIST_DIR}/../check_common.cmake)
 file(MAKE_DIRECTORY ${WORK})
+# Commas on the command line, since a list's semicolons do not survive add_test and xr_run.
+set(components_arg "${COMPONENTS}")
+string(REPLACE "," ";" COMPONENTS "${COMPONENTS}")
 
 # xr_run_consumer(PROGRAM [ARGS...]): runs it and checks that it reports success.
 function(xr_run_consumer program)
@@ -20,7 +23,7 @@ set(example_args --tasks 3 --step-ms 2)
 # CMake package
 xr_run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK}/cmake_consumer
   ${xr_compiler_args} -DCMAKE_PREFIX_PATH=${PREFIX} -DXRF_EXPECTED_PREFIX=${PREFIX}
-  "-DXRF_COMPONENTS=${COMPONENTS}")
+  -DXRF_COMPONENTS=${components_arg})
 xr_run(${CMAKE_COMMAND} --build ${WORK}/cmake_consumer)
 xr_run_consumer(${WORK}/cmake_consumer/consumer)
 foreach(component IN LISTS COMPONENTS)
