@@ -2,7 +2,8 @@
 // XPath path, the rest a message. Nothing may crash or leak; every text of an accepted message
 // (names, values, comments) is valid UTF-8; a parsed message prints to a text that parses to
 // the same tree, which prints the same; escaping leaves no markup and reverses exactly; an
-// error reply is recognised by its type alone.
+// error reply is recognised by its type alone. The node the path selects (an element, an
+// attribute, a text) meets every helper too, and only a document's own element prints.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,24 +68,33 @@ bool sameTree(const xr::XmlNode& a, const xr::XmlNode& b) {
   return true;
 }
 
+// Every helper on one node of any kind: the message, or whatever the path selects in it.
+void readNode(const xr::XmlNode& node) {
+  (void)xr::getMsgType(node);
+  (void)xr::getPackType(node);
+  (void)xr::getPackContentType(node);
+  (void)xr::getNotifyType(node);
+  (void)xr::getPackCmdID(node);
+  (void)xr::firstChildElementWithName(node, "response");
+  (void)xr::extractIqFirstElement(node, "files");
+  for (const auto& [name, value] : xr::dictionaryFromNode(node)) FUZZ_CHECK(!name.empty());
+  const auto result = xr::checkElementError(node);
+  FUZZ_CHECK(result != nullptr);
+  FUZZ_CHECK(result->isSuccess() == (node && node.attribute("type") != "error"));
+  // Only a document's own element prints; a node inside the message is refused.
+  FUZZ_CHECK(xr::elementToString(node).has_value() ==
+             (node.isElement() && !node.hasParentElement()));
+}
+
 void readEverything(const xr::XmlNode& message, std::string_view path) {
-  (void)xr::getMsgType(message);
-  (void)xr::getPackType(message);
-  (void)xr::getPackContentType(message);
-  (void)xr::getNotifyType(message);
-  (void)xr::getPackCmdID(message);
-  (void)xr::firstChildElementWithName(message, "response");
-  (void)xr::extractIqFirstElement(message, "files");
-  for (const auto& [name, value] : xr::dictionaryFromNode(message)) FUZZ_CHECK(!name.empty());
+  readNode(message);
   if (const xr::XmlNode node = xr::firstXPathNode(message, path)) {
     FUZZ_CHECK(xr::firstXPathNodeValue(message, path) == node.stringValue());
     (void)xr::firstXPathNodeAttributeValue(message, path, "ns");
-    (void)xr::dictionaryFromNode(node);
-    (void)xr::elementToString(node);  // refused when the node lies inside the message
+    readNode(node);
+  } else {
+    FUZZ_CHECK(!xr::firstXPathNodeValue(message, path));
   }
-  const auto result = xr::checkElementError(message);
-  FUZZ_CHECK(result != nullptr);
-  FUZZ_CHECK(result->isSuccess() == (message && message.attribute("type") != "error"));
 }
 
 }  // namespace

@@ -112,12 +112,21 @@ TEST(XmlMessageTest, WhiteSpaceThatIsAValueIsKept) {
 }
 
 TEST(XmlMessageTest, MessagesNestedTooDeeplyAreRefused) {
-  std::string text;
-  for (int i = 0; i <= kMaxXmlDepth; ++i) text += "<e>";
-  for (int i = 0; i <= kMaxXmlDepth; ++i) text += "</e>";
-  LogCapture log;
-  EXPECT_FALSE(stringToElement(text));
-  EXPECT_EQ(log.texts(), std::vector<std::string>{"NSXMLElement* stringToElement(el == nil)"});
+  // Just past the limit, and far deeper than any recursion over the tree could go.
+  struct Row {
+    int depth;
+    const char* open;
+    const char* close;
+  };
+  const Row rows[] = {{kMaxXmlDepth + 1, "<e>", "</e>"}, {3000, "<body ns=\"n\">", "</body>"}};
+  for (const Row& row : rows) {
+    std::string text;
+    for (int i = 0; i < row.depth; ++i) text += row.open;
+    for (int i = 0; i < row.depth; ++i) text += row.close;
+    LogCapture log;
+    EXPECT_FALSE(stringToElement(text)) << row.depth;
+    EXPECT_EQ(log.texts(), std::vector<std::string>{"NSXMLElement* stringToElement(el == nil)"});
+  }
 }
 
 TEST(XmlMessageTest, EscapingReplacesAmpersandFirst) {

@@ -46,5 +46,27 @@ TEST(CharsetTest, ConvertsWholeTextsAndRefusesBadOnes) {
   EXPECT_EQ(CharsetConverter::toUtf8("NO-SUCH-ENCODING"), nullptr);
 }
 
+TEST(CharsetTest, GrowsItsOutputAndStaysRefusedAfterBadBytes) {
+  // A windows-1252 0x80 is a three-byte euro sign: more than the room first guessed.
+  std::string euros;
+  for (int i = 0; i < 5000; ++i) euros += "\xE2\x82\xAC";
+  EXPECT_EQ(convertToUtf8(std::string(5000, '\x80'), "CP1252"), euros);
+  // One block that makes more UTF-8 than one step of the converter writes.
+  std::string utf16, utf8;
+  for (int i = 0; i < 10000; ++i) utf16 += "\xE5\x65", utf8 += "\xE6\x97\xA5";  // 日
+  auto converter = CharsetConverter::toUtf8("UTF-16LE");
+  ASSERT_TRUE(converter);
+  std::string out;
+  ASSERT_TRUE(converter->convert(utf16, out));
+  EXPECT_EQ(out, utf8);
+  // A lone surrogate is no text; what follows it is not converted either.
+  EXPECT_FALSE(converter->convert(std::string("\x3D\xD8"
+                                              "a\x00",
+                                              4),
+                                  out));
+  EXPECT_FALSE(converter->convert(std::string("a\x00", 2), out));
+  EXPECT_EQ(out, utf8);
+}
+
 }  // namespace
 }  // namespace xr

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include "xrfoundation/platform/testing/test_images.h"
@@ -12,6 +14,8 @@ namespace {
 
 using testing::makeTestJpeg;
 using testing::makeTestPng;
+
+constexpr std::array<uint8_t, 2> kSof0 = {0xFF, 0xC0};  // a baseline JPEG's frame header
 
 bool isJpeg(const std::vector<uint8_t>& bytes) {
   return bytes.size() > 4 && bytes[0] == 0xFF && bytes[1] == 0xD8 &&
@@ -65,6 +69,32 @@ TEST(ImageTest, RefusesBytesThatDoNotDecode) {
       {"text", {'h', 'e', 'l', 'l', 'o'}},
   };
   for (const auto& c : cases) EXPECT_EQ(Image::fromBytes(c.bytes), nullptr) << c.name;
+}
+
+// A header that claims a photo far larger than any phone takes is refused before anything is
+// made for it (a forged 60000 x 60000 image would need 10 GB of pixels). Both sizes are within
+// what the codecs themselves accept.
+TEST(ImageTest, RefusesHeadersThatClaimAHugeImage) {
+  std::vector<uint8_t> jpeg = makeTestJpeg(16, 16);
+  const auto frame = std::search(jpeg.begin(), jpeg.end(), kSof0.begin(), kSof0.end());
+  ASSERT_NE(frame, jpeg.end());
+  const uint8_t huge[] = {0xEA, 0x60, 0xEA, 0x60};  // 60000 twice, big-endian
+  std::copy_n(huge, 4, frame + 5);  // after marker, length and precision: height, width
+  // PNG: the header chunk's width and height, then its CRC made again so that only the size
+  // is wrong.
+  std::vector<uint8_t> png = makeTestPng(16, 16);
+  std::fill_n(png.begin() + 16, 8, 0);
+  std::copy_n(huge, 2, png.begin() + 18);
+  std::copy_n(huge, 2, png.begin() + 22);
+  uint32_t crc = 0xFFFFFFFF;
+  for (auto byte = png.begin() + 12; byte != png.begin() + 29; ++byte) {
+    crc ^= *byte;
+    for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
+  }
+  crc = ~crc;
+  for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  EXPECT_EQ(Image::fromBytes(jpeg), nullptr);
+  EXPECT_EQ(Image::fromBytes(png), nullptr);
 }
 
 }  // namespace

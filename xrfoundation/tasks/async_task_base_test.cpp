@@ -2,20 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <future>
 #include <latch>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 #include <thread>
 
+#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/testing/heap_usage.h"
 #include "xrfoundation/platform/testing/log_capture.h"
+#include "xrfoundation/tasks/multi_concurrent_task.h"
+#include "xrfoundation/tasks/multi_task.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr {
@@ -425,61 +431,164 @@ TEST_F(AsyncTaskBaseTest, AnExceptionEscapingTheWorkEndsTheTaskFailed) {
   EXPECT_EQ(recorder_->events("finished")[0].word, "failed");
 }
 
-// Thousands of tasks, some cancelled at random moments from another thread: every observer
-// hears exactly one finished event per task, and every task leaves the registry and dies.
+// Rounds of tasks built on two threads at once: plain tasks, and sequential and concurrent
+// composites nested up to three deep, whose leaves succeed, fail or notice a cancel; sequential
+// ones may carry a cancel-command task, and some leaves are transfer-typed, so both ways of
+// ending a cancel-command task are taken. The tops start from two threads while two others
+// cancel and cancelLast tasks at random moments. After every round each observer (straight, on
+// the main thread, on the tops) has heard exactly one finished event per task and no task is
+// registered; at the end every task object is gone.
 TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
-  constexpr int kTasks = 3000;
+  // A round spends seconds on its last held sub-tasks: a few rounds, more only until every
+  // way of ending has been taken.
+  constexpr uint32_t kMinRounds = 3;
+  constexpr uint32_t kMaxRounds = 30;
+  constexpr int kBuilders = 2;  // threads that build a round's tops
+  constexpr int kTopsPerBuilder = 12;
+  constexpr int kCancellers = 2;
+  constexpr int kCancelsEach = 25;
+  constexpr double kEndSeconds = 120;      // a round that hasn't ended by then is hung
+  static std::atomic<int> commandsRun{0};  // cancel-command tasks whose work ran
   // Calls still pending from earlier tests may free their tasks while this one runs.
   while (mainLoop().processPending() > 0) {
   }
   const int32_t liveBefore = liveTaskCount();
-  auto direct = std::make_shared<Recorder>();
-  std::vector<std::shared_ptr<WorkTask>> tasks;
-  std::vector<const IAsyncTask*> ids;
-  {
-    consoleLog().setLevel(LogLevel::Warn);
-    for (int i = 0; i < kTasks; ++i) {
-      auto task = makeTask([](WorkTask& t) {
-        for (int spin = 0; spin < 50 && !t.isCancelled(); ++spin) std::this_thread::yield();
-        if (t.isCancelled()) {
-          t.setFinishedResult(false);
-          t.setTaskResult(TaskResult::taskCancelled());
-        } else {
+  struct Quiet {  // thousands of tasks log their start, end and failure
+    Quiet() { consoleLog().setLevel(LogLevel::Off), xrLog().setLevel(LogLevel::Off); }
+    ~Quiet() { consoleLog().setLevel(LogLevel::Info), xrLog().setLevel(LogLevel::Info); }
+  } quiet;
+  std::map<std::string, int> outcomes;  // finished events by outcome word
+  const auto reachedAll = [&] {
+    return outcomes["success"] > 0 && outcomes["failed"] > 0 && outcomes["canceled"] > 0 &&
+           commandsRun.load() > 0;
+  };
+  for (uint32_t seed = 1; seed <= kMaxRounds && (seed <= kMinRounds || !reachedAll()); ++seed) {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<AsyncTaskBase>> all, tops;  // guarded by mutex while building
+    auto keep = [&](std::shared_ptr<AsyncTaskBase> task) {
+      std::lock_guard lock(mutex);
+      all.push_back(task);
+      return task;
+    };
+    // A top is a composite three times in four; below it, one in three down to depth 2.
+    std::function<std::shared_ptr<AsyncTaskBase>(std::mt19937&, int)> make =
+        [&](std::mt19937& random, int depth) -> std::shared_ptr<AsyncTaskBase> {
+      if (depth == 0 ? random() % 4 == 0 : depth > 2 || random() % 3 != 0) {
+        const bool fails = random() % 4 == 0;
+        const int spins = static_cast<int>(random() % 40);
+        auto leaf = makeTask([fails, spins](WorkTask& t) {
+          for (int i = 0; i < spins && !t.isCancelled(); ++i) std::this_thread::yield();
+          if (fails) return fail(t, "leaf failed");
+          if (t.isCancelled()) {
+            t.setFinishedResult(false);
+            return t.setTaskResult(TaskResult::taskCancelled());
+          }
+          t.fireProgressEvent(0.5);
           succeed(t);
+        });
+        leaf->setCalcProgress(random() % 2);
+        if (random() % 4 == 0) leaf->setTaskType("WriteFileIncTask");
+        return keep(leaf);
+      }
+      const int count = static_cast<int>(random() % 4);
+      if (random() % 2) {
+        auto multi = AsyncTaskBase::create<MultiTask>();
+        for (int i = 0; i < count; ++i) multi->appendTailTask(make(random, depth + 1));
+        if (random() % 2) {
+          multi->setCancelCmdTask(keep(makeTask([](WorkTask& t) {
+            commandsRun.fetch_add(1);
+            succeed(t);
+          })));
+        }
+        return keep(multi);
+      }
+      auto concurrent = AsyncTaskBase::create<MultiConcurrentTask>();
+      for (int i = 0; i < count; ++i) concurrent->appendTailTask(make(random, depth + 1));
+      return keep(concurrent);
+    };
+    std::vector<std::thread> builders;
+    for (int b = 0; b < kBuilders; ++b) {
+      builders.emplace_back([&, b] {
+        std::mt19937 random(seed * 31 + b);
+        for (int i = 0; i < kTopsPerBuilder; ++i) {
+          auto top = make(random, 0);
+          std::lock_guard lock(mutex);
+          tops.push_back(top);
         }
       });
-      task->addDelegate(recorder_);
-      task->addDelegateStraight(direct);
-      tasks.push_back(task);
-      ids.push_back(task.get());
     }
-    std::thread canceller([&] {
-      std::mt19937 random(42);
-      for (int i = 0; i < kTasks; ++i)
-        if (random() % 3 == 0) tasks[random() % kTasks]->cancel();
-    });
-    for (auto& task : tasks) {
+    for (auto& thread : builders) thread.join();
+
+    auto straight = std::make_shared<Recorder>();
+    auto onMain = std::make_shared<Recorder>();
+    for (auto& task : all) {
+      task->addDelegateStraight(straight);
+      task->addDelegateOnMainThread(onMain);
       queue_.addOperation(task);
-      task->startTask();
     }
-    canceller.join();
-    for (auto& task : tasks) task->waitUntilFinished();
-    ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedCount() >= ids.size(); }));
-    mainLoop().processPending();
-    consoleLog().setLevel(LogLevel::Info);
+    for (auto& top : tops) top->addDelegate(recorder_);
+
+    std::latch go(kCancellers + 2);
+    std::vector<std::thread> threads;
+    for (int c = 0; c < kCancellers; ++c) {
+      threads.emplace_back([&, c] {
+        std::mt19937 pick(seed * 17 + c);
+        go.arrive_and_wait();
+        for (int i = 0; i < kCancelsEach; ++i) {
+          auto& victim = all[pick() % all.size()];
+          if (pick() % 3 == 0) {
+            victim->cancelLast();
+          } else {
+            victim->cancel();
+          }
+          for (uint32_t spin = pick() % 200; spin > 0; --spin) std::this_thread::yield();
+        }
+      });
+    }
+    const size_t half = tops.size() / 2;
+    threads.emplace_back([&] {
+      go.arrive_and_wait();
+      for (size_t i = half; i < tops.size(); ++i) tops[i]->startTask();
+    });
+    go.arrive_and_wait();
+    for (size_t i = 0; i < half; ++i) tops[i]->startTask();
+    for (auto& thread : threads) thread.join();
+
+    ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedPerTask().size() == tops.size(); },
+                             kEndSeconds))
+        << "round " << seed << ": a top never ended";
+    // A sub-task whose parent was cancelled before releasing it, and a cancel-command task
+    // nobody ran, wait for ever on their hold; cancelling them is what the application does.
+    for (auto& task : all) {
+      if (!task->taskFinished()) task->cancel();
+    }
+    ASSERT_TRUE(runMainUntil(
+        [&] {
+          return std::none_of(all.begin(), all.end(),
+                              [](auto& t) { return isRegistered(t.get()); });
+        },
+        kEndSeconds))
+        << "round " << seed << ": a task stayed registered";
+    for (auto& task : all) task->waitUntilFinished();
+    while (mainLoop().processPending() > 0) {
+    }
+    for (Recorder* recorder : {straight.get(), onMain.get(), recorder_.get()}) {
+      const auto perTask = recorder->finishedPerTask();
+      EXPECT_EQ(perTask.size(), recorder == recorder_.get() ? tops.size() : all.size())
+          << "round " << seed;
+      for (const auto& [task, count] : perTask) ASSERT_EQ(count, 1u) << "round " << seed;
+    }
+    for (const auto& event : onMain->events()) ASSERT_TRUE(event.onMain) << event.kind;
+    for (const auto& event : straight->events("finished")) outcomes[event.word] += 1;
+    recorder_ = std::make_shared<Recorder>();
   }
-  const auto mainFinished = recorder_->finishedPerTask();
-  const auto directFinished = direct->finishedPerTask();
-  EXPECT_EQ(mainFinished.size(), ids.size());
-  EXPECT_EQ(directFinished.size(), ids.size());
-  for (auto* id : ids) {
-    ASSERT_EQ(mainFinished.at(id), 1u);
-    ASSERT_EQ(directFinished.at(id), 1u);
-  }
-  for (auto& task : tasks) ASSERT_FALSE(isRegistered(task.get()));
-  tasks.clear();
+  // The last references (posted calls, completion steps) go with the main loop's queue.
   ASSERT_TRUE(runMainUntil([&] { return liveTaskCount() <= liveBefore; }))
       << liveTaskCount() << " tasks still alive";
+  EXPECT_TRUE(registeredTasks().empty());
+  // The rounds reached what they are for: every way of ending, cancel-command tasks that ran.
+  for (const char* word : {"success", "failed", "canceled"}) EXPECT_GT(outcomes[word], 0) << word;
+  EXPECT_GT(commandsRun.load(), 0);
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Measures how much of the library the test suite runs: builds the suite with g++ --coverage
+# at -O0 in its own folder (build/coverage, or XRF_COVERAGE_DIR), runs it, and prints gcovr's
+# line, function and branch coverage of xrfoundation/. Tests and testing helpers are not
+# counted, nor are the branches that only throw or that the compiler proved unreachable
+# (the branches every call hides for its exception path). The counters are updated atomically:
+# the task tests count from many threads at once. The per-file table goes to coverage.txt in
+# the build folder.
+#
+#   scripts/coverage.sh [gcovr arguments...]
+#
+# Extra arguments go to gcovr, e.g. `--html-details build/coverage/html/index.html` for a
+# page per file that shows each untested line and branch.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if ! command -v gcovr >/dev/null 2>&1; then
+  echo "coverage: installing gcovr"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends gcovr
+fi
+
+dir=${XRF_COVERAGE_DIR:-build/coverage}
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS="--coverage -fprofile-update=atomic -O0" -DCMAKE_EXE_LINKER_FLAGS=--coverage \
+  -DCMAKE_SHARED_LINKER_FLAGS=--coverage -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON \
+  -DXRF_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+cmake --build "$dir"
+
+# Counts from an earlier run would add to this one's.
+find "$dir" -name '*.gcda' -delete
+# The checks of the installed tree and of the API reference build other projects: they run no
+# code of this build. A failing test still gives its figures, and the script's status.
+status=0
+ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE '^(fuzz|build|docs)$' ||
+  status=$?
+
+gcovr --root . -j 2 \
+  --filter 'xrfoundation/' \
+  --exclude '.*_test\.cpp$' --exclude '.*/testing/.*' --exclude '.*_testing_internal\.h$' \
+  --exclude-throw-branches --exclude-unreachable-branches \
+  --print-summary --output "$dir/coverage.txt" "$@" "$dir" |
+  grep -E '^(lines|functions|branches):'
+exit "$status"
