@@ -200,6 +200,13 @@ bool isAsciiNameByte(unsigned char c) {
 
 bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// XML 1.0's PubidChar: the characters of a public identifier.
+bool isPubidChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
+         c == '\n' || c == '\r' ||
+         std::string_view("-'()+,./:=?;!*#@$_%").find(c) != std::string_view::npos;
+}
+
 // The reference that starts with the '&' at text[at]: one of XML's five predefined entities or
 // a character reference to a character XML allows. Without a DTD no other entity is defined,
 // and entities a DOCTYPE declares are not expanded, so a message using one is refused too.
@@ -464,6 +471,11 @@ class MarkupCheck {
       }
       size_t close = text_.find(text_[quote], quote + 1);
       if (close == std::string_view::npos) return unclear(i);
+      // A public identifier (the first of two literals) holds only PubidChar characters.
+      if (literals == 2 && k == 0 &&
+          !std::all_of(text_.begin() + quote + 1, text_.begin() + close, isPubidChar)) {
+        return {"malformed document type declaration", i};
+      }
       j = close + 1;
     }
     j = skipSpace(j);
@@ -656,6 +668,8 @@ class MarkupCheck {
       return {};
     }
     std::string_view prefix = prefixOf(name);
+    // xmlns is bound only so that declarations have a namespace; no element may use it.
+    if (prefix == "xmlns") return {"reserved namespace prefix or name", tag};
     if (!prefix.empty() && !lookup(prefix)) return {"undeclared namespace prefix", tag};
     names_.clear();
     for (const Attribute& a : attributes_) {
@@ -936,7 +950,9 @@ XmlNode parseXmlElement(std::string_view text, XmlParseError* error) {
   pugi::xml_parse_result parsed =
       document->load_buffer(text.data(), text.size(), kParseFlags, kEncoding);
   if (!parsed) {
-    setError(error, parsed.description(), static_cast<size_t>(parsed.offset));
+    // The parser counts the end of a truncated text one past its last byte.
+    setError(error, parsed.description(),
+             std::min(static_cast<size_t>(parsed.offset), text.size()));
     return XmlNode();
   }
   if (markupFault) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -28,6 +29,11 @@ TEST(XmlTest, ParseErrorsSayWhyAndWhere) {
   XmlParseError error;
   EXPECT_FALSE(parseXmlElement("<a><b></a>", &error));
   EXPECT_FALSE(error.description.empty()) << "the parser's own reason";
+  // Where the parser stops at the end of a truncated text, the offset is still inside it.
+  for (std::string_view cut : {"<a b", "<a b='", "<a><b", "<a>x"}) {
+    EXPECT_FALSE(parseXmlElement(cut, &error)) << cut;
+    EXPECT_LE(error.offset, cut.size()) << cut;
+  }
 }
 
 // Each of these breaks a rule of XML 1.0 with namespaces that the parser alone would let by.
@@ -40,6 +46,11 @@ TEST(XmlTest, TextThatIsNotWellFormedIsRefusedWithTheRuleItBreaks) {
       {"<!DOCTYPE a [<!ELEMENT a >]><a/>", "internal DTD subset not accepted"},
       {"<!DOCTYPE a& SYSTEM 'x'><a/>", "malformed document type declaration"},
       {"<!DOCTYPE a SYSTEM><a/>", "malformed document type declaration"},
+      // Characters a public identifier may not hold.
+      {"<!DOCTYPE a PUBLIC '{' 'x'><a/>", "malformed document type declaration"},
+      {"<!DOCTYPE a PUBLIC 'a\tb' 'x'><a/>", "malformed document type declaration"},
+      {"<!DOCTYPE a PUBLIC 'x&y' 'x'><a/>", "malformed document type declaration"},
+      {"<!DOCTYPE a PUBLIC '\xC3\xA9' 'x'><a/>", "malformed document type declaration"},
       {"<a>x & y</a>", "'&' that starts no reference"},
       {"<a>&#0;</a>", "reference to a character not allowed in XML"},
       {"<a>&#xD800;</a>", "reference to a character not allowed in XML"},
@@ -68,6 +79,7 @@ TEST(XmlTest, TextThatIsNotWellFormedIsRefusedWithTheRuleItBreaks) {
       {"<a xmlns:p=''/>", "namespace prefix declared empty"},
       {"<a xmlns:xml='u'/>", "reserved namespace prefix or name"},
       {"<a xmlns:xmlns='u'/>", "reserved namespace prefix or name"},
+      {"<a><xmlns:b/></a>", "reserved namespace prefix or name"},
       {"<a:b:c xmlns:a='u'/>", "element name not allowed"},
       {"<a\xC3\x97/>", "element name not allowed"},  // U+00D7 is no name character
       {"<a b='<'/>", "'<' in an attribute value"},
@@ -88,6 +100,7 @@ TEST(XmlTest, WellFormedTextIsStillRead) {
       {"\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8' standalone='yes'?><a>x</a>", "x"},
       {"<?xml version = '1.0' encoding = 'utf-8' ?><a/>", ""},
       {"<!DOCTYPE a PUBLIC '-//x//y' 'a.dtd' ><a>&lt;&gt;&amp;&apos;&quot;</a>", "<>&'\""},
+      {"<!DOCTYPE a PUBLIC \"az AZ 09\r\n-'()+,./:=?;!*#@$_%\" '{~|[\xC3\xA9'><a/>", ""},
       {"<!DOCTYPE p:a><p:a xmlns:p='u'/>", ""},
       {"<a>&#65;&#x10FFFF;&#xE9;</a>", "A\xF4\x8F\xBF\xBF\xC3\xA9"},
       {"<p:a xmlns:p='u' p:b='1' b='2' xml:lang='en'><p:c/></p:a>", ""},
