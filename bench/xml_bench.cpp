@@ -23,7 +23,7 @@ std::string listingReply(int files) {
   return text + "</files></response></iq>";
 }
 
-// A contact list of n entries whose texts are mostly beyond ASCII, with a declaration,
+// A contact list of n entries whose texts are partly beyond ASCII, with a declaration,
 // namespaces and references: the check's slower paths.
 std::string contactReply(int contacts) {
   std::string text =

@@ -45,7 +45,8 @@ TEST(Utf8Test, DecodesWhatItValidatesAndEncodesItBack) {
                                                     {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
   for (const auto& [bytes, code] : chars) {
     char32_t decoded = 0;
-    EXPECT_EQ(decode(bytes + "x", &decoded), bytes.size()) << std::hex << static_cast<unsigned>(code);
+    EXPECT_EQ(decode(bytes + "x", &decoded), bytes.size())
+        << std::hex << static_cast<unsigned>(code);
     EXPECT_EQ(decoded, code);
     std::string encoded = "<";
     appendEncoded(encoded, code);
