@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libspdlog-dev libfmt-dev libcli11-dev
-  libpugixml-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
+  libpugixml-dev libexpat1-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   qt6-base-dev libglib2.0-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject
   doxygen

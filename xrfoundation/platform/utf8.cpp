@@ -48,15 +48,20 @@ Sequence scanSequence(const unsigned char* p, std::size_t left) {
   return {trail + 1, true};
 }
 
-// Length of the leading run of ASCII bytes, eight at a time.
+// Length of the leading run of ASCII bytes, eight at a time; with kText, C0 controls end it too.
+template <bool kText = false>
 std::size_t asciiPrefix(const unsigned char* p, std::size_t n) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, p + i, 8);
-    if (word & kHighBits) break;
+    // A byte below 0x20 borrows into its high bit; a borrow marks only bytes after such a
+    // byte, and the bytes are then looked at one by one.
+    const std::uint64_t stop = kText ? (word | (word - kOnes * 0x20)) : word;
+    if (stop & kHighBits) break;
   }
-  while (i < n && p[i] < 0x80) ++i;
+  while (i < n && p[i] < 0x80 && (!kText || p[i] >= 0x20)) ++i;
   return i;
 }
 
@@ -64,6 +69,40 @@ std::size_t asciiPrefix(const unsigned char* p, std::size_t n) {
 
 std::size_t asciiPrefix(std::string_view bytes) {
   return asciiPrefix(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+std::size_t asciiTextPrefix(std::string_view bytes) {
+  return asciiPrefix<true>(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+std::size_t decode(std::string_view bytes, char32_t* code) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const Sequence s = scanSequence(p, bytes.size());
+  if (!s.valid) return 0;
+  // The lead keeps 7, 5, 4 or 3 bits of the value by length; each trailing byte adds 6.
+  constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  char32_t value = p[0] & kLeadBits[s.length];
+  for (std::size_t i = 1; i < s.length; ++i) value = (value << 6) | (p[i] & 0x3F);
+  *code = value;
+  return s.length;
+}
+
+void appendEncoded(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
 }
 
 bool isValid(std::string_view bytes) {

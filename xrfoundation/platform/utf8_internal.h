@@ -1,5 +1,6 @@
-// platform/utf8_internal.h: the few UTF-8 facts the library needs -- strict validation, repair
-// of invalid sequences, UTF-16 lengths and the CSV whitespace class -- over raw bytes.
+// platform/utf8_internal.h: the few UTF-8 facts the library needs -- strict validation and
+// decoding, repair of invalid sequences, UTF-16 lengths and the CSV whitespace class -- over raw
+// bytes, with the byte scanners that skip the plain runs between the characters that matter.
 #pragma once
 #include <bit>
 #include <cstddef>
@@ -14,8 +15,20 @@ namespace xr::utf8 {
 // U+10FFFF. The empty text is valid.
 bool isValid(std::string_view bytes);
 
+// The character that bytes begin with (bytes not empty): returns its length and stores its code
+// point in *code, or returns 0 when the bytes there are not well-formed UTF-8 (as isValid
+// judges). The one decoding step for whoever needs code points rather than validity alone.
+std::size_t decode(std::string_view bytes, char32_t* code);
+
+// Appends the UTF-8 form of code, a Unicode scalar value (no surrogate, at most U+10FFFF).
+void appendEncoded(std::string& out, char32_t code);
+
 // Length of the run of ASCII bytes that bytes begin with.
 std::size_t asciiPrefix(std::string_view bytes);
+
+// Length of the run of ASCII bytes other than C0 controls (0x00 to 0x1F) that bytes begin with:
+// the characters a text format can take without a look. Tab and line ends end the run too.
+std::size_t asciiTextPrefix(std::string_view bytes);
 
 // Whether bytes p[0, n) are all ASCII. Branch-free over words: CSV fields are short, and an
 // early exit costs more there than it saves.
@@ -42,22 +55,49 @@ inline bool isAscii(const char* p, std::size_t n) {
   return (bits & kHighBits) == 0;
 }
 
+namespace detail {
+inline constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+
+// The high bit of each byte of word that equals byte. A borrow may also mark a byte above the
+// first match, never one below it, so the lowest mark is always exact.
+inline std::uint64_t matches(std::uint64_t word, unsigned char byte) {
+  word ^= kOnes * byte;  // a zero byte where byte stands
+  return (word - kOnes) & ~word & 0x8080808080808080ull;
+}
+}  // namespace detail
+
 // The first byte equal to byte in [p, end), or null: memchr for the short runs of one line,
 // eight bytes a time without the cost of a call.
 inline const char* findByte(const char* p, const char* end, char byte) {
   if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(byte);
     for (; end - p >= 8; p += 8) {
       std::uint64_t word;
       std::memcpy(&word, p, 8);
-      word ^= pattern;  // a zero byte where byte stands
-      const std::uint64_t zero = (word - kOnes) & ~word & 0x8080808080808080ull;
-      if (zero != 0) return p + (std::countr_zero(zero) >> 3);
+      const std::uint64_t found = detail::matches(word, static_cast<unsigned char>(byte));
+      if (found != 0) return p + (std::countr_zero(found) >> 3);
     }
   }
   for (; p < end; ++p) {
     if (*p == byte) return p;
+  }
+  return nullptr;
+}
+
+// The first byte in [p, end) equal to a, b or c, or null: findByte for a markup scanner that
+// stops at any of three bytes.
+inline const char* findAnyByte(const char* p, const char* end, char a, char b, char c) {
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; end - p >= 8; p += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      const std::uint64_t found = detail::matches(word, static_cast<unsigned char>(a)) |
+                                  detail::matches(word, static_cast<unsigned char>(b)) |
+                                  detail::matches(word, static_cast<unsigned char>(c));
+      if (found != 0) return p + (std::countr_zero(found) >> 3);
+    }
+  }
+  for (; p < end; ++p) {
+    if (*p == a || *p == b || *p == c) return p;
   }
   return nullptr;
 }

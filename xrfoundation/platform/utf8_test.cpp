@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <utility>
 
 #include "xrfoundation/platform/utf8_internal.h"
 
@@ -29,6 +31,53 @@ TEST(Utf8Test, ValidatesStrictlyAndRepairsMaximalSubparts) {
     std::string out = "<";  // appends after what is there
     appendRepaired(out, bytes);
     EXPECT_EQ(out, "<" + repaired) << name;
+  }
+}
+
+TEST(Utf8Test, DecodesWhatItValidatesAndEncodesItBack) {
+  const std::pair<std::string, char32_t> chars[] = {{"A", U'A'},
+                                                    {"\x7F", 0x7F},
+                                                    {"\xC2\x80", 0x80},
+                                                    {"\xDF\xBF", 0x7FF},
+                                                    {"\xE0\xA0\x80", 0x800},
+                                                    {"\xEF\xBF\xBF", 0xFFFF},
+                                                    {"\xF0\x90\x80\x80", 0x10000},
+                                                    {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
+  for (const auto& [bytes, code] : chars) {
+    char32_t decoded = 0;
+    EXPECT_EQ(decode(bytes + "x", &decoded), bytes.size())
+        << std::hex << static_cast<unsigned>(code);
+    EXPECT_EQ(decoded, code);
+    std::string encoded = "<";
+    appendEncoded(encoded, code);
+    EXPECT_EQ(encoded, "<" + bytes) << std::hex << static_cast<unsigned>(code);
+  }
+  for (std::string_view bad :
+       {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"}) {
+    char32_t decoded = 0;
+    EXPECT_EQ(decode(bad, &decoded), 0u) << ::testing::PrintToString(bad);
+  }
+}
+
+// The word-at-a-time scanners, with the byte that stops them at every place of a word.
+TEST(Utf8Test, ScannersStopAtTheFirstByteThatMatters) {
+  std::string printable;
+  for (char c = 0x20; c != '\x80'; ++c) printable += c;
+  EXPECT_EQ(asciiTextPrefix(printable), printable.size());
+  for (size_t at = 0; at < 20; ++at) {
+    for (char stop : {'\t', '\n', '\x1F', '\xC3'}) {
+      std::string text(20, ' ');
+      text[at] = stop;
+      EXPECT_EQ(asciiTextPrefix(text), at) << ::testing::PrintToString(text);
+    }
+    std::string text(20, 'x');
+    EXPECT_EQ(findAnyByte(text.data(), text.data() + 20, '<', '&', ']'), nullptr);
+    for (char markup : {'<', '&', ']'}) {
+      text[at] = markup;
+      text[19] = '<';  // a later match must not win
+      EXPECT_EQ(findAnyByte(text.data(), text.data() + 20, '<', '&', ']'), text.data() + at);
+      text.assign(20, 'x');
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -28,58 +29,10 @@ TEST(XmlTest, ParseErrorsSayWhyAndWhere) {
   XmlParseError error;
   EXPECT_FALSE(parseXmlElement("<a><b></a>", &error));
   EXPECT_FALSE(error.description.empty()) << "the parser's own reason";
-}
-
-// Each of these breaks a rule of XML 1.0 with namespaces that the parser alone would let by.
-TEST(XmlTest, TextThatIsNotWellFormedIsRefusedWithTheRuleItBreaks) {
-  const std::pair<std::string, const char*> rows[] = {
-      {"<a>&nbsp;</a>", "undefined entity"},
-      {"<a b='&copy;'/>", "undefined entity"},
-      {"<!DOCTYPE a SYSTEM 'a.dtd'><a>&e;</a>", "undefined entity"},
-      {"<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>", "internal DTD subset not accepted"},
-      {"<!DOCTYPE a [<!ELEMENT a >]><a/>", "internal DTD subset not accepted"},
-      {"<!DOCTYPE a& SYSTEM 'x'><a/>", "malformed document type declaration"},
-      {"<!DOCTYPE a SYSTEM><a/>", "malformed document type declaration"},
-      {"<a>x & y</a>", "'&' that starts no reference"},
-      {"<a>&#0;</a>", "reference to a character not allowed in XML"},
-      {"<a>&#xD800;</a>", "reference to a character not allowed in XML"},
-      {"<a>&#x110000;</a>", "reference to a character not allowed in XML"},
-      {"<a>&#99999999999;</a>", "reference to a character not allowed in XML"},
-      {"<a b='&#x1;'/>", "reference to a character not allowed in XML"},
-      {"<a>&#x;</a>", "malformed character reference"},
-      {"<a>\x01</a>", "character not allowed in XML"},
-      {"<a>\xEF\xBF\xBF</a>", "character not allowed in XML"},  // U+FFFF
-      {std::string("<a/>\0", 5), "character not allowed in XML"},
-      {" <?xml version='1.0'?><a/>", "XML declaration not at the start"},
-      {"<a><?xml version='1.0'?></a>", "XML declaration not at the start"},
-      {"<?XML version='1.0'?><a/>", "reserved processing instruction target"},
-      {"<?xml?><a/>", "malformed XML declaration"},
-      {"<?xml encoding='UTF-8' version='1.0'?><a/>", "malformed XML declaration"},
-      {"<?xml version='1.0' encoding='ISO-8859-1'?><a/>", "malformed XML declaration"},
-      {"<?xml version='1&#46;0'?><a/>", "malformed XML declaration"},
-      {"<a b='1' b='2'/>", "duplicated attribute"},
-      {"<a xmlns:p='u' xmlns:q='u' p:x='1' q:x='2'/>", "duplicated attribute"},
-      {"<a k0='' k1='' k2='' k3='' k4='' k5='' k6='' k7='' k8='' k9='' k10='' k11='' k12=''"
-       " k13='' k14='' k15='' k16='' k3=''/>",
-       "duplicated attribute"},
-      {"<p:a/>", "undeclared namespace prefix"},
-      {"<a p:b='1'/>", "undeclared namespace prefix"},
-      {"<a><p:b xmlns:p='u'/><p:c/></a>", "undeclared namespace prefix"},  // out of scope
-      {"<a xmlns:p=''/>", "namespace prefix declared empty"},
-      {"<a xmlns:xml='u'/>", "reserved namespace prefix or name"},
-      {"<a xmlns:xmlns='u'/>", "reserved namespace prefix or name"},
-      {"<a:b:c xmlns:a='u'/>", "element name not allowed"},
-      {"<a\xC3\x97/>", "element name not allowed"},  // U+00D7 is no name character
-      {"<a b='<'/>", "'<' in an attribute value"},
-      {"<a>]]></a>", "']]>' in text"},
-      {"<!-- a -- b --><a/>", "'--' inside a comment"},
-      {"<a><!-- a ---></a>", "'--' inside a comment"},
-      {"<a/><!DOCTYPE a>", "document type declaration out of place"},
-  };
-  for (const auto& [text, description] : rows) {
-    XmlParseError error;
-    EXPECT_FALSE(parseXmlElement(text, &error)) << text;
-    EXPECT_EQ(error.description, description) << text;
+  // Where the parser stops at the end of a truncated text, the offset is still inside it.
+  for (std::string_view cut : {"<a b", "<a b='", "<a><b", "<a>x"}) {
+    EXPECT_FALSE(parseXmlElement(cut, &error)) << cut;
+    EXPECT_LE(error.offset, cut.size()) << cut;
   }
 }
 
@@ -88,6 +41,7 @@ TEST(XmlTest, WellFormedTextIsStillRead) {
       {"\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8' standalone='yes'?><a>x</a>", "x"},
       {"<?xml version = '1.0' encoding = 'utf-8' ?><a/>", ""},
       {"<!DOCTYPE a PUBLIC '-//x//y' 'a.dtd' ><a>&lt;&gt;&amp;&apos;&quot;</a>", "<>&'\""},
+      {"<!DOCTYPE a PUBLIC \"az AZ 09\r\n-'()+,./:=?;!*#@$_%\" '{~|[\xC3\xA9'><a/>", ""},
       {"<!DOCTYPE p:a><p:a xmlns:p='u'/>", ""},
       {"<a>&#65;&#x10FFFF;&#xE9;</a>", "A\xF4\x8F\xBF\xBF\xC3\xA9"},
       {"<p:a xmlns:p='u' p:b='1' b='2' xml:lang='en'><p:c/></p:a>", ""},
@@ -103,24 +57,6 @@ TEST(XmlTest, WellFormedTextIsStillRead) {
     EXPECT_TRUE(element) << text << ": " << error.description << " at " << error.offset;
     EXPECT_EQ(element.stringValue(), value) << text;
   }
-}
-
-TEST(XmlTest, NestingDeeperThanTheLimitIsRefused) {
-  auto nested = [](int depth) {
-    std::string text;
-    for (int i = 0; i < depth; ++i) text += "<e>";
-    for (int i = 0; i < depth; ++i) text += "</e>";
-    return text;
-  };
-  EXPECT_TRUE(parseXmlElement(nested(kMaxXmlDepth)));
-  XmlParseError error;
-  EXPECT_FALSE(parseXmlElement(nested(kMaxXmlDepth + 1), &error));
-  EXPECT_EQ(error.description, "element nested too deeply");
-  EXPECT_EQ(error.offset, 3u * kMaxXmlDepth);
-  // Empty elements do not nest.
-  std::string siblings = "<r>";
-  for (int i = 0; i < 2 * kMaxXmlDepth; ++i) siblings += "<e/>";
-  EXPECT_TRUE(parseXmlElement(siblings + "</r>"));
 }
 
 TEST(XmlTest, WhiteSpaceIsTextOnlyWhereItIsAllAnElementHolds) {
