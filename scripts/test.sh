@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite in the normal build (g++), then the Debian
 # packages (scripts/package.sh: built, installed, used by a consumer, removed), the suite again
-# under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++) and in
-# the Release build with g++ (scripts/build_matrix.sh; XRF_MATRIX="clang++:Debug ..." names
+# under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++), with
+# clang++ against LLVM's libc++ (the libcxx preset) and in the Release build with g++ (scripts/build_matrix.sh; XRF_MATRIX="clang++:Debug ..." names
 # other pairs, XRF_MATRIX=all builds all eight), then each fuzz target for a bounded time
 # (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus.
 set -euo pipefail
@@ -25,6 +25,9 @@ scripts/package.sh
 echo "=== packages done in $((SECONDS - package_start)) s"
 run asan
 run tsan
+libcxx_start=$SECONDS
+run libcxx
+echo "=== libcxx done in $((SECONDS - libcxx_start)) s"
 echo "=== build matrix"
 matrix=${XRF_MATRIX:-g++:Release}
 [ "$matrix" = all ] && matrix=
