@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests, the benchmarks and the fuzz
-# targets need, when any is missing. Safe to run again: it does nothing when all are there.
+# targets need, when any is missing, and builds what the libcxx preset links against LLVM's
+# libc++ (scripts/libcxx_deps.sh). Safe to run again: it does nothing when all are there.
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  g++ cmake ninja-build pkg-config clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev libexpat1-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   qt6-base-dev libglib2.0-dev
@@ -34,3 +35,5 @@ js_check="$(dirname "$0")/../tests/interop/js_check"
 if [ ! -d "$js_check/node_modules/ical.js" ]; then
   (cd "$js_check" && npm install --no-audit --no-fund --silent)
 fi
+
+"$(dirname "$0")/libcxx_deps.sh"

@@ -2,9 +2,9 @@
 # Builds and runs every test: the whole suite in the normal build (g++), then the README's own
 # build recipe as written, shared and Release, with its tests (scripts/readme_recipes.sh), the
 # Debian packages (scripts/package.sh: built, installed, used by consumers, removed), the suite
-# again under AddressSanitizer+UBSan with LeakSanitizer (clang++) and under ThreadSanitizer
-# (g++), then each fuzz target for a bounded time (XRF_FUZZ_SECONDS, 60 by default) from its
-# seed corpus. XRF_MATRIX="clang++:Debug ..." adds compiler/build-type pairs
+# again under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++)
+# and with clang++ against LLVM's libc++ (the libcxx preset), then each fuzz target for a
+# bounded time (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus. XRF_MATRIX="clang++:Debug ..." adds compiler/build-type pairs
 # (scripts/build_matrix.sh; XRF_MATRIX=all builds all eight).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +30,9 @@ scripts/package.sh
 echo "=== packages done in $((SECONDS - package_start)) s"
 run asan
 run tsan
+libcxx_start=$SECONDS
+run libcxx
+echo "=== libcxx done in $((SECONDS - libcxx_start)) s"
 if [ -n "${XRF_MATRIX:-}" ]; then
   echo "=== build matrix"
   matrix=$XRF_MATRIX

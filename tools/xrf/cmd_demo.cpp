@@ -19,6 +19,7 @@
 #include "step_runner.h"
 #include "xrfoundation/device/xml_message.h"
 #include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/platform/file_system.h"
 
 namespace {
 
@@ -209,9 +210,9 @@ std::optional<fs::path> makeTemporaryDirectory(std::string& error) {
 // repository's samples/ to the same place beside its own xrf, so that no path of the build is
 // compiled into the program and an installed xrf works from any directory.
 std::optional<fs::path> installedSamples() {
-  std::error_code code;
-  const fs::path self = fs::read_symlink("/proc/self/exe", code);
-  if (code || !self.has_parent_path()) return std::nullopt;
+  const std::optional<std::string> program = xr::runningProgramPath();
+  if (!program) return std::nullopt;
+  const fs::path self(*program);
   return (self.parent_path() / ".." / "share" / "xrfoundation" / "samples").lexically_normal();
 }
 

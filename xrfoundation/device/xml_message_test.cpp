@@ -200,17 +200,16 @@ TEST(XmlMessageTest, ThreadsMayReadOneMessageAtOnce) {
       R"(<iq id="1" type="error"><response ns="p"><c>v</c></response><error>e</error></iq>)");
   std::latch start(4);
   int mismatches[4] = {};
-  {
-    std::jthread threads[4];
-    for (int t = 0; t < 4; ++t) {
-      threads[t] = std::jthread([&, t] {
-        start.arrive_and_wait();
-        // Each copy shares the one document across the threads.
-        for (int i = 0; i < 500; ++i)
-          mismatches[t] += shape(XmlNode(message)) != "p|c|1|iq||error[e]";
-      });
-    }
+  std::thread threads[4];  // not std::jthread, which libc++ 14 lacks
+  for (int t = 0; t < 4; ++t) {
+    threads[t] = std::thread([&, t] {
+      start.arrive_and_wait();
+      // Each copy shares the one document across the threads.
+      for (int i = 0; i < 500; ++i)
+        mismatches[t] += shape(XmlNode(message)) != "p|c|1|iq||error[e]";
+    });
   }
+  for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(std::vector<int>(mismatches, mismatches + 4), std::vector<int>(4, 0));
 }
 

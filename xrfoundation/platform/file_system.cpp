@@ -13,4 +13,17 @@ bool pathExists(std::string_view path) {
   return std::filesystem::exists(std::filesystem::path(path), error) && !error;
 }
 
+std::optional<std::string> runningProgramPath() {
+#if defined(__linux__)
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || !self.is_absolute()) return std::nullopt;
+  return self.string();
+#else
+  // Each system answers this its own way (_NSGetExecutablePath() on macOS,
+  // GetModuleFileNameW() on Windows); until one is written here, callers get no answer.
+  return std::nullopt;
+#endif
+}
+
 }  // namespace xr

@@ -26,8 +26,11 @@ class FileInputStream final : public InputStream {
       fail("cannot open");
       return;
     }
-    // The readers go through a file once from start to end; let the kernel read ahead.
+    // The readers go through a file once from start to end; let the kernel read ahead. The
+    // advice is optional in POSIX (macOS has none), and only a hint.
+#if defined(POSIX_FADV_SEQUENTIAL)
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
     status_ = StreamStatus::Open;
   }
 

@@ -20,9 +20,15 @@ constexpr auto kConditionSlice = std::chrono::milliseconds(5);
 std::atomic<IMainThread*> g_installed{nullptr};
 
 bool onInitialThread() {
-  // The initial thread of a process is the one whose thread id equals the process id.
+#if defined(__linux__)
+  // The initial thread of a Linux process is the one whose thread id equals the process id.
   thread_local const bool initial = gettid() == getpid();
   return initial;
+#else
+  // POSIX has no call for this; each system answers its own way (pthread_main_np() on macOS
+  // and the BSDs).
+#error "onInitialThread() has no implementation for this system"
+#endif
 }
 
 }  // namespace

@@ -88,7 +88,6 @@ class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
   mutable std::mutex mutex_;
   std::condition_variable finishedCondition_;
   std::vector<std::shared_ptr<Operation>> dependencies_;  // guarded by mutex_
-  std::size_t unfinishedDependencies_ = 0;                // guarded by mutex_
   // Operations waiting on this one, by identity; weak so that a held dependent that is
   // dropped does not live on here.
   std::unordered_map<Operation*, std::weak_ptr<Operation>> dependents_;  // guarded by mutex_

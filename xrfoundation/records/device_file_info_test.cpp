@@ -15,7 +15,7 @@ TEST(DeviceFileInfoTest, ReadersOnOtherThreadsSeeWholeTexts) {
   DeviceFileInfo info;
   const std::string shortPath = "/a", longPath(200, 'p');
   std::latch start(2);
-  std::jthread writer([&] {
+  std::thread writer([&] {  // not std::jthread, which libc++ 14 lacks
     start.arrive_and_wait();
     for (int i = 0; i < 2000; ++i) info.setFilePath(i % 2 ? shortPath : longPath);
   });
@@ -25,6 +25,7 @@ TEST(DeviceFileInfoTest, ReadersOnOtherThreadsSeeWholeTexts) {
     auto path = info.filePath();
     torn += path && *path != shortPath && *path != longPath;
   }
+  writer.join();
   EXPECT_EQ(torn, 0);
 }
 

@@ -1,6 +1,8 @@
 #include "xrfoundation/platform/testing/heap_usage.h"
 
-#include <malloc.h>
+#if defined(__GLIBC__)
+#include <malloc.h>  // mallinfo2(), glibc's own; other C libraries count their heap otherwise
+#endif
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
