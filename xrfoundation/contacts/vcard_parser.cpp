@@ -16,11 +16,14 @@
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/image.h"
+#include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
 namespace {
 
 using vcard_internal::upperAscii;
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
@@ -40,6 +43,26 @@ std::string_view trimmed(std::string_view text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
     text.remove_suffix(1);
   return text;
+}
+
+// One physical line of a text and where the next one begins. A line ends at LF, CR LF, a lone
+// CR (old Mac files), or CR CR LF as some phones write it: a run of CRs before an LF is one
+// line end, so that a folded line after it still continues its line.
+struct PhysicalLine {
+  std::string_view text;  // without its line end
+  std::size_t next;       // index of the next line's first byte
+};
+
+PhysicalLine physicalLineAt(std::string_view text, std::size_t at) {
+  std::size_t end = at;
+  while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+  std::size_t next = end + 1;
+  if (end < text.size() && text[end] == '\r') {
+    std::size_t feed = end + 1;
+    while (feed < text.size() && text[feed] == '\r') ++feed;
+    if (feed < text.size() && text[feed] == '\n') next = feed + 1;
+  }
+  return {text.substr(at, end - at), std::min(next, text.size())};
 }
 
 struct Param {
@@ -353,13 +376,10 @@ class RecordReader {
   void unfold(std::string_view body) {
     std::vector<std::string_view>& physical = physical_;
     physical.clear();
-    while (!body.empty()) {
-      std::size_t end = 0;
-      while (end < body.size() && body[end] != '\n' && body[end] != '\r') ++end;
-      physical.push_back(body.substr(0, end));
-      if (end < body.size() && body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n')
-        ++end;
-      body.remove_prefix(std::min(end + 1, body.size()));
+    for (std::size_t at = 0; at < body.size();) {
+      const PhysicalLine line = physicalLineAt(body, at);
+      physical.push_back(line.text);
+      at = line.next;
     }
     int depth = 0;
     for (std::size_t i = 0; i < physical.size();) {
@@ -600,25 +620,43 @@ class RecordReader {
   bool nameRead_ = false;
 };
 
+// A UTF-8 byte order mark may stand before a record's first line: address books write one at
+// the start of a file, and files joined end to end carry theirs along.
 bool isTag(std::string_view line, std::string_view upperTag) {
+  if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
   return equalsUpper(trimmed(line), upperTag);
+}
+
+// text as UTF-8: text itself, or after a UTF-16 (or UTF-32) byte order mark its conversion
+// into storage; none when the text is not valid in the encoding its mark names.
+std::optional<std::string_view> utf8Text(std::string_view text, std::string& storage) {
+  const std::optional<ByteOrderMark> mark = byteOrderMarkOf(text);
+  if (!mark || mark->encoding == "UTF-8") return text;
+  auto converted = convertToUtf8(text.substr(mark->length), mark->encoding);
+  if (!converted) {
+    consoleLog().warn("vCard text after a {} byte order mark is not valid {}; no record read",
+                      mark->encoding, mark->encoding);
+    return std::nullopt;
+  }
+  storage = std::move(*converted);
+  return std::string_view(storage);
 }
 
 }  // namespace
 
-std::size_t readVCardContacts(std::string_view text,
+std::size_t readVCardContacts(std::string_view input,
                               const std::function<bool(ContactInfo&)>& sink) {
+  std::string converted;
+  const std::optional<std::string_view> utf8 = utf8Text(input, converted);
+  if (!utf8) return 0;
+  const std::string_view text = *utf8;
   std::size_t records = 0;
   std::size_t at = 0;
   std::size_t bodyStart = std::string_view::npos;
   int depth = 0;
   RecordReader reader;  // kept across records, so that its lists keep their room
   while (at < text.size()) {
-    std::size_t end = at;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-    const std::string_view line = text.substr(at, end - at);
-    const std::size_t next =
-        end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+    const auto [line, next] = physicalLineAt(text, at);
     if (isTag(line, "BEGIN:VCARD")) {
       if (depth++ == 0) bodyStart = next;
     } else if (depth > 0 && isTag(line, "END:VCARD") && --depth == 0) {
