@@ -369,11 +369,6 @@ TEST(VCardParser, RecordsAreCutWhereverTheyStandAndBrokenOnesAreKept) {
   EXPECT_EQ(contacts[1].userDataForKey(kContactVCardUnplacedKey)->front(), "NO COLON HERE");
   EXPECT_EQ(contacts[2].displayName, "Three ÿ");  // not UTF-8, no charset: Windows-1252
   EXPECT_FALSE(contactFromVCard("no record here\r\n").has_value());
-  // An indented line after an empty one continues nothing that is there.
-  const auto folded =
-      contactFromVCard("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Four\r\n\r\n\tX\r\nEND:VCARD\r\n");
-  ASSERT_TRUE(folded.has_value());
-  EXPECT_EQ(folded->displayName, "Four");
 }
 
 // text (UTF-8 of the Basic Multilingual Plane) as UTF-16 with its byte order mark.
