@@ -260,6 +260,9 @@ def case_errors():
          "cannot create a file in"),
         (["contacts", "dedupe", os.path.join(work, "missing.vcf")], "missing.vcf: No such file"),
         (["contacts", "dedupe", bad_kind], "no vCard records"),
+        # A directory opens but cannot be read: a read error, not an empty input.
+        (["vcard", "count", work], "cannot read " + work + ": Is a directory"),
+        (["csv", "rows", work], "cannot read " + work + ": Is a directory"),
         (["demo", "--samples", os.path.join(work, "nowhere")], "pass --samples DIR"),
         (["demo", "--samples", broken_samples], "demo failed: Parse the device reply:"),
     ]
@@ -415,6 +418,11 @@ def case_stdin():
     split = fresh_dir("stdin_split")
     result = run("vcard", "split", "-", "-o", split, stdin=open(vcf, "rb").read())
     check(result.returncode == 0 and len(os.listdir(split)) == 11, f"split -: {os.listdir(split)}")
+
+    # An "END:VCARD" line outside any record does not end the reading.
+    stray = b"END:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\n"
+    counted = run("vcard", "count", "-", stdin=stray).stdout
+    check(counted == b"2\n", f"count with stray END:VCARD lines: {counted!r}")
 
     # The line-based reader keeps its output; the standard one reads the quoting.
     text = b'Name,Note\r\nAnn,"Met at ""DevConf"", 2019\r\nline 2"\r\n'

@@ -104,6 +104,26 @@ def main():
     bad = run("contacts", "csv2vcf", simple, "--form", "nosuch")
     check(bad.returncode != 0, "csv2vcf --form nosuch accepted")
 
+    # A byte order mark before the first record, and CR CR LF line ends around a folded name:
+    # every command that reads vCards sees every record that vcard count counts.
+    two = (b"\xef\xbb\xbfBEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\nEND:VCARD\r\n"
+           b"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bob\r\nEND:VCARD\r\n")
+    one = two[:two.index(b"BEGIN:VCARD", 4)]
+    crcrlf = b"BEGIN:VCARD\r\r\nVERSION:3.0\r\r\nFN:Ann\r\r\n Lee\r\r\nEND:VCARD\r\r\n"
+    # Unfolding drops the one blank that marks a fold, as it does after CR LF.
+    for data, names in [(two, ["Ann", "Bob"]), (one, ["Ann"]), (crcrlf, ["AnnLee"])]:
+        path = os.path.join(WORK, "marked.vcf")
+        with open(path, "wb") as f:
+            f.write(data)
+        count = run("vcard", "count", path).stdout
+        shown = run("contacts", "show", "--json", path)
+        got = [c.get("displayName") for c in json.loads(shown.stdout or b"[]")]
+        check(count == b"%d\n" % len(names) and got == names,
+              f"{data[:24]!r}...: count {count!r}, show {got} {shown.stderr!r}")
+        for command in ["dedupe", "vcf2csv"]:
+            result = run("contacts", command, path)
+            check(result.returncode == 0, f"{data[:24]!r}...: {command} {result.stderr!r}")
+
     for failure in failures:
         print("xrf vcard check:", failure, file=sys.stderr)
     print(f"xrf vcard check: {len(failures)} failures")

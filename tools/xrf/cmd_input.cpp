@@ -36,33 +36,19 @@ std::unique_ptr<xr::XRBufferedInputStream> openReader(const std::string& path) {
   return reader;
 }
 
-// The readers treat a read error as the end of the input; the tool must not.
+// Reports a read error that ended the reading early; false when there was one.
 bool endedCleanly(const xr::XRBufferedInputStream& reader) {
-  if (reader.status() != xr::StreamStatus::Error) return true;
-  xrf::fail(reader.streamError().value_or("read error"));
-  return false;
-}
-
-// Calls use(record) for every record up to the real end of the input: a stray "END:VCARD"
-// line makes readVCardData give none before the end, so atEnd() decides when to stop.
-template <class Use>
-bool forEachRecord(xr::XRBufferedInputStream& reader, Use use) {
-  for (;;) {
-    if (const auto record = reader.readVCardData()) {
-      if (!use(*record)) return false;
-    } else if (reader.atEnd()) {
-      return endedCleanly(reader);
-    }
-  }
+  const std::optional<std::string> error = reader.readError();
+  if (error) xrf::fail(*error);
+  return !error;
 }
 
 void countRecords(const std::string& path) {
   auto reader = openReader(path);
   if (!reader) return;
   std::uint64_t count = 0;
-  if (forEachRecord(*reader, [&](std::string_view) { return ++count, true; })) {
-    std::cout << count << '\n';
-  }
+  while (reader->nextVCardRecord()) ++count;
+  if (endedCleanly(*reader)) std::cout << count << '\n';
 }
 
 // The first record file ("1.vcf", "2.vcf", ...) that already stands in directory, if any.
@@ -97,16 +83,13 @@ void splitRecords(const std::string& path, const std::string& directory, bool fo
   std::filesystem::create_directories(directory, error);
   if (error) return xrf::fail("cannot create " + directory + ": " + error.message());
   std::uint64_t count = 0;
-  forEachRecord(*reader, [&](std::string_view record) {
+  while (const auto record = reader->nextVCardRecord()) {
     const auto file = std::filesystem::path(directory) / (std::to_string(++count) + ".vcf");
     std::ofstream out(file, std::ios::binary);
-    out.write(record.data(), static_cast<std::streamsize>(record.size()));
-    if (out.close(), !out) {
-      xrf::fail("cannot write " + file.string());
-      return false;
-    }
-    return true;
-  });
+    out.write(record->data(), static_cast<std::streamsize>(record->size()));
+    if (out.close(), !out) return xrf::fail("cannot write " + file.string());
+  }
+  endedCleanly(*reader);
 }
 
 void printRows(const std::string& path) {

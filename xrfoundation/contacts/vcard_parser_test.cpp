@@ -11,6 +11,7 @@
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/platform/image.h"
+#include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/platform/testing/test_images.h"
 
 namespace xr {
@@ -368,11 +369,67 @@ TEST(VCardParser, RecordsAreCutWhereverTheyStandAndBrokenOnesAreKept) {
   EXPECT_EQ(contacts[1].userDataForKey(kContactVCardUnplacedKey)->front(), "NO COLON HERE");
   EXPECT_EQ(contacts[2].displayName, "Three ÿ");  // not UTF-8, no charset: Windows-1252
   EXPECT_FALSE(contactFromVCard("no record here\r\n").has_value());
-  // An indented line after an empty one continues nothing that is there.
-  const auto folded =
-      contactFromVCard("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Four\r\n\r\n\tX\r\nEND:VCARD\r\n");
-  ASSERT_TRUE(folded.has_value());
-  EXPECT_EQ(folded->displayName, "Four");
+}
+
+// text (UTF-8 of the Basic Multilingual Plane) as UTF-16 with its byte order mark.
+std::string utf16(std::string_view text, bool little) {
+  std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : 3;
+    unsigned unit = length == 1 ? byte : byte & (length == 2 ? 0x1F : 0x0F);
+    for (std::size_t i = 1; i < length; ++i) unit = unit << 6 | (text[at + i] & 0x3F);
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    out += little ? std::string{low, high} : std::string{high, low};
+    at += length;
+  }
+  return out;
+}
+
+TEST(VCardParser, ByteOrderMarksLoseNoRecord) {
+  const std::string two =
+      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\nEND:VCARD\r\n"
+      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zo\xC3\xAB\r\nEND:VCARD\r\n";
+  const std::string mark = "\xEF\xBB\xBF";
+  struct Row {
+    const char* what;
+    std::string text;
+  };
+  const Row rows[] = {
+      {"UTF-8 mark", mark + two},
+      {"UTF-16LE mark", utf16(two, true)},
+      {"UTF-16BE mark", utf16(two, false)},
+      {"files joined end to end",
+       mark + two.substr(0, two.size() / 2) + mark + two.substr(two.size() / 2)},
+  };
+  for (const Row& row : rows) {
+    const auto contacts = contactsFromVCards(row.text);
+    ASSERT_EQ(contacts.size(), 2u) << row.what;
+    EXPECT_EQ(contacts[0].displayName, "Ann") << row.what;
+    EXPECT_EQ(contacts[1].displayName, "Zo\xC3\xAB") << row.what;
+  }
+  testing::LogCapture log;
+  EXPECT_TRUE(contactsFromVCards("\xFF\xFE\x3D\xD8" + utf16(two, true).substr(2)).empty());
+  EXPECT_EQ(log.texts(), std::vector<std::string>{"vCard text after a UTF-16LE byte order mark "
+                                                  "is not valid UTF-16LE; no record read"});
+}
+
+TEST(VCardParser, EveryLineEndFoldsAlike) {
+  // A folded name and a folded photo, as phones write them with each kind of line end.
+  ContactInfo contact;
+  contact.displayName = std::string(70, 'a') + " Lee";
+  contact.icon = Image::fromBytes(testing::makeTestJpeg(24, 16));
+  const std::string crlf = standardForm(contact);
+  const std::string expected = describe(contact);
+  ASSERT_EQ(describe(readBack(crlf)), expected) << crlf;
+  for (const char* end : {"\n", "\r", "\r\r\n", "\r\r\r\n"}) {
+    std::string text;
+    for (std::size_t at = 0, next; at < crlf.size(); at = next + 2) {
+      next = crlf.find("\r\n", at);
+      text.append(crlf, at, next - at).append(end);
+    }
+    EXPECT_EQ(describe(readBack(text)), expected) << text;
+  }
 }
 
 }  // namespace

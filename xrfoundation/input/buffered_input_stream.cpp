@@ -40,6 +40,7 @@ void XRBufferedInputStream::open() {
   s.read = 0;
   s.bytesProcessed = 0;
   endSeen_ = false;
+  readFailed_ = false;
   lineNumber_ = 0;
   recordStart_ = -1;
   recordInBlock_ = false;
@@ -100,6 +101,8 @@ void XRBufferedInputStream::refill() {
   s.read = std::min<std::int64_t>(s.read, static_cast<std::int64_t>(s.bufSize));
   s.pos = 0;
   endSeen_ = s.read <= 0;
+  // A stream that is merely closed also answers -1; only one in the Error status has failed.
+  readFailed_ = s.read < 0 && s.stream && s.stream->status() == StreamStatus::Error;
 }
 
 std::optional<std::string_view> XRBufferedInputStream::readLine() {
@@ -147,6 +150,12 @@ bool XRBufferedInputStream::hasBytesAvailable() const {
 
 bool XRBufferedInputStream::getBuffer(const std::uint8_t*& buffer, std::uint64_t& length) {
   return state_.stream && state_.stream->getBuffer(buffer, length);
+}
+
+std::optional<std::string> XRBufferedInputStream::readError() const {
+  if (openError_) return openError_;
+  if (!readFailed_) return std::nullopt;
+  return state_.stream->streamError().value_or("read error");
 }
 
 std::optional<std::string> XRBufferedInputStream::streamError() const {

@@ -64,9 +64,20 @@ class XR_EXPORT XRBufferedInputStream final : public InputStream {
   // holding "END:VCARD", as they stood; valid until the next readVCardData(), open() or close().
   // Markers count anywhere in a line, in any letter case, but not in a line that is not valid
   // UTF-8. Text outside records is dropped. None when nothing was gathered: at the end of the
-  // input, but also for an "END:VCARD" line outside any record -- ask atEnd() to tell the two
-  // apart.
+  // input, but also for an "END:VCARD" line outside any record -- nextVCardRecord() passes
+  // such lines over.
   std::optional<std::string_view> readVCardData();
+
+  // The next vCard record as readVCardData() cuts it, passing over "END:VCARD" lines outside
+  // any record: none only once the input is used up or a read has failed (readError() tells
+  // which). Valid as readVCardData()'s record is.
+  std::optional<std::string_view> nextVCardRecord();
+
+  // Why reading stopped short of the end of the input: open()'s failure, or the wrapped
+  // stream's error once a read of it has failed. None while reads go well and at a clean end.
+  // Line, record and CSV reads give none after a read error as they do at the end; this tells
+  // the two apart.
+  std::optional<std::string> readError() const;
 
   // Whether the input is used up: the wrapped stream has reported its end (or an error) and
   // every byte before it has been handed out. True before open() and after close(). Doesn't
@@ -152,6 +163,7 @@ class XR_EXPORT XRBufferedInputStream final : public InputStream {
   mutable std::mutex titlesMutex_;
   bool everOpened_ = false;
   bool endSeen_ = false;          // the last refill met the end of the input or an error
+  bool readFailed_ = false;       // ... and it was an error of the wrapped stream
   std::uint64_t lineNumber_ = 0;  // lines handed out since open(), for warnings
   // Start in dataBuffer of the record readVCardData is gathering, or -1. A record is one run
   // of the input, so its bytes are copied to vcardData only when a refill is about to

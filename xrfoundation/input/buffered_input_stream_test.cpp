@@ -78,7 +78,7 @@ TEST(BufferedInputStreamTest, ReadErrorMidLineEndsInputAfterThePartialLine) {
   EXPECT_FALSE(reader.readLine());
   EXPECT_TRUE(reader.atEnd());
   EXPECT_EQ(reader.status(), StreamStatus::Error);
-  EXPECT_TRUE(reader.streamError().has_value());
+  EXPECT_EQ(reader.readError(), "injected read error");
 }
 
 TEST(BufferedInputStreamTest, OnlyReadMaxLengthCountsBytesProcessed) {
@@ -134,6 +134,9 @@ TEST(BufferedInputStreamTest, ReadsOutsideOpenAndCloseGiveNone) {
   EXPECT_FALSE(reader.csvReadHeader());
   EXPECT_TRUE(reader.atEnd());
   reader.close();  // closing twice is harmless
+  reader.open();   // over the stream the first close() closed: reads end, and that is no error
+  EXPECT_FALSE(reader.nextVCardRecord());
+  EXPECT_EQ(reader.readError(), std::nullopt);
 }
 
 // An impossible block is a failed open, not an exception: nothing is read and the reader says

@@ -41,11 +41,6 @@ std::uint64_t countBreaks(const char* p, std::size_t n) {
   return breaks;
 }
 
-bool startsWith(const std::string& bytes, std::string_view prefix) {
-  return bytes.size() >= prefix.size() &&
-         std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
-}
-
 }  // namespace
 
 StandardCsvReader::StandardCsvReader(std::shared_ptr<InputStream> stream, std::size_t blockSize)
@@ -96,23 +91,23 @@ bool StandardCsvReader::detectEncoding() {
   while (buffer_.size() < 4 && !endSeen_) {
     if (!readBlock(blockSize_) && failed()) return false;
   }
-  if (startsWith(buffer_, std::string_view("\xFF\xFE\0\0", 4)) ||
-      startsWith(buffer_, std::string_view("\0\0\xFE\xFF", 4))) {
+  const std::optional<ByteOrderMark> mark = byteOrderMarkOf(buffer_);
+  if (mark && mark->encoding.starts_with("UTF-32")) {
     return fail(0, "the input is UTF-32 text, which is not read; save it as UTF-8");
   }
-  if (startsWith(buffer_, "\xEF\xBB\xBF")) {
-    pos_ = 3;  // the UTF-8 byte order mark that spreadsheets write
+  if (mark && mark->encoding == "UTF-8") {
+    pos_ = mark->length;  // the UTF-8 byte order mark that spreadsheets write
     return true;
   }
-  const bool little = startsWith(buffer_, "\xFF\xFE");
-  if (little || startsWith(buffer_, "\xFE\xFF")) {
+  if (mark) {
+    const bool little = mark->encoding == "UTF-16LE";
     encoding_ = little ? Encoding::Utf16LE : Encoding::Utf16BE;
-    converter_ = CharsetConverter::toUtf8(little ? "UTF-16LE" : "UTF-16BE");
+    converter_ = CharsetConverter::toUtf8(std::string(mark->encoding));
     if (!converter_) {
       return fail(0,
                   "the input is UTF-16 text and this system cannot convert it; save it as UTF-8");
     }
-    const std::string rawStart = buffer_.substr(2);
+    const std::string rawStart = buffer_.substr(mark->length);
     buffer_.clear();
     if (!converter_->convert(rawStart, buffer_)) return fail(1, "the input is not valid UTF-16");
     return true;

@@ -81,4 +81,12 @@ std::optional<std::string_view> XRBufferedInputStream::readVCardData() {
   return std::string_view(gathered);
 }
 
+std::optional<std::string_view> XRBufferedInputStream::nextVCardRecord() {
+  // Each pass that gives none without reaching the end has consumed a stray "END:VCARD" line.
+  for (;;) {
+    const std::optional<std::string_view> record = readVCardData();
+    if (record || atEnd()) return record;
+  }
+}
+
 }  // namespace xr

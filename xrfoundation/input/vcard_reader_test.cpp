@@ -1,4 +1,4 @@
-// Cutting vCard files into records: readVCardData of XRBufferedInputStream.
+// Cutting vCard files into records: readVCardData and nextVCardRecord of XRBufferedInputStream.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -15,19 +15,15 @@ namespace {
 using testing::FakeInputStream;
 using Records = std::vector<std::string>;
 
-// Every record up to the real end of the input, as a caller that must not stop at a stray
-// "END:VCARD" reads them.
+// Every record up to the end of the input.
 Records readAllRecords(const std::string& input, std::uint64_t bufSize) {
   XRBufferedInputStream reader(std::make_shared<FakeInputStream>(input), bufSize);
   reader.open();
   Records records;
-  for (;;) {
-    if (auto record = reader.readVCardData()) {
-      records.emplace_back(*record);
-    } else if (reader.atEnd()) {
-      return records;
-    }
-  }
+  while (const auto record = reader.nextVCardRecord()) records.emplace_back(*record);
+  EXPECT_TRUE(reader.atEnd());
+  EXPECT_EQ(reader.readError(), std::nullopt);
+  return records;
 }
 
 const std::string kCardA = "BEGIN:VCARD\nVERSION:3.0\nEND:VCARD\n";
@@ -94,15 +90,17 @@ TEST(VCardReaderTest, StrayEndLineGivesNoneBeforeTheInputEnds) {
   EXPECT_TRUE(reader.atEnd());
 }
 
-TEST(VCardReaderTest, ReadErrorInsideRecordReturnsWhatWasGathered) {
-  auto stream = std::make_shared<FakeInputStream>(kCardA + kCardB);
-  stream->setFailAt(kCardA.size() + 15);
+TEST(VCardReaderTest, ReadErrorInsideRecordReturnsWhatWasGatheredAndSaysWhy) {
+  auto stream = std::make_shared<FakeInputStream>("END:VCARD\n" + kCardA + kCardB);
+  stream->setFailAt(10 + kCardA.size() + 15);
   XRBufferedInputStream reader(stream, 4);
   reader.open();
-  EXPECT_EQ(reader.readVCardData(), kCardA);
-  EXPECT_EQ(reader.readVCardData(), kCardB.substr(0, 15));
-  EXPECT_FALSE(reader.readVCardData());
+  EXPECT_EQ(reader.nextVCardRecord(), kCardA);
+  EXPECT_EQ(reader.readError(), std::nullopt);
+  EXPECT_EQ(reader.nextVCardRecord(), kCardB.substr(0, 15));
+  EXPECT_FALSE(reader.nextVCardRecord());
   EXPECT_TRUE(reader.atEnd());
+  EXPECT_EQ(reader.readError(), "injected read error");
 }
 
 // A plain rendering of the record rules over whole lines, to hold the block-wise reader to.

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "xrfoundation/platform/utf8_internal.h"
 
@@ -137,6 +138,21 @@ std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_vie
   }
   out.resize(written);
   return out;
+}
+
+std::optional<ByteOrderMark> byteOrderMarkOf(std::string_view start) {
+  static constexpr std::pair<std::string_view, std::string_view> kMarks[] = {
+      // UTF-32LE before UTF-16LE, whose mark is the first half of it.
+      {std::string_view("\xFF\xFE\0\0", 4), "UTF-32LE"},
+      {std::string_view("\0\0\xFE\xFF", 4), "UTF-32BE"},
+      {"\xEF\xBB\xBF", "UTF-8"},
+      {"\xFF\xFE", "UTF-16LE"},
+      {"\xFE\xFF", "UTF-16BE"},
+  };
+  for (const auto& [mark, encoding] : kMarks) {
+    if (start.substr(0, mark.size()) == mark) return ByteOrderMark{encoding, mark.size()};
+  }
+  return std::nullopt;
 }
 
 bool isValidUtf8(std::string_view text) { return utf8::isValid(text); }

@@ -5,6 +5,7 @@
 // block is kept for the next one. One thread at a time per converter; the free functions may
 // be called from any thread.
 #pragma once
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,16 @@ class XR_EXPORT CharsetConverter {
 // charset on every line opens it once.
 XR_EXPORT std::optional<std::string> convertToUtf8(std::string_view text,
                                                    std::string_view fromEncoding);
+
+// A byte order mark at the start of a text.
+struct ByteOrderMark {
+  std::string_view encoding;  // "UTF-8", "UTF-16LE", "UTF-16BE", "UTF-32LE" or "UTF-32BE"
+  std::size_t length;         // bytes of the mark
+};
+
+// The mark that start begins with, if any. Pass the text's first four bytes when it has them:
+// FF FE begins the marks of both UTF-16LE and UTF-32LE.
+XR_EXPORT std::optional<ByteOrderMark> byteOrderMarkOf(std::string_view start);
 
 // True when text is well-formed UTF-8 (no overlong forms, surrogates or code points beyond
 // U+10FFFF).

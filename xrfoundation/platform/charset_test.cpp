@@ -68,5 +68,34 @@ TEST(CharsetTest, GrowsItsOutputAndStaysRefusedAfterBadBytes) {
   EXPECT_EQ(out, utf8);
 }
 
+TEST(CharsetTest, TellsByteOrderMarksApart) {
+  struct Row {
+    std::string start;
+    const char* encoding;  // null: no mark
+    std::size_t length;
+  };
+  const Row rows[] = {
+      {"\xEF\xBB\xBF"
+       "BEGIN",
+       "UTF-8", 3},
+      {"\xFF\xFE"
+       "B\0",
+       "UTF-16LE", 2},
+      {"\xFE\xFF\0B", "UTF-16BE", 2},
+      {std::string("\xFF\xFE\0\0", 4), "UTF-32LE", 4},
+      {std::string("\0\0\xFE\xFF", 4), "UTF-32BE", 4},
+      {"\xEF\xBB", nullptr, 0},  // cut short
+      {"BEGIN", nullptr, 0},
+      {"", nullptr, 0},
+  };
+  for (const Row& row : rows) {
+    const auto mark = byteOrderMarkOf(row.start);
+    ASSERT_EQ(mark.has_value(), row.encoding != nullptr) << "row " << (&row - rows);
+    if (!mark) continue;
+    EXPECT_EQ(mark->encoding, row.encoding);
+    EXPECT_EQ(mark->length, row.length) << "row " << (&row - rows);
+  }
+}
+
 }  // namespace
 }  // namespace xr

@@ -1,0 +1,80 @@
+// contacts/vcard_content_line_internal.h: the content-line tokenizer of the vCard import. It
+// cuts a record's body into physical lines, joins folded lines and QUOTED-PRINTABLE soft
+// breaks into logical lines, and splits each logical line into group, name, parameters and
+// (still encoded) value. Values are decoded by vcard_value_internal.h. One thread at a time
+// per ContentLineReader; the free functions may be called from any thread.
+#pragma once
+#include <cstddef>
+#include <forward_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xr::vcard_internal {
+
+// Letter case of ASCII: whether text equals upperWord (given in upper case) in any case, and
+// whether it contains it.
+bool equalsUpper(std::string_view text, std::string_view upperWord);
+bool containsUpper(std::string_view text, std::string_view upperWord);
+
+// text without the spaces and tabs around it, and without CRs at its end.
+std::string_view trimmed(std::string_view text);
+
+// One physical line of a text and where the next one begins. A line ends at LF, CR LF, a lone
+// CR (old Mac files), or CR CR LF as some phones write it: a run of CRs before an LF is one
+// line end, so that a folded line after it still continues its line.
+struct PhysicalLine {
+  std::string_view text;  // without its line end
+  std::size_t next;       // index of the next line's first byte (at most text's size)
+};
+PhysicalLine physicalLineAt(std::string_view text, std::size_t at);
+
+// One parameter of a content line.
+struct Param {
+  std::string_view name;   // "" for a bare 2.1 parameter (";CELL", ";QUOTED-PRINTABLE")
+  std::string_view value;  // quotes removed
+};
+
+// One logical content line: "[group.]NAME;params:value".
+struct ContentLine {
+  std::string_view raw;        // the whole unfolded line
+  std::string_view group;      // "item1" of "item1.TEL", or ""
+  std::string name;            // upper case
+  std::size_t firstParam = 0;  // index of its first parameter in the reader's params()
+  std::size_t paramCount = 0;
+  std::string_view value;  // still encoded
+};
+
+// Splits text into line, appending its parameters to params; false when text has no ':'
+// outside quoted parameter values.
+bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Param>& params);
+
+// The logical lines of one record's body. Views point into the body or into the reader's own
+// storage and are valid until the next read() or the reader's end. The reader's lists keep
+// their room from record to record.
+class ContentLineReader {
+ public:
+  // Cuts body (the lines between BEGIN:VCARD and END:VCARD) into logical lines: a line that
+  // starts with a space or a tab continues the one before it (that one character dropped); a
+  // QUOTED-PRINTABLE line that ends in '=' continues on the next line whatever that starts
+  // with. Nested records (2.1 AGENT) and blank lines are passed over.
+  void read(std::string_view body);
+
+  const std::vector<ContentLine>& lines() const { return lines_; }
+  // The parameters of line, in order.
+  std::span<const Param> paramsOf(const ContentLine& line) const {
+    return std::span<const Param>(params_).subspan(line.firstParam, line.paramCount);
+  }
+  // Logical lines that are no content line (no ':'), in order.
+  const std::vector<std::string_view>& unparsed() const { return unparsed_; }
+
+ private:
+  std::vector<std::string_view> physical_;  // the body's lines, before unfolding
+  std::vector<ContentLine> lines_;
+  std::vector<Param> params_;
+  std::vector<std::string_view> unparsed_;
+  std::forward_list<std::string> storage_;  // logical lines that span several physical lines
+};
+
+}  // namespace xr::vcard_internal

@@ -1,0 +1,77 @@
+// The content-line tokenizer: line ends, unfolding, nested records and the split of a line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "xrfoundation/contacts/vcard_content_line_internal.h"
+
+namespace xr::vcard_internal {
+namespace {
+
+std::vector<std::string> rawLines(const ContentLineReader& reader) {
+  std::vector<std::string> out;
+  for (const ContentLine& line : reader.lines()) out.emplace_back(line.raw);
+  return out;
+}
+
+TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
+  struct Row {
+    std::string body;
+    std::vector<std::string> lines;
+  };
+  const Row rows[] = {
+      {"FN:Ann\r\n Lee\r\nN:Lee;Ann\r\n", {"FN:AnnLee", "N:Lee;Ann"}},
+      {"FN:Ann\n\t Lee\n", {"FN:Ann Lee"}},
+      {"FN:Ann\r Lee\rNOTE:x\r", {"FN:AnnLee", "NOTE:x"}},  // CR alone, as old Macs wrote
+      // CR CR LF is one line end, so the fold after it still continues its line.
+      {"FN:Ann\r\r\n  Lee\r\r\nTEL:1\r\r\r\n", {"FN:Ann Lee", "TEL:1"}},
+      // A soft break joins the next line whatever it starts with; '=' and indent both go.
+      {"NOTE;ENCODING=QUOTED-PRINTABLE:a=\r\nb=\r\n c\r\n", {"NOTE;ENCODING=QUOTED-PRINTABLE:abc"}},
+      {"NOTE:a=\r\nb:c\r\n", {"NOTE:a=", "b:c"}},  // not QUOTED-PRINTABLE: no soft break
+      // An indented line after an empty one continues nothing that is there.
+      {"FN:Four\r\n\r\n\tX:1\r\n", {"FN:Four", "X:1"}},
+      // A nested record (2.1 AGENT) is passed over, however deep.
+      {"AGENT:\r\nBEGIN:VCARD\r\nbegin:vcard\r\nFN:In\r\nEND:VCARD\r\nEND:VCARD\r\nFN:Out\r\n",
+       {"AGENT:", "FN:Out"}},
+  };
+  ContentLineReader reader;
+  for (const Row& row : rows) {
+    reader.read(row.body);
+    EXPECT_EQ(rawLines(reader), row.lines) << ::testing::PrintToString(row.body);
+  }
+  reader.read("NO COLON\r\nFN:x\r\n  \r\n");
+  EXPECT_EQ(reader.unparsed(), std::vector<std::string_view>{"NO COLON"});
+}
+
+TEST(VCardContentLineTest, SplitsGroupNameParametersAndValue) {
+  ContentLine line;
+  std::vector<Param> params;
+  ASSERT_TRUE(parseContentLine("item1.tel;TYPE=\"cell,voice\";PREF;x-a=\"b:c;d\":+1 555:0199", line,
+                               params));
+  EXPECT_EQ(line.group, "item1");
+  EXPECT_EQ(line.name, "TEL");
+  EXPECT_EQ(line.value, "+1 555:0199");
+  ASSERT_EQ(line.paramCount, 3u);
+  EXPECT_EQ(params[0].name, "TYPE");
+  EXPECT_EQ(params[0].value, "cell,voice");
+  EXPECT_EQ(params[1].name, "");
+  EXPECT_EQ(params[1].value, "PREF");
+  EXPECT_EQ(params[2].value, "b:c;d");  // a quoted ':' or ';' ends nothing
+  EXPECT_FALSE(parseContentLine("NOTE;TYPE=\"open:", line, params));
+  EXPECT_FALSE(parseContentLine("NO COLON", line, params));
+}
+
+TEST(VCardContentLineTest, PhysicalLinesEndAtEveryKindOfLineEnd) {
+  const std::string text = "a\r\r\nb\rc\nd\r\ne";
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const PhysicalLine line = physicalLineAt(text, at);
+    lines.emplace_back(line.text);
+    at = line.next;
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+}
+
+}  // namespace
+}  // namespace xr::vcard_internal
