@@ -19,15 +19,15 @@
 #include "command.h"
 #include "contact_jobs.h"
 #include "step_runner.h"
+#include "xrfoundation/contacts/contact_csv_columns.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/phone/shared_numbers.h"
 #include "xrfoundation/platform/image.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTempNameAttempts = 16;            // tries at a temporary name nobody holds
-constexpr int kExitCancelled = 130;              // as for a process ended by Ctrl-C
 constexpr std::uint64_t kRowsPerProgress = 256;  // rows between progress reports
 
 struct Csv2VcfOptions {
@@ -69,7 +69,7 @@ class PendingOutput {
     fs::path directory = target->parent_path();
     if (directory.empty()) directory = ".";
     std::random_device random;
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < xrf::kTempNameAttempts; ++attempt) {
       char suffix[32];
       std::snprintf(suffix, sizeof suffix, ".xrf-%08x.tmp", static_cast<unsigned>(random()));
       const fs::path candidate = directory / ("." + target->filename().string() + suffix);
@@ -161,7 +161,7 @@ void printSummary(const xr::ContactCsvSummary& summary) {
 
 void csv2vcf(const Csv2VcfOptions& options) {
   struct Job {
-    xrf::ContactCsvReader reader;
+    xrf::CsvFileImport reader;
     PendingOutput output;
   };
   auto job = std::make_shared<Job>();
@@ -189,8 +189,8 @@ void csv2vcf(const Csv2VcfOptions& options) {
                      for (;;) {
                        if (step.cancelled()) return false;
                        const auto next = job->reader.next(contact);
-                       if (next == xrf::ContactCsvReader::Next::End) break;
-                       if (next == xrf::ContactCsvReader::Next::Error)
+                       if (next == xrf::CsvFileImport::Next::End) break;
+                       if (next == xrf::CsvFileImport::Next::Error)
                          return step.fail(job->reader.error());
                        if (!job->output.write(xrf::composeVCard(contact, form)))
                          return step.fail("cannot write: " + std::string(std::strerror(errno)));
@@ -216,7 +216,7 @@ void csv2vcf(const Csv2VcfOptions& options) {
       xrf::setExitCode(0);
       break;
     case xrf::RunOutcome::Kind::Cancelled:
-      xrf::fail("cancelled; nothing written to " + job->output.name(), kExitCancelled);
+      xrf::fail("cancelled; nothing written to " + job->output.name(), xrf::kExitCancelled);
       break;
     case xrf::RunOutcome::Kind::Failed:
       xrf::fail(outcome.description);
@@ -258,10 +258,10 @@ void dedupe(const DedupeOptions& options) {
   }
 
   // The grouping runs as a step, so that a long run shows a progress bar and Ctrl-C stops it.
-  auto groups = std::make_shared<std::optional<std::vector<xrf::DuplicateGroup>>>();
+  auto groups = std::make_shared<std::optional<std::vector<xr::SharedNumberGroup>>>();
   std::vector<xrf::Step> steps;
   steps.push_back({"Find shared numbers", true, [&cards, groups](xrf::StepContext& step) {
-                     *groups = xrf::findDuplicateNumbers(cards, [&step](double done) {
+                     *groups = xr::findSharedNumbers(xrf::numbersOf(cards), [&step](double done) {
                        step.progress(done);
                        return !step.cancelled();
                      });
@@ -269,7 +269,7 @@ void dedupe(const DedupeOptions& options) {
                    }});
   const xrf::RunOutcome outcome = xrf::runSteps(std::move(steps));
   if (outcome.kind == xrf::RunOutcome::Kind::Cancelled) {
-    return xrf::fail("cancelled", kExitCancelled);
+    return xrf::fail("cancelled", xrf::kExitCancelled);
   }
   if (outcome.kind != xrf::RunOutcome::Kind::Success || !*groups) {
     return xrf::fail(outcome.description);
@@ -284,8 +284,8 @@ void dedupe(const DedupeOptions& options) {
     for (const auto& group : **groups) {
       nlohmann::ordered_json members = nlohmann::ordered_json::array();
       for (const auto& member : group.members) {
-        members.push_back({{"record", member.card + 1},
-                           {"name", cards[member.card].name},
+        members.push_back({{"record", member.record + 1},
+                           {"name", cards[member.record].name},
                            {"numbers", member.numbers}});
       }
       list.push_back({{"members", std::move(members)}});
@@ -407,9 +407,9 @@ void vcf2csv(const Vcf2CsvOptions& options) {
   const fs::path photoFolderName =
       target ? fs::path(target->filename().string() + ".photos") : fs::path();
   const fs::path photoFolder = target ? target->parent_path() / photoFolderName : fs::path();
-  const xrf::CsvItemCounts counts = xrf::csvItemCounts(*contacts);
+  const xr::ContactCsvItemCounts counts = xr::contactCsvItemCounts(*contacts);
   std::string csv;
-  xrf::appendCsvRecord(csv, xrf::contactCsvTitles(counts));
+  xr::appendCsvRecord(csv, xr::contactCsvTitles(counts));
   std::size_t lostContacts = 0;
   std::size_t photosSkipped = 0;
   std::vector<std::string> lostExamples;
@@ -430,7 +430,7 @@ void vcf2csv(const Vcf2CsvOptions& options) {
       ++photosSkipped;
     }
     std::vector<std::string> lost;
-    xrf::appendCsvRecord(csv, xrf::contactCsvFields(contact, counts, photoFile, lost));
+    xr::appendCsvRecord(csv, xr::contactCsvFields(contact, counts, photoFile, lost));
     if (!lost.empty()) {
       ++lostContacts;
       if (lostExamples.size() < 3)

@@ -19,14 +19,13 @@
 #include "step_runner.h"
 #include "xrfoundation/device/xml_message.h"
 #include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/phone/shared_numbers.h"
 #include "xrfoundation/platform/file_system.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitCancelled = 130;
-constexpr int kTempNameAttempts = 16;
 constexpr std::size_t kTitleWidth = 34;  // the step titles and their dots
 constexpr char kSummaryIndent[] = "      ";
 
@@ -55,15 +54,15 @@ std::string kilobytes(std::uintmax_t bytes) {
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 bool readContacts(DemoState& state, xrf::StepContext& step) {
-  xrf::ContactCsvReader reader;
+  xrf::CsvFileImport reader;
   const fs::path csv = state.samples / "contacts.csv";
   if (!reader.open(csv)) return step.fail(reader.error());
   xr::ContactInfo contact;
   for (;;) {
     if (step.cancelled()) return false;
     const auto next = reader.next(contact);
-    if (next == xrf::ContactCsvReader::Next::End) break;
-    if (next == xrf::ContactCsvReader::Next::Error) return step.fail(reader.error());
+    if (next == xrf::CsvFileImport::Next::End) break;
+    if (next == xrf::CsvFileImport::Next::Error) return step.fail(reader.error());
     state.contacts.push_back(std::move(contact));
     step.progress(reader.fractionRead());
   }
@@ -143,7 +142,7 @@ bool readRecordsBack(DemoState& state, xrf::StepContext& step) {
 }
 
 bool findDuplicates(DemoState& state, xrf::StepContext& step) {
-  const auto groups = xrf::findDuplicateNumbers(state.cards, [&step](double done) {
+  const auto groups = xr::findSharedNumbers(xrf::numbersOf(state.cards), [&step](double done) {
     step.progress(done);
     return !step.cancelled();
   });
@@ -195,7 +194,7 @@ std::optional<fs::path> makeTemporaryDirectory(std::string& error) {
     return std::nullopt;
   }
   std::random_device random;
-  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < xrf::kTempNameAttempts; ++attempt) {
     char name[32];
     std::snprintf(name, sizeof name, "xrf-demo-%08x", static_cast<unsigned>(random()));
     if (fs::create_directory(base / name, code)) return base / name;
@@ -280,7 +279,7 @@ void demo(const DemoOptions& options) {
       break;
     case xrf::RunOutcome::Kind::Cancelled:
       std::printf("Outcome: canceled\n");
-      xrf::fail("demo cancelled", kExitCancelled);
+      xrf::fail("demo cancelled", xrf::kExitCancelled);
       break;
     case xrf::RunOutcome::Kind::Failed:
       std::printf("Outcome: failed: %s\n", outcome.description.c_str());

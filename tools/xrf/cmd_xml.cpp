@@ -8,10 +8,12 @@
 
 #include "command.h"
 #include "xrfoundation/device/xml_message.h"
-#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/xml.h"
 
 namespace {
+
+// What the check prints for a result or description the message does not give.
+constexpr char kAbsent[] = "(null)";
 
 struct InfoOptions {
   std::string file;
@@ -32,16 +34,15 @@ void info(const InfoOptions& options) {
   }
   // The readers log a line for a message without "response" or "body"; a notification has no
   // "response" by nature, so those lines are shown only on request.
-  if (!options.verbose) xr::consoleLog().setLevel(xr::LogLevel::Warn);
+  xrf::setLibraryLogging(options.verbose);
   auto check = xr::checkElementError(message);
   std::cout << "packet type: " << xr::getPackType(message) << '\n'
             << "content type: " << xr::getPackContentType(message) << '\n'
             << "command id: " << xr::getPackCmdID(message) << '\n'
             << "notification type: " << xr::getNotifyType(message) << '\n'
             << "message type: " << xr::getMsgType(message) << '\n'
-            << "result: " << check->result().value_or(std::string(xr::kNullText)) << '\n'
-            << "error description: "
-            << check->errorDescription().value_or(std::string(xr::kNullText)) << '\n';
+            << "result: " << check->result().value_or(kAbsent) << '\n'
+            << "error description: " << check->errorDescription().value_or(kAbsent) << '\n';
   xrf::setExitCode(0);
 }
 

@@ -1,6 +1,7 @@
-// tools/xrf/command.h: how a command group joins the xrf tool. Each file of tools/xrf/ defines
-// one static CommandRegistrar whose function adds its subcommands to the application; a
-// subcommand's callback reports its exit status with setExitCode().
+// tools/xrf/command.h: how a command group joins the xrf tool, and what every command shares.
+// Each file of tools/xrf/ defines one static CommandRegistrar whose function adds its
+// subcommands to the application; a subcommand's callback reports its exit status with
+// setExitCode(). Used on the main thread only.
 #pragma once
 #include <CLI/CLI.hpp>
 #include <optional>
@@ -9,17 +10,31 @@
 
 namespace xrf {
 
+// The exit status of a job that was cancelled, as for a process ended by Ctrl-C.
+inline constexpr int kExitCancelled = 130;
+// Tries at a temporary file or directory name that nobody holds.
+inline constexpr int kTempNameAttempts = 16;
+
 using AddCommands = void (*)(CLI::App& app);
 
 struct CommandRegistrar {
   explicit CommandRegistrar(AddCommands add);
 };
 
+// Adds the subcommands of every registered group to app; main() calls it once.
+void addRegisteredCommands(CLI::App& app);
+
 void setExitCode(int code);
 int exitCode();
 
 // Whether -v / --verbose was given, before or after the command's name.
 bool verbose();
+// Records the tool's own -v; main() calls it once the command line is parsed.
+void setVerbose(bool verbose);
+
+// The library's console and XRLog lines from info up when verbose (or when the tool's -v was
+// given), else none.
+void setLibraryLogging(bool verbose);
 
 // text with its control characters written as escapes ("\n", "\x1b"), so that a message
 // quoting the input stays one line and can't drive the terminal.

@@ -1,16 +1,12 @@
 // tools/xrf/contact_jobs.h: the contact work that xrf contacts csv2vcf, xrf contacts dedupe and
 // xrf demo share -- a contacts CSV file read through the library's import, a contact composed
-// as a vCard record, and the records of a vCard file grouped by the telephone numbers they
-// share.
+// as a vCard record, and the names and numbers of vCard records for the grouping by shared
+// telephone numbers.
 //
 // None of it prints: failures come back as texts for the caller to report. One thread at a
 // time uses a reader; the grouping reads its input only.
 #pragma once
 #include <cstdint>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -19,18 +15,18 @@
 #include "xrfoundation/contacts/contact_csv.h"
 #include "xrfoundation/contacts/contact_info.h"
 #include "xrfoundation/contacts/vcard_info.h"
-#include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/phone/shared_numbers.h"
 
 namespace xrf {
 
-// The library's contacts CSV import over a file named on the command line ("-": standard
-// input), with errors worded for the user: "FILE:LINE: reason".
-class ContactCsvReader {
+// The library's contacts CSV import (xr::ContactCsvReader) over a file named on the command
+// line ("-": standard input), with errors worded for the user: "FILE:LINE: reason".
+class CsvFileImport {
  public:
   enum class Next { Contact, End, Error };
 
-  ContactCsvReader();
-  ~ContactCsvReader();
+  CsvFileImport();
+  ~CsvFileImport();
 
   // Strict: the first value without a place is an Error. Set before open().
   void setStrict(bool strict) { strict_ = strict; }
@@ -77,44 +73,13 @@ CardNumbers cardNumbersFromRecord(std::string_view record);
 // The name and numbers of a parsed contact: the display name, else "Family, Given Middle ...".
 CardNumbers cardNumbersFromContact(const xr::ContactInfo& contact);
 
-// Records that share a telephone number, by the library's comparison (compareStrict).
-struct DuplicateGroup {
-  struct Member {
-    std::size_t card;                  // index into the cards given
-    std::vector<std::string> numbers;  // its numbers that match another member's number
-  };
-  std::vector<Member> members;  // two or more, in card order
-};
+// The numbers of each card, in card order, as xr::findSharedNumbers takes them.
+std::vector<std::vector<std::string>> numbersOf(const std::vector<CardNumbers>& cards);
 
-// Groups the cards whose numbers denote the same number (xr::findSharedNumbers); a chain (A
-// shares a number with B, B another with C) is one group. Groups come in the order of their
-// first card. keepGoing (when given) is told the share done from time to time and stops the
-// work when it answers false; the groups are then none.
-std::optional<std::vector<DuplicateGroup>> findDuplicateNumbers(
-    const std::vector<CardNumbers>& cards, const std::function<bool(double)>& keepGoing = {});
-
-// The column titles that vcf2csv writes, in order, for contacts needing the given number of
-// items per numbered family (Phone N, Email N, IM N, Date N, Address N, Website N).
-struct CsvItemCounts {
-  std::size_t phones = 0, emails = 0, ims = 0, dates = 0, addresses = 0, websites = 0;
-};
-CsvItemCounts csvItemCounts(const std::vector<xr::ContactInfo>& contacts);
-std::vector<std::string> contactCsvTitles(const CsvItemCounts& counts);
-
-// One contact as the fields under contactCsvTitles(counts), in csv2vcf's own column names and
-// kind words; photoFile is the Photo column's text. What has no column (a second
-// organisation, the lines the parser kept unplaced) is described in lost, one text each.
-std::vector<std::string> contactCsvFields(const xr::ContactInfo& contact,
-                                          const CsvItemCounts& counts, const std::string& photoFile,
-                                          std::vector<std::string>& lost);
-
-// Appends one RFC 4180 record: fields quoted when they hold '"', ',', CR or LF or start or
-// end with white space, '"' doubled, CR LF at the end.
-void appendCsvRecord(std::string& out, const std::vector<std::string>& fields);
-
-// Writes the groups, one "Group N: ..." line each and a line per member:
+// Writes the groups of xr::findSharedNumbers(numbersOf(cards)), one "Group N: ..." line each
+// and a line per member:
 //   "<indent>  #3 Ann Lee: +44 20 7946 0018"
-void printDuplicateGroups(std::ostream& out, const std::vector<DuplicateGroup>& groups,
+void printDuplicateGroups(std::ostream& out, const std::vector<xr::SharedNumberGroup>& groups,
                           const std::vector<CardNumbers>& cards, std::string_view indent = "");
 
 }  // namespace xrf

@@ -1,26 +1,16 @@
 // xrf: the library's jobs from the command line. Subcommands are added by the files beside
 // this one; see command.h.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "command.h"
-#include "step_runner.h"
 
 namespace xrf {
 namespace {
-
-std::vector<AddCommands>& registry() {
-  static auto* adders = new std::vector<AddCommands>;
-  return *adders;
-}
-int g_exitCode = 0;
-bool g_verbose = false;
 
 // Usage errors exit with this status, as the shells' own builtins do.
 constexpr int kExitUsage = 2;
@@ -141,60 +131,6 @@ std::string usageLine(CLI::App& app, int argc, char** argv, const CLI::ParseErro
 }
 
 }  // namespace
-
-CommandRegistrar::CommandRegistrar(AddCommands add) { registry().push_back(add); }
-bool verbose() { return g_verbose; }
-void setExitCode(int code) { g_exitCode = code; }
-int exitCode() { return g_exitCode; }
-std::string printable(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      out.push_back(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else {
-      static constexpr char kHex[] = "0123456789abcdef";
-      out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-    }
-  }
-  return out;
-}
-
-void fail(const std::string& message, int code) {
-  // One line, whatever the message quotes from the input.
-  std::cerr << "xrf: " << printable(message) << '\n';
-  g_exitCode = code;
-}
-
-std::optional<std::string> readWholeInput(const std::string& path) {
-  const bool standardInput = path.empty() || path == "-";
-  const std::string name = standardInput ? std::string("standard input") : path;
-  std::FILE* in = standardInput ? stdin : std::fopen(path.c_str(), "rb");
-  if (!in) {
-    fail("cannot open " + name + ": " + std::strerror(errno));
-    return std::nullopt;
-  }
-  std::string data;
-  char chunk[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, got);
-  const bool failed = std::ferror(in) != 0;
-  const int error = errno;
-  if (!standardInput) std::fclose(in);
-  if (failed) {
-    fail("cannot read " + name + ": " + std::strerror(error));
-    return std::nullopt;
-  }
-  return data;
-}
-
 }  // namespace xrf
 
 int main(int argc, char** argv) {
@@ -207,7 +143,7 @@ int main(int argc, char** argv) {
   bool verbose = false;
   app.add_flag("-v,--verbose", verbose,
                "Show the library's diagnostic lines (before or after the command)");
-  for (auto add : xrf::registry()) add(app);
+  xrf::addRegisteredCommands(app);
   xrf::restorePlusPlus(&app);
   xrf::addExamples(&app, "");
   // Set after the commands were added: each would otherwise inherit it as its own.
@@ -216,7 +152,7 @@ int main(int argc, char** argv) {
       "Example:\n  xrf contacts csv2vcf contacts.csv -o contacts.vcf");
   // Runs once the whole line is parsed, before any command's callback.
   app.parse_complete_callback([&verbose] {
-    xrf::g_verbose = verbose;
+    xrf::setVerbose(verbose);
     xrf::setLibraryLogging(verbose);
   });
   std::vector<std::string> arguments;

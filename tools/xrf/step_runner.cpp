@@ -14,7 +14,6 @@
 #include <optional>
 
 #include "command.h"
-#include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/multi_task.h"
@@ -28,15 +27,14 @@ constexpr double kInterruptPollSeconds = 0.05;
 constexpr double kStepEventsGraceSeconds = 2.0;
 // A step's progress is passed on once it has moved by this much.
 constexpr double kProgressStep = 0.01;
-constexpr int kBarWidth = 32;          // cells between the brackets
-constexpr int kExitInterrupted = 130;  // the shell's status for a process ended by SIGINT
+constexpr int kBarWidth = 32;  // cells between the brackets
 
 volatile std::sig_atomic_t g_interrupts = 0;
 
 extern "C" void onInterrupt(int) {
   // The first Ctrl-C asks the job to cancel; a second one, while it winds down, ends the
   // process at once.
-  if (g_interrupts > 0) std::_Exit(kExitInterrupted);
+  if (g_interrupts > 0) std::_Exit(kExitCancelled);
   g_interrupts = 1;
 }
 
@@ -258,17 +256,6 @@ class JobObserver : public xr::ITaskStartDelegate,
 }  // namespace
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
-
-void setLibraryLogging(bool verbose) {
-  // The tool's -v counts wherever it stood; a command's own flag can only add to it.
-  verbose = verbose || xrf::verbose();
-  // Without -v the library says nothing: what the user must know, the tool says itself as
-  // "xrf: ..." or "xrf: warning: ...".
-  xr::consoleLog().setLevel(verbose ? xr::LogLevel::Info : xr::LogLevel::Off);
-  // A failed step reaches the user as one "xrf: ..." line; the composite's own error line on
-  // XRLog says the same again, so it shows only with --verbose.
-  xr::xrLog().setLevel(verbose ? xr::LogLevel::Info : xr::LogLevel::Off);
-}
 
 RunOutcome runSteps(std::vector<Step> steps, const RunOptions& options) {
   const auto start = std::chrono::steady_clock::now();

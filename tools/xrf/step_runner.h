@@ -65,8 +65,4 @@ RunOutcome runSteps(std::vector<Step> steps, const RunOptions& options = {});
 // Whether standard error is a terminal (the progress bar's condition).
 bool standardErrorIsTerminal();
 
-// The library's console and XRLog lines from info up when verbose (or when the tool's -v was
-// given), else none.
-void setLibraryLogging(bool verbose);
-
 }  // namespace xrf

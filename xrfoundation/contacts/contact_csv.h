@@ -1,15 +1,6 @@
-// contacts/contact_csv.h: contacts read from a CSV file, as address books export them. The
-// header line names the columns; ContactCsvColumns works out where each goes -- in this
-// library's own column names or in the layouts that common programs write:
-//   - the desktop mail program's ("First Name", "E-mail Address", "Mobile Phone",
-//     "Business Fax", "Home Street", "Job Title", ... and "Title" for the name prefix);
-//   - the web address book's ("Given Name", "E-mail 1 - Type"/"- Value", "Phone 1 - Type"/
-//     "- Value" with several numbers in one value separated by " ::: ", "Address 1 - City",
-//     "Organization 1 - Name", "Group Membership", and the newer "First Name"/"Phone 1 -
-//     Label"/"Organization Name" form);
-//   - the open-source mail client's ("Primary Email", "Work Phone", "Mobile Number",
-//     "Home Address", "Home ZipCode", "Birth Year"/"Birth Month"/"Birth Day", ...).
-// Titles compare without regard to letter case, spaces, '_' and '-'.
+// contacts/contact_csv.h: contacts read from a CSV file, as address books export them: the
+// header line's columns (contact_csv_columns.h), then one contact per data row
+// (contact_csv_row.h).
 //
 // Nothing is dropped in silence: a non-empty value that has no place in a contact (a column
 // nobody knows, a repeated column, a custom label, a field beyond the header) is counted by
@@ -21,11 +12,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "xrfoundation/contacts/contact_csv_columns.h"
+#include "xrfoundation/contacts/contact_csv_row.h"
 #include "xrfoundation/contacts/contact_info.h"
 #include "xrfoundation/export.h"
 #include "xrfoundation/platform/input_stream.h"
@@ -33,62 +25,6 @@
 namespace xr {
 
 class StandardCsvReader;
-
-// Values of one row that found no place, by column index.
-struct XR_EXPORT ContactCsvUnplaced {
-  std::size_t column;  // index in the row (titles first, then fields beyond the header)
-  std::string value;   // the value as it stood, trimmed
-};
-
-// Where each column of a contacts CSV goes, worked out once from the header's titles.
-class XR_EXPORT ContactCsvColumns {
- public:
-  // The program whose column names the header uses.
-  enum class Layout {
-    Own,             // this library's names ("Given Name", "Phone 1", "Phone 1 Type", ...)
-    DesktopMail,     // "E-mail Address", "Mobile Phone", "Home Street", "Title" = prefix
-    WebAddressBook,  // "Phone 1 - Value", "E-mail 1 - Type", "Group Membership"
-    OpenSourceMail,  // "Primary Email", "Mobile Number", "Home ZipCode", "Birth Year"
-  };
-
-  struct Binding;  // a column's field, item number and part
-
-  // Works out the layout and each column's place from the titles (a UTF-8 byte order mark or
-  // blanks around a title don't matter).
-  explicit ContactCsvColumns(const std::vector<std::string>& titles);
-  ~ContactCsvColumns();
-  // Movable, like the titles it is made of.
-  ContactCsvColumns(ContactCsvColumns&&) noexcept;
-  // Movable, like the titles it is made of.
-  ContactCsvColumns& operator=(ContactCsvColumns&&) noexcept;
-
-  // The layout the titles were taken for.
-  Layout layout() const { return layout_; }
-  // The titles, trimmed, by column index.
-  const std::vector<std::string>& titles() const { return titles_; }
-  // Titles that name no field; their values are unplaced.
-  const std::vector<std::string>& unknown() const { return unknown_; }
-  // Titles that name a field an earlier column already fills; their values are unplaced.
-  const std::vector<std::string>& repeated() const { return repeated_; }
-  // The title of column index, or "(column N)" (N from 1) for a field beyond the header.
-  std::string columnName(std::size_t column) const;
-
-  // The contact in a row of fields (by column index). None and an empty error for a row
-  // without a placed value; none and the reason for a row that can't be read (a kind word
-  // of this library's own type columns that names no kind, a photo file that is missing or no
-  // image). Photo paths are relative to photoBase. Values without a place go to unplaced.
-  std::optional<ContactInfo> contactFromRecord(const std::vector<std::string_view>& fields,
-                                               const std::filesystem::path& photoBase,
-                                               std::vector<ContactCsvUnplaced>& unplaced,
-                                               std::string& error) const;
-
- private:
-  Layout layout_ = Layout::Own;
-  std::vector<std::string> titles_;
-  std::vector<std::optional<Binding>> bindings_;  // by column index; none: no place
-  std::vector<std::string> unknown_;
-  std::vector<std::string> repeated_;
-};
 
 // What one import has done so far.
 struct XR_EXPORT ContactCsvSummary {
@@ -152,9 +88,5 @@ class XR_EXPORT ContactCsvReader {
   std::vector<std::uint64_t> unplacedByColumn_;
   std::vector<ContactCsvUnplaced> rowUnplaced_;
 };
-
-// The display name that a row without one gives its contact: the name parts that have text,
-// prefix to suffix, joined by spaces; none when no part has text.
-XR_EXPORT std::optional<std::string> displayNameFromParts(const ContactInfo& contact);
 
 }  // namespace xr

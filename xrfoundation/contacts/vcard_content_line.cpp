@@ -2,6 +2,8 @@
 #include <algorithm>
 
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
+
+#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 
 namespace xr::vcard_internal {
@@ -30,13 +32,6 @@ bool equalsUpper(std::string_view text, std::string_view upperWord) {
 bool containsUpper(std::string_view text, std::string_view upperWord) {
   return std::search(text.begin(), text.end(), upperWord.begin(), upperWord.end(),
                      [](char a, char b) { return upper(a) == b; }) != text.end();
-}
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-    text.remove_suffix(1);
-  return text;
 }
 
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at) {

@@ -18,9 +18,6 @@ namespace xr::vcard_internal {
 bool equalsUpper(std::string_view text, std::string_view upperWord);
 bool containsUpper(std::string_view text, std::string_view upperWord);
 
-// text without the spaces and tabs around it, and without CRs at its end.
-std::string_view trimmed(std::string_view text);
-
 // One physical line of a text and where the next one begins. A line ends at LF, CR LF, a lone
 // CR (old Mac files), or CR CR LF as some phones write it: a run of CRs before an LF is one
 // line end, so that a folded line after it still continues its line.

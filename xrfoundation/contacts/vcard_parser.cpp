@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
+#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/contacts/vcard_value_internal.h"
@@ -26,7 +27,6 @@ using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
 using vcard_internal::physicalLineAt;
 using vcard_internal::splitEscaped;
-using vcard_internal::trimmed;
 using vcard_internal::unescaped;
 using vcard_internal::uriScheme;
 

@@ -195,7 +195,12 @@ TEST(SharedNumbers, KeepGoingStopsTheWorkAndSeesItFinish) {
   ASSERT_FALSE(seen.empty());
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
   EXPECT_DOUBLE_EQ(seen.back(), 1.0);
-  EXPECT_FALSE(findSharedNumbers(records, [](double) { return false; }).has_value());
+  int asked = 0;
+  EXPECT_FALSE(findSharedNumbers(records, [&](double) {
+                 ++asked;
+                 return false;
+               }).has_value());
+  EXPECT_EQ(asked, 1) << "a stopped search asks no more";
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+// contacts/testing/contact_csv_import.cpp: importCsv() over an in-memory input.
+#include "xrfoundation/contacts/testing/contact_csv_import.h"
+
+namespace xr::testing {
+
+Import importCsv(const std::string& text, bool strict) {
+  ContactCsvReader reader;
+  reader.setStrict(strict);
+  Import import;
+  if (!reader.open(makeDataInputStream(text), ".")) {
+    import.error = reader.errorReason();
+    return import;
+  }
+  import.layout = reader.columns().layout();
+  import.unknown = reader.columns().unknown();
+  import.repeated = reader.columns().repeated();
+  ContactInfo contact;
+  while (reader.next(contact) == ContactCsvReader::Next::Contact) {
+    import.contacts.push_back(contact);
+  }
+  import.summary = reader.summary();
+  import.errorLine = reader.errorLine();
+  import.error = reader.errorReason();
+  return import;
+}
+
+}  // namespace xr::testing

@@ -1,0 +1,26 @@
+// contacts/testing/contact_csv_import.h: a whole contacts CSV text read through ContactCsvReader,
+// for the tests of the column vocabulary, the row mapping and the reader.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "xrfoundation/contacts/contact_csv.h"
+
+namespace xr::testing {
+
+// What one import gave: the contacts up to the first error, the summary and the error.
+struct Import {
+  std::vector<ContactInfo> contacts;
+  ContactCsvSummary summary;
+  std::uint64_t errorLine = 0;
+  std::string error;  // the reader's reason; "" when it read to the end
+  ContactCsvColumns::Layout layout = ContactCsvColumns::Layout::Own;
+  std::vector<std::string> unknown;   // the header's unknown titles
+  std::vector<std::string> repeated;  // the header's repeated titles
+};
+
+// Reads text to its end or first error; photos are looked for in the working folder.
+Import importCsv(const std::string& text, bool strict = false);
+
+}  // namespace xr::testing
