@@ -139,6 +139,7 @@ void AsyncTaskBase::completionStep() {
 }
 
 void AsyncTaskBase::sendFinished(const std::shared_ptr<TaskResult>& result) {
+  std::lock_guard lock(eventLock_);
   if (finishedSent_.exchange(true)) return;
   delegateChain_->call(&ITaskFinishedDelegate::taskFinished,
                        std::static_pointer_cast<IAsyncTask>(self()), result);
@@ -223,11 +224,15 @@ void AsyncTaskBase::fireCompletedEvent() {
 }
 
 void AsyncTaskBase::fireStartEvent() {
+  std::lock_guard lock(eventLock_);
+  if (finishedSent_.load()) return;
   delegateChain_->call(&ITaskStartDelegate::taskStart,
                        std::static_pointer_cast<IAsyncTask>(self()));
 }
 
 void AsyncTaskBase::fireProgressEvent(double progress) {
+  std::lock_guard lock(eventLock_);
+  if (finishedSent_.load()) return;
   delegateChain_->call(&ITaskProgressDelegate::taskProgressChanged,
                        std::static_pointer_cast<IAsyncTask>(self()), progress);
 }

@@ -128,9 +128,13 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   void setCancelCallback(std::function<void()> callback) {
     cancelCallback_.set(std::move(callback));
   }
-  // Sends task:start: with this task through the chain.
+  // Sends task:start: with this task through the chain; once the finished event has been
+  // sent, does nothing.
   void fireStartEvent();
-  // Sends task:progressChanged: with this task and the value through the chain.
+  // Sends task:progressChanged: with this task and the value through the chain; once the
+  // finished event has been sent, does nothing. So, from whatever threads the work reports,
+  // every observer receives the last value reported before the end ahead of finished, and
+  // nothing after it.
   void fireProgressEvent(double progress);
   // The task's own chain, for observers of other facets than the registration offers.
   DelegateChain<IAsyncTaskDelegate>& delegateChain() { return *delegateChain_; }
@@ -215,6 +219,10 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   // Absent until the first addition; emptied for good by the completion step.
   Guarded<std::optional<std::vector<std::function<void(bool)>>>> arrCompletionBlock_;
 
+  // Held while an event walks the chain, so that the finished event is sent either before a
+  // start or progress event (which then finds finishedSent_ and is dropped) or after its walk
+  // has handed it to every observer. Re-entrant: a straight observer may report again.
+  std::recursive_mutex eventLock_;
   // The task's own re-entrant lock: the creation of the condition lock and the completion
   // signal.
   mutable std::recursive_mutex taskLock_;

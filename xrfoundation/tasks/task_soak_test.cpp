@@ -1,12 +1,18 @@
-// A soak of the task framework, meant above all for the tsan preset: rounds of sequential and
+// Two soaks of the task framework. The first: composites whose sub-tasks report progress, and
+// a task whose progress comes from a thread that outlives its work, each round on queues of
+// every cap: no observer, straight or on the main thread, hears of a task after its finished
+// event, and the last value reported before the end comes before it.
+//
+// The second, meant above all for the tsan preset: rounds of sequential and
 // concurrent composites nested up to three deep, built on several threads at once, whose
 // sub-tasks succeed, fail or notice a cancel, while other threads cancel, cancelLast and
 // start them at random moments; sequential composites carry cancel-command tasks and
 // transfer-typed sub-tasks, so both ways of ending a cancel-command task are taken. Bounded
 // by kSoakTime, not by a number of rounds, so that a slow build still ends in time.
 //
-// After every round each observer has seen exactly one finished event per task and no task
-// is registered; after all of them the registry is empty and every task object is gone.
+// After every round each observer has seen exactly one finished event per task and nothing
+// of a task after it, and no task is registered; after all of them the registry is empty and every
+// task object is gone.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,11 +21,14 @@
 #include <latch>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/platform_exception.h"
 #include "xrfoundation/tasks/multi_concurrent_task.h"
 #include "xrfoundation/tasks/multi_task.h"
 #include "xrfoundation/tasks/task_testing_internal.h"
@@ -29,6 +38,109 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace testing;  // the task test helpers
+
+// Whether every observer saw each task's events in order: nothing after its one finished
+// event, and, where `lastProgress` is given, that value as the last progress before it.
+void expectNothingAfterFinished(Recorder& recorder, const IAsyncTask* task,
+                                std::optional<double> lastProgress, const std::string& what) {
+  std::size_t finished = 0;
+  std::optional<double> last;
+  for (const auto& event : recorder.events()) {
+    if (event.task != task) continue;
+    if (event.kind == "finished") {
+      ++finished;
+      if (lastProgress) {
+        EXPECT_EQ(last, lastProgress) << what << ": the last value before finished";
+      }
+    } else if (finished) {
+      ADD_FAILURE() << what << ": " << event.kind << " after finished";
+      return;
+    } else if (event.kind == "progress") {
+      last = event.progress;
+    }
+  }
+  EXPECT_EQ(finished, 1u) << what;
+}
+
+class NothingAfterFinishedTest : public ::testing::TestWithParam<int> {
+ protected:
+  NothingAfterFinishedTest() { queue_->setMaxConcurrentOperationCount(GetParam()); }
+  ~NothingAfterFinishedTest() override {
+    if (HasFailure()) (void)queue_.release();  // a hung composite must not hang the suite
+  }
+
+  // Reports 0.25, 0.5, 0.75, 1.0 and succeeds.
+  std::shared_ptr<WorkTask> reporter() {
+    auto task = makeTask([](WorkTask& t) {
+      for (double value : {0.25, 0.5, 0.75, 1.0}) t.fireProgressEvent(value);
+      succeed(t);
+    });
+    task->setCalcProgress(true);
+    queue_->addOperation(task);
+    return task;
+  }
+  template <class Composite>
+  void runComposite(int round) {
+    auto multi = AsyncTaskBase::create<Composite>();
+    multi->appendTailTask(reporter());
+    multi->appendTailTask(reporter());
+    run(multi, 1.0,
+        std::string(demangledTypeName(typeid(Composite))) + " round " + std::to_string(round));
+  }
+  // Runs the task to its end; `settle` runs before the events are checked.
+  void run(const std::shared_ptr<AsyncTaskBase>& task, std::optional<double> lastProgress,
+           const std::string& what, const std::function<void()>& settle = {}) {
+    auto onMain = std::make_shared<Recorder>();
+    auto straight = std::make_shared<Recorder>();
+    task->addDelegate(onMain);
+    task->addDelegateStraight(straight);
+    queue_->addOperation(task);
+    task->startTask();
+    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); })) << what;
+    if (settle) settle();
+    while (mainLoop().processPending() > 0) {
+    }
+    expectNothingAfterFinished(*onMain, task.get(), lastProgress, what + ", on the main thread");
+    expectNothingAfterFinished(*straight, task.get(), lastProgress, what + ", straight");
+  }
+
+  std::unique_ptr<OperationQueue> queue_ = std::make_unique<OperationQueue>();
+};
+
+TEST_P(NothingAfterFinishedTest, CompositesRelayTheirLastProgressBeforeFinished) {
+  for (int round = 0; round < 25 && !HasFailure(); ++round) {
+    runComposite<MultiTask>(round);
+    runComposite<MultiConcurrentTask>(round);
+  }
+}
+
+TEST_P(NothingAfterFinishedTest, ProgressFromAThreadThatOutlivesTheWorkStopsAtFinished) {
+  for (int round = 0; round < 5 && !HasFailure(); ++round) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> reports{0}, afterEnd{0};
+    std::thread straggler;
+    auto task = makeTask([&](WorkTask& t) {
+      straggler = std::thread([&] {  // the test holds the task until it has joined
+        for (int i = 0; !stop; ++i) {
+          const bool ended = t.taskFinished();
+          t.fireProgressEvent(i % 100 / 100.0);
+          ++reports;
+          if (ended) ++afterEnd;
+        }
+      });
+      while (reports < 10) std::this_thread::yield();
+      succeed(t);
+    });
+    run(task, std::nullopt, "round " + std::to_string(round), [&] {
+      EXPECT_TRUE(runMainUntil([&] { return afterEnd >= 200; }));
+      stop = true;
+      straggler.join();
+    });
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Queues, NothingAfterFinishedTest, ::testing::ValuesIn(kQueueCaps),
+                         queueCapName);
 
 constexpr auto kSoakTime = 20s;  // rounds begin only within this time
 constexpr int kMinRounds = 2;
@@ -211,6 +323,12 @@ class TaskSoakTest : public ::testing::Test {
       EXPECT_EQ(perTask.size(), round.all.size()) << "round " << seed;
       for (const auto& [task, count] : perTask)
         ASSERT_EQ(count, 1u) << "round " << seed << ": finished events of one task";
+      std::set<const IAsyncTask*> ended;
+      for (const auto& event : recorder->events()) {
+        if (event.kind == "finished") ended.insert(event.task);
+        ASSERT_TRUE(event.kind == "finished" || !ended.count(event.task))
+            << "round " << seed << ": " << event.kind << " after finished";
+      }
     }
     for (const auto& event : onMain->events()) ASSERT_TRUE(event.onMain) << event.kind;
     for (const auto& event : straight->events("finished")) outcomes_[event.word] += 1;
