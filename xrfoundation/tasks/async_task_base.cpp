@@ -239,6 +239,11 @@ void AsyncTaskBase::fireProgressEvent(double progress) {
 
 void AsyncTaskBase::startTask() { removeDependency(g_op()); }
 
+void AsyncTaskBase::startOnQueue(OperationQueue& queue) {
+  queue.addOperation(self());
+  startTask();
+}
+
 void AsyncTaskBase::setUserData(TaskObject object, const std::string& forKey) {
   // The replaced object is released after the lock, in case its destructor reaches the task.
   userDict_.with([&](auto& dict) { std::swap(dict[forKey], object); });

@@ -103,6 +103,9 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   TaskObject userData() const override { return userData_.get(); }
   void setUserData(TaskObject object) override { userData_.set(std::move(object)); }
   void startTask() override;
+  // Puts the task on the queue and releases its hold: addOperation() then startTask() in one
+  // call. A composite puts its sub-tasks that are on no queue yet on the same queue first.
+  virtual void startOnQueue(OperationQueue& queue);
   bool calcProgress() const override { return calcProgress_.load(); }
   void setCalcProgress(bool counts) override { calcProgress_.store(counts); }
   std::optional<std::string> taskName() const override { return taskName_.get(); }
