@@ -98,7 +98,7 @@ void AsyncTaskBase::initTask() {
   taskNumber_ = gs_taskNumber.fetch_add(1) + 1;
   const int32_t count = gs_taskCount.fetch_add(1) + 1;
   consoleLog().info("(+)AsyncTask number({}), task left count:{}", taskNumber_, count);
-  delegateChain_->setLastDelegate(std::static_pointer_cast<IDelegate>(self()));
+  delegateChain_->setLastDelegate(std::static_pointer_cast<IDelegate>(self()), true);
   createCondition();
   setTaskResult(TaskResult::taskUnstarted());
   // The queue holds an operation while it runs and completes it, so the completion step
@@ -153,6 +153,9 @@ void AsyncTaskBase::addDelegateStraight(const std::shared_ptr<IDelegate>& observ
 }
 void AsyncTaskBase::addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) {
   delegateChain_->addDelegateOnMainThread(observer);
+}
+void AsyncTaskBase::addDelegateCoalesced(const std::shared_ptr<IDelegate>& observer) {
+  delegateChain_->addDelegateCoalesced(observer);
 }
 void AsyncTaskBase::removeDelegate(const IDelegate* observer) {
   delegateChain_->removeDelegate(observer);

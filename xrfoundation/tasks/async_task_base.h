@@ -61,6 +61,9 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   void addDelegate(const std::shared_ptr<IDelegate>& observer) override;
   void addDelegateStraight(const std::shared_ptr<IDelegate>& observer) override;
   void addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) override;
+  // Coalesced progress: the observer receives the newest value while one is pending, the
+  // last value reported before the end ahead of finished, and nothing after it.
+  void addDelegateCoalesced(const std::shared_ptr<IDelegate>& observer) override;
   using IDelegateChain::removeDelegate;
   void removeDelegate(const IDelegate* observer) override;
   void removeAllDelegate() override;
@@ -145,7 +148,9 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   virtual std::string description() const;
 
   // The task's own observer handling: it is the last observer of its chain, so this runs
-  // on the main thread after every other observer of the same event.
+  // on the main thread after every other observer of the same event. It receives the events
+  // coalesced, so that a task that reports often does not flood the main loop with its own
+  // bookkeeping: progress() is the newest value delivered.
   void taskStart(const std::shared_ptr<IAsyncTask>& task) override;
   void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override;
   void taskFinished(const std::shared_ptr<IAsyncTask>& task,

@@ -1,7 +1,7 @@
 // Two soaks of the task framework. The first: composites whose sub-tasks report progress, and
 // a task whose progress comes from a thread that outlives its work, each round on queues of
-// every cap: no observer, straight or on the main thread, hears of a task after its finished
-// event, and the last value reported before the end comes before it.
+// every cap: no observer, straight, on the main thread or coalesced, hears of a task after its
+// finished event, and the last value reported before the end comes before it.
 //
 // The second, meant above all for the tsan preset: rounds of sequential and
 // concurrent composites nested up to three deep, built on several threads at once, whose
@@ -92,8 +92,10 @@ class NothingAfterFinishedTest : public ::testing::TestWithParam<int> {
            const std::string& what, const std::function<void()>& settle = {}) {
     auto onMain = std::make_shared<Recorder>();
     auto straight = std::make_shared<Recorder>();
+    auto coalesced = std::make_shared<Recorder>();
     task->addDelegate(onMain);
     task->addDelegateStraight(straight);
+    task->addDelegateCoalesced(coalesced);
     queue_->addOperation(task);
     task->startTask();
     ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); })) << what;
@@ -102,6 +104,7 @@ class NothingAfterFinishedTest : public ::testing::TestWithParam<int> {
     }
     expectNothingAfterFinished(*onMain, task.get(), lastProgress, what + ", on the main thread");
     expectNothingAfterFinished(*straight, task.get(), lastProgress, what + ", straight");
+    expectNothingAfterFinished(*coalesced, task.get(), lastProgress, what + ", coalesced");
   }
 
   std::unique_ptr<OperationQueue> queue_ = std::make_unique<OperationQueue>();
