@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "xrfoundation/contacts/base64.h"
+#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/contacts/vcard_value_internal.h"
 #include "xrfoundation/platform/charset.h"

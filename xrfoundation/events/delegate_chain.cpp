@@ -18,23 +18,43 @@ bool sameObject(const std::weak_ptr<IDelegate>& a, const std::shared_ptr<IDelega
 }  // namespace
 
 void DelegateChainBase::addDelegate(const std::shared_ptr<IDelegate>& observer) {
-  add(observer, false);
+  add(observer, Mode::kPosted);
 }
 void DelegateChainBase::addDelegateStraight(const std::shared_ptr<IDelegate>& observer) {
-  add(observer, true);
+  add(observer, Mode::kStraight);
 }
 void DelegateChainBase::addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) {
-  add(observer, false);
+  add(observer, Mode::kPosted);
+}
+void DelegateChainBase::addDelegateCoalesced(const std::shared_ptr<IDelegate>& observer) {
+  add(observer, Mode::kCoalesced);
 }
 
-void DelegateChainBase::add(const std::shared_ptr<IDelegate>& observer, bool straight) {
+void DelegateChainBase::setLastDelegate(std::weak_ptr<IDelegate> last, bool coalesced) {
+  lastDelegate_ = std::move(last);
+  lastCoalescer_ = coalesced ? std::make_unique<Coalescer>() : nullptr;
+}
+
+std::shared_ptr<DelegateChainBase::PendingCall> DelegateChainBase::Coalescer::find(
+    const void* tag) const {
+  for (const auto& [key, pending] : pending_)
+    if (key == tag) return pending;
+  return nullptr;
+}
+
+void DelegateChainBase::Coalescer::add(const void* tag, std::shared_ptr<PendingCall> pending) {
+  pending_.emplace_back(tag, std::move(pending));
+}
+
+void DelegateChainBase::add(const std::shared_ptr<IDelegate>& observer, Mode mode) {
   if (!observer) return;
   std::lock_guard lock(mutex_);
   // An observer registered once keeps the mode of its first registration. An entry whose
   // object is gone does not count, even if a new object now has its address.
   for (const Entry& entry : arrayDelegate_)
     if (entry.identity == observer.get() && sameObject(entry.observer, observer)) return;
-  arrayDelegate_.push_back({observer.get(), observer, straight});
+  arrayDelegate_.push_back({observer.get(), observer, mode,
+                            mode == Mode::kCoalesced ? std::make_unique<Coalescer>() : nullptr});
   ++mutations_;
 }
 
@@ -79,9 +99,8 @@ void DelegateChainBase::walk(const Delivery& delivery) {
         // Held only for this step: when the walk holds an observer's last reference, the
         // observer is destroyed here and may remove itself, which the check below sees.
         const Entry& entry = arrayDelegate_[i];
-        const bool straight = entry.straight;
         std::shared_ptr<IDelegate> observer = entry.observer.lock();
-        if (observer && !delivery.deliver(observer, straight))
+        if (observer && !delivery.deliver(observer, entry.mode, entry.coalescer.get()))
           consoleLog().info("some delegate does'nt comform to protocol");
       }
       if (mutations_ != mutationsAtStart) {
@@ -92,7 +111,9 @@ void DelegateChainBase::walk(const Delivery& delivery) {
         break;  // nothing was left to visit
       }
     }
-    if (std::shared_ptr<IDelegate> last = lastDelegate_.lock()) delivery.deliver(last, false);
+    if (std::shared_ptr<IDelegate> last = lastDelegate_.lock())
+      delivery.deliver(last, lastCoalescer_ ? Mode::kCoalesced : Mode::kPosted,
+                       lastCoalescer_.get());
   } catch (const PlatformException& error) {
     consoleLog().error("ERROR: {}", error.what());
   }

@@ -5,8 +5,13 @@
 // from all its facets. An observer derives from the facets it implements. The owner calls
 //   chain.call(&ITaskFinishedDelegate::taskFinished, task, result);
 // and the chain hands the call to every registered observer that implements the facet --
-// directly on the calling thread, or posted to the main thread (the default) -- and last to
-// the designated last observer, always posted to the main thread.
+// directly on the calling thread, or posted to the main thread (the default), every call or
+// coalesced -- and last to the designated last observer, always posted to the main thread.
+//
+// Coalesced delivery keeps a busy reporter from flooding the main loop: while a call of one
+// facet is pending for a coalescing observer, a newer call of that facet replaces its
+// arguments, so the observer receives the newest values, at most one pending call per facet.
+// A call made before another facet's call still reaches it first.
 //
 // Observers are held weakly: the chain never keeps one alive, and one that ceased to exist
 // without removing itself is skipped. A posted call holds its observer and its arguments until
@@ -44,6 +49,9 @@ class XR_EXPORT IDelegateChain {
   virtual void addDelegateStraight(const std::shared_ptr<IDelegate>& observer) = 0;
   // Registers for delivery posted to the main thread, not waited for.
   virtual void addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) = 0;
+  // Registers for coalesced delivery posted to the main thread (see the file comment): the
+  // observer of a progress bar, which wants the newest value, not every one.
+  virtual void addDelegateCoalesced(const std::shared_ptr<IDelegate>& observer) = 0;
   // Removes the observer wherever it stands; an observer that is not there is ignored. The
   // pointer form lets an observer remove itself from its own destructor.
   virtual void removeDelegate(const IDelegate* observer) = 0;
@@ -61,25 +69,50 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
   void addDelegate(const std::shared_ptr<IDelegate>& observer) override;
   void addDelegateStraight(const std::shared_ptr<IDelegate>& observer) override;
   void addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) override;
+  void addDelegateCoalesced(const std::shared_ptr<IDelegate>& observer) override;
   using IDelegateChain::removeDelegate;
   void removeDelegate(const IDelegate* observer) override;
   void removeAllDelegate() override;
 
-  // Replaces the last observer (or clears it with nullptr). Takes no lock: set it once,
-  // before the chain is shared.
-  void setLastDelegate(std::weak_ptr<IDelegate> last) { lastDelegate_ = std::move(last); }
+  // Replaces the last observer (or clears it with nullptr), which receives every call, or
+  // with `coalesced` the newest of each facet. Takes no lock: set it once, before the chain
+  // is shared.
+  void setLastDelegate(std::weak_ptr<IDelegate> last, bool coalesced = false);
 
   // The number of registered observers, gone ones included until they are removed.
   std::size_t delegateCount() const;
 
  protected:
+  // How an observer receives calls.
+  enum class Mode : std::uint8_t { kStraight, kPosted, kCoalesced };
+
+  // One coalescing observer's pending call of one facet; the facet's Call derives from it.
+  struct PendingCall {
+    virtual ~PendingCall() = default;
+    std::mutex mutex;
+    bool posted = false;  // a delivery is on its way to the main thread; guarded by mutex
+  };
+  // A coalescing observer's pending calls, one per facet, found by a tag that stands for the
+  // facet's operation. Used under the chain's lock.
+  class Coalescer {
+   public:
+    std::shared_ptr<PendingCall> find(const void* tag) const;
+    void add(const void* tag, std::shared_ptr<PendingCall> pending);
+
+   private:
+    std::vector<std::pair<const void*, std::shared_ptr<PendingCall>>> pending_;
+  };
+
   // One captured call, as the walk hands it to each observer.
   class Delivery {
    public:
     virtual ~Delivery() = default;
-    // Calls the observer now (straight) or posts the call to the main thread, the posted
-    // call holding the observer. False, and nothing done, when the observer lacks the facet.
-    virtual bool deliver(const std::shared_ptr<IDelegate>& observer, bool straight) const = 0;
+    // Calls the observer now (kStraight) or posts the call to the main thread, the posted
+    // call holding the observer; kCoalesced posts only when no call of the facet is pending
+    // in `coalescer`, and replaces the pending one's arguments otherwise. False, and nothing
+    // done, when the observer lacks the facet.
+    virtual bool deliver(const std::shared_ptr<IDelegate>& observer, Mode mode,
+                         Coalescer* coalescer) const = 0;
   };
 
   // The delivery walk (see DelegateChain::call), under the chain's lock.
@@ -91,17 +124,19 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
   struct Entry {
     const IDelegate* identity;
     std::weak_ptr<IDelegate> observer;
-    bool straight;  // registered for direct delivery; otherwise main-thread delivery
+    Mode mode;
+    std::unique_ptr<Coalescer> coalescer;  // kCoalesced only
   };
 
-  void add(const std::shared_ptr<IDelegate>& observer, bool straight);
+  void add(const std::shared_ptr<IDelegate>& observer, Mode mode);
 
   // Observers in registration order, each at most once. The direct and main-thread lists of
   // the observer pattern are kept as each entry's mode.
   std::vector<Entry> arrayDelegate_;  // guarded by mutex_
   std::uint64_t mutations_ = 0;       // changes to arrayDelegate_; guarded by mutex_
   std::weak_ptr<IDelegate> lastDelegate_;
-  mutable std::recursive_mutex mutex_;  // re-entrant: direct observers may call back in
+  std::unique_ptr<Coalescer> lastCoalescer_;  // when the last observer is coalesced
+  mutable std::recursive_mutex mutex_;        // re-entrant: direct observers may call back in
 };
 
 // The chain bound to one observer interface (see the file comment).
@@ -141,11 +176,14 @@ class DelegateChain : public DelegateChainBase {
     Call(void (Facet::*operation)(Params...), std::shared_ptr<Arguments> arguments)
         : operation_(operation), arguments_(std::move(arguments)) {}
 
-    bool deliver(const std::shared_ptr<IDelegate>& observer, bool straight) const override {
+    bool deliver(const std::shared_ptr<IDelegate>& observer, Mode mode,
+                 Coalescer* coalescer) const override {
       auto* facet = dynamic_cast<Facet*>(observer.get());
       if (!facet) return false;
-      if (straight) {
+      if (mode == Mode::kStraight) {
         invoke(operation_, *arguments_, *facet);
+      } else if (mode == Mode::kCoalesced && coalescer) {
+        coalesce(observer, *facet, *coalescer);
       } else {
         mainThread().post([operation = operation_, arguments = arguments_, facet,
                            keep = observer] { invoke(operation, *arguments, *facet); },
@@ -155,6 +193,44 @@ class DelegateChain : public DelegateChainBase {
     }
 
    private:
+    // The facet's pending call: the newest operation and arguments not yet delivered.
+    struct Pending : PendingCall {
+      void (Facet::*operation)(Params...) = nullptr;
+      std::shared_ptr<Arguments> arguments;  // guarded by mutex
+    };
+    // Stands for the facet in a Coalescer: one address per instantiation.
+    static constexpr char kTag = 0;
+
+    void coalesce(const std::shared_ptr<IDelegate>& observer, Facet& facet,
+                  Coalescer& coalescer) const {
+      std::shared_ptr<PendingCall> found = coalescer.find(&kTag);
+      if (!found) {
+        found = std::make_shared<Pending>();
+        coalescer.add(&kTag, found);
+      }
+      auto pending = std::static_pointer_cast<Pending>(std::move(found));
+      {
+        std::lock_guard lock(pending->mutex);
+        pending->operation = operation_;
+        pending->arguments = arguments_;
+        if (pending->posted) return;  // the delivery on its way will carry these
+        pending->posted = true;
+      }
+      mainThread().post(
+          [pending, &facet, keep = observer] {
+            void (Facet::*operation)(Params...);
+            std::shared_ptr<Arguments> arguments;
+            {
+              std::lock_guard lock(pending->mutex);
+              operation = pending->operation;
+              arguments = std::move(pending->arguments);
+              pending->posted = false;
+            }
+            invoke(operation, *arguments, facet);
+          },
+          false);
+    }
+
     static void invoke(void (Facet::*operation)(Params...), Arguments& arguments, Facet& observer) {
       std::apply([&](auto&... values) { (observer.*operation)(values...); }, arguments);
     }

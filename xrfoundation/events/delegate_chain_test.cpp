@@ -388,5 +388,35 @@ TEST(DelegateChainTest, ConcurrentRegistrationAndCallsDeliverToLiveObserversOnly
   EXPECT_GE(journal.take().size(), 1200u) << "each call reached at least its own observer";
 }
 
+TEST(DelegateChainTest, CoalescedObserverGetsTheNewestCallOfEachFacetWhileOneIsPending) {
+  Journal journal;
+  DelegateChain<IGame> chain;
+  auto every = std::make_shared<Player>("every", journal);
+  auto newest = std::make_shared<Player>("newest", journal);
+  auto last = std::make_shared<Player>("last", journal);
+  chain.addDelegate(every);
+  chain.addDelegateCoalesced(newest);
+  chain.addDelegateCoalesced(newest);  // once registered, once delivered
+  chain.setLastDelegate(last, true);
+  std::thread worker([&] {
+    chain.call(&IPing::ping, 1);
+    chain.call(&IPong::pong, std::string("a"));
+    chain.call(&IPing::ping, 2);
+    chain.call(&IPing::ping, 3);
+  });
+  worker.join();
+  drainMainLoop();
+  EXPECT_EQ(journal.take(),
+            (std::vector<std::string>{"every.ping1@main", "newest.ping3@main", "last.ping3@main",
+                                      "every.pong a@main", "newest.pong a@main", "last.pong a@main",
+                                      "every.ping2@main", "every.ping3@main"}))
+      << "the pending ping carries the newest value, ahead of the pong made after the first";
+  chain.call(&IPing::ping, 4);
+  drainMainLoop();
+  EXPECT_EQ(journal.take(),
+            (std::vector<std::string>{"every.ping4@main", "newest.ping4@main", "last.ping4@main"}))
+      << "once delivered, the next call is posted anew";
+}
+
 }  // namespace
 }  // namespace xr

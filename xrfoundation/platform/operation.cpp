@@ -4,7 +4,12 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <exception>
+#include <string>
 #include <thread>
+
+#include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/platform_exception.h"
 
 namespace xr {
 
@@ -263,6 +268,22 @@ void Operation::runOnWorker() {
   const bool claimed = startClaim_.compare_exchange_strong(open, StartClaim::kWorker);
   if (claimed && !isCancelled()) runMain();
   finish();
+}
+
+void Operation::runMain() {
+  std::string escaped;
+  try {
+    main();
+    return;
+  } catch (const std::exception& error) {
+    escaped = error.what();
+  } catch (...) {
+    escaped = "unknown exception";
+  }
+  // Outside the handler, so that logging cannot throw from inside it. A worker thread has
+  // nobody to hand the exception to: letting it go would end the process.
+  consoleLog().error("Operation {} failed, its work threw: {}", demangledTypeName(typeid(*this)),
+                     escaped);
 }
 
 bool Operation::claimBeforeStart() {

@@ -62,8 +62,11 @@ class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
  protected:
   // The work, run on a worker thread. The default does nothing.
   virtual void main() {}
-  // Runs main(); a class that must contain what escapes main() wraps it here.
-  virtual void runMain() { main(); }
+  // Runs main(). What escapes it is contained: one line at error level names the operation's
+  // class and the exception's what() ("unknown exception" for anything else), and the
+  // operation finishes as if main() had returned. A class that reports the failure its own
+  // way overrides this.
+  virtual void runMain();
 
   // Settles, once and atomically, that main() will never run: true for the first caller if
   // the worker has not claimed the operation yet (then main() is skipped even if the worker

@@ -11,6 +11,7 @@
 
 #include "xrfoundation/platform/condition_lock.h"
 #include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/testing/log_capture.h"
 
 namespace xr {
 namespace {
@@ -90,6 +91,36 @@ TEST(OperationTest, CompletionCallableHoldingItsOperationLetsGoOfIt) {
     work->waitUntilFinished();
   }
   EXPECT_TRUE(weak.expired());
+}
+
+TEST(OperationTest, WorkThatThrowsEndsFinishedLoggedOnceAndTheQueueGoesOn) {
+  struct Case {
+    std::function<void()> body;
+    const char* line;
+  };
+  const Case cases[] = {
+      {[] { throw std::runtime_error("disk gone"); },
+       "Operation xr::(anonymous namespace)::Work failed, its work threw: disk gone"},
+      {[] { throw 7; },
+       "Operation xr::(anonymous namespace)::Work failed, its work threw: unknown exception"},
+  };
+  for (const Case& c : cases) {
+    testing::LogCapture log;
+    OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(1);
+    auto throwing = std::make_shared<Work>(c.body);
+    auto next = std::make_shared<Work>();
+    std::atomic<int> completions{0};
+    throwing->setCompletionBlock([&] { ++completions; });
+    queue.addOperation(throwing);
+    queue.addOperation(next);
+    next->waitUntilFinished();
+    throwing->waitUntilFinished();
+    EXPECT_TRUE(throwing->isFinished()) << c.line;
+    EXPECT_EQ(completions, 1) << c.line;
+    EXPECT_EQ(next->runs, 1) << "the queue went on after " << c.line;
+    EXPECT_EQ(log.count(c.line), 1u) << "lines: " << ::testing::PrintToString(log.texts());
+  }
 }
 
 // Operations that block their worker until other operations of the same queue have run must

@@ -98,7 +98,7 @@ void AsyncTaskBase::initTask() {
   taskNumber_ = gs_taskNumber.fetch_add(1) + 1;
   const int32_t count = gs_taskCount.fetch_add(1) + 1;
   consoleLog().info("(+)AsyncTask number({}), task left count:{}", taskNumber_, count);
-  delegateChain_->setLastDelegate(std::static_pointer_cast<IDelegate>(self()));
+  delegateChain_->setLastDelegate(std::static_pointer_cast<IDelegate>(self()), true);
   createCondition();
   setTaskResult(TaskResult::taskUnstarted());
   // The queue holds an operation while it runs and completes it, so the completion step
@@ -139,6 +139,7 @@ void AsyncTaskBase::completionStep() {
 }
 
 void AsyncTaskBase::sendFinished(const std::shared_ptr<TaskResult>& result) {
+  std::lock_guard lock(eventLock_);
   if (finishedSent_.exchange(true)) return;
   delegateChain_->call(&ITaskFinishedDelegate::taskFinished,
                        std::static_pointer_cast<IAsyncTask>(self()), result);
@@ -152,6 +153,9 @@ void AsyncTaskBase::addDelegateStraight(const std::shared_ptr<IDelegate>& observ
 }
 void AsyncTaskBase::addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) {
   delegateChain_->addDelegateOnMainThread(observer);
+}
+void AsyncTaskBase::addDelegateCoalesced(const std::shared_ptr<IDelegate>& observer) {
+  delegateChain_->addDelegateCoalesced(observer);
 }
 void AsyncTaskBase::removeDelegate(const IDelegate* observer) {
   delegateChain_->removeDelegate(observer);
@@ -223,16 +227,25 @@ void AsyncTaskBase::fireCompletedEvent() {
 }
 
 void AsyncTaskBase::fireStartEvent() {
+  std::lock_guard lock(eventLock_);
+  if (finishedSent_.load()) return;
   delegateChain_->call(&ITaskStartDelegate::taskStart,
                        std::static_pointer_cast<IAsyncTask>(self()));
 }
 
 void AsyncTaskBase::fireProgressEvent(double progress) {
+  std::lock_guard lock(eventLock_);
+  if (finishedSent_.load()) return;
   delegateChain_->call(&ITaskProgressDelegate::taskProgressChanged,
                        std::static_pointer_cast<IAsyncTask>(self()), progress);
 }
 
 void AsyncTaskBase::startTask() { removeDependency(g_op()); }
+
+void AsyncTaskBase::startOnQueue(OperationQueue& queue) {
+  queue.addOperation(self());
+  startTask();
+}
 
 void AsyncTaskBase::setUserData(TaskObject object, const std::string& forKey) {
   // The replaced object is released after the lock, in case its destructor reaches the task.

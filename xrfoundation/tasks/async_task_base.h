@@ -61,6 +61,9 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   void addDelegate(const std::shared_ptr<IDelegate>& observer) override;
   void addDelegateStraight(const std::shared_ptr<IDelegate>& observer) override;
   void addDelegateOnMainThread(const std::shared_ptr<IDelegate>& observer) override;
+  // Coalesced progress: the observer receives the newest value while one is pending, the
+  // last value reported before the end ahead of finished, and nothing after it.
+  void addDelegateCoalesced(const std::shared_ptr<IDelegate>& observer) override;
   using IDelegateChain::removeDelegate;
   void removeDelegate(const IDelegate* observer) override;
   void removeAllDelegate() override;
@@ -103,6 +106,9 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   TaskObject userData() const override { return userData_.get(); }
   void setUserData(TaskObject object) override { userData_.set(std::move(object)); }
   void startTask() override;
+  // Puts the task on the queue and releases its hold: addOperation() then startTask() in one
+  // call. A composite puts its sub-tasks that are on no queue yet on the same queue first.
+  virtual void startOnQueue(OperationQueue& queue);
   bool calcProgress() const override { return calcProgress_.load(); }
   void setCalcProgress(bool counts) override { calcProgress_.store(counts); }
   std::optional<std::string> taskName() const override { return taskName_.get(); }
@@ -128,9 +134,13 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   void setCancelCallback(std::function<void()> callback) {
     cancelCallback_.set(std::move(callback));
   }
-  // Sends task:start: with this task through the chain.
+  // Sends task:start: with this task through the chain; once the finished event has been
+  // sent, does nothing.
   void fireStartEvent();
-  // Sends task:progressChanged: with this task and the value through the chain.
+  // Sends task:progressChanged: with this task and the value through the chain; once the
+  // finished event has been sent, does nothing. So, from whatever threads the work reports,
+  // every observer receives the last value reported before the end ahead of finished, and
+  // nothing after it.
   void fireProgressEvent(double progress);
   // The task's own chain, for observers of other facets than the registration offers.
   DelegateChain<IAsyncTaskDelegate>& delegateChain() { return *delegateChain_; }
@@ -138,7 +148,9 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   virtual std::string description() const;
 
   // The task's own observer handling: it is the last observer of its chain, so this runs
-  // on the main thread after every other observer of the same event.
+  // on the main thread after every other observer of the same event. It receives the events
+  // coalesced, so that a task that reports often does not flood the main loop with its own
+  // bookkeeping: progress() is the newest value delivered.
   void taskStart(const std::shared_ptr<IAsyncTask>& task) override;
   void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override;
   void taskFinished(const std::shared_ptr<IAsyncTask>& task,
@@ -215,6 +227,10 @@ class XR_EXPORT AsyncTaskBase : public Operation, public IAsyncTask, public IAsy
   // Absent until the first addition; emptied for good by the completion step.
   Guarded<std::optional<std::vector<std::function<void(bool)>>>> arrCompletionBlock_;
 
+  // Held while an event walks the chain, so that the finished event is sent either before a
+  // start or progress event (which then finds finishedSent_ and is dropped) or after its walk
+  // has handed it to every observer. Re-entrant: a straight observer may report again.
+  std::recursive_mutex eventLock_;
   // The task's own re-entrant lock: the creation of the condition lock and the completion
   // signal.
   mutable std::recursive_mutex taskLock_;

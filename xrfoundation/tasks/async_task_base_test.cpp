@@ -101,6 +101,27 @@ TEST_F(AsyncTaskBaseTest, LifecycleDeliversStartProgressAndOneFinishedThenLeaves
             1u);
 }
 
+TEST_F(AsyncTaskBaseTest, CoalescingObserverGetsTheNewestProgressBeforeFinished) {
+  auto task = makeTask([](WorkTask& t) {
+    for (int i = 1; i <= 1000; ++i) t.fireProgressEvent(i / 1000.0);
+    succeed(t);
+  });
+  auto every = std::make_shared<Recorder>();
+  auto newest = std::make_shared<Recorder>();
+  task->addDelegate(every);
+  task->addDelegateCoalesced(newest);
+  task->startOnQueue(queue_);
+  task->waitUntilFinished();  // every report is made before the loop delivers any
+  ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
+  EXPECT_EQ(every->events("progress").size(), 1000u) << "the usual observer gets every value";
+  const auto events = newest->events();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].kind, "progress");
+  EXPECT_EQ(events[0].progress, 1.0);
+  EXPECT_EQ(events[1].kind, "finished");
+  EXPECT_EQ(task->progress(), 1.0);
+}
+
 TEST_F(AsyncTaskBaseTest, WorkThatStoresNoOutcomeSendsNothingAndStaysRegistered) {
   testing::LogCapture log;
   auto silent = makeTask();

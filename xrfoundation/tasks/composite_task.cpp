@@ -9,6 +9,20 @@ CompositeTask::~CompositeTask() {
   for (const auto& task : arrTask_.get()) task->removeDelegate(static_cast<const IDelegate*>(this));
 }
 
+void CompositeTask::startOnQueue(OperationQueue& queue) {
+  queueSubTasks(queue);
+  AsyncTaskBase::startOnQueue(queue);
+}
+
+void CompositeTask::queueSubTasks(OperationQueue& queue) {
+  for (const auto& task : tasks()) {
+    if (auto composite = std::dynamic_pointer_cast<CompositeTask>(task))
+      composite->queueSubTasks(queue);
+    // addOperation leaves alone an operation that is on a queue already.
+    if (auto operation = std::dynamic_pointer_cast<Operation>(task)) queue.addOperation(operation);
+  }
+}
+
 bool CompositeTask::insertHeadTask(std::shared_ptr<IAsyncTask> task) {
   return add(std::move(task), true);
 }

@@ -21,6 +21,9 @@ class XR_EXPORT CompositeTask : public AsyncTaskBase {
   bool appendTailTask(std::shared_ptr<IAsyncTask> task);
   // The sub-tasks, in list order.
   std::vector<std::shared_ptr<IAsyncTask>> tasks() const { return arrTask_.get(); }
+  // Puts every sub-task on no queue yet on this queue, those of composite sub-tasks too (a
+  // sub-task on another queue stays there), then the composite, and starts the composite.
+  void startOnQueue(OperationQueue& queue) override;
 
  protected:
   // refusesOnceFinished: whether insertHeadTask/appendTailTask refuse once finished.
@@ -30,6 +33,7 @@ class XR_EXPORT CompositeTask : public AsyncTaskBase {
 
  private:
   bool add(std::shared_ptr<IAsyncTask> task, bool atHead);
+  void queueSubTasks(OperationQueue& queue);
 
   const bool refusesOnceFinished_;
   Guarded<std::vector<std::shared_ptr<IAsyncTask>>> arrTask_;

@@ -1,11 +1,13 @@
 // tasks/multi_concurrent_task.h: a task whose work releases all its sub-tasks at once and
 // waits until every one has finished. It succeeds only if all succeeded, reports the
-// finished fraction as its progress, and lists the sub-tasks that failed. Cancelling it does
+// finished fraction as its progress (1.0 at once when it has no sub-task), and lists the
+// sub-tasks that failed. Cancelling it does
 // not reach its sub-tasks. Fill the list before startTask(). Made with
 // AsyncTaskBase::create<MultiConcurrentTask>(); usable from any thread.
 #pragma once
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -29,7 +31,8 @@ class XR_EXPORT MultiConcurrentTask : public CompositeTask {
   }
 
   using AsyncTaskBase::taskFinished;
-  // Counts a sub-task's end and sends the finished fraction as the composite's progress.
+  // Counts a sub-task's end and sends the finished fraction as the composite's progress, on
+  // the thread that ended the sub-task; the composite's own end is the base handling's.
   void taskFinished(const std::shared_ptr<IAsyncTask>& task,
                     const std::shared_ptr<TaskResult>& result) override;
 
@@ -39,6 +42,9 @@ class XR_EXPORT MultiConcurrentTask : public CompositeTask {
 
  private:
   std::atomic<int32_t> finishedCount_{0};
+  // Held while a sub-task's end is counted and sent on. Re-entrant: a straight observer of
+  // the composite may end another sub-task (a cancel before it began) from its delivery.
+  std::recursive_mutex countLock_;
 };
 
 }  // namespace xr

@@ -25,7 +25,10 @@ MultiTask::MultiTask(Token token) : CompositeTask(token, false) {
 
 void MultiTask::startTask() {
   const auto observer = std::static_pointer_cast<IDelegate>(self());
-  for (const auto& task : tasks()) task->addDelegate(observer);
+  // Straight, so that a sub-task's progress is turned into the composite's on the reporting
+  // thread, before that sub-task can end: the composite's last value then leaves before its
+  // own finished event, which a relay through the main thread would race.
+  for (const auto& task : tasks()) task->addDelegateStraight(observer);
   AsyncTaskBase::startTask();
 }
 

@@ -36,8 +36,9 @@ class XR_EXPORT MultiTask : public CompositeTask {
   // Sets lastTaskRegardAsTaskStatus().
   void setLastTaskRegardAsTaskStatus(bool regard) { bLastTaskRegardAsTaskStatus_.store(regard); }
 
-  // Registers the composite as a main-thread observer of every sub-task, then releases its
-  // own hold. The sub-tasks stay held until the work reaches them.
+  // Registers the composite as a straight observer of every sub-task (it relays their
+  // progress on the reporting thread), then releases its own hold. The sub-tasks stay held until
+  // the work reaches them.
   void startTask() override;
   // Cancels the sub-tasks from the last to the first, then the composite; a second cancel
   // only logs a warning.
@@ -54,7 +55,8 @@ class XR_EXPORT MultiTask : public CompositeTask {
                                       double* perTaskPercent) const;
 
   using AsyncTaskBase::taskFinished;
-  // Turns a counting sub-task's progress into the composite's and sends it on.
+  // Turns a counting sub-task's progress into the composite's and sends it on; runs on the
+  // thread that reported it.
   void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override;
   // Only the composite's own finished event is handled, by the base.
   void taskFinished(const std::shared_ptr<IAsyncTask>& task,

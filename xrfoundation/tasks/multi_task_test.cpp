@@ -242,6 +242,27 @@ TEST_P(MultiTaskTest, NestedCompositesFinishOnEveryQueue) {
   EXPECT_EQ(outcome(innermost), "success");
 }
 
+TEST(StartOnQueueTest, OneCallQueuesAndStartsATaskOrACompositeWithItsNestedSubTasks) {
+  OperationQueue queue, other;
+  auto plain = makeTask(succeed);
+  plain->startOnQueue(queue);
+  ASSERT_TRUE(plain->waitUntilTimeout(30));
+  EXPECT_EQ(plain->taskResult()->result(), "success");
+
+  auto onOther = makeTask(succeed);
+  other.addOperation(onOther);
+  auto inner = AsyncTaskBase::create<MultiConcurrentTask>();
+  inner->appendTailTask(makeTask(succeed));
+  inner->appendTailTask(onOther);
+  auto multi = AsyncTaskBase::create<MultiTask>();
+  multi->appendTailTask(makeTask(succeed));
+  multi->appendTailTask(inner);
+  multi->startOnQueue(queue);
+  ASSERT_TRUE(multi->waitUntilTimeout(30)) << "a sub-task was left off the queues";
+  EXPECT_EQ(multi->taskResult()->result(), "success");
+  EXPECT_TRUE(inner->finishedResult());
+}
+
 INSTANTIATE_TEST_SUITE_P(Queues, MultiTaskTest, ::testing::ValuesIn(testing::kQueueCaps),
                          testing::queueCapName);
 

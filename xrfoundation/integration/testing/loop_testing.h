@@ -91,16 +91,10 @@ void drain(Loop& loop, int rounds = 3) {
   }
 }
 
-// How a task's events may be ordered. A composite's progress is relayed from the loop's thread
-// while its finished event comes from its worker, so a relayed value may trail the finished
-// event; everything a plain task sends comes from its worker, in order.
-enum class Finished { kLast, kMayBeTrailedByRelayedProgress };
-
 // One task's story as its observer saw it: a start first when `started`, progress that never
-// goes back, exactly one finished event, with `word`, last unless `finished` allows otherwise.
+// goes back, exactly one finished event, with `word`, and nothing after it.
 inline void expectStory(const std::vector<Recorder::Event>& events, const IAsyncTask* task,
-                        const std::string& what, bool started, const std::string& word,
-                        Finished finished = Finished::kLast) {
+                        const std::string& what, bool started, const std::string& word) {
   std::vector<Recorder::Event> story;
   for (const auto& e : events)
     if (e.task == task) story.push_back(e);
@@ -118,9 +112,8 @@ inline void expectStory(const std::vector<Recorder::Event>& events, const IAsync
     if (e.kind == "progress") {
       EXPECT_GE(e.progress, last) << what << ": progress went back";
       last = e.progress;
-      EXPECT_TRUE(finishedCount == 0 || finished == Finished::kMayBeTrailedByRelayedProgress)
-          << what << ": progress after finished";
     }
+    EXPECT_EQ(finishedCount, 0u) << what << ": " << e.kind << " after finished";
     if (e.kind == "finished") {
       ++finishedCount;
       EXPECT_EQ(e.word, word) << what;
@@ -152,11 +145,10 @@ void expectCompositeObservedOnLoop(Loop& loop) {
         return !any;
       },
       kPatienceSeconds));
-  drain(loop);  // progress relayed by the composite may still be on its way
+  drain(loop);  // anything still queued is delivered, and checked below
 
   const auto events = recorder->events();
-  expectStory(events, multi.get(), "composite", true, "success",
-              Finished::kMayBeTrailedByRelayedProgress);
+  expectStory(events, multi.get(), "composite", true, "success");
   expectStory(events, lone.get(), "lone task", false, "success");
   for (std::size_t i = 0; i < subs.size(); ++i)
     expectStory(events, subs[i].get(), "sub-task " + std::to_string(i), false, "success");
@@ -194,8 +186,7 @@ void expectCancelledCompositeFinishesEachTaskOnce(Loop& loop) {
   drain(loop);
 
   const auto events = recorder->events();
-  expectStory(events, multi.get(), "composite", true, "canceled",
-              Finished::kMayBeTrailedByRelayedProgress);
+  expectStory(events, multi.get(), "composite", true, "canceled");
   for (std::size_t i = 0; i < subs.size(); ++i)
     expectStory(events, subs[i].get(), "sub-task " + std::to_string(i), false, "canceled");
 }

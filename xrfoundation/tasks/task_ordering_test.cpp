@@ -1,0 +1,131 @@
+// What observers hear around a task's end: composites whose sub-tasks report progress, and a
+// task whose progress comes from a thread that outlives its work, each round on queues of
+// every cap. No observer, straight, on the main thread or coalesced, hears of a task after its
+// finished event, and the last value reported before the end comes before it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "xrfoundation/platform/platform_exception.h"
+#include "xrfoundation/tasks/multi_concurrent_task.h"
+#include "xrfoundation/tasks/multi_task.h"
+#include "xrfoundation/tasks/testing/task_testing.h"
+
+namespace xr {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing;  // the task test helpers
+
+// Whether every observer saw each task's events in order: nothing after its one finished
+// event, and, where `lastProgress` is given, that value as the last progress before it.
+void expectNothingAfterFinished(Recorder& recorder, const IAsyncTask* task,
+                                std::optional<double> lastProgress, const std::string& what) {
+  std::size_t finished = 0;
+  std::optional<double> last;
+  for (const auto& event : recorder.events()) {
+    if (event.task != task) continue;
+    if (event.kind == "finished") {
+      ++finished;
+      if (lastProgress) {
+        EXPECT_EQ(last, lastProgress) << what << ": the last value before finished";
+      }
+    } else if (finished) {
+      ADD_FAILURE() << what << ": " << event.kind << " after finished";
+      return;
+    } else if (event.kind == "progress") {
+      last = event.progress;
+    }
+  }
+  EXPECT_EQ(finished, 1u) << what;
+}
+
+class NothingAfterFinishedTest : public ::testing::TestWithParam<int> {
+ protected:
+  NothingAfterFinishedTest() { queue_->setMaxConcurrentOperationCount(GetParam()); }
+  ~NothingAfterFinishedTest() override {
+    if (HasFailure()) (void)queue_.release();  // a hung composite must not hang the suite
+  }
+
+  // Reports 0.25, 0.5, 0.75, 1.0 and succeeds.
+  std::shared_ptr<WorkTask> reporter() {
+    auto task = makeTask([](WorkTask& t) {
+      for (double value : {0.25, 0.5, 0.75, 1.0}) t.fireProgressEvent(value);
+      succeed(t);
+    });
+    task->setCalcProgress(true);
+    queue_->addOperation(task);
+    return task;
+  }
+  template <class Composite>
+  void runComposite(int round) {
+    auto multi = AsyncTaskBase::create<Composite>();
+    multi->appendTailTask(reporter());
+    multi->appendTailTask(reporter());
+    run(multi, 1.0,
+        std::string(demangledTypeName(typeid(Composite))) + " round " + std::to_string(round));
+  }
+  // Runs the task to its end; `settle` runs before the events are checked.
+  void run(const std::shared_ptr<AsyncTaskBase>& task, std::optional<double> lastProgress,
+           const std::string& what, const std::function<void()>& settle = {}) {
+    auto onMain = std::make_shared<Recorder>();
+    auto straight = std::make_shared<Recorder>();
+    auto coalesced = std::make_shared<Recorder>();
+    task->addDelegate(onMain);
+    task->addDelegateStraight(straight);
+    task->addDelegateCoalesced(coalesced);
+    queue_->addOperation(task);
+    task->startTask();
+    ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); })) << what;
+    if (settle) settle();
+    while (mainLoop().processPending() > 0) {
+    }
+    expectNothingAfterFinished(*onMain, task.get(), lastProgress, what + ", on the main thread");
+    expectNothingAfterFinished(*straight, task.get(), lastProgress, what + ", straight");
+    expectNothingAfterFinished(*coalesced, task.get(), lastProgress, what + ", coalesced");
+  }
+
+  std::unique_ptr<OperationQueue> queue_ = std::make_unique<OperationQueue>();
+};
+
+TEST_P(NothingAfterFinishedTest, CompositesRelayTheirLastProgressBeforeFinished) {
+  for (int round = 0; round < 25 && !HasFailure(); ++round) {
+    runComposite<MultiTask>(round);
+    runComposite<MultiConcurrentTask>(round);
+  }
+}
+
+TEST_P(NothingAfterFinishedTest, ProgressFromAThreadThatOutlivesTheWorkStopsAtFinished) {
+  for (int round = 0; round < 5 && !HasFailure(); ++round) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> reports{0}, afterEnd{0};
+    std::thread straggler;
+    auto task = makeTask([&](WorkTask& t) {
+      straggler = std::thread([&] {  // the test holds the task until it has joined
+        for (int i = 0; !stop; ++i) {
+          const bool ended = t.taskFinished();
+          t.fireProgressEvent(i % 100 / 100.0);
+          ++reports;
+          if (ended) ++afterEnd;
+        }
+      });
+      while (reports < 10) std::this_thread::yield();
+      succeed(t);
+    });
+    run(task, std::nullopt, "round " + std::to_string(round), [&] {
+      EXPECT_TRUE(runMainUntil([&] { return afterEnd >= 200; }));
+      stop = true;
+      straggler.join();
+    });
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Queues, NothingAfterFinishedTest, ::testing::ValuesIn(kQueueCaps),
+                         queueCapName);
+
+}  // namespace
+}  // namespace xr
