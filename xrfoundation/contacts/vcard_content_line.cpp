@@ -1,9 +1,8 @@
 // contacts/vcard_content_line.cpp: physical lines, unfolding and the split of a content line.
 #include <algorithm>
 
-#include "xrfoundation/contacts/vcard_content_line_internal.h"
-
 #include "xrfoundation/contacts/text_trim.h"
+#include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 
 namespace xr::vcard_internal {

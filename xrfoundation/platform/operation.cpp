@@ -270,20 +270,24 @@ void Operation::runOnWorker() {
   finish();
 }
 
-void Operation::runMain() {
-  std::string escaped;
+std::optional<std::string> Operation::runMainContained() {
   try {
     main();
-    return;
+    return std::nullopt;
   } catch (const std::exception& error) {
-    escaped = error.what();
+    return error.what();
   } catch (...) {
-    escaped = "unknown exception";
+    return "unknown exception";
   }
-  // Outside the handler, so that logging cannot throw from inside it. A worker thread has
-  // nobody to hand the exception to: letting it go would end the process.
-  consoleLog().error("Operation {} failed, its work threw: {}", demangledTypeName(typeid(*this)),
-                     escaped);
+}
+
+void Operation::runMain() {
+  // Logged outside the handler, so that logging cannot throw from inside it. A worker thread
+  // has nobody to hand the exception to: letting it go would end the process.
+  if (const auto escaped = runMainContained()) {
+    consoleLog().error("Operation {} failed, its work threw: {}", demangledTypeName(typeid(*this)),
+                       *escaped);
+  }
 }
 
 bool Operation::claimBeforeStart() {

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -67,6 +69,9 @@ class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
   // operation finishes as if main() had returned. A class that reports the failure its own
   // way overrides this.
   virtual void runMain();
+  // Runs main() and contains what escapes it: none if it returned, else the exception's
+  // what() ("unknown exception" for anything else). The runMain() overrides build on it.
+  std::optional<std::string> runMainContained();
 
   // Settles, once and atomically, that main() will never run: true for the first caller if
   // the worker has not claimed the operation yet (then main() is skipped even if the worker

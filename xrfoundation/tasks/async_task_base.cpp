@@ -279,21 +279,14 @@ void AsyncTaskBase::setTaskPriority(float priority) {
 }
 
 void AsyncTaskBase::runMain() {
-  std::string escaped;
-  try {
-    main();
-    return;
-  } catch (const std::exception& error) {
-    escaped = error.what();
-  } catch (...) {
-    escaped = "unknown exception";
-  }
-  // Outside the handler: the failure is stored and logged like any other.
-  consoleLog().error("AsyncTask number({}) failed, its work threw: {}", taskNumber_, escaped);
+  const auto escaped = runMainContained();
+  if (!escaped) return;
+  // The failure is stored and logged like any other.
+  consoleLog().error("AsyncTask number({}) failed, its work threw: {}", taskNumber_, *escaped);
   setExecutingStatus(false);
   setFinishedResult(false);
-  setFinishedDescription(escaped);
-  setTaskResult(TaskResult::taskFailed(escaped));
+  setFinishedDescription(*escaped);
+  setTaskResult(TaskResult::taskFailed(*escaped));
 }
 
 std::string AsyncTaskBase::description() const {
