@@ -88,7 +88,12 @@ class XR_EXPORT ContactCsvColumns {
 // How many items of each numbered family the written columns make room for (Phone N, Email N,
 // IM N, Date N, Address N, Website N).
 struct XR_EXPORT ContactCsvItemCounts {
-  std::size_t phones = 0, emails = 0, ims = 0, dates = 0, addresses = 0, websites = 0;
+  std::size_t phones = 0;     // Phone N columns
+  std::size_t emails = 0;     // Email N columns
+  std::size_t ims = 0;        // IM N columns
+  std::size_t dates = 0;      // Date N columns
+  std::size_t addresses = 0;  // Address N columns
+  std::size_t websites = 0;   // Website N columns
 };
 
 // The most items of each family that any of the contacts holds.

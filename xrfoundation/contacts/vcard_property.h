@@ -47,6 +47,7 @@ class XR_EXPORT VCardProperty {
   VCardProperty(const VCardProperty&) = delete;
   VCardProperty& operator=(const VCardProperty&) = delete;
 
+  // The value and the property name (cmd); absent until set.
   OptionalText value() const { return value_.get(); }
   void setValue(OptionalText text) { value_.set(std::move(text)); }
   OptionalText cmd() const { return cmd_.get(); }
@@ -185,6 +186,7 @@ class XR_EXPORT VCardAddress : public VCardProperty {
   bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardAddress"; }
 
+  // The seven components of ADR, in the order written; each empty until set.
   std::string postOfficeAddress() const { return postOfficeAddress_.get(); }
   void setPostOfficeAddress(std::string text) { postOfficeAddress_.set(std::move(text)); }
   std::string extendedAddress() const { return extendedAddress_.get(); }
@@ -218,6 +220,7 @@ class XR_EXPORT VCardName : public VCardProperty {
   bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardName"; }
 
+  // The five components of N, in the order written; each empty until set.
   std::string firstName() const { return firstName_.get(); }
   void setFirstName(std::string text) { firstName_.set(std::move(text)); }
   std::string middleName() const { return middleName_.get(); }
@@ -245,6 +248,7 @@ class XR_EXPORT VCardNickName : public VCardProperty {
   bool appendVCardLine(std::string& out) const override;
   std::string_view className() const override { return "VCardNickName"; }
 
+  // The nickname written; empty until set.
   std::string nickName() const { return nickName_.get(); }
   void setNickName(std::string text) { nickName_.set(std::move(text)); }
 

@@ -89,13 +89,14 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
   // One coalescing observer's pending call of one facet; the facet's Call derives from it.
   struct PendingCall {
     virtual ~PendingCall() = default;
-    std::mutex mutex;
+    std::mutex mutex;     // guards the pending call's state
     bool posted = false;  // a delivery is on its way to the main thread; guarded by mutex
   };
   // A coalescing observer's pending calls, one per facet, found by a tag that stands for the
   // facet's operation. Used under the chain's lock.
   class Coalescer {
    public:
+    // The pending call of the facet that tag stands for, or null; add() files a new one.
     std::shared_ptr<PendingCall> find(const void* tag) const;
     void add(const void* tag, std::shared_ptr<PendingCall> pending);
 

@@ -28,6 +28,7 @@ namespace xr {
 template <class T>
 class ValueTask : public AsyncTaskBase {
  public:
+  // The work: returns the value, or none after fail() or a cancel.
   using Work = std::function<std::optional<T>(ValueTask&)>;
 
   // For the factory only (see AsyncTaskBase::Token); without work, work() must be overridden.
