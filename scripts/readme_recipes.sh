@@ -28,6 +28,8 @@ ln -s "$root/tests/interop/js_check/node_modules" "$work/src/tests/interop/js_ch
 echo "$recipes"
 # The shared compiler cache, through CMake's environment variable: the commands stay as written.
 command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+# Every core for `cmake --build`, which a plain Makefile build would otherwise run one job at a time.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 (cd "$work/src" && DESTDIR="$work/root" bash -euo pipefail -c "$recipes") 2>&1 |
   tee "$work/recipes.log"
 if grep -E 'warning:' "$work/recipes.log"; then
