@@ -4,8 +4,9 @@
 # Debian packages (scripts/package.sh: built, installed, used by consumers, removed), the suite
 # again under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++)
 # and with clang++ against LLVM's libc++ (the libcxx preset), then each fuzz target for a
-# bounded time (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus. XRF_MATRIX="clang++:Debug ..." adds compiler/build-type pairs
-# (scripts/build_matrix.sh; XRF_MATRIX=all builds all eight).
+# bounded time (XRF_FUZZ_SECONDS, 30 by default) from its seed corpus.
+# XRF_MATRIX="clang++:Debug ..." adds compiler/build-type pairs (scripts/build_matrix.sh;
+# XRF_MATRIX=all builds all eight).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -41,7 +42,7 @@ if [ -n "${XRF_MATRIX:-}" ]; then
   scripts/build_matrix.sh $matrix
 fi
 echo "=== fuzz build"
-cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-60}" >/dev/null
+cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-30}" >/dev/null
 cmake --build --preset fuzz
 echo "=== fuzz runs"
 ctest --preset fuzz -L fuzz
