@@ -1,13 +1,12 @@
 #include "xrfoundation/platform/main_loop.h"
 
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <future>
 #include <thread>
+
+#include "xrfoundation/platform/initial_thread_internal.h"
 
 namespace xr {
 namespace {
@@ -18,12 +17,6 @@ constexpr double kLongestWaitSeconds = 100.0 * 365 * 24 * 3600;
 constexpr auto kConditionSlice = std::chrono::milliseconds(5);
 
 std::atomic<IMainThread*> g_installed{nullptr};
-
-bool onInitialThread() {
-  // The initial thread of a process is the one whose thread id equals the process id.
-  thread_local const bool initial = gettid() == getpid();
-  return initial;
-}
 
 }  // namespace
 
