@@ -12,6 +12,7 @@ packages=(
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject
   doxygen
   dpkg-dev man-db bash-completion
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()
@@ -28,6 +29,9 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The Windows build's libraries, built once from Debian's sources into a cache folder.
+"$(dirname "$0")/windows_deps.sh"
 
 # ical.js, the second independent vCard reader of the contacts tests, from the npm registry.
 js_check="$(dirname "$0")/../xrfoundation/contacts/js_check"

@@ -4,7 +4,8 @@
 # under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++) and in
 # the Release build with g++ (scripts/build_matrix.sh; XRF_MATRIX="clang++:Debug ..." names
 # other pairs, XRF_MATRIX=all builds all eight), then each fuzz target for a bounded time
-# (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus.
+# (XRF_FUZZ_SECONDS, 60 by default) from its seed corpus, and last the Windows x64 build
+# (MinGW-w64): its whole suite under Wine, xrf.exe against the Linux xrf, the ZIP and its consumer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -35,4 +36,8 @@ cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-60}" >/dev/null
 cmake --build --preset fuzz
 echo "=== fuzz runs"
 ctest --preset fuzz -L fuzz
+echo "=== windows"
+windows_start=$SECONDS
+run windows
+echo "=== windows done in $((SECONDS - windows_start)) s"
 echo "all test runs passed"

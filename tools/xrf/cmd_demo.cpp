@@ -19,6 +19,7 @@
 #include "step_runner.h"
 #include "xrfoundation/device/xml_message.h"
 #include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/platform/file_system.h"
 
 namespace {
 
@@ -209,10 +210,9 @@ std::optional<fs::path> makeTemporaryDirectory(std::string& error) {
 // repository's samples/ to the same place beside its own xrf, so that no path of the build is
 // compiled into the program and an installed xrf works from any directory.
 std::optional<fs::path> installedSamples() {
-  std::error_code code;
-  const fs::path self = fs::read_symlink("/proc/self/exe", code);
-  if (code || !self.has_parent_path()) return std::nullopt;
-  return (self.parent_path() / ".." / "share" / "xrfoundation" / "samples").lexically_normal();
+  const std::optional<fs::path> self = xr::runningProgramPath();
+  if (!self || !self->has_parent_path()) return std::nullopt;
+  return (self->parent_path() / ".." / "share" / "xrfoundation" / "samples").lexically_normal();
 }
 
 void printStep(std::size_t index, const std::string& title, const std::string& summary) {
@@ -252,7 +252,7 @@ void demo(const DemoOptions& options) {
   }
 
   std::printf("xrf demo: contacts from CSV to vCard and back, and a device reply (samples: %s)\n",
-              state->samples.c_str());
+              state->samples.string().c_str());
   std::fflush(stdout);
   const auto step = [state](bool (*work)(DemoState&, xrf::StepContext&)) {
     return [state, work](xrf::StepContext& context) { return work(*state, context); };

@@ -11,6 +11,7 @@
 
 #include "command.h"
 #include "step_runner.h"
+#include "xrfoundation/platform/file_system.h"
 
 namespace xrf {
 namespace {
@@ -198,6 +199,7 @@ std::optional<std::string> readWholeInput(const std::string& path) {
 }  // namespace xrf
 
 int main(int argc, char** argv) {
+  xr::useBinaryStandardStreams();  // "-" is a file: the same bytes as on every system
   CLI::App app{"xrf: the XRFoundation library's jobs from the command line", "xrf"};
   app.set_version_flag("--version", std::string("xrf ") + XRF_VERSION);
   app.require_subcommand(1);
