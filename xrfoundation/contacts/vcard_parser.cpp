@@ -4,6 +4,8 @@
 // value (vcard_value_internal.h) and fills the contact.
 #include "xrfoundation/contacts/vcard_parser.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -24,6 +26,7 @@ using vcard_internal::equalsUpper;
 using vcard_internal::infoOf;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
+using vcard_internal::PhysicalLine;
 using vcard_internal::physicalLineAt;
 using vcard_internal::splitEscaped;
 using vcard_internal::trimmed;
@@ -277,6 +280,51 @@ bool isTag(std::string_view line, std::string_view upperTag) {
   return equalsUpper(trimmed(line), upperTag);
 }
 
+// Finds the records of a text that may arrive in pieces. A record runs from its BEGIN:VCARD
+// line through its END:VCARD line; one cut short by the end of the text still counts.
+class RecordCutter {
+ public:
+  enum class Step { Record, NeedMore, End };
+
+  // Looks on from where the last call stopped. Record: body is the record's lines between its
+  // BEGIN and END lines, a view into text. NeedMore: text ends inside a line and more may
+  // follow (complete false). End: complete text holds no further record.
+  Step next(std::string_view text, bool complete, std::string_view& body) {
+    while (scan_ < text.size()) {
+      const PhysicalLine line = physicalLineAt(text, scan_);
+      // A line is whole once its line end is seen: an LF, or a CR with something other than
+      // CR after it (CR CR LF is one line end).
+      if (!complete && line.next == text.size() && text.back() != '\n') return Step::NeedMore;
+      const std::size_t lineStart = scan_;
+      scan_ = line.next;
+      if (isTag(line.text, "BEGIN:VCARD")) {
+        if (depth_++ == 0) bodyStart_ = line.next;
+      } else if (depth_ > 0 && isTag(line.text, "END:VCARD") && --depth_ == 0) {
+        body = text.substr(bodyStart_, lineStart - bodyStart_);
+        return Step::Record;
+      }
+    }
+    if (!complete) return Step::NeedMore;
+    if (depth_ == 0) return Step::End;
+    depth_ = 0;
+    body = text.substr(std::min(bodyStart_, text.size()));
+    return Step::Record;
+  }
+
+  // The first byte of the text still needed: the open record's body, else the next line.
+  std::size_t keepFrom() const { return depth_ > 0 ? std::min(bodyStart_, scan_) : scan_; }
+  // The text's first count bytes are gone.
+  void dropped(std::size_t count) {
+    scan_ -= count;
+    if (depth_ > 0) bodyStart_ -= count;
+  }
+
+ private:
+  std::size_t scan_ = 0;  // where the next line starts
+  std::size_t bodyStart_ = 0;
+  int depth_ = 0;  // records open; more than one inside a 2.1 AGENT
+};
+
 // text as UTF-8: text itself, or after a UTF-16 (or UTF-32) byte order mark its conversion
 // into storage; none when the text is not valid in the encoding its mark names.
 std::optional<std::string_view> utf8Text(std::string_view text, std::string& storage) {
@@ -297,35 +345,156 @@ std::optional<std::string_view> utf8Text(std::string_view text, std::string& sto
 std::size_t readVCardContacts(std::string_view input,
                               const std::function<bool(ContactInfo&)>& sink) {
   std::string converted;
-  const std::optional<std::string_view> utf8 = utf8Text(input, converted);
-  if (!utf8) return 0;
-  const std::string_view text = *utf8;
-  std::size_t records = 0;
-  std::size_t at = 0;
-  std::size_t bodyStart = std::string_view::npos;
-  int depth = 0;
+  const std::optional<std::string_view> text = utf8Text(input, converted);
+  if (!text) return 0;
+  RecordCutter cutter;
   RecordReader reader;  // kept across records, so that its lists keep their room
-  while (at < text.size()) {
-    const auto [line, next] = physicalLineAt(text, at);
-    if (isTag(line, "BEGIN:VCARD")) {
-      if (depth++ == 0) bodyStart = next;
-    } else if (depth > 0 && isTag(line, "END:VCARD") && --depth == 0) {
-      ContactInfo contact;
-      reader.read(text.substr(bodyStart, at - bodyStart), contact);
-      ++records;
-      if (!sink(contact)) return records;
-    }
-    at = next;
-  }
-  if (depth > 0) {
-    // A record cut short: what it has is still a contact.
+  std::size_t records = 0;
+  std::string_view body;
+  while (cutter.next(*text, true, body) == RecordCutter::Step::Record) {
     ContactInfo contact;
-    reader.read(text.substr(std::min(bodyStart, text.size())), contact);
+    reader.read(body, contact);
     ++records;
-    sink(contact);
+    if (!sink(contact)) break;
   }
   return records;
 }
+
+struct VCardContactReader::State {
+  std::shared_ptr<InputStream> stream;
+  std::size_t blockSize = 0;
+  bool opened = false;
+  bool shouldClose = false;
+  bool endSeen = false;  // the stream has reported its end: the text's end is the input's
+  std::unique_ptr<CharsetConverter> converter;  // for input with a UTF-16 or UTF-32 mark
+  std::string_view encoding;                    // the mark's encoding, for messages
+  std::string raw;                              // a block before conversion
+  std::string text;                             // UTF-8 text from the cutter's keepFrom() on
+  std::uint64_t bytesRead = 0;
+  std::string error;
+  RecordCutter cutter;
+  RecordReader records;
+
+  bool fail(std::string reason) {
+    error = std::move(reason);
+    return false;
+  }
+
+  // Reads at least one more block (or as many bytes as the text holds, so that a long record is
+  // read again a logarithmic number of times) after dropping what the cutter no longer needs.
+  // False at the end of the input or on failure.
+  bool fetch() {
+    if (endSeen || !error.empty()) return false;
+    const std::size_t keep = cutter.keepFrom();
+    if (keep > 0) {
+      text.erase(0, keep);
+      cutter.dropped(keep);
+    }
+    const std::size_t want = std::max(blockSize, text.size());
+    for (;;) {
+      std::string& into = converter ? raw : text;
+      const std::size_t held = converter ? 0 : text.size();
+      into.resize(held + want);
+      const std::int64_t got =
+          stream->read(reinterpret_cast<std::uint8_t*>(into.data() + held), want);
+      into.resize(held + static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
+      if (got < 0) return fail(stream->streamError().value_or("read error"));
+      if (got == 0) {
+        endSeen = true;
+        if (converter && converter->hasPendingBytes())
+          return fail(fmt::format("the input ends inside a {} character", encoding));
+        return false;
+      }
+      bytesRead += static_cast<std::uint64_t>(got);
+      if (!converter) return true;
+      const std::size_t before = text.size();
+      if (!converter->convert(raw, text))
+        return fail(fmt::format("the input is not valid {}", encoding));
+      if (text.size() > before) return true;
+    }
+  }
+
+  // Reads the first bytes and passes over a byte order mark, converting from here on after a
+  // UTF-16 or UTF-32 one.
+  bool start() {
+    // Four bytes tell every mark apart; a pipe may deliver fewer per read.
+    while (text.size() < 4 && fetch()) {
+    }
+    if (!error.empty()) return false;
+    const std::optional<ByteOrderMark> mark = byteOrderMarkOf(text);
+    if (!mark) return true;
+    if (mark->encoding == "UTF-8") {
+      text.erase(0, mark->length);
+      return true;
+    }
+    encoding = mark->encoding;
+    converter = CharsetConverter::toUtf8(std::string(encoding));
+    if (!converter)
+      return fail(fmt::format("the input is {} text and this system cannot convert it", encoding));
+    const std::string rest = text.substr(mark->length);
+    text.clear();
+    if (!converter->convert(rest, text))
+      return fail(fmt::format("the input is not valid {}", encoding));
+    return true;
+  }
+};
+
+VCardContactReader::VCardContactReader(std::size_t blockSize) : state_(std::make_unique<State>()) {
+  state_->blockSize = std::max<std::size_t>(blockSize, 1);
+}
+
+VCardContactReader::~VCardContactReader() { close(); }
+
+bool VCardContactReader::open(std::shared_ptr<InputStream> input) {
+  close();
+  const std::size_t blockSize = state_->blockSize;
+  state_ = std::make_unique<State>();
+  State& s = *state_;
+  s.blockSize = blockSize;
+  s.stream = std::move(input);
+  s.opened = true;
+  if (!s.stream) return s.fail("no input");
+  s.shouldClose = s.stream->status() == StreamStatus::NotOpen;
+  if (s.shouldClose) s.stream->open();
+  if (s.stream->status() == StreamStatus::Error)
+    return s.fail(s.stream->streamError().value_or("cannot open the input"));
+  return s.start();
+}
+
+void VCardContactReader::close() {
+  State& s = *state_;
+  if (!s.opened) return;
+  s.opened = false;
+  if (s.shouldClose) s.stream->close();
+  s.shouldClose = false;
+  std::string().swap(s.text);
+  std::string().swap(s.raw);
+  s.converter.reset();
+}
+
+VCardContactReader::Next VCardContactReader::next(ContactInfo& contact) {
+  State& s = *state_;
+  if (!s.error.empty()) return Next::Error;
+  if (!s.opened) return Next::End;
+  for (;;) {
+    std::string_view body;
+    switch (s.cutter.next(s.text, s.endSeen, body)) {
+      case RecordCutter::Step::Record:
+        contact = ContactInfo{};
+        s.records.read(body, contact);
+        return Next::Contact;
+      case RecordCutter::Step::End:
+        return Next::End;
+      case RecordCutter::Step::NeedMore:
+        if (!s.fetch() && !s.error.empty()) return Next::Error;
+        break;
+    }
+  }
+}
+
+const std::string& VCardContactReader::errorReason() const { return state_->error; }
+
+std::uint64_t VCardContactReader::bytesRead() const { return state_->bytesRead; }
 
 std::optional<ContactInfo> contactFromVCard(std::string_view text) {
   std::optional<ContactInfo> first;
