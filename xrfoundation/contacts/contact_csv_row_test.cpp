@@ -15,16 +15,9 @@ namespace {
 
 using testing::Import;
 using testing::importCsv;
-
-using Numbers = std::vector<std::pair<std::string, std::string>>;  // number, kind
-Numbers numbersOf(const ContactInfo& contact) {
-  Numbers numbers;
-  for (const auto& item : contact.groupNumber.arrItem) {
-    numbers.emplace_back(item.mobile.value_or("?"), item.mobileType.value_or("?"));
-  }
-  return numbers;
-}
-using Unplaced = std::vector<std::pair<std::string, std::uint64_t>>;
+using testing::Numbers;
+using testing::numbersOf;
+using testing::Unplaced;
 
 TEST(ContactCsvColumnsTest, OwnTypeColumnsNameKindsAndRefuseOtherWords) {
   const std::pair<const char*, const char*> rows[] = {{"work mobile", E_Number_WorkMobile},

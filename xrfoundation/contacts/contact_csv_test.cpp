@@ -15,16 +15,9 @@ namespace {
 
 using testing::Import;
 using testing::importCsv;
-
-using Numbers = std::vector<std::pair<std::string, std::string>>;  // number, kind
-Numbers numbersOf(const ContactInfo& contact) {
-  Numbers numbers;
-  for (const auto& item : contact.groupNumber.arrItem) {
-    numbers.emplace_back(item.mobile.value_or("?"), item.mobileType.value_or("?"));
-  }
-  return numbers;
-}
-using Unplaced = std::vector<std::pair<std::string, std::uint64_t>>;
+using testing::Numbers;
+using testing::numbersOf;
+using testing::Unplaced;
 
 TEST(ContactCsvReaderTest, ReadsTheQuotedHeaderWithAByteOrderMark) {
   // A spreadsheet's "CSV UTF-8": a mark, every title quoted, CR LF, a note with a quote, a

@@ -24,4 +24,12 @@ Import importCsv(const std::string& text, bool strict) {
   return import;
 }
 
+Numbers numbersOf(const ContactInfo& contact) {
+  Numbers numbers;
+  for (const auto& item : contact.groupNumber.arrItem) {
+    numbers.emplace_back(item.mobile.value_or("?"), item.mobileType.value_or("?"));
+  }
+  return numbers;
+}
+
 }  // namespace xr::testing

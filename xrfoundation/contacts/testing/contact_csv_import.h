@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "xrfoundation/contacts/contact_csv.h"
@@ -22,5 +23,11 @@ struct Import {
 
 // Reads text to its end or first error; photos are looked for in the working folder.
 Import importCsv(const std::string& text, bool strict = false);
+
+// A contact's numbers with their kinds ("?" where absent), and the unplaced-value counts of a
+// summary, as the tests compare them.
+using Numbers = std::vector<std::pair<std::string, std::string>>;  // number, kind
+Numbers numbersOf(const ContactInfo& contact);
+using Unplaced = std::vector<std::pair<std::string, std::uint64_t>>;
 
 }  // namespace xr::testing
