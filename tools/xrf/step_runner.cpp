@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -29,13 +30,15 @@ constexpr double kStepEventsGraceSeconds = 2.0;
 constexpr double kProgressStep = 0.01;
 constexpr int kBarWidth = 32;  // cells between the brackets
 
-volatile std::sig_atomic_t g_interrupts = 0;
+// The signal may land on any thread, a queue's worker included, while the main thread polls:
+// a lock-free atomic, not a volatile sig_atomic_t, which is safe only within one thread.
+std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the Ctrl-C handler needs a lock-free flag");
 
 extern "C" void onInterrupt(int) {
   // The first Ctrl-C asks the job to cancel; a second one, while it winds down, ends the
   // process at once.
-  if (g_interrupts > 0) std::_Exit(kExitCancelled);
-  g_interrupts = 1;
+  if (g_interrupts.exchange(1) > 0) std::_Exit(kExitCancelled);
 }
 
 // Installs the Ctrl-C handler for its lifetime.
