@@ -25,7 +25,7 @@ std::string tableText() {
     const EnumDictionary dict = make();
     // Shorter code texts first, then by text: numeric order for plain decimals.
     std::vector<std::pair<std::string, std::string>> entries(dict.begin(), dict.end());
-    std::ranges::sort(entries, [](const auto& a, const auto& b) {
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
       return std::pair(a.first.size(), a.first) < std::pair(b.first.size(), b.first);
     });
     const bool registered = std::string_view(kind) != "sip";
