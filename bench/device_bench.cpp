@@ -5,20 +5,11 @@
 
 #include <string>
 
+#include "device_messages.h"
 #include "xrfoundation/device/socket_ready.h"
 #include "xrfoundation/device/xml_message.h"
 
 namespace {
-
-// A directory listing reply of n files, the largest kind of message the device sends often.
-std::string listingReply(int files) {
-  std::string text = R"(<iq id="42" type="result"><response ns="file.list"><files>)";
-  for (int i = 0; i < files; ++i) {
-    text += "<file name=\"IMG_" + std::to_string(i) + ".jpg\" size=\"123456\">/sdcard/DCIM/IMG_" +
-            std::to_string(i) + ".jpg</file>";
-  }
-  return text + "</files></response></iq>";
-}
 
 void BM_StringToElement(benchmark::State& state) {
   std::string text = listingReply(static_cast<int>(state.range(0)));

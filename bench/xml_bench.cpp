@@ -9,19 +9,10 @@
 #include <pugixml.hpp>
 #include <string>
 
+#include "device_messages.h"
 #include "xrfoundation/platform/xml.h"
 
 namespace {
-
-// A directory listing reply of n files: the largest kind of message the device sends often.
-std::string listingReply(int files) {
-  std::string text = R"(<iq id="42" type="result"><response ns="file.list"><files>)";
-  for (int i = 0; i < files; ++i) {
-    text += "<file name=\"IMG_" + std::to_string(i) + ".jpg\" size=\"123456\">/sdcard/DCIM/IMG_" +
-            std::to_string(i) + ".jpg</file>";
-  }
-  return text + "</files></response></iq>";
-}
 
 // A contact list of n entries whose texts are partly beyond ASCII, with a declaration,
 // namespaces and references: the check's slower paths.
