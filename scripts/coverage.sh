@@ -45,4 +45,21 @@ gcovr --root . -j 2 \
   --exclude-throw-branches --exclude-unreachable-branches \
   --print-summary --output "$dir/coverage.txt" "$@" "$dir" |
   grep -E '^(lines|functions|branches):'
+
+# The share of test code: lines of the tracked C++, Python and JavaScript files that are tests
+# (unit tests, testing helpers, tests/, the tool's checks, other checks) among all of them.
+git ls-files -z -- '*.cpp' '*.h' '*.py' '*.js' '*.cpp.in' |
+  python3 -c '
+import re, sys
+test = re.compile(r"(_test\.(cpp|h|py)(\.in)?$|/testing/|^tests/|^tools/tests/|_check\.py$)")
+total = tests = 0
+for name in sys.stdin.read().split("\0"):
+    if not name:
+        continue
+    with open(name, "rb") as f:
+        n = f.read().count(b"\n")
+    total += n
+    tests += n if test.search(name) else 0
+print(f"test share: {100 * tests / total:.1f}% ({tests} of {total} lines)")
+'
 exit "$status"
