@@ -18,7 +18,9 @@ int main() {
   reader.csvReadHeader();  // the first line gives the titles
   std::vector<std::string> names;
   while (auto row = reader.csvReadData()) {  // none at the end of the file
-    // A field keeps what follows it up to the separator, the line feed included.
+    // This reader cuts a line at separators only, as the device's files expect: the last
+    // column's title and values keep the line's end ("Phone\n", "Phone\r\n" in CR LF text).
+    // StandardCsvReader and ContactCsvReader read address-book CSV without that.
     std::string name(row->value("Name").value_or(""));
     std::string phone(row->value("Phone\n").value_or(""));
     std::printf("%s: %s", name.c_str(), phone.c_str());
