@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QThread>
 #include <chrono>
+#include <latch>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,22 +30,27 @@ using Value = std::unique_ptr<int>;  // move-only on purpose
 using CountTask = ValueTask<Value>;
 
 // Sends start, reports `steps` values a millisecond apart and yields 42; or, with
-// `untilCancelled`, reports one value and runs until it is cancelled.
-std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled) {
+// `untilCancelled`, reports two values and runs until it is cancelled. `secondReported` opens
+// once the second value is on its way, so a test acting on the first one can act while a
+// delivery is pending.
+std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
+                                     std::shared_ptr<std::latch> secondReported) {
   return AsyncTaskBase::create<CountTask>([=](CountTask& self) -> std::optional<Value> {
     self.fireStartEvent();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (int i = 1; !self.isCancelled() && std::chrono::steady_clock::now() < giveUp; ++i) {
       if (!untilCancelled && i > steps) return std::make_unique<int>(42);
-      if (!untilCancelled || i == 1) self.fireProgressEvent(static_cast<double>(i) / steps);
+      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
+      if (i == 2) secondReported->count_down();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return std::nullopt;
   });
 }
 
-// What a watcher emitted, as "started progress finished:WORD" (runs of progress as one word),
-// with the checks that need every value. Filled on the watcher's thread, read after it stopped.
+// What a watcher emitted, as "started progress finished:WORD" (runs of progress as one word;
+// "|" marks the test's own action), with the checks that need every value. Filled on the watcher's
+// thread, read after it stopped.
 struct Log {
   std::mutex mutex;
   std::string story;              // guarded by mutex
@@ -92,10 +98,11 @@ struct Case {
 
 constexpr Case kOnApplicationThread[] = {
     {"runs to its end", OnFirstProgress::Nothing, false, "started progress finished:success", 42},
-    {"cancel slot", OnFirstProgress::CancelSlot, true, "started progress finished:canceled", -1},
-    {"watcher deleted", OnFirstProgress::DeleteWatcher, false, "started progress", -1},
-    {"parent deleted", OnFirstProgress::DeleteParent, false, "started progress", -1},
-    {"task unset", OnFirstProgress::SetNoTask, false, "started progress", -1},
+    {"cancel slot", OnFirstProgress::CancelSlot, true,
+     "started progress | progress finished:canceled", -1},
+    {"watcher deleted", OnFirstProgress::DeleteWatcher, false, "started progress |", -1},
+    {"parent deleted", OnFirstProgress::DeleteParent, false, "started progress |", -1},
+    {"task unset", OnFirstProgress::SetNoTask, false, "started progress |", -1},
 };
 
 class QtTaskWatcherTest : public ::testing::Test {
@@ -119,7 +126,7 @@ class QtTaskWatcherTest : public ::testing::Test {
 };
 
 // What happens on the first progress signal, from a slot on the application's thread, while
-// the work goes on reporting: the watcher emits the story, finished at most once and last, and
+// the next value is on its way: the watcher emits the story, finished at most once and last, and
 // nothing once it or its parent is gone; no observer of ours keeps the task alive after.
 TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
   for (const Case& c : kOnApplicationThread) {
@@ -129,14 +136,17 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
     Log log;
     record(watcher, log, QThread::currentThread());
     bool acted = false;
+    auto secondReported = std::make_shared<std::latch>(1);
     QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&, c] {
-      if (std::exchange(acted, true)) return;
+      if (std::exchange(acted, true) || c.action == OnFirstProgress::Nothing) return;
+      secondReported->wait();
+      log.add("|", QThread::currentThread());
       if (c.action == OnFirstProgress::CancelSlot) watcher->cancel();
       if (c.action == OnFirstProgress::DeleteWatcher) delete watcher;
       if (c.action == OnFirstProgress::DeleteParent) delete parent;
       if (c.action == OnFirstProgress::SetNoTask) watcher->setTask(nullptr);
     });
-    auto task = makeCount(50, c.untilCancelled);
+    auto task = makeCount(50, c.untilCancelled, secondReported);
     std::weak_ptr<CountTask> weakTask = task;
     watcher->setTask(task);
     task->startOnQueue(queue_);
@@ -171,10 +181,13 @@ TEST_F(QtTaskWatcherTest, WatcherOnAnotherThreadEmitsThereAndCanBeDeletedThere) 
     QPointer<TaskWatcher> watcher = new TaskWatcher;
     Log log;
     record(watcher, log, &thread);
+    auto secondReported = std::make_shared<std::latch>(1);
     if (deleteMidTask)
-      QObject::connect(watcher, &TaskWatcher::progressChanged, watcher,
-                       [&watcher] { delete watcher.data(); });
-    auto task = makeCount(50, false);
+      QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&watcher, secondReported] {
+        secondReported->wait();
+        delete watcher.data();
+      });
+    auto task = makeCount(50, false, secondReported);
     watcher->setTask(task);
     watcher->moveToThread(&thread);
     thread.start();
