@@ -36,7 +36,6 @@ namespace {
 using Contacts = std::vector<xr::ContactInfo>;
 using ImportTask = xr::ValueTask<Contacts>;
 
-// [import task]
 // Reads the file on a worker thread, reporting the share of its bytes read after each contact.
 std::shared_ptr<ImportTask> makeImport(const std::string& path) {
   return xr::AsyncTaskBase::create<ImportTask>([path](ImportTask& self) -> std::optional<Contacts> {
@@ -63,7 +62,6 @@ std::shared_ptr<ImportTask> makeImport(const std::string& path) {
     return std::nullopt;  // cancelled: the task ends "canceled"
   });
 }
-// [import task]
 
 QString nameOf(const xr::ContactInfo& contact) {
   return QString::fromStdString(contact.displayName.value_or(contact.givenName.value_or("")));
@@ -132,7 +130,6 @@ class ImportWindow : public QWidget {
       table_->setItem(row, 0, new QTableWidgetItem(nameOf(contact)));
       table_->setItem(row, 1, new QTableWidgetItem(shown.join(", ")));
     }
-    // [duplicates]
     const auto groups = xr::findSharedNumbers(numbers);
     sharedGroups_ = groups ? static_cast<int>(groups->size()) : 0;
     QStringList lines;
@@ -142,7 +139,6 @@ class ImportWindow : public QWidget {
       for (const auto& member : group.members) names << nameOf((*contacts)[member.record]);
       lines << names.join(" = ");
     }
-    // [duplicates]
     status_->setText(QString("%1 contacts; sharing a number: %2")
                          .arg(contacts->size())
                          .arg(lines.isEmpty() ? "none" : lines.join("; ")));
