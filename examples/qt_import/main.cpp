@@ -94,6 +94,8 @@ class ImportWindow : public QWidget {
     // [watcher]
   }
 
+  ~ImportWindow() override { watcher_->cancel(); }  // an import still running stops soon
+
   void import(const std::string& path) {
     table_->setRowCount(0);
     progress_->setValue(0);

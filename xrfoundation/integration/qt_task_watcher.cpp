@@ -1,11 +1,43 @@
 #include "xrfoundation/integration/qt_task_watcher.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
+#include <functional>
 #include <mutex>
 #include <utility>
 
+#include "xrfoundation/integration/integration_internal.h"
+
 namespace xr::qt {
+namespace {
+
+QEvent::Type deliveryEventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+// One delivery queued to a watcher on another thread. Qt deletes it after TaskWatcher::event()
+// has run it, or unrun when the watcher goes first.
+class DeliveryEvent : public QEvent {
+ public:
+  explicit DeliveryEvent(std::function<void()> call)
+      : QEvent(deliveryEventType()), call_(std::move(call)) {}
+  void run() const { call_(); }
+
+ private:
+  std::function<void()> call_;
+};
+
+// Qt's queue is not visible to the race checkers: the hand-off is ordered in the language's
+// terms (integration_internal.h), after the event is made and before Qt has it.
+void postTo(QObject* watcher, std::function<void()> call) {
+  auto* event = new DeliveryEvent(std::move(call));
+  internal::publishHandoff();
+  QCoreApplication::postEvent(watcher, event);
+}
+
+}  // namespace
 
 // What the watcher shares with its observer. The watcher clears `watcher` under the mutex
 // before it goes, and the observer posts to it only under the mutex: so nothing is posted to a
@@ -44,16 +76,13 @@ class TaskWatcher::Observer : public ITaskStartDelegate,
     const bool queued = link_->pendingProgress.has_value();
     link_->pendingProgress = progress;
     if (queued) return;
-    QMetaObject::invokeMethod(
-        watcher,
-        [link = link_] {
-          std::unique_lock lock(link->mutex);
-          TaskWatcher* watcher = link->watcher;
-          const std::optional<double> newest = std::exchange(link->pendingProgress, std::nullopt);
-          lock.unlock();
-          if (watcher != nullptr && newest) watcher->deliverProgress(*newest);
-        },
-        Qt::QueuedConnection);
+    postTo(watcher, [link = link_] {
+      std::unique_lock lock(link->mutex);
+      TaskWatcher* watcher = link->watcher;
+      const std::optional<double> newest = std::exchange(link->pendingProgress, std::nullopt);
+      lock.unlock();
+      if (watcher != nullptr && newest) watcher->deliverProgress(*newest);
+    });
   }
 
   void taskFinished(const std::shared_ptr<IAsyncTask>& task,
@@ -83,15 +112,12 @@ class TaskWatcher::Observer : public ITaskStartDelegate,
       call(*watcher);
       return;
     }
-    QMetaObject::invokeMethod(
-        watcher,
-        [link = link_, call] {
-          std::unique_lock lock(link->mutex);
-          TaskWatcher* watcher = link->watcher;  // null once setTask() moved on
-          lock.unlock();
-          if (watcher != nullptr) call(*watcher);
-        },
-        Qt::QueuedConnection);
+    postTo(watcher, [link = link_, call] {
+      std::unique_lock lock(link->mutex);
+      TaskWatcher* watcher = link->watcher;  // null once setTask() moved on
+      lock.unlock();
+      if (watcher != nullptr) call(*watcher);
+    });
   }
 
   const std::shared_ptr<Link> link_;
@@ -111,6 +137,13 @@ void TaskWatcher::setTask(std::shared_ptr<IAsyncTask> task) {
   link_->watcher = this;
   observer_ = std::make_shared<Observer>(link_, task_.get());
   task_->addDelegateCoalesced(observer_);
+}
+
+bool TaskWatcher::event(QEvent* event) {
+  internal::acceptHandoff();  // before the first look at an event another thread may have made
+  if (event->type() != deliveryEventType()) return QObject::event(event);
+  static_cast<DeliveryEvent*>(event)->run();  // may delete the watcher
+  return true;
 }
 
 void TaskWatcher::cancel() {

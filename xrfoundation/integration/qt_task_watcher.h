@@ -78,6 +78,10 @@ class XR_EXPORT TaskWatcher : public QObject {
   // description ("" when there is none). Emitted once per task.
   void finished(const QString& outcome, int code, const QString& description);
 
+ protected:
+  // Runs the deliveries queued from other threads.
+  bool event(QEvent* event) override;
+
  private:
   struct Link;     // how the observer reaches the watcher; cut by the destructor and setTask()
   class Observer;  // registered with the task
