@@ -60,8 +60,11 @@ class XR_EXPORT TaskWatcher {
   // Cancelling `cancellable` cancels the task, from whatever thread cancels it; one already
   // cancelled cancels the task at once. Replaces an earlier cancellable.
   void setCancellable(GCancellable* cancellable);
-  // Cancels the task (IAsyncTask::cancel()); finished follows with "canceled".
-  void cancel() { task_->cancel(); }
+  // Cancels the task (IAsyncTask::cancel()); finished follows with "canceled". Does nothing
+  // without a task.
+  void cancel() {
+    if (task_ != nullptr) task_->cancel();
+  }
 
   // The task followed.
   const std::shared_ptr<IAsyncTask>& task() const { return task_; }
