@@ -1,6 +1,6 @@
 // integration/tsan_toolkit_suppressions.cpp: ThreadSanitizer suppressions for the programs that
-// run a Qt or GLib loop (the adapter and watcher tests and the examples); linked into them only in a
-// ThreadSanitizer build, where the tool reads this hook at start-up beside TSAN_OPTIONS.
+// run a Qt or GLib loop (the adapter and watcher tests and the examples); linked into them only
+// in a ThreadSanitizer build, where the tool reads this hook at start-up beside TSAN_OPTIONS.
 //
 // Debian's Qt and GLib are not built with ThreadSanitizer. Their locks are futexes inside their
 // own code, which the tool does not see, but it does see the memory those libraries allocate,
