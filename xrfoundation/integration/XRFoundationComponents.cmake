@@ -1,5 +1,5 @@
 # The optional components of the XRFoundation package: qt (XRFoundation::qt, Qt 6 QtCore) and
-# glib (XRFoundation::glib, glib-2.0). Included by XRFoundationConfig.cmake after the core
+# glib (XRFoundation::glib, glib-2.0 and gio-2.0). Included by XRFoundationConfig.cmake after the core
 # targets; sets XRFoundation_<component>_FOUND for each component asked for, which
 # check_required_components() then checks.
 foreach(_xr_component IN LISTS ${CMAKE_FIND_PACKAGE_NAME}_FIND_COMPONENTS)
@@ -15,7 +15,7 @@ foreach(_xr_component IN LISTS ${CMAKE_FIND_PACKAGE_NAME}_FIND_COMPONENTS)
          AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/XRFoundationGlibTargets.cmake")
     find_package(PkgConfig QUIET)
     if(PkgConfig_FOUND)
-      pkg_check_modules(XRF_GLIB QUIET IMPORTED_TARGET glib-2.0)
+      pkg_check_modules(XRF_GLIB QUIET IMPORTED_TARGET glib-2.0 gio-2.0)
     endif()
     if(XRF_GLIB_FOUND)
       include("${CMAKE_CURRENT_LIST_DIR}/XRFoundationGlibTargets.cmake")

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "xrfoundation/integration/testing/glib_loop_testing.h"
 #include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/platform/main_loop.h"
 
@@ -16,48 +17,8 @@ namespace xr {
 namespace {
 
 using testing::DropProbe;
+using testing::GlibLoop;
 using testing::kPatienceSeconds;
-
-// Runs g_main_loop_run() on `context` until done() holds (checked every millisecond) or time
-// runs out.
-struct GlibLoop {
-  GMainContext* context = nullptr;  // null: the global default context
-
-  bool runUntil(const std::function<bool()>& done, double seconds) {
-    if (done()) return true;
-    GMainLoop* loop = g_main_loop_new(context, FALSE);
-    struct Poll {
-      const std::function<bool()>* done;
-      GMainLoop* loop;
-    } poll{&done, loop};
-    GSource* check = g_timeout_source_new(1);
-    g_source_set_callback(
-        check,
-        [](gpointer data) -> gboolean {
-          auto* p = static_cast<Poll*>(data);
-          if ((*p->done)()) g_main_loop_quit(p->loop);
-          return G_SOURCE_CONTINUE;
-        },
-        &poll, nullptr);
-    g_source_attach(check, context);
-    GSource* limit = g_timeout_source_new(static_cast<guint>(seconds * 1000));
-    g_source_set_callback(
-        limit,
-        [](gpointer data) -> gboolean {
-          g_main_loop_quit(static_cast<GMainLoop*>(data));
-          return G_SOURCE_REMOVE;
-        },
-        loop, nullptr);
-    g_source_attach(limit, context);
-    g_main_loop_run(loop);
-    g_source_destroy(check);
-    g_source_unref(check);
-    g_source_destroy(limit);
-    g_source_unref(limit);
-    g_main_loop_unref(loop);
-    return done();
-  }
-};
 
 class GlibMainThreadTest : public ::testing::Test {
  protected:

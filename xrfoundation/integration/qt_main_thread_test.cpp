@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "xrfoundation/integration/testing/loop_testing.h"
+#include "xrfoundation/integration/testing/qt_loop_testing.h"
 #include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
@@ -19,26 +20,11 @@ namespace {
 
 using testing::DropProbe;
 using testing::kPatienceSeconds;
+using testing::QtLoop;
 
 int g_argc = 1;
 char g_arg0[] = "qt_main_thread_test";
 char* g_argv[] = {g_arg0, nullptr};
-
-// Runs QCoreApplication::exec() until done() holds (checked every millisecond) or time runs out.
-struct QtLoop {
-  bool runUntil(const std::function<bool()>& done, double seconds) {
-    if (done()) return true;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (done()) QCoreApplication::quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(std::chrono::milliseconds(static_cast<long>(seconds * 1000)), &poll,
-                       [] { QCoreApplication::quit(); });
-    QCoreApplication::exec();
-    return done();
-  }
-};
 
 class QtMainThreadTest : public ::testing::Test {
  protected:

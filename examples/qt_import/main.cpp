@@ -1,0 +1,195 @@
+// qt_import: a Qt Widgets program that imports contacts from a CSV file with a progress bar and
+// a Cancel button, shows them in a table and lists the contacts that share a number.
+//   qt_import [FILE]                            a window; Open... picks a file
+//   qt_import --check --rows N --shared G FILE  imports FILE, exits 0 only for N rows and G groups
+// The import is a ValueTask whose value is the contacts read; a TaskWatcher brings its progress,
+// its end and its value to the window on the application's thread.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "xrfoundation/contacts/contact_csv.h"
+#include "xrfoundation/integration/qt_main_thread.h"
+#include "xrfoundation/integration/qt_task_watcher.h"
+#include "xrfoundation/phone/shared_numbers.h"
+#include "xrfoundation/platform/operation.h"
+#include "xrfoundation/tasks/value_task.h"
+
+namespace {
+
+using Contacts = std::vector<xr::ContactInfo>;
+using ImportTask = xr::ValueTask<Contacts>;
+
+// Reads the file on a worker thread, reporting the share of its bytes read after each contact.
+std::shared_ptr<ImportTask> makeImport(const std::string& path) {
+  return xr::AsyncTaskBase::create<ImportTask>([path](ImportTask& self) -> std::optional<Contacts> {
+    xr::ContactCsvReader reader;
+    if (!reader.open(xr::makeFileInputStream(path), std::filesystem::path(path).parent_path()))
+      return self.fail(reader.errorReason());
+    std::error_code error;
+    const double size = std::max<std::uintmax_t>(1, std::filesystem::file_size(path, error));
+    self.fireStartEvent();
+    Contacts contacts;
+    for (xr::ContactInfo contact; !self.isCancelled(); contact = {}) {
+      switch (reader.next(contact)) {
+        case xr::ContactCsvReader::Next::Contact:
+          contacts.push_back(std::move(contact));
+          self.fireProgressEvent(reader.bytesRead() / size);
+          break;
+        case xr::ContactCsvReader::Next::End:
+          return contacts;
+        case xr::ContactCsvReader::Next::Error:
+          return self.fail("line " + std::to_string(reader.errorLine()) + ": " +
+                           reader.errorReason());
+      }
+    }
+    return std::nullopt;  // cancelled: the task ends "canceled"
+  });
+}
+
+QString nameOf(const xr::ContactInfo& contact) {
+  return QString::fromStdString(contact.displayName.value_or(contact.givenName.value_or("")));
+}
+
+class ImportWindow : public QWidget {
+ public:
+  explicit ImportWindow(xr::OperationQueue& queue) : queue_(queue) {
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    row->addWidget(open_);
+    row->addWidget(progress_);
+    row->addWidget(cancel_);
+    layout->addLayout(row);
+    layout->addWidget(table_);
+    layout->addWidget(status_);
+    table_->setColumnCount(2);
+    table_->setHorizontalHeaderLabels({"Name", "Numbers"});
+    table_->horizontalHeader()->setStretchLastSection(true);
+    cancel_->setEnabled(false);
+    connect(open_, &QPushButton::clicked, this, [this] {
+      const QString path = QFileDialog::getOpenFileName(this, "Import contacts", {}, "CSV (*.csv)");
+      if (!path.isEmpty()) import(path.toStdString());
+    });
+    // [watcher]
+    connect(cancel_, &QPushButton::clicked, watcher_, &xr::qt::TaskWatcher::cancel);
+    connect(watcher_, &xr::qt::TaskWatcher::progressChanged, this,
+            [this](double share) { progress_->setValue(static_cast<int>(share * 100)); });
+    connect(watcher_, &xr::qt::TaskWatcher::finished, this, &ImportWindow::imported);
+    // [watcher]
+  }
+
+  ~ImportWindow() override { watcher_->cancel(); }  // an import still running stops soon
+
+  void import(const std::string& path) {
+    table_->setRowCount(0);
+    progress_->setValue(0);
+    status_->setText("Importing...");
+    open_->setEnabled(false);
+    cancel_->setEnabled(true);
+    auto task = makeImport(path);
+    watcher_->setTask(task);
+    task->startOnQueue(queue_);
+  }
+
+  int rows() const { return table_->rowCount(); }
+  int sharedGroups() const { return sharedGroups_; }
+  QString outcome() const { return outcome_; }
+
+ private:
+  void imported(const QString& outcome, int, const QString& description) {
+    outcome_ = outcome;
+    open_->setEnabled(true);
+    cancel_->setEnabled(false);
+    const Contacts* contacts = watcher_->value<Contacts>();
+    if (contacts == nullptr) {
+      status_->setText("Import " + outcome + (description.isEmpty() ? "" : ": " + description));
+      return;
+    }
+    std::vector<std::vector<std::string>> numbers;
+    table_->setRowCount(static_cast<int>(contacts->size()));
+    for (const xr::ContactInfo& contact : *contacts) {
+      QStringList shown;
+      numbers.emplace_back();
+      for (const auto& item : contact.groupNumber.arrItem)
+        if (item.mobile) shown << QString::fromStdString(numbers.back().emplace_back(*item.mobile));
+      const int row = static_cast<int>(numbers.size()) - 1;
+      table_->setItem(row, 0, new QTableWidgetItem(nameOf(contact)));
+      table_->setItem(row, 1, new QTableWidgetItem(shown.join(", ")));
+    }
+    const auto groups = xr::findSharedNumbers(numbers);
+    sharedGroups_ = groups ? static_cast<int>(groups->size()) : 0;
+    QStringList lines;
+    for (const xr::SharedNumberGroup& group :
+         groups.value_or(std::vector<xr::SharedNumberGroup>{})) {
+      QStringList names;
+      for (const auto& member : group.members) names << nameOf((*contacts)[member.record]);
+      lines << names.join(" = ");
+    }
+    status_->setText(QString("%1 contacts; sharing a number: %2")
+                         .arg(contacts->size())
+                         .arg(lines.isEmpty() ? "none" : lines.join("; ")));
+  }
+
+  xr::OperationQueue& queue_;
+  QPushButton* open_ = new QPushButton("Open...", this);
+  QProgressBar* progress_ = new QProgressBar(this);
+  QPushButton* cancel_ = new QPushButton("Cancel", this);
+  QTableWidget* table_ = new QTableWidget(this);
+  QLabel* status_ = new QLabel(this);
+  xr::qt::TaskWatcher* watcher_ = new xr::qt::TaskWatcher(this);
+  int sharedGroups_ = 0;
+  QString outcome_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Imports contacts from a CSV file.");
+  parser.addHelpOption();
+  const QCommandLineOption check("check", "Import FILE at once, check the result and exit.");
+  const QCommandLineOption rows("rows", "With --check: the rows expected.", "n", "0");
+  const QCommandLineOption shared("shared", "With --check: the groups expected.", "n", "0");
+  parser.addOptions({check, rows, shared});
+  parser.addPositionalArgument("file", "The CSV file to import.");
+  parser.process(application);
+  if (parser.isSet(check) && parser.positionalArguments().isEmpty()) parser.showHelp(2);
+  if (!xr::installQtMainThread()) return 1;
+
+  xr::OperationQueue queue;  // outlives the window, whose watcher it may still serve
+  ImportWindow window(queue);
+  window.resize(640, 480);
+  window.show();
+  const QStringList files = parser.positionalArguments();
+  if (!files.isEmpty()) window.import(files.first().toStdString());
+  if (!parser.isSet(check)) return application.exec();
+
+  auto* watcher = window.findChild<xr::qt::TaskWatcher*>();
+  QObject::connect(watcher, &xr::qt::TaskWatcher::finished, &application, [] {
+    QTimer::singleShot(0, &QApplication::quit);  // after the window's own handling
+  });
+  application.exec();
+  std::printf("outcome: %s, rows: %d, shared: %d\n", qPrintable(window.outcome()), window.rows(),
+              window.sharedGroups());
+  const bool expected = window.outcome() == "success" &&
+                        window.rows() == parser.value(rows).toInt() &&
+                        window.sharedGroups() == parser.value(shared).toInt();
+  return expected ? 0 : 1;
+}

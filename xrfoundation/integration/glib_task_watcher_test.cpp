@@ -1,0 +1,202 @@
+#include "xrfoundation/integration/glib_task_watcher.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <latch>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "xrfoundation/integration/glib_main_thread.h"
+#include "xrfoundation/integration/testing/glib_loop_testing.h"
+#include "xrfoundation/integration/testing/loop_testing.h"
+
+namespace xr::glib {
+namespace {
+
+using ::xr::testing::kPatienceSeconds;
+
+using CountTask = ValueTask<int>;
+
+// Sends start, reports `steps` values a millisecond apart and yields 42; or, with
+// `untilCancelled`, reports two values and runs until it is cancelled. `secondReported` opens
+// once the second value is on its way, so a test acting on the first one acts while a
+// delivery is pending.
+std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
+                                     std::shared_ptr<std::latch> secondReported) {
+  return AsyncTaskBase::create<CountTask>([=](CountTask& self) -> std::optional<int> {
+    self.fireStartEvent();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int i = 1; !self.isCancelled() && std::chrono::steady_clock::now() < giveUp; ++i) {
+      if (!untilCancelled && i > steps) return 42;
+      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
+      if (i == 2) secondReported->count_down();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return std::nullopt;
+  });
+}
+
+// The callbacks' user data: what the watcher delivered, as "started progress finished:WORD"
+// (runs of progress as one word; "|" marks the test's own action).
+struct Log {
+  std::string story;
+  double lastProgress = -1;
+  bool progressWentBack = false;
+  bool offThread = false;
+  int value = -1;    // the typed value seen in finished; -1: none
+  int released = 0;  // destroy notify calls
+  std::thread::id loopThread = std::this_thread::get_id();
+  TaskWatcher* watcher = nullptr;
+  std::function<void()> onFirstProgress;
+
+  void add(const std::string& word) {
+    offThread = offThread || std::this_thread::get_id() != loopThread;
+    if (word == "progress" && story.ends_with("progress")) return;
+    story += (story.empty() ? "" : " ") + word;
+  }
+};
+
+const TaskWatcher::Callbacks kCallbacks = {
+    [](gpointer log) { static_cast<Log*>(log)->add("started"); },
+    [](double progress, gpointer data) {
+      auto* log = static_cast<Log*>(data);
+      log->add("progress");
+      log->progressWentBack = log->progressWentBack || progress < log->lastProgress;
+      log->lastProgress = progress;
+      if (log->onFirstProgress) std::exchange(log->onFirstProgress, nullptr)();
+    },
+    [](const char* outcome, int, const char*, gpointer data) {
+      auto* log = static_cast<Log*>(data);
+      const int* value = log->watcher->value<int>();
+      log->value = value != nullptr ? *value : -1;
+      log->add(std::string("finished:") + outcome);
+    },
+};
+
+void release(gpointer log) { ++static_cast<Log*>(log)->released; }
+
+enum class OnFirstProgress { Nothing, CancelCall, CancelCancellable, Destroy, FinalizeTiedObject };
+
+struct Case {
+  const char* name;
+  OnFirstProgress action;
+  bool untilCancelled;
+  bool cancelledBefore;  // the cancellable is cancelled before it is set
+  const char* story;     // what the watcher delivered, in order
+  int value;             // the value seen in finished; -1: none
+};
+
+constexpr Case kCases[] = {
+    {"runs to its end", OnFirstProgress::Nothing, false, false, "started progress finished:success",
+     42},
+    {"cancel()", OnFirstProgress::CancelCall, true, false,
+     "started progress | progress finished:canceled", -1},
+    {"cancellable", OnFirstProgress::CancelCancellable, true, false,
+     "started progress | progress finished:canceled", -1},
+    {"cancellable cancelled already", OnFirstProgress::Nothing, true, true, "finished:canceled",
+     -1},
+    {"watcher destroyed", OnFirstProgress::Destroy, false, false, "started progress |", -1},
+    {"tied object finalized", OnFirstProgress::FinalizeTiedObject, false, false,
+     "started progress |", -1},
+};
+
+class GlibTaskWatcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(installGlibMainThread()); }
+
+  xr::testing::GlibLoop loop_;
+  OperationQueue queue_;
+};
+
+// What happens on the first progress callback while the next value is on its way: the watcher
+// delivers the story, finished at most once and last, nothing once it is destroyed or its
+// object finalized, and lets the user data go exactly once; no observer of ours keeps the task.
+TEST_F(GlibTaskWatcherTest, FollowsTheTaskAndStopsWhenDestroyedCancelledOrUntied) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Log log;
+    GObject* object = static_cast<GObject*>(g_object_new(G_TYPE_OBJECT, nullptr));
+    GCancellable* cancellable = g_cancellable_new();
+    if (c.cancelledBefore) g_cancellable_cancel(cancellable);
+    auto secondReported = std::make_shared<std::latch>(1);
+    auto task = makeCount(50, c.untilCancelled, secondReported);
+    std::weak_ptr<CountTask> weakTask = task;
+    auto watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release);
+    log.watcher = watcher.get();
+    watcher->tieTo(object);
+    watcher->setCancellable(cancellable);
+    if (c.action != OnFirstProgress::Nothing) {
+      log.onFirstProgress = [&] {
+        secondReported->wait();
+        log.add("|");
+        if (c.action == OnFirstProgress::CancelCall) watcher->cancel();
+        if (c.action == OnFirstProgress::CancelCancellable) g_cancellable_cancel(cancellable);
+        if (c.action == OnFirstProgress::Destroy) watcher.reset();
+        if (c.action == OnFirstProgress::FinalizeTiedObject) g_clear_object(&object);
+      };
+    }
+    task->startOnQueue(queue_);
+    ASSERT_TRUE(
+        loop_.runUntil([&] { return !xr::testing::isRegistered(task.get()); }, kPatienceSeconds));
+    xr::testing::drain(loop_);
+
+    EXPECT_EQ(log.story, c.story);
+    EXPECT_EQ(log.value, c.value);
+    EXPECT_FALSE(log.offThread);
+    EXPECT_FALSE(log.progressWentBack);
+    if (c.value == 42) {
+      EXPECT_EQ(log.lastProgress, 1.0) << "the last value came after finished";
+    }
+    const bool stopped =
+        c.action == OnFirstProgress::Destroy || c.action == OnFirstProgress::FinalizeTiedObject;
+    EXPECT_EQ(log.released, stopped || (watcher && watcher->isFinished()) ? 1 : 0);
+    watcher.reset();
+    EXPECT_EQ(log.released, 1) << "the user data was let go more or less than once";
+    g_clear_object(&object);
+    g_object_unref(cancellable);
+    task.reset();
+    xr::testing::drain(loop_);
+    EXPECT_TRUE(weakTask.expired()) << "something still holds the task";
+  }
+}
+
+// A watcher on a context whose loop runs on a thread of its own receives there, queued from
+// the library's main thread.
+TEST_F(GlibTaskWatcherTest, WatcherOnAnotherContextReceivesOnItsThread) {
+  GMainContext* context = g_main_context_new();
+  Log log;
+  std::unique_ptr<TaskWatcher> watcher;
+  std::shared_ptr<CountTask> task;
+  std::latch made(1);
+  std::atomic<bool> done{false};
+  std::thread thread([&] {
+    g_main_context_push_thread_default(context);
+    log.loopThread = std::this_thread::get_id();
+    task = makeCount(50, false, std::make_shared<std::latch>(1));
+    watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release);
+    log.watcher = watcher.get();
+    made.count_down();
+    xr::testing::GlibLoop loop{context};
+    loop.runUntil([&] { return log.released == 1; }, kPatienceSeconds);
+    watcher.reset();
+    g_main_context_pop_thread_default(context);
+    done = true;
+  });
+  made.wait();
+  task->startOnQueue(queue_);
+  const bool ended = loop_.runUntil([&] { return done.load(); }, kPatienceSeconds);
+  thread.join();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(log.story, "started progress finished:success");
+  EXPECT_EQ(log.value, 42);
+  EXPECT_FALSE(log.offThread);
+  EXPECT_EQ(log.released, 1);
+  g_main_context_unref(context);
+}
+
+}  // namespace
+}  // namespace xr::glib

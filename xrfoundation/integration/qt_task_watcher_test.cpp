@@ -1,0 +1,209 @@
+#include "xrfoundation/integration/qt_task_watcher.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <chrono>
+#include <latch>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/integration/qt_main_thread.h"
+#include "xrfoundation/integration/testing/loop_testing.h"
+#include "xrfoundation/integration/testing/qt_loop_testing.h"
+
+namespace xr::qt {
+namespace {
+
+using ::xr::testing::kPatienceSeconds;
+
+int g_argc = 1;
+char g_arg0[] = "qt_task_watcher_test";
+char* g_argv[] = {g_arg0, nullptr};
+
+using Value = std::unique_ptr<int>;  // move-only on purpose
+using CountTask = ValueTask<Value>;
+
+// Sends start, reports `steps` values a millisecond apart and yields 42; or, with
+// `untilCancelled`, reports two values and runs until it is cancelled. `secondReported` opens
+// once the second value is on its way, so a test acting on the first one can act while a
+// delivery is pending.
+std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
+                                     std::shared_ptr<std::latch> secondReported) {
+  return AsyncTaskBase::create<CountTask>([=](CountTask& self) -> std::optional<Value> {
+    self.fireStartEvent();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int i = 1; !self.isCancelled() && std::chrono::steady_clock::now() < giveUp; ++i) {
+      if (!untilCancelled && i > steps) return std::make_unique<int>(42);
+      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
+      if (i == 2) secondReported->count_down();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return std::nullopt;
+  });
+}
+
+// What a watcher emitted, as "started progress finished:WORD" (runs of progress as one word;
+// "|" marks the test's own action), with the checks that need every value. Filled on the watcher's
+// thread, read after it stopped.
+struct Log {
+  std::mutex mutex;
+  std::string story;              // guarded by mutex
+  double lastProgress = -1;       // guarded by mutex
+  bool progressWentBack = false;  // guarded by mutex
+  bool offThread = false;         // guarded by mutex
+  int value = -1;                 // the typed value seen in finished(); -1: none
+
+  void add(const std::string& word, QThread* expected) {
+    std::lock_guard lock(mutex);
+    offThread = offThread || QThread::currentThread() != expected;
+    if (word == "progress" && story.ends_with("progress")) return;
+    story += (story.empty() ? "" : " ") + word;
+  }
+  void progress(double value, QThread* expected) {
+    add("progress", expected);
+    std::lock_guard lock(mutex);
+    progressWentBack = progressWentBack || value < lastProgress;
+    lastProgress = value;
+  }
+};
+
+void record(TaskWatcher* watcher, Log& log, QThread* expected) {
+  QObject::connect(watcher, &TaskWatcher::started, watcher,
+                   [&log, expected] { log.add("started", expected); });
+  QObject::connect(watcher, &TaskWatcher::progressChanged, watcher,
+                   [&log, expected](double value) { log.progress(value, expected); });
+  QObject::connect(watcher, &TaskWatcher::finished, watcher,
+                   [&log, expected, watcher](const QString& word, int, const QString&) {
+                     const Value* value = watcher->value<Value>();
+                     log.value = value != nullptr ? **value : -1;
+                     log.add("finished:" + word.toStdString(), expected);
+                   });
+}
+
+enum class OnFirstProgress { Nothing, CancelSlot, DeleteWatcher, DeleteParent, SetNoTask };
+
+struct Case {
+  const char* name;
+  OnFirstProgress action;
+  bool untilCancelled;
+  const char* story;  // what the watcher emitted, in order
+  int value;          // the value seen in finished(); -1: none
+};
+
+constexpr Case kOnApplicationThread[] = {
+    {"runs to its end", OnFirstProgress::Nothing, false, "started progress finished:success", 42},
+    {"cancel slot", OnFirstProgress::CancelSlot, true,
+     "started progress | progress finished:canceled", -1},
+    {"watcher deleted", OnFirstProgress::DeleteWatcher, false, "started progress |", -1},
+    {"parent deleted", OnFirstProgress::DeleteParent, false, "started progress |", -1},
+    {"task unset", OnFirstProgress::SetNoTask, false, "started progress |", -1},
+};
+
+class QtTaskWatcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    application_ = std::make_unique<QCoreApplication>(g_argc, g_argv);
+    ASSERT_TRUE(installQtMainThread());
+  }
+  void TearDown() override { application_.reset(); }
+
+  // Runs the loop until the task has ended and every delivery it caused has been made.
+  void runToEnd(const std::shared_ptr<CountTask>& task) {
+    ASSERT_TRUE(
+        loop_.runUntil([&] { return !xr::testing::isRegistered(task.get()); }, kPatienceSeconds));
+    xr::testing::drain(loop_);
+  }
+
+  std::unique_ptr<QCoreApplication> application_;
+  xr::testing::QtLoop loop_;
+  OperationQueue queue_;
+};
+
+// What happens on the first progress signal, from a slot on the application's thread, while
+// the next value is on its way: the watcher emits the story, finished at most once and last, and
+// nothing once it or its parent is gone; no observer of ours keeps the task alive after.
+TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
+  for (const Case& c : kOnApplicationThread) {
+    SCOPED_TRACE(c.name);
+    QPointer<QObject> parent = new QObject;
+    QPointer<TaskWatcher> watcher = new TaskWatcher(parent);
+    Log log;
+    record(watcher, log, QThread::currentThread());
+    bool acted = false;
+    auto secondReported = std::make_shared<std::latch>(1);
+    QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&, c] {
+      if (std::exchange(acted, true) || c.action == OnFirstProgress::Nothing) return;
+      secondReported->wait();
+      log.add("|", QThread::currentThread());
+      if (c.action == OnFirstProgress::CancelSlot) watcher->cancel();
+      if (c.action == OnFirstProgress::DeleteWatcher) delete watcher;
+      if (c.action == OnFirstProgress::DeleteParent) delete parent;
+      if (c.action == OnFirstProgress::SetNoTask) watcher->setTask(nullptr);
+    });
+    auto task = makeCount(50, c.untilCancelled, secondReported);
+    std::weak_ptr<CountTask> weakTask = task;
+    watcher->setTask(task);
+    task->startOnQueue(queue_);
+    ASSERT_NO_FATAL_FAILURE(runToEnd(task));
+
+    EXPECT_EQ(log.story, c.story);
+    EXPECT_EQ(log.value, c.value);
+    EXPECT_FALSE(log.offThread);
+    EXPECT_FALSE(log.progressWentBack);
+    if (c.value == 42) {
+      EXPECT_EQ(log.lastProgress, 1.0) << "the last value came after finished";
+    }
+    const bool gone =
+        c.action == OnFirstProgress::DeleteWatcher || c.action == OnFirstProgress::DeleteParent;
+    EXPECT_EQ(watcher.isNull(), gone);
+    if (watcher) {
+      EXPECT_EQ(watcher->isFinished(), c.value == 42 || c.untilCancelled);
+    }
+    delete parent;
+    task.reset();
+    xr::testing::drain(loop_);
+    EXPECT_TRUE(weakTask.expired()) << "something still holds the task";
+  }
+}
+
+// A watcher that lives on a thread of its own emits there, queued from the application's
+// thread; deleted there mid-task, it receives nothing more.
+TEST_F(QtTaskWatcherTest, WatcherOnAnotherThreadEmitsThereAndCanBeDeletedThere) {
+  for (const bool deleteMidTask : {false, true}) {
+    SCOPED_TRACE(deleteMidTask ? "deleted mid-task" : "runs to its end");
+    QThread thread;
+    QPointer<TaskWatcher> watcher = new TaskWatcher;
+    Log log;
+    record(watcher, log, &thread);
+    auto secondReported = std::make_shared<std::latch>(1);
+    if (deleteMidTask)
+      QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&watcher, secondReported] {
+        secondReported->wait();
+        delete watcher.data();
+      });
+    auto task = makeCount(50, false, secondReported);
+    watcher->setTask(task);
+    watcher->moveToThread(&thread);
+    thread.start();
+    task->startOnQueue(queue_);
+    ASSERT_NO_FATAL_FAILURE(runToEnd(task));
+    thread.quit();  // after the deliveries queued to it so far
+    ASSERT_TRUE(thread.wait());
+
+    std::lock_guard lock(log.mutex);
+    EXPECT_EQ(log.story, deleteMidTask ? "started progress" : "started progress finished:success");
+    EXPECT_EQ(log.value, deleteMidTask ? -1 : 42);
+    EXPECT_FALSE(log.offThread);
+    EXPECT_EQ(watcher.isNull(), deleteMidTask);
+    delete watcher.data();
+  }
+}
+
+}  // namespace
+}  // namespace xr::qt
