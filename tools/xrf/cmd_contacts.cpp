@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -29,6 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::uint64_t kRowsPerProgress = 256;  // rows between progress reports
+constexpr std::size_t kCsvBlockBytes = 1 << 16;  // CSV text gathered before it is written
 
 struct Csv2VcfOptions {
   std::string input;   // "-": standard input
@@ -224,18 +226,6 @@ void csv2vcf(const Csv2VcfOptions& options) {
   }
 }
 
-// The contacts of a vCard file (or of standard input for "-"); none after reporting why.
-std::optional<std::vector<xr::ContactInfo>> readContacts(const std::string& file) {
-  const auto text = xrf::readWholeInput(file);
-  if (!text) return std::nullopt;
-  auto contacts = xr::contactsFromVCards(*text);
-  if (contacts.empty()) {
-    xrf::fail(file + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file");
-    return std::nullopt;
-  }
-  return contacts;
-}
-
 struct DedupeOptions {
   std::string file;
   bool verbose = false;
@@ -244,18 +234,17 @@ struct DedupeOptions {
 
 void dedupe(const DedupeOptions& options) {
   xrf::setLibraryLogging(options.verbose);
-  const auto text = xrf::readWholeInput(options.file);
-  if (!text) return;
+  xrf::VCardFileImport input;
+  if (!input.open(options.file)) return xrf::fail(input.error());
   // Each contact is cut down to its name and numbers as soon as it is read, so that a large
   // file's photos and notes are not all held at once.
   std::vector<xrf::CardNumbers> cards;
-  xr::readVCardContacts(*text, [&cards](xr::ContactInfo& contact) {
+  xr::ContactInfo contact;
+  xrf::VCardFileImport::Next next;
+  while ((next = input.next(contact)) == xrf::VCardFileImport::Next::Contact)
     cards.push_back(xrf::cardNumbersFromContact(contact));
-    return true;
-  });
-  if (cards.empty()) {
-    return xrf::fail(options.file + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file");
-  }
+  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
+  if (cards.empty()) return xrf::fail(input.noRecordsError());
 
   // The grouping runs as a step, so that a long run shows a progress bar and Ctrl-C stops it.
   auto groups = std::make_shared<std::optional<std::vector<xr::SharedNumberGroup>>>();
@@ -368,25 +357,47 @@ nlohmann::ordered_json contactJson(const xr::ContactInfo& c) {
 
 void show(const DedupeOptions& options) {
   xrf::setLibraryLogging(options.verbose);
-  const auto contacts = readContacts(options.file);
-  if (!contacts) return;
-  if (options.json) {
-    nlohmann::ordered_json out = nlohmann::ordered_json::array();
-    for (const auto& contact : *contacts) out.push_back(contactJson(contact));
-    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-    return xrf::setExitCode(0);
+  xrf::VCardFileImport input;
+  if (!input.open(options.file)) return xrf::fail(input.error());
+  // The contacts are printed as they are read, to a temporary file that reaches standard output
+  // only once the whole file has been read: a failure prints nothing but its message.
+  PendingOutput output;
+  std::string error;
+  if (!output.create(std::nullopt, error)) return xrf::fail(error);
+  xr::ContactInfo contact;
+  xrf::VCardFileImport::Next next = xrf::VCardFileImport::Next::End;
+  std::size_t n = 0;
+  bool written = true;
+  while (written && (next = input.next(contact)) == xrf::VCardFileImport::Next::Contact) {
+    std::ostringstream out;
+    if (options.json) {
+      // Each contact as an element of one array, indented as the array's dump() indents it.
+      std::istringstream element(
+          contactJson(contact).dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+      out << (n == 0 ? "[\n" : ",\n");
+      std::string line;
+      for (bool first = true; std::getline(element, line); first = false)
+        out << (first ? "" : "\n") << "  " << line;
+    } else {
+      const xrf::CardNumbers card = xrf::cardNumbersFromContact(contact);
+      out << "#" << n + 1 << " " << (card.name.empty() ? "(no name)" : card.name) << "\n";
+      for (const auto& i : contact.groupNumber.arrItem)
+        out << "  phone " << i.mobile.value_or("") << " (" << i.mobileType.value_or("") << ")\n";
+      for (const auto& i : contact.groupEmail.arrItem)
+        out << "  email " << i.email.value_or("") << " (" << i.emailType.value_or("") << ")\n";
+    }
+    written = output.write(out.str());
+    ++n;
   }
-  for (std::size_t n = 0; n < contacts->size(); ++n) {
-    const auto& contact = (*contacts)[n];
-    const xrf::CardNumbers card = xrf::cardNumbersFromContact(contact);
-    std::cout << "#" << n + 1 << " " << (card.name.empty() ? "(no name)" : card.name) << "\n";
-    for (const auto& i : contact.groupNumber.arrItem)
-      std::cout << "  phone " << i.mobile.value_or("") << " (" << i.mobileType.value_or("")
-                << ")\n";
-    for (const auto& i : contact.groupEmail.arrItem)
-      std::cout << "  email " << i.email.value_or("") << " (" << i.emailType.value_or("") << ")\n";
-  }
-  std::cout << contacts->size() << (contacts->size() == 1 ? " contact\n" : " contacts\n");
+  if (!written)
+    return xrf::fail("cannot write a temporary file: " + std::string(std::strerror(errno)));
+  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
+  if (n == 0) return xrf::fail(input.noRecordsError());
+  written =
+      output.write(options.json ? std::string("\n]\n")
+                                : std::to_string(n) + (n == 1 ? " contact\n" : " contacts\n"));
+  if (!written || !output.commit(error))
+    return xrf::fail(error.empty() ? "cannot write standard output" : error);
   xrf::setExitCode(0);
 }
 
@@ -398,8 +409,22 @@ struct Vcf2CsvOptions {
 
 void vcf2csv(const Vcf2CsvOptions& options) {
   xrf::setLibraryLogging(options.verbose);
-  const auto contacts = readContacts(options.input);
-  if (!contacts) return;
+  // Two passes over the file, so that no more than one contact is held at a time: the first
+  // counts the columns each family needs, the second writes the rows under them.
+  xrf::VCardFileImport input;
+  if (!input.open(options.input, true)) return xrf::fail(input.error());
+  xr::ContactCsvItemCounts counts;
+  xr::ContactInfo contact;
+  xrf::VCardFileImport::Next next;
+  std::size_t contacts = 0;
+  while ((next = input.next(contact)) == xrf::VCardFileImport::Next::Contact) {
+    counts.include(contact);
+    ++contacts;
+  }
+  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
+  if (contacts == 0) return xrf::fail(input.noRecordsError());
+  if (!input.rewind()) return xrf::fail(input.error());
+
   std::optional<fs::path> target;
   if (!options.output.empty() && options.output != "-") target = options.output;
   // Photos go to files beside OUT, named in the Photo column relative to OUT's folder, as
@@ -407,18 +432,23 @@ void vcf2csv(const Vcf2CsvOptions& options) {
   const fs::path photoFolderName =
       target ? fs::path(target->filename().string() + ".photos") : fs::path();
   const fs::path photoFolder = target ? target->parent_path() / photoFolderName : fs::path();
-  const xr::ContactCsvItemCounts counts = xr::contactCsvItemCounts(*contacts);
+  PendingOutput output;
+  std::string error;
+  const auto writeFailed = [&] {
+    xrf::fail(error.empty() ? "cannot write " + output.name() : error);
+  };
+  if (!output.create(target, error)) return writeFailed();
   std::string csv;
   xr::appendCsvRecord(csv, xr::contactCsvTitles(counts));
   std::size_t lostContacts = 0;
   std::size_t photosSkipped = 0;
   std::vector<std::string> lostExamples;
-  for (std::size_t n = 0; n < contacts->size(); ++n) {
-    const auto& contact = (*contacts)[n];
+  std::size_t n = 0;
+  while ((next = input.next(contact)) == xrf::VCardFileImport::Next::Contact) {
     std::string photoFile;
     if (contact.icon && target) {
-      std::error_code error;
-      fs::create_directories(photoFolder, error);
+      std::error_code createError;
+      fs::create_directories(photoFolder, createError);
       const std::string name = std::to_string(n + 1) + ".jpg";
       const auto& jpeg = contact.icon->jpegRepresentation();
       std::ofstream file(photoFolder / name, std::ios::binary);
@@ -436,7 +466,14 @@ void vcf2csv(const Vcf2CsvOptions& options) {
       if (lostExamples.size() < 3)
         lostExamples.push_back("#" + std::to_string(n + 1) + " " + lost[0]);
     }
+    ++n;
+    // Rows go out in blocks of about kCsvBlockBytes.
+    if (csv.size() >= kCsvBlockBytes) {
+      if (!output.write(csv)) return writeFailed();
+      csv.clear();
+    }
   }
+  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
   if (photosSkipped) {
     std::cerr << "xrf: warning: " << photosSkipped
               << " photos not written: give -o OUT.csv to have them saved beside it\n";
@@ -448,12 +485,8 @@ void vcf2csv(const Vcf2CsvOptions& options) {
       std::cerr << (i ? "; " : "") << lostExamples[i];
     std::cerr << ")\n";
   }
-  PendingOutput output;
-  std::string error;
-  if (!output.create(target, error) || !output.write(csv) || !output.commit(error)) {
-    return xrf::fail(error.empty() ? "cannot write " + output.name() : error);
-  }
-  std::cerr << "xrf: " << contacts->size() << " contacts written to " << output.name() << "\n";
+  if (!output.write(csv) || !output.commit(error)) return writeFailed();
+  std::cerr << "xrf: " << n << " contacts written to " << output.name() << "\n";
   xrf::setExitCode(0);
 }
 

@@ -1,9 +1,11 @@
-// tools/xrf/contact_jobs.cpp: the contacts CSV import over a named file, vCard composition,
+// tools/xrf/contact_jobs.cpp: the contacts CSV and vCard imports over a named file, vCard
+// composition,
 // and the names and numbers of vCard records.
 #include "contact_jobs.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -63,6 +65,77 @@ CsvFileImport::Next CsvFileImport::next(xr::ContactInfo& contact) {
 }
 
 double CsvFileImport::fractionRead() const {
+  if (fileSize_ == 0) return 0.0;
+  return std::min(1.0, static_cast<double>(reader_.bytesRead()) / static_cast<double>(fileSize_));
+}
+
+VCardFileImport::~VCardFileImport() {
+  reader_.close();
+  if (copy_) std::fclose(copy_);
+}
+
+bool VCardFileImport::open(const std::string& path, bool rereadable) {
+  path_ = path;
+  name_ = isStandardInput(path) ? std::string("standard input") : path;
+  if (isStandardInput(path) && rereadable) {
+    // A pipe is read once: its bytes go to a temporary file, never all into memory.
+    copy_ = std::tmpfile();
+    if (!copy_) {
+      error_ = std::string("cannot make a temporary file: ") + std::strerror(errno);
+      return false;
+    }
+    char chunk[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
+      if (std::fwrite(chunk, 1, got, copy_) != got) {
+        error_ = std::string("cannot write a temporary file: ") + std::strerror(errno);
+        return false;
+      }
+    }
+    if (std::ferror(stdin)) {
+      error_ = std::string("cannot read standard input: ") + std::strerror(errno);
+      return false;
+    }
+    fileSize_ = static_cast<std::uint64_t>(std::ftell(copy_));
+  } else if (!isStandardInput(path)) {
+    std::error_code sizeError;
+    fileSize_ = std::filesystem::file_size(path, sizeError);
+  }
+  return rewind();
+}
+
+bool VCardFileImport::rewind() {
+  error_.clear();
+  if (copy_) std::rewind(copy_);
+  if (reader_.open(copy_ ? openStdioStream(copy_, name_) : openInputStream(path_))) return true;
+  return failed();
+}
+
+VCardFileImport::Next VCardFileImport::next(xr::ContactInfo& contact) {
+  switch (reader_.next(contact)) {
+    case xr::VCardContactReader::Next::Contact:
+      return Next::Contact;
+    case xr::VCardContactReader::Next::End:
+      return Next::End;
+    case xr::VCardContactReader::Next::Error:
+      break;
+  }
+  failed();
+  return Next::Error;
+}
+
+bool VCardFileImport::failed() {
+  const std::string& reason = reader_.errorReason();
+  // The file stream's own message names the file.
+  error_ = reason.find(name_) != std::string::npos ? reason : name_ + ": " + reason;
+  return false;
+}
+
+std::string VCardFileImport::noRecordsError() const {
+  return path_ + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file";
+}
+
+double VCardFileImport::fractionRead() const {
   if (fileSize_ == 0) return 0.0;
   return std::min(1.0, static_cast<double>(reader_.bytesRead()) / static_cast<double>(fileSize_));
 }

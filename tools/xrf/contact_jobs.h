@@ -1,5 +1,6 @@
 // tools/xrf/contact_jobs.h: the contact work that xrf contacts csv2vcf, xrf contacts dedupe and
-// xrf demo share -- a contacts CSV file read through the library's import, a contact composed
+// xrf demo share -- a contacts CSV file and a vCard file read through the library's imports,
+// a contact composed
 // as a vCard record, and the names and numbers of vCard records for the grouping by shared
 // telephone numbers.
 //
@@ -7,6 +8,7 @@
 // time uses a reader; the grouping reads its input only.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -14,6 +16,7 @@
 
 #include "xrfoundation/contacts/contact_csv.h"
 #include "xrfoundation/contacts/contact_info.h"
+#include "xrfoundation/contacts/vcard_contact_reader.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/phone/shared_numbers.h"
 
@@ -54,6 +57,46 @@ class CsvFileImport {
   std::string error_;
   std::uint64_t fileSize_ = 0;
   bool strict_ = false;
+};
+
+// The library's vCard import (xr::VCardContactReader) over a file named on the command line
+// ("-": standard input), one contact at a time, with errors worded for the user.
+class VCardFileImport {
+ public:
+  enum class Next { Contact, End, Error };
+
+  VCardFileImport() = default;
+  ~VCardFileImport();
+  VCardFileImport(const VCardFileImport&) = delete;
+  VCardFileImport& operator=(const VCardFileImport&) = delete;
+
+  // Opens the file; false with error() set when it can't be opened or read. Rereadable: the
+  // file will be read again from its start (rewind()); standard input is then copied to a
+  // temporary file first.
+  bool open(const std::string& path, bool rereadable = false);
+  // Starts again at the file's first contact; false with error() set when that fails.
+  bool rewind();
+
+  // The next contact (replacing contact whole); End at the end of the file, Error (see
+  // error()) when it can't be read.
+  Next next(xr::ContactInfo& contact);
+
+  // "FILE: reason" of the last failure, or "" when there was none.
+  const std::string& error() const { return error_; }
+  // "FILE: no vCard records (BEGIN:VCARD ... END:VCARD) in the file", FILE as given ("-").
+  std::string noRecordsError() const;
+  // Share of the file's bytes read so far, from 0.0 to 1.0 (0 for standard input not copied).
+  double fractionRead() const;
+
+ private:
+  bool failed();
+
+  xr::VCardContactReader reader_;
+  std::string path_;
+  std::string name_;  // the file's name in messages
+  std::string error_;
+  std::FILE* copy_ = nullptr;  // standard input's copy, for a rereadable import
+  std::uint64_t fileSize_ = 0;
 };
 
 // The vCard 3.0 record of a contact, in the device form or the standard form.

@@ -1,20 +1,24 @@
-// tools/xrf/tool_input.cpp: standard input as an InputStream, beside the library's file stream.
+// tools/xrf/tool_input.cpp: standard input (or another C stream) as an InputStream, beside the
+// library's file stream.
 #include "tool_input.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace xrf {
 namespace {
 
-class StandardInputStream final : public xr::InputStream {
+class StdioInputStream final : public xr::InputStream {
  public:
+  StdioInputStream(std::FILE* file, std::string name) : file_(file), name_(std::move(name)) {}
   xr::StreamStatus status() const override { return status_; }
   void open() override {
     if (status_ == xr::StreamStatus::NotOpen) status_ = xr::StreamStatus::Open;
   }
-  // Standard input belongs to the process; it stays open for whoever reads it next.
+  // The C stream belongs to whoever made this one (standard input to the process); it stays
+  // open for whoever reads it next.
   void close() override {
     if (status_ == xr::StreamStatus::Open || status_ == xr::StreamStatus::AtEnd)
       status_ = xr::StreamStatus::Closed;
@@ -24,10 +28,10 @@ class StandardInputStream final : public xr::InputStream {
         status_ == xr::StreamStatus::Closed) {
       return -1;
     }
-    const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(maxLength), stdin);
+    const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(maxLength), file_);
     if (got > 0) return static_cast<std::int64_t>(got);
-    if (std::ferror(stdin)) {
-      error_ = std::string("cannot read standard input: ") + std::strerror(errno);
+    if (std::ferror(file_)) {
+      error_ = "cannot read " + name_ + ": " + std::strerror(errno);
       status_ = xr::StreamStatus::Error;
       return -1;
     }
@@ -39,6 +43,8 @@ class StandardInputStream final : public xr::InputStream {
   std::optional<std::string> streamError() const override { return error_; }
 
  private:
+  std::FILE* file_;
+  std::string name_;
   xr::StreamStatus status_ = xr::StreamStatus::NotOpen;
   std::optional<std::string> error_;
 };
@@ -48,8 +54,12 @@ class StandardInputStream final : public xr::InputStream {
 bool isStandardInput(const std::string& path) { return path == "-"; }
 
 std::shared_ptr<xr::InputStream> openInputStream(const std::string& path) {
-  if (isStandardInput(path)) return std::make_shared<StandardInputStream>();
+  if (isStandardInput(path)) return openStdioStream(stdin, "standard input");
   return xr::makeFileInputStream(path);
+}
+
+std::shared_ptr<xr::InputStream> openStdioStream(std::FILE* file, std::string name) {
+  return std::make_shared<StdioInputStream>(file, std::move(name));
 }
 
 }  // namespace xrf

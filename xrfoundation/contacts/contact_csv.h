@@ -62,7 +62,8 @@ class XR_EXPORT ContactCsvReader {
   // The columns of the header; valid after a successful open().
   const ContactCsvColumns& columns() const { return *columns_; }
 
-  // The next contact; rows without a placed value are skipped (and counted).
+  // The next contact; rows without a placed value are skipped (and counted). On Contact,
+  // contact is replaced whole by the row's; on End and Error it is left as it was.
   Next next(ContactInfo& contact);
 
   // The line (from 1) the last error is about, or 0 when it is about no line (a read error).

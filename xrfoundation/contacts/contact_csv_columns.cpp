@@ -321,16 +321,18 @@ std::string orEmpty(const std::optional<std::string>& text) { return text.value_
 
 }  // namespace
 
+void ContactCsvItemCounts::include(const ContactInfo& c) {
+  phones = std::max(phones, c.groupNumber.arrItem.size());
+  emails = std::max(emails, c.groupEmail.arrItem.size());
+  ims = std::max(ims, c.groupIm.arrItem.size());
+  dates = std::max(dates, c.groupDate.arrItem.size());
+  addresses = std::max(addresses, c.groupAddress.arrItem.size());
+  websites = std::max(websites, c.groupWebsite.arrItem.size());
+}
+
 ContactCsvItemCounts contactCsvItemCounts(const std::vector<ContactInfo>& contacts) {
   ContactCsvItemCounts counts;
-  for (const auto& c : contacts) {
-    counts.phones = std::max(counts.phones, c.groupNumber.arrItem.size());
-    counts.emails = std::max(counts.emails, c.groupEmail.arrItem.size());
-    counts.ims = std::max(counts.ims, c.groupIm.arrItem.size());
-    counts.dates = std::max(counts.dates, c.groupDate.arrItem.size());
-    counts.addresses = std::max(counts.addresses, c.groupAddress.arrItem.size());
-    counts.websites = std::max(counts.websites, c.groupWebsite.arrItem.size());
-  }
+  for (const auto& c : contacts) counts.include(c);
   return counts;
 }
 

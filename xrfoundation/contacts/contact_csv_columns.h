@@ -94,6 +94,9 @@ struct XR_EXPORT ContactCsvItemCounts {
   std::size_t dates = 0;      // Date N columns
   std::size_t addresses = 0;  // Address N columns
   std::size_t websites = 0;   // Website N columns
+
+  // Makes room for contact's items as well: each count rises to contact's, if that is more.
+  void include(const ContactInfo& contact);
 };
 
 // The most items of each family that any of the contacts holds.

@@ -1,7 +1,7 @@
 // contacts/vcard_parser.cpp: record reading of the vCard import -- records cut from the text
-// (or a stream), each read in two passes over its logical lines (vcard_content_line_internal.h):
-// the first collects the labels of item groups (item1.X-ABLabel), the second decodes each
-// value (vcard_value_internal.h) and fills the contact.
+// (or from a stream, by vcard_contact_reader.cpp), each read in two passes over its logical lines
+// (vcard_content_line_internal.h): the first collects the labels of item groups (item1.X-ABLabel),
+// the second decodes each value (vcard_value_internal.h) and fills the contact.
 #include "xrfoundation/contacts/vcard_parser.h"
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
+#include "xrfoundation/contacts/vcard_record_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/contacts/vcard_value_internal.h"
 #include "xrfoundation/platform/charset.h"
@@ -25,6 +26,7 @@ using vcard_internal::equalsUpper;
 using vcard_internal::infoOf;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
+using vcard_internal::PhysicalLine;
 using vcard_internal::physicalLineAt;
 using vcard_internal::splitEscaped;
 using vcard_internal::unescaped;
@@ -42,7 +44,7 @@ std::optional<std::string> part(const std::vector<std::string>& parts, std::size
 }
 
 // Builds one contact from the logical lines of one record.
-class RecordReader {
+class RecordBuilder {
  public:
   void read(std::string_view body, ContactInfo& contact) {
     labels_.clear();
@@ -294,35 +296,70 @@ std::optional<std::string_view> utf8Text(std::string_view text, std::string& sto
 
 }  // namespace
 
+namespace vcard_internal {
+
+RecordCutter::Step RecordCutter::next(std::string_view text, bool complete,
+                                      std::string_view& body) {
+  while (scan_ < text.size()) {
+    const PhysicalLine line = physicalLineAt(text, scan_);
+    // A line is whole once its line end is seen: an LF, or a CR with something other than CR
+    // after it (CR CR LF is one line end).
+    if (!complete && line.next == text.size() && text.back() != '\n') return Step::NeedMore;
+    const std::size_t lineStart = scan_;
+    scan_ = line.next;
+    if (isTag(line.text, "BEGIN:VCARD")) {
+      if (depth_++ == 0) bodyStart_ = line.next;
+    } else if (depth_ > 0 && isTag(line.text, "END:VCARD") && --depth_ == 0) {
+      body = text.substr(bodyStart_, lineStart - bodyStart_);
+      return Step::Record;
+    }
+  }
+  if (!complete) return Step::NeedMore;
+  if (depth_ == 0) return Step::End;
+  // A record cut short: what it has is still a contact.
+  depth_ = 0;
+  body = text.substr(std::min(bodyStart_, text.size()));
+  return Step::Record;
+}
+
+std::size_t RecordCutter::keepFrom() const {
+  return depth_ > 0 ? std::min(bodyStart_, scan_) : scan_;
+}
+
+void RecordCutter::dropped(std::size_t count) {
+  scan_ -= count;
+  if (depth_ > 0) bodyStart_ -= count;
+}
+
+class RecordParser::Impl {
+ public:
+  RecordBuilder builder;
+};
+
+RecordParser::RecordParser() : impl_(std::make_unique<Impl>()) {}
+
+RecordParser::~RecordParser() = default;
+
+void RecordParser::read(std::string_view body, ContactInfo& contact) {
+  impl_->builder.read(body, contact);
+}
+
+}  // namespace vcard_internal
+
 std::size_t readVCardContacts(std::string_view input,
                               const std::function<bool(ContactInfo&)>& sink) {
   std::string converted;
-  const std::optional<std::string_view> utf8 = utf8Text(input, converted);
-  if (!utf8) return 0;
-  const std::string_view text = *utf8;
+  const std::optional<std::string_view> text = utf8Text(input, converted);
+  if (!text) return 0;
+  vcard_internal::RecordCutter cutter;
+  vcard_internal::RecordParser parser;
   std::size_t records = 0;
-  std::size_t at = 0;
-  std::size_t bodyStart = std::string_view::npos;
-  int depth = 0;
-  RecordReader reader;  // kept across records, so that its lists keep their room
-  while (at < text.size()) {
-    const auto [line, next] = physicalLineAt(text, at);
-    if (isTag(line, "BEGIN:VCARD")) {
-      if (depth++ == 0) bodyStart = next;
-    } else if (depth > 0 && isTag(line, "END:VCARD") && --depth == 0) {
-      ContactInfo contact;
-      reader.read(text.substr(bodyStart, at - bodyStart), contact);
-      ++records;
-      if (!sink(contact)) return records;
-    }
-    at = next;
-  }
-  if (depth > 0) {
-    // A record cut short: what it has is still a contact.
+  std::string_view body;
+  while (cutter.next(*text, true, body) == vcard_internal::RecordCutter::Step::Record) {
     ContactInfo contact;
-    reader.read(text.substr(std::min(bodyStart, text.size())), contact);
+    parser.read(body, contact);
     ++records;
-    sink(contact);
+    if (!sink(contact)) break;
   }
   return records;
 }

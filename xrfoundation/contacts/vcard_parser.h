@@ -8,6 +8,8 @@
 // appendStandardVCard() writes reads back as the same contact. Content lines that fill no
 // field of ContactInfo are kept, unfolded and as UTF-8, under kContactVCardUnplacedKey, so
 // that nothing is lost silently. Pure functions: any thread may call them at any time.
+// VCardContactReader (vcard_contact_reader.h) reads the same contacts from a stream, one at a
+// time, without holding the whole text.
 #pragma once
 #include <cstddef>
 #include <functional>

@@ -20,7 +20,9 @@ std::optional<std::size_t> heapBytesInUse() {
 #if defined(XR_UNDER_SANITIZER) || !defined(__GLIBC__)
   return std::nullopt;
 #else
-  return mallinfo2().uordblks;
+  // Blocks above the mmap threshold (128 KiB by default) are counted apart from the rest.
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
 #endif
 }
 

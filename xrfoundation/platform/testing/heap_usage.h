@@ -6,8 +6,9 @@
 
 namespace xr::testing {
 
-// Bytes that the C allocator has handed out and not taken back; nullopt where that cannot be
-// measured, as under a sanitizer, whose own allocator the count does not see.
+// Bytes that the C allocator has handed out and not taken back, large (mapped) blocks included;
+// nullopt where that cannot be measured, as under a sanitizer, whose own allocator the count
+// does not see.
 std::optional<std::size_t> heapBytesInUse();
 
 }  // namespace xr::testing

@@ -1,0 +1,208 @@
+// The vCard import over a stream: the same contacts as the whole-text import however the input
+// is cut into reads, the position it reports, where it stops, and its failures.
+#include "xrfoundation/contacts/vcard_contact_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "xrfoundation/contacts/vcard_info.h"
+#include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/platform/testing/fake_input_stream.h"
+#include "xrfoundation/platform/testing/heap_usage.h"
+
+namespace xr {
+namespace {
+
+using Next = VCardContactReader::Next;
+
+// A contact as its standard vCard and its kept lines, so that two imports compare as text.
+std::string signature(const ContactInfo& contact) {
+  std::string text;
+  appendStandardVCard(contact, text);
+  for (const auto& [key, values] : contact.userData) {
+    text += key + ":";
+    for (const auto& value : values) text += " '" + value + "'";
+    text += "\n";
+  }
+  return text;
+}
+
+std::string fileText(const char* path) {
+  std::ifstream file(std::string(XR_SOURCE_DIR) + "/" + path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  EXPECT_FALSE(text.str().empty()) << path;
+  return text.str();
+}
+
+std::string utf16le(std::string_view ascii) {
+  std::string out = "\xFF\xFE";
+  for (const char c : ascii) out += {c, '\0'};
+  return out;
+}
+
+std::string card(const std::string& name) {
+  return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + name + "\r\nNOTE:" + std::string(200, 'x') +
+         "\r\nEND:VCARD\r\n";
+}
+
+TEST(VCardContactReader, ReadsWhatTheWholeTextImportReadsHoweverTheInputIsCut) {
+  const std::string two = card("Ann") + card("Bob");
+  std::string crcrlf, lone;
+  for (const char c : two) {
+    crcrlf += c == '\n' ? "\r\n" : std::string(1, c);
+    if (c != '\n') lone += c;
+  }
+  struct Row {
+    const char* what;
+    std::string input;
+  };
+  const Row rows[] = {
+      {"Apple 3.0", fileText("fuzz/corpus/vcard_parser_fuzz/apple30.vcf")},
+      {"phone 2.1", fileText("fuzz/corpus/vcard_parser_fuzz/phone21.vcf")},
+      {"web 4.0", fileText("fuzz/corpus/vcard_parser_fuzz/web40.vcf")},
+      {"numbers", fileText("tools/tests/data/numbers.vcf")},
+      {"UTF-8 marks, files joined", "\xEF\xBB\xBF" + two + "\xEF\xBB\xBF" + two},
+      {"UTF-16LE mark", utf16le(two)},
+      {"CR CR LF line ends", crcrlf},
+      {"lone CR line ends, record cut short", lone.substr(0, lone.size() - 5)},
+      {"folded lines",
+       "BEGIN:VCARD\nFN:A\n nn\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\n=3Db\nEND:VCARD"},
+      {"stray END, text between",
+       "END:VCARD\r\njunk\r\n" + card("Ann") + "junk\r\nEND:VCARD\r\n" + card("Bob")},
+      {"nested AGENT",
+       "BEGIN:VCARD\nAGENT:\nBEGIN:VCARD\nFN:In\nEND:VCARD\nFN:Out\nEND:VCARD\n" + two},
+      {"no record", "no record\r\n"},
+      {"empty", ""},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> expected;
+    for (const ContactInfo& contact : contactsFromVCards(row.input))
+      expected.push_back(signature(contact));
+    // Reads of 1 to 7 bytes end blocks at every place in a line end, a mark and a record.
+    for (const std::size_t block : {1, 2, 3, 7, 64, 4096}) {
+      auto stream = std::make_shared<testing::FakeInputStream>(row.input);
+      stream->setChunkLimit(block);
+      VCardContactReader reader(block);
+      ASSERT_TRUE(reader.open(stream)) << row.what << ": " << reader.errorReason();
+      std::vector<std::string> read;
+      std::uint64_t position = reader.bytesRead();
+      ContactInfo contact;
+      for (;;) {
+        contact.nickname = "from the contact before";  // replaced with the rest
+        const Next next = reader.next(contact);
+        EXPECT_GE(reader.bytesRead(), position) << row.what << ", block " << block;
+        position = reader.bytesRead();
+        if (next != Next::Contact) {
+          EXPECT_EQ(next, Next::End) << row.what << ", block " << block;
+          break;
+        }
+        read.push_back(signature(contact));
+      }
+      EXPECT_EQ(reader.bytesRead(), row.input.size()) << row.what << ", block " << block;
+      ASSERT_EQ(read, expected) << row.what << ", block " << block;
+    }
+  }
+}
+
+TEST(VCardContactReader, ReadsNoFurtherThanTheCallerAsks) {
+  std::string input;
+  for (int n = 0; n < 2000; ++n) input += card("Ann " + std::to_string(n));
+  constexpr std::size_t kBlock = 4096;
+  auto stream = std::make_shared<testing::FakeInputStream>(input);
+  VCardContactReader reader(kBlock);
+  ASSERT_TRUE(reader.open(stream));
+  ContactInfo contact;
+  for (int n = 0; n < 10; ++n) ASSERT_EQ(reader.next(contact), Next::Contact);
+  EXPECT_EQ(contact.displayName, "Ann 9");
+  // A caller that cancels stops asking: the reader has taken at most a block beyond the tenth
+  // record, and no more until asked.
+  EXPECT_LE(reader.bytesRead(), 10 * card("Ann 9").size() + kBlock);
+  EXPECT_EQ(stream->delivered(), reader.bytesRead());
+  reader.close();
+  EXPECT_EQ(stream->closeCalls(), 1);
+  EXPECT_EQ(reader.next(contact), Next::End);
+  EXPECT_EQ(contact.displayName, "Ann 9");
+}
+
+TEST(VCardContactReader, FailuresEndTheReadingAfterTheRecordsBeforeThem) {
+  const std::string ann = "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n";
+  struct Row {
+    std::string input;
+    std::size_t failAt;  // the stream's read error at this offset; 0: none
+    const char* reason;
+  };
+  const Row rows[] = {
+      {ann + ann, ann.size() + 5, "injected read error"},
+      {utf16le(ann) + "\x3D\xD8", 0, "the input ends inside a UTF-16LE character"},
+      {utf16le(ann) + std::string("\x3D\xD8\x61\x00", 4) + utf16le(ann).substr(2), 0,
+       "the input is not valid UTF-16LE"},
+  };
+  for (const Row& row : rows) {
+    for (const std::size_t block : {std::size_t{4}, VCardContactReader::kDefaultBlockSize}) {
+      auto stream = std::make_shared<testing::FakeInputStream>(row.input);
+      if (row.failAt) stream->setFailAt(row.failAt);
+      VCardContactReader reader(block);
+      ASSERT_TRUE(reader.open(stream)) << row.reason;
+      ContactInfo contact;
+      EXPECT_EQ(reader.next(contact), Next::Contact) << row.reason << ", block " << block;
+      contact.nickname = "kept";
+      EXPECT_EQ(reader.next(contact), Next::Error) << row.reason << ", block " << block;
+      EXPECT_EQ(reader.errorReason(), row.reason);
+      EXPECT_EQ(reader.next(contact), Next::Error) << row.reason << ", block " << block;
+      EXPECT_EQ(contact.displayName, "Ann") << row.reason << ", block " << block;
+      EXPECT_EQ(contact.nickname, "kept") << row.reason << ", block " << block;
+    }
+  }
+  VCardContactReader reader;
+  EXPECT_FALSE(reader.open(makeFileInputStream("/nonexistent/contacts.vcf")));
+  EXPECT_NE(reader.errorReason().find("/nonexistent/contacts.vcf"), std::string::npos);
+  ContactInfo contact;
+  EXPECT_EQ(reader.next(contact), Next::Error);
+}
+
+// A stream that makes its records as they are read, so that the input is never held whole.
+class GeneratedVCards final : public InputStream {
+ public:
+  explicit GeneratedVCards(std::size_t count) : left_(count) {}
+  StreamStatus status() const override { return StreamStatus::Open; }
+  void open() override {}
+  void close() override {}
+  std::int64_t read(std::uint8_t* buffer, std::uint64_t maxLength) override {
+    if (pending_.empty() && left_ > 0) pending_ = card("Ann " + std::to_string(left_--));
+    const std::size_t n = std::min<std::size_t>(maxLength, pending_.size());
+    std::memcpy(buffer, pending_.data(), n);
+    pending_.erase(0, n);
+    return static_cast<std::int64_t>(n);
+  }
+  bool hasBytesAvailable() const override { return left_ > 0 || !pending_.empty(); }
+  bool getBuffer(const std::uint8_t*&, std::uint64_t&) override { return false; }
+  std::optional<std::string> streamError() const override { return std::nullopt; }
+
+ private:
+  std::size_t left_;
+  std::string pending_;
+};
+
+TEST(VCardContactReader, MemoryStaysBoundedByTheBlockAndTheLongestRecord) {
+  if (!testing::heapBytesInUse()) GTEST_SKIP() << "the heap cannot be measured in this build";
+  constexpr std::size_t kRecords = 50000;  // about 13 MB of vCards
+  VCardContactReader reader(64 * 1024);
+  ASSERT_TRUE(reader.open(std::make_shared<GeneratedVCards>(kRecords)));
+  const std::size_t before = *testing::heapBytesInUse();
+  std::size_t peak = before, records = 0;
+  ContactInfo contact;
+  while (reader.next(contact) == Next::Contact) {
+    if (++records % 500 == 0) peak = std::max(peak, *testing::heapBytesInUse());
+  }
+  EXPECT_EQ(records, kRecords);
+  EXPECT_GT(reader.bytesRead(), kRecords * 250);
+  EXPECT_LT(peak - before, std::size_t{1} << 20);
+}
+
+}  // namespace
+}  // namespace xr
