@@ -37,7 +37,7 @@ void DelegateChainBase::addDelegateCoalesced(const std::shared_ptr<IDelegate>& o
 
 void DelegateChainBase::setLastDelegate(std::weak_ptr<IDelegate> last, bool coalesced) {
   lastDelegate_ = std::move(last);
-  lastCoalescer_ = coalesced ? std::make_unique<Coalescer>() : nullptr;
+  lastCoalescer_ = coalesced ? std::make_unique<Coalescer>(true) : nullptr;
 }
 
 std::shared_ptr<DelegateChainBase::PendingCall> DelegateChainBase::Coalescer::find(
@@ -49,6 +49,10 @@ std::shared_ptr<DelegateChainBase::PendingCall> DelegateChainBase::Coalescer::fi
 
 void DelegateChainBase::Coalescer::add(const void* tag, std::shared_ptr<PendingCall> pending) {
   pending_.emplace_back(tag, std::move(pending));
+}
+
+void DelegateChainBase::runDropped(std::function<void()> drop) {
+  internal::runAt(std::chrono::steady_clock::now(), std::move(drop));
 }
 
 void DelegateChainBase::Coalescer::postHeldExcept(const void* tag) const {
@@ -150,7 +154,7 @@ void DelegateChainBase::walk(const Delivery& delivery) {
       }
     }
     if (std::shared_ptr<IDelegate> last = lastDelegate_.lock())
-      delivery.deliver(last, lastCoalescer_ ? Mode::kCoalesced : Mode::kPosted,
+      delivery.deliver(last, lastCoalescer_ ? Mode::kCoalesced : Mode::kPostedLast,
                        lastCoalescer_.get());
   } catch (const PlatformException& error) {
     consoleLog().error("ERROR: {}", error.what());

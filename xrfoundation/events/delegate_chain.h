@@ -18,12 +18,17 @@
 //
 // Observers are held weakly: the chain never keeps one alive, and one that ceased to exist
 // without removing itself is skipped. A posted call holds its observer and its arguments until
-// it has run. Identity is the object: the same observer registered twice is one observer.
+// it has run, or until the main thread drops it unrun (an application's loop whose application
+// object is gone): then they are let go where it is dropped. The last observer is its owner's
+// own bookkeeping, which must not be lost with the loop: a call to it that the main thread drops
+// runs soon after on a thread of the library's, so the last observer must be callable from any
+// thread. Identity is the object: the same observer registered twice is one observer.
 // Every operation may be called from any thread; one re-entrant lock per chain guards the
 // lists and is held for a whole delivery walk, so direct observers may re-enter the chain.
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -88,8 +93,8 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
   std::size_t delegateCount() const;
 
  protected:
-  // How an observer receives calls.
-  enum class Mode : std::uint8_t { kStraight, kPosted, kCoalesced };
+  // How an observer receives calls; kPostedLast: posted, and run where it is dropped unrun.
+  enum class Mode : std::uint8_t { kStraight, kPosted, kCoalesced, kPostedLast };
 
   // One coalescing observer's pending call of one facet; the facet's Call derives from it.
   // Replacing the arguments of a call that is on its way or held back takes this mutex and
@@ -105,6 +110,8 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
     void schedule(std::unique_lock<std::mutex>& lock);
     // Posts a held-back delivery now.
     void postIfHeld();
+    // The main thread dropped the delivery unrun; under mutex.
+    void dropped() { state = State::kIdle; }
     // The delivery has taken the arguments, on the main thread; under mutex.
     void delivered();
     // Posts the delivery to the main thread, under mutex; false, and nothing posted, when the
@@ -119,6 +126,9 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
   // facet's operation. Used under the chain's lock.
   class Coalescer {
    public:
+    // forLast: the last observer's, whose dropped calls run where they are dropped.
+    explicit Coalescer(bool forLast = false) : forLast(forLast) {}
+    const bool forLast;
     // The pending call of the facet that tag stands for, or null; add() files a new one.
     std::shared_ptr<PendingCall> find(const void* tag) const;
     void add(const void* tag, std::shared_ptr<PendingCall> pending);
@@ -141,6 +151,34 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
     virtual bool deliver(const std::shared_ptr<IDelegate>& observer, Mode mode,
                          Coalescer* coalescer) const = 0;
   };
+
+  // Posts `run` to the main thread. If the main thread lets it go unrun, `drop` runs instead,
+  // soon after on the library's timer thread: a dispatcher may drop a call inside post(), where
+  // the poster still holds its locks.
+  template <class Run, class Drop>
+  static void postOrDrop(Run run, Drop drop) {
+    struct Posted {
+      // Made in place: a moved-from temporary would drop the call as it goes.
+      Posted(Run run, Drop drop) : run(std::move(run)), drop(std::move(drop)) {}
+      Posted(const Posted&) = delete;
+      Posted& operator=(const Posted&) = delete;
+      ~Posted() {
+        if (!ran) runDropped(std::move(drop));
+      }
+      Run run;
+      Drop drop;
+      bool ran = false;  // on the main thread, or never
+    };
+    auto posted = std::make_shared<Posted>(std::move(run), std::move(drop));
+    mainThread().post(
+        [posted] {
+          posted->ran = true;
+          posted->run();
+        },
+        false);
+  }
+  // Runs a dropped call's replacement on the library's timer thread.
+  static void runDropped(std::function<void()> drop);
 
   // The delivery walk (see DelegateChain::call), under the chain's lock.
   void walk(const Delivery& delivery);
@@ -212,9 +250,13 @@ class DelegateChain : public DelegateChainBase {
       } else if (mode == Mode::kCoalesced && coalescer) {
         coalesce(observer, *facet, *coalescer);
       } else {
-        mainThread().post([operation = operation_, arguments = shared(), facet,
-                           keep = observer] { invoke(operation, *arguments, *facet); },
-                          false);
+        auto run = [operation = operation_, arguments = shared(), facet, keep = observer] {
+          invoke(operation, *arguments, *facet);
+        };
+        if (mode == Mode::kPostedLast)
+          postOrDrop(run, run);
+        else
+          mainThread().post(std::move(run), false);
       }
       return true;
     }
@@ -222,8 +264,8 @@ class DelegateChain : public DelegateChainBase {
    private:
     // The facet's pending call: the newest operation and arguments not yet delivered.
     struct Pending final : PendingCall {
-      Pending(std::weak_ptr<IDelegate> observer, Facet& facet)
-          : observer(std::move(observer)), facet(facet) {}
+      Pending(std::weak_ptr<IDelegate> observer, Facet& facet, bool runWhenDropped)
+          : observer(std::move(observer)), facet(facet), runWhenDropped(runWhenDropped) {}
 
       bool postDelivery() override {
         std::shared_ptr<IDelegate> keep = observer.lock();
@@ -231,26 +273,26 @@ class DelegateChain : public DelegateChainBase {
           arguments.reset();  // they may hold the chain's owner
           return false;
         }
-        mainThread().post(
-            [self = std::static_pointer_cast<Pending>(shared_from_this()), keep] { self->run(); },
-            false);
+        auto self = std::static_pointer_cast<Pending>(shared_from_this());
+        postOrDrop([self, keep] { self->run(true); }, [self, keep] { self->run(false); });
         return true;
       }
-      // On the main thread.
-      void run() {
+      // On the main thread, or where the main thread dropped the delivery (`delivered` false).
+      void run(bool delivered) {
         std::optional<Arguments> taken;
         void (Facet::*call)(Params...);
         {
           std::lock_guard lock(mutex);
           taken.swap(arguments);
           call = operation;
-          delivered();
+          delivered ? this->delivered() : dropped();
         }
-        if (taken) invoke(call, *taken, facet);
+        if (taken && (delivered || runWhenDropped)) invoke(call, *taken, facet);
       }
 
       const std::weak_ptr<IDelegate> observer;
-      Facet& facet;                                   // valid while observer lives
+      Facet& facet;  // valid while observer lives
+      const bool runWhenDropped;
       void (Facet::*operation)(Params...) = nullptr;  // guarded by mutex
       std::optional<Arguments> arguments;             // guarded by mutex
     };
@@ -262,7 +304,7 @@ class DelegateChain : public DelegateChainBase {
       coalescer.postHeldExcept(&kTag);
       std::shared_ptr<PendingCall> found = coalescer.find(&kTag);
       if (!found) {
-        found = std::make_shared<Pending>(observer, facet);
+        found = std::make_shared<Pending>(observer, facet, coalescer.forLast);
         coalescer.add(&kTag, found);
       }
       auto& pending = static_cast<Pending&>(*found);
