@@ -102,6 +102,7 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
   struct PendingCall : std::enable_shared_from_this<PendingCall> {
     virtual ~PendingCall() = default;
 
+    // Nothing waiting; a delivery held back until nextPost; a delivery on its way.
     enum class State : std::uint8_t { kIdle, kHeld, kPosted };
     // With the newest arguments stored under `lock`: posts the delivery unless one is on its
     // way or held back already. A delivery within the minimum interval after the previous
@@ -118,8 +119,8 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
     // observer is gone.
     virtual bool postDelivery() = 0;
 
-    std::mutex mutex;  // guards the pending call's state
-    State state = State::kIdle;
+    std::mutex mutex;                                  // guards the pending call's state
+    State state = State::kIdle;                        // guarded by mutex
     std::chrono::steady_clock::time_point nextPost{};  // no post before this; guarded by mutex
   };
   // A coalescing observer's pending calls, one per facet, found by a tag that stands for the
