@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "xrfoundation/platform/deferred_call_internal.h"
 #include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/platform_exception.h"
 
@@ -11,6 +12,10 @@ namespace {
 // The platform's wording for a list changed under a walk.
 constexpr const char* kMutatedDescription =
     "*** Collection <delegate list> was mutated while being enumerated.";
+
+// A coalescing observer receives at most one delivery of a facet in this interval: a progress
+// bar redrawn 50 times a second looks smooth, and the main loop stays free for the rest.
+constexpr auto kCoalescedInterval = std::chrono::milliseconds(20);
 
 bool sameObject(const std::weak_ptr<IDelegate>& a, const std::shared_ptr<IDelegate>& b) {
   return !a.owner_before(b) && !b.owner_before(a);
@@ -32,7 +37,7 @@ void DelegateChainBase::addDelegateCoalesced(const std::shared_ptr<IDelegate>& o
 
 void DelegateChainBase::setLastDelegate(std::weak_ptr<IDelegate> last, bool coalesced) {
   lastDelegate_ = std::move(last);
-  lastCoalescer_ = coalesced ? std::make_unique<Coalescer>() : nullptr;
+  lastCoalescer_ = coalesced ? std::make_unique<Coalescer>(true) : nullptr;
 }
 
 std::shared_ptr<DelegateChainBase::PendingCall> DelegateChainBase::Coalescer::find(
@@ -44,6 +49,43 @@ std::shared_ptr<DelegateChainBase::PendingCall> DelegateChainBase::Coalescer::fi
 
 void DelegateChainBase::Coalescer::add(const void* tag, std::shared_ptr<PendingCall> pending) {
   pending_.emplace_back(tag, std::move(pending));
+}
+
+void DelegateChainBase::runDropped(std::function<void()> drop) {
+  internal::runAt(std::chrono::steady_clock::now(), std::move(drop));
+}
+
+void DelegateChainBase::Coalescer::postHeldExcept(const void* tag) const {
+  for (const auto& [key, pending] : pending_)
+    if (key != tag) pending->postIfHeld();
+}
+
+void DelegateChainBase::PendingCall::schedule(std::unique_lock<std::mutex>& lock) {
+  if (state != State::kIdle) return;  // the delivery on its way, or held back, carries these
+  const auto now = std::chrono::steady_clock::now();
+  if (now >= nextPost) {
+    // Posted under the mutex, so that postIfHeld() on another thread cannot post a later
+    // call of another facet ahead of this one.
+    if (postDelivery()) state = State::kPosted;
+    return;
+  }
+  state = State::kHeld;
+  const auto when = nextPost;
+  lock.unlock();
+  internal::runAt(when, [weak = weak_from_this()] {
+    if (std::shared_ptr<PendingCall> pending = weak.lock()) pending->postIfHeld();
+  });
+}
+
+void DelegateChainBase::PendingCall::postIfHeld() {
+  std::lock_guard lock(mutex);
+  if (state != State::kHeld) return;
+  state = postDelivery() ? State::kPosted : State::kIdle;
+}
+
+void DelegateChainBase::PendingCall::delivered() {
+  state = State::kIdle;
+  nextPost = std::chrono::steady_clock::now() + kCoalescedInterval;
 }
 
 void DelegateChainBase::add(const std::shared_ptr<IDelegate>& observer, Mode mode) {
@@ -112,7 +154,7 @@ void DelegateChainBase::walk(const Delivery& delivery) {
       }
     }
     if (std::shared_ptr<IDelegate> last = lastDelegate_.lock())
-      delivery.deliver(last, lastCoalescer_ ? Mode::kCoalesced : Mode::kPosted,
+      delivery.deliver(last, lastCoalescer_ ? Mode::kCoalesced : Mode::kPostedLast,
                        lastCoalescer_.get());
   } catch (const PlatformException& error) {
     consoleLog().error("ERROR: {}", error.what());

@@ -11,17 +11,27 @@
 // Coalesced delivery keeps a busy reporter from flooding the main loop: while a call of one
 // facet is pending for a coalescing observer, a newer call of that facet replaces its
 // arguments, so the observer receives the newest values, at most one pending call per facet.
-// A call made before another facet's call still reaches it first.
+// After a delivery the facet's next one is held back for a short interval (20 ms), so the
+// observer hears of a busy reporter a few dozen times a second; a held-back call is posted
+// when the interval ends, whether or not more calls come. A call made before another facet's
+// call still reaches it first: that call posts the held-back ones ahead of itself.
 //
 // Observers are held weakly: the chain never keeps one alive, and one that ceased to exist
 // without removing itself is skipped. A posted call holds its observer and its arguments until
-// it has run. Identity is the object: the same observer registered twice is one observer.
+// it has run, or until the main thread drops it unrun (an application's loop whose application
+// object is gone): then they are let go where it is dropped. The last observer is its owner's
+// own bookkeeping, which must not be lost with the loop: a call to it that the main thread drops
+// runs soon after on a thread of the library's, so the last observer must be callable from any
+// thread. Identity is the object: the same observer registered twice is one observer.
 // Every operation may be called from any thread; one re-entrant lock per chain guards the
 // lists and is held for a whole delivery walk, so direct observers may re-enter the chain.
 #pragma once
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -83,22 +93,49 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
   std::size_t delegateCount() const;
 
  protected:
-  // How an observer receives calls.
-  enum class Mode : std::uint8_t { kStraight, kPosted, kCoalesced };
+  // How an observer receives calls; kPostedLast: posted, and run where it is dropped unrun.
+  enum class Mode : std::uint8_t { kStraight, kPosted, kCoalesced, kPostedLast };
 
   // One coalescing observer's pending call of one facet; the facet's Call derives from it.
-  struct PendingCall {
+  // Replacing the arguments of a call that is on its way or held back takes this mutex and
+  // nothing else: no allocation, no post.
+  struct PendingCall : std::enable_shared_from_this<PendingCall> {
     virtual ~PendingCall() = default;
-    std::mutex mutex;     // guards the pending call's state
-    bool posted = false;  // a delivery is on its way to the main thread; guarded by mutex
+
+    // Nothing waiting; a delivery held back until nextPost; a delivery on its way.
+    enum class State : std::uint8_t { kIdle, kHeld, kPosted };
+    // With the newest arguments stored under `lock`: posts the delivery unless one is on its
+    // way or held back already. A delivery within the minimum interval after the previous
+    // one is held back until the interval ends, so that a busy reporter wakes the main loop
+    // a few dozen times a second, not once per call.
+    void schedule(std::unique_lock<std::mutex>& lock);
+    // Posts a held-back delivery now.
+    void postIfHeld();
+    // The main thread dropped the delivery unrun; under mutex.
+    void dropped() { state = State::kIdle; }
+    // The delivery has taken the arguments, on the main thread; under mutex.
+    void delivered();
+    // Posts the delivery to the main thread, under mutex; false, and nothing posted, when the
+    // observer is gone.
+    virtual bool postDelivery() = 0;
+
+    std::mutex mutex;                                  // guards the pending call's state
+    State state = State::kIdle;                        // guarded by mutex
+    std::chrono::steady_clock::time_point nextPost{};  // no post before this; guarded by mutex
   };
   // A coalescing observer's pending calls, one per facet, found by a tag that stands for the
   // facet's operation. Used under the chain's lock.
   class Coalescer {
    public:
+    // forLast: the last observer's, whose dropped calls run where they are dropped.
+    explicit Coalescer(bool forLast = false) : forLast(forLast) {}
+    const bool forLast;
     // The pending call of the facet that tag stands for, or null; add() files a new one.
     std::shared_ptr<PendingCall> find(const void* tag) const;
     void add(const void* tag, std::shared_ptr<PendingCall> pending);
+    // Posts the held-back calls of the other facets, so that they arrive before the call of
+    // `tag` made after them.
+    void postHeldExcept(const void* tag) const;
 
    private:
     std::vector<std::pair<const void*, std::shared_ptr<PendingCall>>> pending_;
@@ -115,6 +152,34 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
     virtual bool deliver(const std::shared_ptr<IDelegate>& observer, Mode mode,
                          Coalescer* coalescer) const = 0;
   };
+
+  // Posts `run` to the main thread. If the main thread lets it go unrun, `drop` runs instead,
+  // soon after on the library's timer thread: a dispatcher may drop a call inside post(), where
+  // the poster still holds its locks.
+  template <class Run, class Drop>
+  static void postOrDrop(Run run, Drop drop) {
+    struct Posted {
+      // Made in place: a moved-from temporary would drop the call as it goes.
+      Posted(Run run, Drop drop) : run(std::move(run)), drop(std::move(drop)) {}
+      Posted(const Posted&) = delete;
+      Posted& operator=(const Posted&) = delete;
+      ~Posted() {
+        if (!ran) runDropped(std::move(drop));
+      }
+      Run run;
+      Drop drop;
+      bool ran = false;  // on the main thread, or never
+    };
+    auto posted = std::make_shared<Posted>(std::move(run), std::move(drop));
+    mainThread().post(
+        [posted] {
+          posted->ran = true;
+          posted->run();
+        },
+        false);
+  }
+  // Runs a dropped call's replacement on the library's timer thread.
+  static void runDropped(std::function<void()> drop);
 
   // The delivery walk (see DelegateChain::call), under the chain's lock.
   void walk(const Delivery& delivery);
@@ -155,8 +220,8 @@ class DelegateChain : public DelegateChainBase {
   void call(void (Facet::*operation)(Params...), Args&&... args) {
     static_assert(std::is_base_of_v<Facet, Interface>,
                   "the chain's interface has no such operation");
-    walk(Call<Facet, Params...>(operation, std::make_shared<std::tuple<std::decay_t<Params>...>>(
-                                               std::forward<Args>(args)...)));
+    typename Call<Facet, Params...>::Arguments arguments(std::forward<Args>(args)...);
+    walk(Call<Facet, Params...>(operation, arguments));
   }
 
   // True if at least one registered observer implements the facet; the last observer is
@@ -174,62 +239,86 @@ class DelegateChain : public DelegateChainBase {
   class Call final : public Delivery {
    public:
     using Arguments = std::tuple<std::decay_t<Params>...>;
-    Call(void (Facet::*operation)(Params...), std::shared_ptr<Arguments> arguments)
-        : operation_(operation), arguments_(std::move(arguments)) {}
+    Call(void (Facet::*operation)(Params...), Arguments& arguments)
+        : operation_(operation), arguments_(arguments) {}
 
     bool deliver(const std::shared_ptr<IDelegate>& observer, Mode mode,
                  Coalescer* coalescer) const override {
       auto* facet = dynamic_cast<Facet*>(observer.get());
       if (!facet) return false;
       if (mode == Mode::kStraight) {
-        invoke(operation_, *arguments_, *facet);
+        invoke(operation_, arguments_, *facet);
       } else if (mode == Mode::kCoalesced && coalescer) {
         coalesce(observer, *facet, *coalescer);
       } else {
-        mainThread().post([operation = operation_, arguments = arguments_, facet,
-                           keep = observer] { invoke(operation, *arguments, *facet); },
-                          false);
+        auto run = [operation = operation_, arguments = shared(), facet, keep = observer] {
+          invoke(operation, *arguments, *facet);
+        };
+        if (mode == Mode::kPostedLast)
+          postOrDrop(run, run);
+        else
+          mainThread().post(std::move(run), false);
       }
       return true;
     }
 
    private:
     // The facet's pending call: the newest operation and arguments not yet delivered.
-    struct Pending : PendingCall {
-      void (Facet::*operation)(Params...) = nullptr;
-      std::shared_ptr<Arguments> arguments;  // guarded by mutex
+    struct Pending final : PendingCall {
+      Pending(std::weak_ptr<IDelegate> observer, Facet& facet, bool runWhenDropped)
+          : observer(std::move(observer)), facet(facet), runWhenDropped(runWhenDropped) {}
+
+      bool postDelivery() override {
+        std::shared_ptr<IDelegate> keep = observer.lock();
+        if (!keep) {
+          arguments.reset();  // they may hold the chain's owner
+          return false;
+        }
+        auto self = std::static_pointer_cast<Pending>(shared_from_this());
+        postOrDrop([self, keep] { self->run(true); }, [self, keep] { self->run(false); });
+        return true;
+      }
+      // On the main thread, or where the main thread dropped the delivery (`delivered` false).
+      void run(bool delivered) {
+        std::optional<Arguments> taken;
+        void (Facet::*call)(Params...);
+        {
+          std::lock_guard lock(mutex);
+          taken.swap(arguments);
+          call = operation;
+          delivered ? this->delivered() : dropped();
+        }
+        if (taken && (delivered || runWhenDropped)) invoke(call, *taken, facet);
+      }
+
+      const std::weak_ptr<IDelegate> observer;
+      Facet& facet;  // valid while observer lives
+      const bool runWhenDropped;
+      void (Facet::*operation)(Params...) = nullptr;  // guarded by mutex
+      std::optional<Arguments> arguments;             // guarded by mutex
     };
     // Stands for the facet in a Coalescer: one address per instantiation.
     static constexpr char kTag = 0;
 
     void coalesce(const std::shared_ptr<IDelegate>& observer, Facet& facet,
                   Coalescer& coalescer) const {
+      coalescer.postHeldExcept(&kTag);
       std::shared_ptr<PendingCall> found = coalescer.find(&kTag);
       if (!found) {
-        found = std::make_shared<Pending>();
+        found = std::make_shared<Pending>(observer, facet, coalescer.forLast);
         coalescer.add(&kTag, found);
       }
-      auto pending = std::static_pointer_cast<Pending>(std::move(found));
-      {
-        std::lock_guard lock(pending->mutex);
-        pending->operation = operation_;
-        pending->arguments = arguments_;
-        if (pending->posted) return;  // the delivery on its way will carry these
-        pending->posted = true;
-      }
-      mainThread().post(
-          [pending, &facet, keep = observer] {
-            void (Facet::*operation)(Params...);
-            std::shared_ptr<Arguments> arguments;
-            {
-              std::lock_guard lock(pending->mutex);
-              operation = pending->operation;
-              arguments = std::move(pending->arguments);
-              pending->posted = false;
-            }
-            invoke(operation, *arguments, facet);
-          },
-          false);
+      auto& pending = static_cast<Pending&>(*found);
+      std::unique_lock lock(pending.mutex);
+      pending.operation = operation_;
+      pending.arguments = arguments_;  // assigned in place: no allocation for plain values
+      pending.schedule(lock);
+    }
+
+    // The arguments shared by every posted delivery of this call, made at the first.
+    const std::shared_ptr<Arguments>& shared() const {
+      if (!shared_) shared_ = std::make_shared<Arguments>(arguments_);
+      return shared_;
     }
 
     static void invoke(void (Facet::*operation)(Params...), Arguments& arguments, Facet& observer) {
@@ -237,7 +326,8 @@ class DelegateChain : public DelegateChainBase {
     }
 
     void (Facet::*operation_)(Params...);
-    std::shared_ptr<Arguments> arguments_;
+    Arguments& arguments_;                       // the caller's, for the walk's length
+    mutable std::shared_ptr<Arguments> shared_;  // the walk's thread only
   };
 };
 

@@ -411,11 +411,30 @@ TEST(DelegateChainTest, CoalescedObserverGetsTheNewestCallOfEachFacetWhileOneIsP
                                       "every.pong a@main", "newest.pong a@main", "last.pong a@main",
                                       "every.ping2@main", "every.ping3@main"}))
       << "the pending ping carries the newest value, ahead of the pong made after the first";
+  // Right after a delivery the next one is held back for a short interval: the newest value
+  // arrives when it ends, or as soon as a call of another facet follows, ahead of it.
+  const auto delivered = std::chrono::steady_clock::now();
   chain.call(&IPing::ping, 4);
+  chain.call(&IPing::ping, 5);
+  drainMainLoop();
+  EXPECT_EQ(journal.take(), (std::vector<std::string>{"every.ping4@main", "every.ping5@main"}))
+      << "the coalescing observers wait for the interval to end";
+  std::vector<std::string> held;
+  ASSERT_TRUE(mainLoop().runUntil(
+      [&] {
+        for (std::string& event : journal.take()) held.push_back(std::move(event));
+        return held.size() >= 2;
+      },
+      10.0));
+  EXPECT_GE(std::chrono::steady_clock::now() - delivered, std::chrono::milliseconds(15));
+  EXPECT_EQ(held, (std::vector<std::string>{"newest.ping5@main", "last.ping5@main"}));
+  chain.call(&IPing::ping, 6);
+  chain.call(&IPong::pong, std::string("b"));
   drainMainLoop();
   EXPECT_EQ(journal.take(),
-            (std::vector<std::string>{"every.ping4@main", "newest.ping4@main", "last.ping4@main"}))
-      << "once delivered, the next call is posted anew";
+            (std::vector<std::string>{"every.ping6@main", "every.pong b@main", "newest.ping6@main",
+                                      "newest.pong b@main", "last.ping6@main", "last.pong b@main"}))
+      << "a held-back call goes ahead of the observer's call of another facet made after it";
 }
 
 }  // namespace

@@ -19,6 +19,15 @@
 //   while (g_main_context_iteration(context, FALSE)) {}
 // Calls that reached the library's own MainLoop before the install are handed over and run
 // first on the context.
+//
+// Shutdown: the adapter keeps the context for the rest of the process, so calls posted to it
+// are never dropped for it; deliveries wait there, each holding its observer, and a task whose
+// finished event waits there stays in the registry of live tasks until the context is iterated
+// again. An application that quits while tasks run cancels them, waits for them
+// (waitUntilFinished()), and iterates once more as above: then every task has left the
+// registry and no delivery holds an observer. A call whose source is destroyed unrun (the
+// context freed, the source removed) is dropped as with the Qt adapter: what it held is let go
+// and a task's own bookkeeping still runs.
 #pragma once
 #include <glib.h>
 

@@ -115,6 +115,42 @@ TEST(QtMainThreadLifetimeTest, CallsOutlivingTheApplicationAreDroppedAndWaitersR
   EXPECT_TRUE(adapter->isMainThread());
 }
 
+// The application object goes while a task runs, observed on its thread every call and
+// coalesced: once the task's work ends it leaves the registry, and nothing of ours keeps the
+// observers or the task alive.
+TEST(QtMainThreadLifetimeTest, TaskOutlivingTheApplicationLeavesTheRegistryAndItsObservers) {
+  OperationQueue queue;
+  auto task = AsyncTaskBase::create<testing::StepTask>(1, true);
+  std::weak_ptr<testing::Recorder> weakEvery, weakNewest;
+  {
+    QCoreApplication application(g_argc, g_argv);
+    ASSERT_TRUE(installQtMainThread());
+    auto every = testing::loopRecorder();
+    auto newest = testing::loopRecorder();
+    weakEvery = every;
+    weakNewest = newest;
+    task->addDelegate(every);
+    task->addDelegateCoalesced(newest);
+    task->startOnQueue(queue);
+    const bool reported = QtLoop().runUntil(
+        [&] { return !every->events("progress").empty() && !newest->events("progress").empty(); },
+        kPatienceSeconds);
+    if (!reported) task->cancel();
+    ASSERT_TRUE(reported);
+  }
+  task->cancel();  // the work ends now, its finished event posted to a gone application
+  task->waitUntilFinished();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (testing::isRegistered(task.get()) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the worker's last step
+  EXPECT_FALSE(testing::isRegistered(task.get())) << "the task stayed registered";
+  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
+  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
+  std::weak_ptr<testing::StepTask> weakTask = task;
+  task.reset();
+  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
+}
+
 // Calls that reached the library's own loop before the application existed are handed over at
 // the install and run first, on the application's thread.
 TEST(QtMainThreadLifetimeTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {

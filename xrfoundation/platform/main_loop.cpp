@@ -9,6 +9,9 @@
 #include <future>
 #include <thread>
 
+#include "xrfoundation/platform/deferred_call_internal.h"
+#include "xrfoundation/platform/log_internal.h"
+
 namespace xr {
 namespace {
 
@@ -18,6 +21,14 @@ constexpr double kLongestWaitSeconds = 100.0 * 365 * 24 * 3600;
 constexpr auto kConditionSlice = std::chrono::milliseconds(5);
 
 std::atomic<IMainThread*> g_installed{nullptr};
+
+// A call posted to a loop that nobody runs has waited this long when the loop says so.
+constexpr auto kForgottenLoopAfter = std::chrono::seconds(2);
+constexpr const char* kForgottenLoopWarning =
+    "Calls posted to the main thread have waited 2 s and nothing runs the library's main loop: "
+    "run xr::mainLoop() on the main thread (run(), runUntil() or processPending()), or install "
+    "the Qt or GLib adapter (xr::installQtMainThread(), xr::installGlibMainThread()) before "
+    "starting work";
 
 bool onInitialThread() {
 #if defined(__linux__)
@@ -46,12 +57,24 @@ MainLoop::~MainLoop() = default;
 
 bool MainLoop::isMainThread() const { return onInitialThread(); }
 
+void MainLoop::armForgottenCheck() {
+  if (attendance_->checkArmed.exchange(true)) return;
+  internal::runAt(std::chrono::steady_clock::now() + kForgottenLoopAfter,
+                  [attendance = attendance_] {
+                    if (attendance->ran.load(std::memory_order_relaxed)) return;
+                    if (g_installed.load(std::memory_order_acquire) != nullptr) return;
+                    consoleLog().warn("{}", kForgottenLoopWarning);
+                  });
+}
+
 void MainLoop::post(std::function<void()> call, bool wait) {
   if (!call) return;
   if (wait && isMainThread()) {
     call();
     return;
   }
+  // One relaxed load per post once the check is armed.
+  if (!attendance_->checkArmed.load(std::memory_order_relaxed)) armForgottenCheck();
   if (!wait) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::move(call));
@@ -83,6 +106,7 @@ bool MainLoop::runOne(std::unique_lock<std::mutex>& lock) {
 }
 
 void MainLoop::run() {
+  noteRun();
   std::unique_lock lock(mutex_);
   while (!stopRequested_) {
     if (!runOne(lock)) wake_.wait(lock, [this] { return stopRequested_ || !calls_.empty(); });
@@ -97,6 +121,7 @@ void MainLoop::stop() {
 }
 
 bool MainLoop::runUntil(const std::function<bool()>& done, double timeoutSeconds) {
+  noteRun();
   const auto deadline = deadlineAfter(timeoutSeconds);
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -113,6 +138,7 @@ bool MainLoop::runUntil(const std::function<bool()>& done, double timeoutSeconds
 }
 
 std::size_t MainLoop::processPending() {
+  noteRun();
   std::unique_lock lock(mutex_);
   std::size_t pending = calls_.size();
   std::size_t ran = 0;

@@ -2,11 +2,13 @@
 // process's initial thread (the one that ran main()). Any thread may post; only the main
 // thread runs the loop. Calls run one at a time in posting order.
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "xrfoundation/export.h"
@@ -16,6 +18,11 @@ namespace xr {
 
 // The library's own dispatcher, used unless the application installs its own loop with
 // setMainThread(). The main thread drives it with run(), runUntil() or processPending().
+//
+// A loop that nobody runs delivers nothing, silently. So when the first call posted to a loop
+// has waited 2 s, nothing has run the loop yet and no other dispatcher is installed, the loop
+// logs one warning that says how to fix it. The check is made once, 2 s after the first post;
+// no thread watches the loop.
 class XR_EXPORT MainLoop : public IMainThread {
  public:
   // An empty loop. The process-wide one is mainLoop(); make others only for tests.
@@ -39,7 +46,18 @@ class XR_EXPORT MainLoop : public IMainThread {
   std::size_t processPending();
 
  private:
+  // Whether anything has run the loop, shared with the one check for a forgotten loop, which
+  // may come after the loop is gone.
+  struct Attendance {
+    std::atomic<bool> ran{false};
+    std::atomic<bool> checkArmed{false};
+  };
+
   bool runOne(std::unique_lock<std::mutex>& lock);
+  void noteRun() { attendance_->ran.store(true, std::memory_order_relaxed); }
+  void armForgottenCheck();
+
+  const std::shared_ptr<Attendance> attendance_ = std::make_shared<Attendance>();
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;

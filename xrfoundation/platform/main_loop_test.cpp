@@ -4,17 +4,34 @@
 
 #include <atomic>
 #include <cmath>
+#include <future>
 #include <latch>
 #include <limits>
 #include <thread>
 #include <vector>
 
+#include "xrfoundation/platform/deferred_call_internal.h"
 #include "xrfoundation/platform/testing/fake_main_thread.h"
+#include "xrfoundation/platform/testing/log_capture.h"
 
 namespace xr {
 namespace {
 
 using namespace std::chrono_literals;
+
+constexpr const char* kForgottenLoopWarning =
+    "Calls posted to the main thread have waited 2 s and nothing runs the library's main loop: "
+    "run xr::mainLoop() on the main thread (run(), runUntil() or processPending()), or install "
+    "the Qt or GLib adapter (xr::installQtMainThread(), xr::installGlibMainThread()) before "
+    "starting work";
+
+// Returns once every deferred call due within `delay` from now has run: deferred calls run in
+// order of their times, so the library's own checks due before have run too.
+void waitForDeferredCallsDueWithin(std::chrono::milliseconds delay) {
+  std::promise<void> reached;
+  internal::runAt(std::chrono::steady_clock::now() + delay, [&reached] { reached.set_value(); });
+  reached.get_future().wait();
+}
 
 TEST(MainLoopTest, PostedCallsRunInPostingOrderOnLaterTurns) {
   std::vector<int> order;
@@ -98,6 +115,30 @@ TEST(FakeMainThreadTest, KeepsCallsUntilRunPendingAndReleasesWaitingPosters) {
   EXPECT_EQ(fake.runPending(), 1u);
   worker.join();
   EXPECT_TRUE(done);
+}
+
+TEST(MainLoopTest, LoopThatNobodyRunsSaysOnceHowToFixIt) {
+  testing::LogCapture log;
+  MainLoop forgotten, attended;
+  forgotten.post([] {}, false);
+  std::thread([&] { attended.post([] {}, false); }).join();
+  attended.processPending();
+  waitForDeferredCallsDueWithin(2100ms);
+  EXPECT_EQ(log.count(kForgottenLoopWarning), 1u)
+      << "one line for the forgotten loop, none for the loop that ran";
+  forgotten.post([] {}, false);
+  waitForDeferredCallsDueWithin(2100ms);
+  EXPECT_EQ(log.count(kForgottenLoopWarning), 1u) << "said once only";
+}
+
+// Last in the file: the installed dispatcher stays for the rest of the process.
+TEST(MainLoopTest, LoopIsNotForgottenWhenAnotherDispatcherIsInstalled) {
+  testing::LogCapture log;
+  MainLoop unused;
+  unused.post([] {}, false);
+  setMainThread(std::make_shared<testing::FakeMainThread>());
+  waitForDeferredCallsDueWithin(2100ms);
+  EXPECT_EQ(log.count(kForgottenLoopWarning), 0u);
 }
 
 }  // namespace
