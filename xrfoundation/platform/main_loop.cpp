@@ -1,13 +1,12 @@
 #include "xrfoundation/platform/main_loop.h"
 
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <future>
 #include <thread>
+
+#include "xrfoundation/platform/initial_thread_internal.h"
 
 namespace xr {
 namespace {
@@ -18,18 +17,6 @@ constexpr double kLongestWaitSeconds = 100.0 * 365 * 24 * 3600;
 constexpr auto kConditionSlice = std::chrono::milliseconds(5);
 
 std::atomic<IMainThread*> g_installed{nullptr};
-
-bool onInitialThread() {
-#if defined(__linux__)
-  // The initial thread of a Linux process is the one whose thread id equals the process id.
-  thread_local const bool initial = gettid() == getpid();
-  return initial;
-#else
-  // POSIX has no call for this; each system answers its own way (pthread_main_np() on macOS
-  // and the BSDs).
-#error "onInitialThread() has no implementation for this system"
-#endif
-}
 
 }  // namespace
 
