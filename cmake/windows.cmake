@@ -21,8 +21,9 @@ set(XRF_WINE_RUN ${CMAKE_COMMAND} -E env WINEPREFIX=${XRF_WINE_PREFIX}
   ${PROJECT_SOURCE_DIR}/cmake/windows/wine_run.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${XRF_WINE_RUN})
 
+enable_language(RC)  # xrf.exe's manifest
+
 if(XRF_BUILD_TESTS)
-  # Stands in for GoogleTest's gtest_discover_tests: the program is one test.
   # Stands in for GoogleTest's gtest_discover_tests: the program is one test, with the labels
   # and time-out asked for (one case's time-out, which here covers the whole program).
   function(gtest_discover_tests target)
@@ -33,11 +34,14 @@ if(XRF_BUILD_TESTS)
     set_tests_properties(${target} PROPERTIES LABELS "${P_LABELS}" TIMEOUT ${P_TIMEOUT})
   endfunction()
 
-endif()
-    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-    foreach(subdir IN LISTS subdirs)
-      xrf_require_wine(${subdir})
-    endforeach()
-  endfunction()
-  cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL xrf_require_wine ${PROJECT_SOURCE_DIR})
+  # The ZIP (cpack) builds and runs a consumer under Wine.
+  set(xrf_zip_args -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+    -DWORK=${PROJECT_BINARY_DIR}/tests/zip_check -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE}
+    -DGENERATOR=${CMAKE_GENERATOR} -DLAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER})
+  add_test(NAME BuildCheck.WindowsZipServesConsumers
+    COMMAND ${CMAKE_COMMAND} ${xrf_zip_args} -DWINEPREFIX=${XRF_WINE_PREFIX}
+      -DWINE_RUN=${PROJECT_SOURCE_DIR}/cmake/windows/wine_run.sh
+      -P ${PROJECT_SOURCE_DIR}/tests/windows_zip_check.cmake)
+  set_tests_properties(BuildCheck.WindowsZipServesConsumers PROPERTIES
+    LABELS "tests;build" TIMEOUT 900)
 endif()

@@ -211,7 +211,7 @@ std::optional<fs::path> makeTemporaryDirectory(std::string& error) {
 std::optional<fs::path> installedSamples() {
   const std::optional<std::string> program = xr::runningProgramPath();
   if (!program) return std::nullopt;
-  const fs::path self(*program);
+  const fs::path self = xr::pathFromUtf8(*program);
   return (self.parent_path() / ".." / "share" / "xrfoundation" / "samples").lexically_normal();
 }
 
@@ -252,7 +252,7 @@ void demo(const DemoOptions& options) {
   }
 
   std::printf("xrf demo: contacts from CSV to vCard and back, and a device reply (samples: %s)\n",
-              state->samples.c_str());
+              state->samples.string().c_str());
   std::fflush(stdout);
   const auto step = [state](bool (*work)(DemoState&, xrf::StepContext&)) {
     return [state, work](xrf::StepContext& context) { return work(*state, context); };

@@ -1,4 +1,4 @@
-// platform/file_system.cpp: what every platform shares; replaceFile() is in
+// platform/file_system.cpp: what every platform shares; what differs is in
 // file_system_posix.cpp and file_system_win32.cpp.
 #include "xrfoundation/platform/file_system.h"
 
@@ -21,19 +21,6 @@ bool pathExists(std::string_view path) {
   if (path.empty() || path.find('\0') != std::string_view::npos) return false;
   std::error_code error;  // any failure to examine the path means "not there" to the caller
   return std::filesystem::exists(pathFromUtf8(path), error) && !error;
-}
-
-std::optional<std::string> runningProgramPath() {
-#if defined(__linux__)
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || !self.is_absolute()) return std::nullopt;
-  return self.string();
-#else
-  // Each system answers this its own way (_NSGetExecutablePath() on macOS,
-  // GetModuleFileNameW() on Windows); until one is written here, callers get no answer.
-  return std::nullopt;
-#endif
 }
 
 }  // namespace xr

@@ -3,6 +3,7 @@
 // path: on Windows the narrow std::filesystem::path constructor would read the name in the
 // ANSI code page instead. Stateless; callable from any thread.
 #pragma once
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,5 +33,18 @@ XR_EXPORT std::optional<std::string> runningProgramPath();
 // when it fails (from is then untouched).
 XR_EXPORT std::error_code replaceFile(const std::filesystem::path& from,
                                       const std::filesystem::path& to);
+
+// A new file at path opened for writing bytes, only if nothing is there yet; nullptr otherwise
+// (errno EEXIST when something is). The caller closes it with fclose.
+XR_EXPORT std::FILE* createNewFile(const std::filesystem::path& path);
+
+// An anonymous file for reading and writing bytes in the system's temporary folder, removed
+// when closed (fclose) or when the process ends; nullptr when none can be made.
+XR_EXPORT std::FILE* createTemporaryFile();
+
+// Makes standard input and output carry bytes unchanged, for a program whose "-" is a file: on
+// Windows they are text streams that turn "\n" into "\r\n" and stop reading at Ctrl-Z. POSIX
+// streams are always binary. Call before the first read or write.
+XR_EXPORT void useBinaryStandardStreams();
 
 }  // namespace xr
