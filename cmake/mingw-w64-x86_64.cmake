@@ -47,4 +47,7 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
 get_filename_component(xrf_gcc_dll_dir "${xrf_libstdcxx_dll}" DIRECTORY)
 set(XRF_MINGW_DLL_DIRS ${xrf_gcc_dll_dir} /usr/${XRF_MINGW_TRIPLET}/lib)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/windows/wine_run.sh)
+# Wine runs the programs; the project's build gives the runner its prefix (cmake/windows.cmake).
+if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/windows/wine_run.sh)
+endif()

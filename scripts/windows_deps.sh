@@ -29,7 +29,6 @@ done
 echo "windows_deps: building into $prefix"
 work=$(mktemp -d /tmp/xrf-windows-deps.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-rm -rf "$prefix"
 mkdir -p "$prefix"/{include,lib/cmake}
 
 # apt with deb-src for bookworm, its lists and downloads in $work only.
@@ -48,14 +47,20 @@ source_of() {  # source_of PACKAGE: unpacks the pinned version, prints its folde
   (cd "$work" && apt-get "${apt_opts[@]}" -qq source "$1=$(pin "$1")" >&2)
   find "$work" -maxdepth 1 -type d -name "$1-*" | head -n1
 }
-cmake_build() {  # cmake_build SOURCE-FOLDER [CMAKE-OPTION...]
-  local src=$1; shift
+# A library built by an earlier, interrupted run is kept (a stamp file per library).
+built() { [ -f "$prefix/.built-$1" ]; }
+stamp() { touch "$prefix/.built-$1"; }
+cmake_build() {  # cmake_build PACKAGE SOURCE-FOLDER [CMAKE-OPTION...]
+  local name=$1 src=$2; shift 2
+  built "$name" && return 0
   cmake -S "$src" -B "$src/_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DXRF_WINDOWS_DEPS="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_SHARED_LIBS=OFF -Wno-dev "$@" >/dev/null
+    -DBUILD_SHARED_LIBS=OFF -DCMAKE_CROSSCOMPILING_EMULATOR= -Wno-dev "$@" >/dev/null
   cmake --build "$src/_build" >/dev/null
   cmake --install "$src/_build" >/dev/null
+  stamp "$name"
 }
+if ! built zlib; then
 src=$(source_of zlib)
 # Debian's zlib source has no Windows makefile; its library is these files.
 (cd "$src" && for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback \
@@ -63,14 +68,21 @@ src=$(source_of zlib)
   x86_64-w64-mingw32-gcc-posix -O2 -c "$f.c" -o "$f.o"
 done && x86_64-w64-mingw32-ar rcs libz.a ./*.o)
 cp "$src/libz.a" "$prefix/lib/" && cp "$src/zlib.h" "$src/zconf.h" "$prefix/include/"
+stamp zlib
+fi
 
-cmake_build "$(source_of libpng1.6)" -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-  -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include"
-cmake_build "$(source_of libjpeg-turbo)" -DENABLE_SHARED=OFF -DWITH_SIMD=OFF -DWITH_TURBOJPEG=ON
-cmake_build "$(source_of pugixml)"
-cmake_build "$(source_of benchmark)" -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_WERROR=OFF
-cp -r /usr/src/googletest "$work/googletest-src"
-cmake_build "$work/googletest-src" -DCMAKE_CXX_FLAGS=-w
+built libpng1.6 || cmake_build libpng1.6 "$(source_of libpng1.6)" -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
+  -DPNG_EXECUTABLES=OFF -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include"
+built libjpeg-turbo || cmake_build libjpeg-turbo "$(source_of libjpeg-turbo)" -DENABLE_SHARED=OFF \
+  -DWITH_SIMD=OFF -DWITH_TURBOJPEG=ON
+built pugixml || cmake_build pugixml "$(source_of pugixml)"
+# Debian's benchmark takes its version from the command line (no git history in the source).
+built benchmark || cmake_build benchmark "$(source_of benchmark)" -DBENCHMARK_ENABLE_TESTING=OFF \
+  -DBENCHMARK_ENABLE_WERROR=OFF -DGIT_VERSION="$(pin benchmark | cut -d- -f1)"
+if ! built googletest; then
+  cp -r /usr/src/googletest "$work/googletest-src"
+  cmake_build googletest "$work/googletest-src" -DCMAKE_CXX_FLAGS=-w
+fi
 
 # Header-only libraries: their headers, and a CMake package each that the project's
 # find_package() calls find.

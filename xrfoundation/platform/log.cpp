@@ -2,6 +2,7 @@
 
 #include <spdlog/logger.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
+#include <spdlog/sinks/stdout_sinks.h>
 
 #include <algorithm>
 #include <memory>
@@ -16,6 +17,15 @@ spdlog::level::level_enum toSpd(LogLevel level) {
   return static_cast<spdlog::level::level_enum>(static_cast<int>(level));
 }
 
+// The default output's sink. On Windows spdlog's colour sink writes to the console handle,
+// past the C run-time's stderr that a program (or a test) may have redirected; the plain sink
+// writes to stderr, as the colour sink does on POSIX systems.
+#if defined(_WIN32)
+using StandardErrorSink = spdlog::sinks::stderr_sink_mt;
+#else
+using StandardErrorSink = spdlog::sinks::stderr_color_sink_mt;
+#endif
+
 struct Loggers {
   Logger console{"console"};
   Logger xrlog{"XRLog"};
@@ -29,7 +39,7 @@ struct Loggers {
   std::shared_ptr<const LogHandler> handler;  // guarded by handlerMutex; null: standard error
 
   Loggers() {
-    auto sink = std::make_shared<spdlog::sinks::stderr_color_sink_mt>();
+    auto sink = std::make_shared<StandardErrorSink>();
     consoleStandardError = std::make_shared<spdlog::logger>("console", sink);
     xrlogStandardError = std::make_shared<spdlog::logger>("XRLog", sink);
     consoleStandardError->set_level(spdlog::level::trace);
