@@ -56,7 +56,7 @@ std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 bool readContacts(DemoState& state, xrf::StepContext& step) {
   xrf::CsvFileImport reader;
   const fs::path csv = state.samples / "contacts.csv";
-  if (!reader.open(csv)) return step.fail(reader.error());
+  if (!reader.open(csv.string())) return step.fail(reader.error());
   xr::ContactInfo contact;
   for (;;) {
     if (step.cancelled()) return false;
