@@ -20,7 +20,8 @@ mkdir -p "$WINEPREFIX"
 {
   # Tests start in parallel: one prepares the prefix and starts the server, the others wait.
   flock 9
-  [ -f "$WINEPREFIX/system.reg" ] || "$wine_dir/wine64" wineboot --init >/dev/null 2>&1
-  "$wine_dir/wineserver" -p"$persist_seconds" >/dev/null 2>&1 || true  # fails when one runs
+  # 9>&-: the server outlives this script, and must not hold the lock while it runs.
+  [ -f "$WINEPREFIX/system.reg" ] || "$wine_dir/wine64" wineboot --init >/dev/null 2>&1 9>&-
+  "$wine_dir/wineserver" -p"$persist_seconds" >/dev/null 2>&1 9>&- || true  # fails when one runs
 } 9>"$WINEPREFIX/.xrf-lock"
 exec "$wine_dir/wine64" "$@"
