@@ -1,9 +1,8 @@
 // Socket readiness on Windows: a loopback TCP pair through Winsock, as the application's
 // connection to the phone is (Windows has no socketpair()).
+#include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <utility>

@@ -1,9 +1,9 @@
 // platform/charset_posix.cpp: CharsetConverter over iconv(3) (Linux and other POSIX systems).
-#include "xrfoundation/platform/charset.h"
-
 #include <iconv.h>
 
 #include <cerrno>
+
+#include "xrfoundation/platform/charset.h"
 
 namespace xr {
 namespace {

@@ -12,8 +12,7 @@
 namespace xr::file_descriptor {
 
 int openForReading(const std::string& path) {
-  return ::_wopen(pathFromUtf8(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT |
-                                                  _O_SEQUENTIAL);
+  return ::_wopen(pathFromUtf8(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT | _O_SEQUENTIAL);
 }
 
 std::int64_t readSome(int fd, void* buffer, std::size_t length) {
