@@ -6,7 +6,9 @@
 // allocation of the result included; the reference and OpenSSL write into buffers made once
 // outside the timed loop, which favours them.
 #include <benchmark/benchmark.h>
+#if XRF_BENCH_PEERS
 #include <openssl/evp.h>
+#endif
 
 #include <array>
 #include <random>
@@ -129,6 +131,7 @@ void BM_Base64Encode_Reference(benchmark::State& state) {
 }
 BENCHMARK(BM_Base64Encode_Reference)->Unit(benchmark::kMillisecond);
 
+#if XRF_BENCH_PEERS
 void BM_Base64Encode_OpenSSL(benchmark::State& state) {
   const auto& in = payload();
   std::vector<unsigned char> out(xr::base64EncodedLength(in.size()) + 1);
@@ -138,6 +141,7 @@ void BM_Base64Encode_OpenSSL(benchmark::State& state) {
   reportThroughput(state);
 }
 BENCHMARK(BM_Base64Encode_OpenSSL)->Unit(benchmark::kMillisecond);
+#endif  // XRF_BENCH_PEERS
 
 void BM_Base64Decode_Ours(benchmark::State& state) {
   const std::string& text = encoded();
@@ -163,6 +167,7 @@ void BM_Base64Decode_Reference(benchmark::State& state) {
 }
 BENCHMARK(BM_Base64Decode_Reference)->Unit(benchmark::kMillisecond);
 
+#if XRF_BENCH_PEERS
 void BM_Base64Decode_OpenSSL(benchmark::State& state) {
   const std::string& text = encoded();
   std::vector<unsigned char> out(text.size() / 4 * 3 + 3);
@@ -176,6 +181,7 @@ void BM_Base64Decode_OpenSSL(benchmark::State& state) {
   reportThroughput(state);
 }
 BENCHMARK(BM_Base64Decode_OpenSSL)->Unit(benchmark::kMillisecond);
+#endif  // XRF_BENCH_PEERS
 
 void BM_Base64DecodeWrapped_Ours(benchmark::State& state) {
   const std::string& text = wrapped();
@@ -188,6 +194,7 @@ void BM_Base64DecodeWrapped_Ours(benchmark::State& state) {
 }
 BENCHMARK(BM_Base64DecodeWrapped_Ours)->Unit(benchmark::kMillisecond);
 
+#if XRF_BENCH_PEERS
 // OpenSSL's line-tolerant decoder (EVP_DecodeBlock stops at the first line break).
 void BM_Base64DecodeWrapped_OpenSSL(benchmark::State& state) {
   const std::string& text = wrapped();
@@ -210,6 +217,7 @@ void BM_Base64DecodeWrapped_OpenSSL(benchmark::State& state) {
   reportThroughput(state);
 }
 BENCHMARK(BM_Base64DecodeWrapped_OpenSSL)->Unit(benchmark::kMillisecond);
+#endif  // XRF_BENCH_PEERS
 
 // A contact with a field of every kind and no photo.
 xr::ContactInfo richContact() {

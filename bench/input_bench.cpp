@@ -5,8 +5,10 @@
 // it runs first, before any other benchmark has raised the high-water mark.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
+#if __has_include(<sys/resource.h>)
+#include <sys/resource.h>  // getrusage for the peak memory, where the system has it
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -16,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#if XRF_BENCH_PEERS
 #include "bench/libcsv_count.h"
+#endif
 #include "xrfoundation/input/buffered_input_stream.h"
 
 namespace {
@@ -94,6 +98,7 @@ void reportBytes(benchmark::State& state, std::uint64_t bytesPerIteration) {
 
 std::uint64_t fileSize(const std::string& path) { return std::filesystem::file_size(path); }
 
+#if __has_include(<sys/resource.h>)
 void BM_PeakRss(benchmark::State& state) {
   const std::string path = linesFile(kGiB, "lines-1GiB.txt");
   std::uint64_t lines = 0;
@@ -109,6 +114,7 @@ void BM_PeakRss(benchmark::State& state) {
   reportBytes(state, fileSize(path));
 }
 BENCHMARK(BM_PeakRss)->Iterations(1)->Unit(benchmark::kMillisecond);
+#endif
 
 void BM_ReadLine(benchmark::State& state) {
   const std::string path = linesFile(kFileSize, "lines.txt");
@@ -171,6 +177,7 @@ void BM_ReadVCardData(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadVCardData)->Unit(benchmark::kMillisecond);
 
+#if XRF_BENCH_PEERS
 // libcsv as a caller would use it; the count runs on over all passes.
 void BM_LibCsv(benchmark::State& state) {
   const std::string path = csvFile();
@@ -184,6 +191,7 @@ void BM_LibCsv(benchmark::State& state) {
   reportBytes(state, fileSize(path));
 }
 BENCHMARK(BM_LibCsv)->Unit(benchmark::kMillisecond);
+#endif  // XRF_BENCH_PEERS
 
 // csvReadToken over every whole line, header included.
 void BM_CsvReadToken(benchmark::State& state) {

@@ -3,8 +3,10 @@
 // run. Each iteration is one comparison, so the time per iteration is the time per pair.
 // "allocs" counts calls of the global operator new per comparison.
 #include <benchmark/benchmark.h>
+#if XRF_BENCH_PEERS
 #include <phonenumbers/logger.h>
 #include <phonenumbers/phonenumberutil.h>
+#endif
 
 #include <atomic>
 #include <cstdlib>
@@ -248,6 +250,7 @@ bool digitsEqual(const char* a, const char* b) {
 void BM_StripDigitsStrcmp(benchmark::State& state) { runPairs(state, digitsEqual); }
 BENCHMARK(BM_StripDigitsStrcmp)->Arg(0)->Arg(1);
 
+#if XRF_BENCH_PEERS
 void BM_LibphonenumberIsNumberMatch(benchmark::State& state) {
   using i18n::phonenumbers::PhoneNumberUtil;
   static PhoneNumberUtil* util = [] {
@@ -270,5 +273,6 @@ void BM_LibphonenumberIsNumberMatch(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_LibphonenumberIsNumberMatch)->Arg(0)->Arg(1);
+#endif  // XRF_BENCH_PEERS
 
 }  // namespace

@@ -7,6 +7,10 @@
 if(NOT PROJECT_IS_TOP_LEVEL)
   return()
 endif()
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows_package.cmake)  # a ZIP instead
+  return()
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME xrfoundation)

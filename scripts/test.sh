@@ -5,6 +5,9 @@
 # again under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++)
 # and with clang++ against LLVM's libc++ (the libcxx preset), then each fuzz target for a
 # bounded time (XRF_FUZZ_SECONDS, 30 by default) from its seed corpus.
+# XRF_WINDOWS=1 adds last the Windows x64 build (MinGW-w64, the windows preset): its whole suite
+# under Wine, xrf.exe against the Linux xrf, the ZIP and its consumer; scripts/setup.sh then
+# builds the Windows dependencies first when they are not in their cache folder.
 # XRF_MATRIX="clang++:Debug ..." adds compiler/build-type pairs (scripts/build_matrix.sh;
 # XRF_MATRIX=all builds all eight).
 set -euo pipefail
@@ -46,4 +49,10 @@ cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-30}" >/dev/null
 cmake --build --preset fuzz
 echo "=== fuzz runs"
 ctest --preset fuzz -L fuzz
+if [ "${XRF_WINDOWS:-0}" = 1 ]; then
+  echo "=== windows"
+  windows_start=$SECONDS
+  run windows
+  echo "=== windows done in $((SECONDS - windows_start)) s"
+fi
 echo "all test runs passed"

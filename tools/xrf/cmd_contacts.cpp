@@ -23,6 +23,7 @@
 #include "xrfoundation/contacts/contact_csv_columns.h"
 #include "xrfoundation/contacts/vcard_parser.h"
 #include "xrfoundation/phone/shared_numbers.h"
+#include "xrfoundation/platform/file_system.h"
 #include "xrfoundation/platform/image.h"
 
 namespace {
@@ -50,7 +51,7 @@ class PendingOutput {
   bool create(const std::optional<fs::path>& target, std::string& error) {
     target_ = target;
     if (!target) {
-      file_ = std::tmpfile();
+      file_ = xr::createTemporaryFile();
       if (!file_) error = std::string("cannot make a temporary file: ") + std::strerror(errno);
       return file_ != nullptr;
     }
@@ -63,7 +64,7 @@ class PendingOutput {
         error = target->string() + " is a directory";
         return false;
       }
-      file_ = std::fopen(target->c_str(), "wb");
+      file_ = std::fopen(target->string().c_str(), "wb");
       if (!file_) error = "cannot open " + target->string() + ": " + std::strerror(errno);
       inPlace_ = file_ != nullptr;
       return file_ != nullptr;
@@ -75,8 +76,8 @@ class PendingOutput {
       char suffix[32];
       std::snprintf(suffix, sizeof suffix, ".xrf-%08x.tmp", static_cast<unsigned>(random()));
       const fs::path candidate = directory / ("." + target->filename().string() + suffix);
-      // "x": fail rather than reuse a file that exists.
-      file_ = std::fopen(candidate.c_str(), "wbx");
+      // Fail rather than reuse a file that exists.
+      file_ = xr::createNewFile(candidate);
       if (file_) {
         temp_ = candidate;
         return true;
@@ -111,8 +112,8 @@ class PendingOutput {
       return false;
     }
     if (inPlace_) return true;
-    std::error_code renameError;
-    fs::rename(temp_, *target_, renameError);
+    // Atomic on every system, an existing OUT included (Windows: MoveFileExW, replacing).
+    const std::error_code renameError = xr::replaceFile(temp_, *target_);
     if (renameError) {
       error = "cannot replace " + target_->string() + ": " + renameError.message();
       return false;

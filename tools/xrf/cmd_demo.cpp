@@ -56,7 +56,7 @@ std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 bool readContacts(DemoState& state, xrf::StepContext& step) {
   xrf::CsvFileImport reader;
   const fs::path csv = state.samples / "contacts.csv";
-  if (!reader.open(csv)) return step.fail(reader.error());
+  if (!reader.open(csv.string())) return step.fail(reader.error());
   xr::ContactInfo contact;
   for (;;) {
     if (step.cancelled()) return false;
@@ -211,7 +211,7 @@ std::optional<fs::path> makeTemporaryDirectory(std::string& error) {
 std::optional<fs::path> installedSamples() {
   const std::optional<std::string> program = xr::runningProgramPath();
   if (!program) return std::nullopt;
-  const fs::path self(*program);
+  const fs::path self = xr::pathFromUtf8(*program);
   return (self.parent_path() / ".." / "share" / "xrfoundation" / "samples").lexically_normal();
 }
 
@@ -252,7 +252,7 @@ void demo(const DemoOptions& options) {
   }
 
   std::printf("xrf demo: contacts from CSV to vCard and back, and a device reply (samples: %s)\n",
-              state->samples.c_str());
+              state->samples.string().c_str());
   std::fflush(stdout);
   const auto step = [state](bool (*work)(DemoState&, xrf::StepContext&)) {
     return [state, work](xrf::StepContext& context) { return work(*state, context); };

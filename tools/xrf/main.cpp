@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command.h"
+#include "xrfoundation/platform/file_system.h"
 
 namespace xrf {
 namespace {
@@ -134,6 +135,7 @@ std::string usageLine(CLI::App& app, int argc, char** argv, const CLI::ParseErro
 }  // namespace xrf
 
 int main(int argc, char** argv) {
+  xr::useBinaryStandardStreams();  // "-" is a file: the same bytes as on every system
   CLI::App app{"xrf: the XRFoundation library's jobs from the command line", "xrf"};
   app.set_version_flag("--version", std::string("xrf ") + XRF_VERSION);
   app.require_subcommand(1);

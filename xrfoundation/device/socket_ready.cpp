@@ -31,7 +31,7 @@ Wait waitFor(int32_t fd, short events, short accepted, int32_t timeoutMs) {
 
 }  // namespace
 
-bool is_sockect_ready_to_recv(int32_t fd, int32_t timeoutMs) {
+bool is_sockect_ready_to_recv(NativeSocket fd, int32_t timeoutMs) {
   // -1 is "no socket"; other negative numbers are no socket either, and are not waited on.
   if (fd < 0) return false;
   Wait wait = waitFor(fd, POLLIN, kReadable, timeoutMs);
@@ -41,7 +41,7 @@ bool is_sockect_ready_to_recv(int32_t fd, int32_t timeoutMs) {
   return wait == Wait::Ready;
 }
 
-bool is_sockect_ready_to_send(int32_t fd, int32_t timeoutMs) {
+bool is_sockect_ready_to_send(NativeSocket fd, int32_t timeoutMs) {
   if (fd < 0) return false;
   return waitFor(fd, POLLOUT, kWritable, timeoutMs) == Wait::Ready;
 }

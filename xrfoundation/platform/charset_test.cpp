@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace xr {
@@ -95,6 +96,50 @@ TEST(CharsetTest, TellsByteOrderMarksApart) {
     EXPECT_EQ(mark->encoding, row.encoding);
     EXPECT_EQ(mark->length, row.length) << "row " << (&row - rows);
   }
+}
+
+// The encodings that address books write, each converting the same way on every platform
+// (iconv on Linux, code pages and our own UTF-16 decoder on Windows).
+struct Conversion {
+  const char* encoding;
+  std::string bytes;
+  std::optional<std::string> utf8;  // none: refused
+};
+const Conversion kConversions[] = {
+    {"SHIFT_JIS", "\x83\x65\x83\x58\x83\x67 \xB1",
+     "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 \xEF\xBD\xB1"},
+    {"SHIFT_JIS", "\x93", std::nullopt},  // a lead byte with no trail byte
+    {"ISO-8859-1", "\x80\xFF", "\xC2\x80\xC3\xBF"},
+    {"WINDOWS-1252", "\x80\x9F\xE9", "\xE2\x82\xAC\xC5\xB8\xC3\xA9"},
+    {"WINDOWS-1252", "a\x81", std::nullopt},  // one of the five bytes 1252 leaves undefined
+    {"UTF-16", std::string("\xFF\xFE\xE9\x00", 4), "\xC3\xA9"},  // BOM: little-endian
+    {"UTF-16", std::string("\xFE\xFF\x00\xE9", 4), "\xC3\xA9"},
+    {"UTF-16", std::string("\x00\xE9", 2), "\xC3\xA9"},  // no BOM: big-endian
+    {"UTF-16BE", std::string("\xD8\x3D\xDE\x00", 4), "\xF0\x9F\x98\x80"},
+    {"UTF-16LE",
+     std::string("\xFF\xFE"
+                 "a\x00",
+                 4),
+     "\xEF\xBB\xBF"
+     "a"},                                                   // BOM kept
+    {"UTF-16LE", std::string("\x00\xDC", 2), std::nullopt},  // a lone low surrogate
+};
+
+TEST(CharsetTest, ConvertsTheEncodingsOfAddressBooks) {
+  for (const Conversion& c : kConversions) {
+    EXPECT_EQ(convertToUtf8(c.bytes, c.encoding), c.utf8) << c.encoding << " " << c.bytes;
+  }
+}
+
+TEST(CharsetTest, KeepsADoubleByteCharacterCutBetweenBlocks) {
+  auto converter = CharsetConverter::toUtf8("SHIFT_JIS");
+  ASSERT_TRUE(converter);
+  std::string out;
+  ASSERT_TRUE(converter->convert("a\x93", out));
+  EXPECT_TRUE(converter->hasPendingBytes());
+  ASSERT_TRUE(converter->convert("\xFA", out));
+  EXPECT_FALSE(converter->hasPendingBytes());
+  EXPECT_EQ(out, "a\xE6\x97\xA5");
 }
 
 }  // namespace

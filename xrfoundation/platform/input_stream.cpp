@@ -1,13 +1,13 @@
-// platform/input_stream.cpp: the file stream over a POSIX descriptor and the in-memory stream.
+// platform/input_stream.cpp: the file stream over a descriptor (file_descriptor_internal.h) and
+// the in-memory stream.
 #include "xrfoundation/platform/input_stream.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "xrfoundation/platform/file_descriptor_internal.h"
 
 namespace xr {
 namespace {
@@ -21,21 +21,16 @@ class FileInputStream final : public InputStream {
 
   void open() override {
     if (status_ != StreamStatus::NotOpen) return;
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = file_descriptor::openForReading(path_);
     if (fd_ < 0) {
       fail("cannot open");
       return;
     }
-    // The readers go through a file once from start to end; let the kernel read ahead. The
-    // advice is optional in POSIX (macOS has none), and only a hint.
-#if defined(POSIX_FADV_SEQUENTIAL)
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
     status_ = StreamStatus::Open;
   }
 
   void close() override {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) file_descriptor::close(fd_);
     fd_ = -1;
     if (status_ != StreamStatus::NotOpen && status_ != StreamStatus::Error) {
       status_ = StreamStatus::Closed;
@@ -48,10 +43,7 @@ class FileInputStream final : public InputStream {
     // A single read(2) moves at most about 2 GiB; larger requests are simply served in part.
     const std::size_t length =
         static_cast<std::size_t>(std::min<std::uint64_t>(maxLength, 1u << 30));
-    ssize_t n;
-    do {
-      n = ::read(fd_, buffer, length);
-    } while (n < 0 && errno == EINTR);
+    const std::int64_t n = file_descriptor::readSome(fd_, buffer, length);
     if (n < 0) {
       fail("cannot read");
       return -1;

@@ -1,9 +1,11 @@
 #include "xrfoundation/platform/log.h"
 
 #include <spdlog/logger.h>
+#include <spdlog/sinks/ostream_sink.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
 
 #include <algorithm>
+#include <iostream>
 #include <memory>
 #include <mutex>
 
@@ -14,6 +16,18 @@ namespace {
 
 spdlog::level::level_enum toSpd(LogLevel level) {
   return static_cast<spdlog::level::level_enum>(static_cast<int>(level));
+}
+
+// The default output's sink. On Windows spdlog's standard-error sinks write to the handle that
+// stderr had when the sink was made, past the C run-time's stderr that a program (or a test)
+// may have redirected since; std::cerr goes through the C run-time's stderr, as the colour sink
+// does on POSIX systems.
+std::shared_ptr<spdlog::sinks::sink> makeStandardErrorSink() {
+#if defined(_WIN32)
+  return std::make_shared<spdlog::sinks::ostream_sink_mt>(std::cerr, /*force_flush=*/true);
+#else
+  return std::make_shared<spdlog::sinks::stderr_color_sink_mt>();
+#endif
 }
 
 struct Loggers {
@@ -29,7 +43,7 @@ struct Loggers {
   std::shared_ptr<const LogHandler> handler;  // guarded by handlerMutex; null: standard error
 
   Loggers() {
-    auto sink = std::make_shared<spdlog::sinks::stderr_color_sink_mt>();
+    auto sink = makeStandardErrorSink();
     consoleStandardError = std::make_shared<spdlog::logger>("console", sink);
     xrlogStandardError = std::make_shared<spdlog::logger>("XRLog", sink);
     consoleStandardError->set_level(spdlog::level::trace);

@@ -1,8 +1,5 @@
 #include "xrfoundation/platform/main_loop.h"
 
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -10,6 +7,7 @@
 #include <thread>
 
 #include "xrfoundation/platform/deferred_call_internal.h"
+#include "xrfoundation/platform/initial_thread_internal.h"
 #include "xrfoundation/platform/log_internal.h"
 
 namespace xr {
@@ -29,18 +27,6 @@ constexpr const char* kForgottenLoopWarning =
     "run xr::mainLoop() on the main thread (run(), runUntil() or processPending()), or install "
     "the Qt or GLib adapter (xr::installQtMainThread(), xr::installGlibMainThread()) before "
     "starting work";
-
-bool onInitialThread() {
-#if defined(__linux__)
-  // The initial thread of a Linux process is the one whose thread id equals the process id.
-  thread_local const bool initial = gettid() == getpid();
-  return initial;
-#else
-  // POSIX has no call for this; each system answers its own way (pthread_main_np() on macOS
-  // and the BSDs).
-#error "onInitialThread() has no implementation for this system"
-#endif
-}
 
 }  // namespace
 

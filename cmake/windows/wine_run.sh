@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine: the emulator of the windows preset
+# (CMAKE_CROSSCOMPILING_EMULATOR), so ctest runs the tests as on Linux.
+#   wine_run.sh PROGRAM.exe [ARGUMENT...]
+# The prefix is $WINEPREFIX (the build sets it to a folder of its own), never one in $HOME; the
+# first program prepares it. Each Wine start costs seconds, most of it in starting the
+# wineserver, so one persistent server (-p) serves every program of a test run and ends
+# persist_seconds after the last one.
+set -euo pipefail
+
+wine_dir=/usr/lib/wine
+persist_seconds=60
+: "${WINEPREFIX:?set WINEPREFIX to the Wine prefix of this build}"
+export WINEPREFIX WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installers: nothing here needs .NET or a browser engine.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+mkdir -p "$WINEPREFIX"
+{
+  # Tests start in parallel: one prepares the prefix and starts the server, the others wait.
+  flock 9
+  # 9>&-: the server outlives this script, and must not hold the lock while it runs.
+  [ -f "$WINEPREFIX/system.reg" ] || "$wine_dir/wine64" wineboot --init >/dev/null 2>&1 9>&-
+  "$wine_dir/wineserver" -p"$persist_seconds" >/dev/null 2>&1 9>&- || true  # fails when one runs
+} 9>"$WINEPREFIX/.xrf-lock"
+exec "$wine_dir/wine64" "$@"

@@ -1,0 +1,36 @@
+# cmake -DSOURCE_DIR= -DBUILD_DIR= -DWORK= -DTOOLCHAIN= -DGENERATOR= [-DLAUNCHER=]
+#   -DWINE_RUN=cmake/windows/wine_run.sh -DWINEPREFIX= -P windows_zip_check.cmake
+# The Windows ZIP as a user gets it: cpack makes it, it is unpacked, a consumer is built
+# against it with the MinGW toolchain through find_package(XRFoundation), and the consumer and
+# xrf.exe demo run from the unpacked folder under Wine.
+include(${CMAKE_CURRENT_LIST_DIR}/check_common.cmake)
+set(RUN ${CMAKE_COMMAND} -E env WINEPREFIX=${WINEPREFIX} ${WINE_RUN})
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+xr_run(cpack --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK}/zip)
+file(GLOB zip ${WORK}/zip/*.zip)
+xr_run(${CMAKE_COMMAND} -E tar xf ${zip})
+file(GLOB root LIST_DIRECTORIES true ${WORK}/XRFoundation-*)
+foreach(file bin/xrf.exe bin/libxrfoundation.dll lib/libxrfoundation.dll.a lib/libxrfoundation.a
+             include/xrfoundation/export.h lib/cmake/XRFoundation/XRFoundationConfig.cmake
+             README.md bin/libstdc++-6.dll)
+  if(NOT EXISTS ${root}/${file})
+    message(FATAL_ERROR "not in the ZIP: ${file}")
+  endif()
+endforeach()
+
+set(consumer_args -G ${GENERATOR} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+if(LAUNCHER)
+  list(APPEND consumer_args -DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER})
+endif()
+xr_run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK}/consumer ${consumer_args}
+  -DXRFoundation_DIR=${root}/lib/cmake/XRFoundation -DXRF_EXPECTED_PREFIX=${root})
+xr_run(${CMAKE_COMMAND} --build ${WORK}/consumer)
+# Beside the DLL, where Windows looks for a program's DLLs.
+file(COPY ${WORK}/consumer/consumer.exe DESTINATION ${root}/bin)
+xr_run(${RUN} ${root}/bin/consumer.exe)
+xr_run(${RUN} ${root}/bin/xrf.exe demo)
+if(NOT run_output MATCHES "Outcome: success")
+  message(FATAL_ERROR "xrf.exe demo from the ZIP did not succeed:\n${run_output}")
+endif()
+message(STATUS "the ZIP's consumer and xrf.exe demo ran from ${root}")
