@@ -6,17 +6,9 @@
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
+#include "xrfoundation/integration/task_watcher_internal.h"
 
 namespace xr::glib {
-
-// What the watcher shares with its observer. The watcher clears `watcher` under the mutex when
-// deliveries stop, and the observer queues to the watcher's context only under the mutex, while
-// the watcher (and so its reference on the context) still exists.
-struct TaskWatcher::Link {
-  std::mutex mutex;
-  TaskWatcher* watcher = nullptr;         // guarded by mutex
-  std::optional<double> pendingProgress;  // the newest value of a queued delivery; guarded by mutex
-};
 
 namespace {
 
@@ -53,83 +45,6 @@ void freeBridge(gpointer bridge) { delete static_cast<CancelBridge*>(bridge); }
 
 }  // namespace
 
-// Receives the task's events where the library delivers them (its main thread) and hands
-// them to the watcher: at once on the thread that owns the watcher's context, queued to it
-// from any other.
-class TaskWatcher::Observer : public ITaskStartDelegate,
-                              public ITaskProgressDelegate,
-                              public ITaskFinishedDelegate {
- public:
-  Observer(std::shared_ptr<Link> link, const IAsyncTask* task)
-      : link_(std::move(link)), task_(task) {}
-
-  void taskStart(const std::shared_ptr<IAsyncTask>& task) override {
-    if (task.get() == task_) deliver([](TaskWatcher& watcher) { watcher.deliverStarted(); });
-  }
-
-  // A composite relays its sub-tasks' events: only the watched task's own count.
-  void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override {
-    if (task.get() != task_) return;
-    std::unique_lock lock(link_->mutex);
-    TaskWatcher* watcher = link_->watcher;
-    if (watcher == nullptr) return;
-    if (g_main_context_is_owner(watcher->context_)) {
-      lock.unlock();
-      watcher->deliverProgress(progress);
-      return;
-    }
-    // Across threads one queued delivery at a time carries the newest value.
-    const bool queued = link_->pendingProgress.has_value();
-    link_->pendingProgress = progress;
-    if (queued) return;
-    queueOn(watcher->context_, [link = link_] {
-      std::unique_lock lock(link->mutex);
-      TaskWatcher* watcher = link->watcher;
-      const std::optional<double> newest = std::exchange(link->pendingProgress, std::nullopt);
-      lock.unlock();
-      if (watcher != nullptr && newest) watcher->deliverProgress(*newest);
-    });
-  }
-
-  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
-                    const std::shared_ptr<TaskResult>& result) override {
-    if (task.get() != task_) return;
-    std::string outcome, description;
-    int code = 0;
-    if (result != nullptr) {
-      outcome = result->result().value_or("");
-      code = result->errorCode();
-      description = result->errorDescription().value_or("");
-    }
-    deliver([outcome, code, description](TaskWatcher& watcher) {
-      watcher.deliverFinished(outcome.c_str(), code, description.c_str());
-    });
-  }
-
- private:
-  template <class Call>
-  void deliver(Call call) {
-    std::unique_lock lock(link_->mutex);
-    TaskWatcher* watcher = link_->watcher;
-    if (watcher == nullptr) return;
-    if (g_main_context_is_owner(watcher->context_)) {
-      // A callback may destroy the watcher: nothing here touches it after the call.
-      lock.unlock();
-      call(*watcher);
-      return;
-    }
-    queueOn(watcher->context_, [link = link_, call] {
-      std::unique_lock lock(link->mutex);
-      TaskWatcher* watcher = link->watcher;  // null once deliveries stopped
-      lock.unlock();
-      if (watcher != nullptr) call(*watcher);
-    });
-  }
-
-  const std::shared_ptr<Link> link_;
-  const IAsyncTask* const task_;  // identity only; the watcher holds the task
-};
-
 TaskWatcher::TaskWatcher(std::shared_ptr<IAsyncTask> task, const Callbacks& callbacks,
                          gpointer userData, GDestroyNotify destroyUserData, GMainContext* context)
     : task_(std::move(task)),
@@ -138,9 +53,9 @@ TaskWatcher::TaskWatcher(std::shared_ptr<IAsyncTask> task, const Callbacks& call
       destroyUserData_(destroyUserData),
       context_(context != nullptr ? g_main_context_ref(context)
                                   : g_main_context_ref_thread_default()),
-      link_(std::make_shared<Link>()) {
+      link_(std::make_shared<internal::WatcherLink<TaskWatcher>>()) {
   link_->watcher = this;
-  observer_ = std::make_shared<Observer>(link_, task_.get());
+  observer_ = std::make_shared<internal::WatcherObserver<TaskWatcher>>(link_, task_.get());
   if (task_ != nullptr) task_->addDelegateCoalesced(observer_);
 }
 
@@ -204,15 +119,20 @@ void TaskWatcher::deliverProgress(double progress) {
 
 // Nothing follows finished, so deliveries stop before the callback, and the user data is let
 // go after it from copies: the callback may destroy the watcher.
-void TaskWatcher::deliverFinished(const char* outcome, int code, const char* description) {
+void TaskWatcher::deliverFinished(const std::string& outcome, int code,
+                                  const std::string& description) {
   if (finished_) return;
   finished_ = true;
   const auto finished = callbacks_.finished;
   gpointer userData = userData_;
   const GDestroyNotify destroy = std::exchange(destroyUserData_, nullptr);
   stopDeliveries();
-  if (finished != nullptr) finished(outcome, code, description, userData);
+  if (finished != nullptr) finished(outcome.c_str(), code, description.c_str(), userData);
   if (destroy != nullptr) destroy(userData);
 }
+
+bool TaskWatcher::onOwnThread() const { return g_main_context_is_owner(context_); }
+
+void TaskWatcher::queue(std::function<void()> call) { queueOn(context_, std::move(call)); }
 
 }  // namespace xr::glib

@@ -24,12 +24,21 @@
 #pragma once
 #include <gio/gio.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "xrfoundation/export.h"
 #include "xrfoundation/tasks/async_task.h"
 #include "xrfoundation/tasks/value_task.h"
+
+namespace xr::internal {
+template <class Watcher>
+struct WatcherLink;
+template <class Watcher>
+class WatcherObserver;
+}  // namespace xr::internal
 
 namespace xr::glib {
 
@@ -79,12 +88,14 @@ class XR_EXPORT TaskWatcher {
   }
 
  private:
-  struct Link;     // how the observer reaches the watcher; cut when deliveries stop
-  class Observer;  // registered with the task
+  template <class>
+  friend class internal::WatcherObserver;  // registered with the task; calls the five below
 
+  bool onOwnThread() const;
+  void queue(std::function<void()> call);
   void deliverStarted();
   void deliverProgress(double progress);
-  void deliverFinished(const char* outcome, int code, const char* description);
+  void deliverFinished(const std::string& outcome, int code, const std::string& description);
   void stopDeliveries();
   void disconnectCancellable();
   static void objectFinalized(gpointer watcher, GObject* object);
@@ -93,8 +104,9 @@ class XR_EXPORT TaskWatcher {
   const Callbacks callbacks_;
   gpointer userData_;
   GDestroyNotify destroyUserData_;
-  GMainContext* context_;                // referenced for the watcher's life
-  std::shared_ptr<Link> link_;           // null once deliveries stopped
+  GMainContext* context_;  // referenced for the watcher's life
+  // How the observer reaches the watcher; null once deliveries stopped.
+  std::shared_ptr<internal::WatcherLink<TaskWatcher>> link_;
   std::shared_ptr<IDelegate> observer_;  // registered with task_, which holds it weakly
   GObject* tiedTo_ = nullptr;            // weakly referenced while deliveries go on
   GCancellable* cancellable_ = nullptr;  // referenced

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
+#include "xrfoundation/integration/task_watcher_internal.h"
 
 namespace xr::qt {
 namespace {
@@ -39,91 +40,6 @@ void postTo(QObject* watcher, std::function<void()> call) {
 
 }  // namespace
 
-// What the watcher shares with its observer. The watcher clears `watcher` under the mutex
-// before it goes, and the observer posts to it only under the mutex: so nothing is posted to a
-// watcher being destroyed, and what was posted before is dropped by Qt with the object.
-struct TaskWatcher::Link {
-  std::mutex mutex;
-  TaskWatcher* watcher = nullptr;         // guarded by mutex
-  std::optional<double> pendingProgress;  // the newest value of a queued delivery; guarded by mutex
-};
-
-// Receives the task's events where the library delivers them (its main thread) and hands
-// them to the watcher: at once on the watcher's own thread, queued to it from any other.
-class TaskWatcher::Observer : public ITaskStartDelegate,
-                              public ITaskProgressDelegate,
-                              public ITaskFinishedDelegate {
- public:
-  Observer(std::shared_ptr<Link> link, const IAsyncTask* task)
-      : link_(std::move(link)), task_(task) {}
-
-  void taskStart(const std::shared_ptr<IAsyncTask>& task) override {
-    if (task.get() == task_) deliver([](TaskWatcher& watcher) { watcher.deliverStarted(); });
-  }
-
-  // A composite relays its sub-tasks' events: only the watched task's own count.
-  void taskProgressChanged(const std::shared_ptr<IAsyncTask>& task, double progress) override {
-    if (task.get() != task_) return;
-    std::unique_lock lock(link_->mutex);
-    TaskWatcher* watcher = link_->watcher;
-    if (watcher == nullptr) return;
-    if (watcher->thread() == QThread::currentThread()) {
-      lock.unlock();
-      watcher->deliverProgress(progress);
-      return;
-    }
-    // Across threads one queued delivery at a time carries the newest value.
-    const bool queued = link_->pendingProgress.has_value();
-    link_->pendingProgress = progress;
-    if (queued) return;
-    postTo(watcher, [link = link_] {
-      std::unique_lock lock(link->mutex);
-      TaskWatcher* watcher = link->watcher;
-      const std::optional<double> newest = std::exchange(link->pendingProgress, std::nullopt);
-      lock.unlock();
-      if (watcher != nullptr && newest) watcher->deliverProgress(*newest);
-    });
-  }
-
-  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
-                    const std::shared_ptr<TaskResult>& result) override {
-    if (task.get() != task_) return;
-    QString outcome, description;
-    int code = 0;
-    if (result != nullptr) {
-      outcome = QString::fromStdString(result->result().value_or(""));
-      code = result->errorCode();
-      description = QString::fromStdString(result->errorDescription().value_or(""));
-    }
-    deliver([outcome, code, description](TaskWatcher& watcher) {
-      watcher.deliverFinished(outcome, code, description);
-    });
-  }
-
- private:
-  template <class Call>
-  void deliver(Call call) {
-    std::unique_lock lock(link_->mutex);
-    TaskWatcher* watcher = link_->watcher;
-    if (watcher == nullptr) return;
-    if (watcher->thread() == QThread::currentThread()) {
-      // A slot may delete the watcher: nothing here touches it after the call.
-      lock.unlock();
-      call(*watcher);
-      return;
-    }
-    postTo(watcher, [link = link_, call] {
-      std::unique_lock lock(link->mutex);
-      TaskWatcher* watcher = link->watcher;  // null once setTask() moved on
-      lock.unlock();
-      if (watcher != nullptr) call(*watcher);
-    });
-  }
-
-  const std::shared_ptr<Link> link_;
-  const IAsyncTask* const task_;  // identity only; the watcher holds the task
-};
-
 TaskWatcher::TaskWatcher(QObject* parent) : QObject(parent) {}
 
 TaskWatcher::~TaskWatcher() { detach(); }
@@ -133,9 +49,9 @@ void TaskWatcher::setTask(std::shared_ptr<IAsyncTask> task) {
   task_ = std::move(task);
   finished_ = false;
   if (task_ == nullptr) return;
-  link_ = std::make_shared<Link>();
+  link_ = std::make_shared<internal::WatcherLink<TaskWatcher>>();
   link_->watcher = this;
-  observer_ = std::make_shared<Observer>(link_, task_.get());
+  observer_ = std::make_shared<internal::WatcherObserver<TaskWatcher>>(link_, task_.get());
   task_->addDelegateCoalesced(observer_);
 }
 
@@ -169,10 +85,15 @@ void TaskWatcher::deliverProgress(double progress) {
   if (!finished_) Q_EMIT progressChanged(progress);
 }
 
-void TaskWatcher::deliverFinished(const QString& outcome, int code, const QString& description) {
+void TaskWatcher::deliverFinished(const std::string& outcome, int code,
+                                  const std::string& description) {
   if (finished_) return;
   finished_ = true;
-  Q_EMIT finished(outcome, code, description);
+  Q_EMIT finished(QString::fromStdString(outcome), code, QString::fromStdString(description));
 }
+
+bool TaskWatcher::onOwnThread() const { return thread() == QThread::currentThread(); }
+
+void TaskWatcher::queue(std::function<void()> call) { postTo(this, std::move(call)); }
 
 }  // namespace xr::qt

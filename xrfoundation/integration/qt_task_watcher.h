@@ -24,12 +24,21 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "xrfoundation/export.h"
 #include "xrfoundation/tasks/async_task.h"
 #include "xrfoundation/tasks/value_task.h"
+
+namespace xr::internal {
+template <class Watcher>
+struct WatcherLink;
+template <class Watcher>
+class WatcherObserver;
+}  // namespace xr::internal
 
 namespace xr::qt {
 
@@ -83,16 +92,19 @@ class XR_EXPORT TaskWatcher : public QObject {
   bool event(QEvent* event) override;
 
  private:
-  struct Link;     // how the observer reaches the watcher; cut by the destructor and setTask()
-  class Observer;  // registered with the task
+  template <class>
+  friend class internal::WatcherObserver;  // registered with the task; calls the five below
 
+  bool onOwnThread() const;
+  void queue(std::function<void()> call);
   void deliverStarted();
   void deliverProgress(double progress);
-  void deliverFinished(const QString& outcome, int code, const QString& description);
+  void deliverFinished(const std::string& outcome, int code, const std::string& description);
   void detach();
 
   std::shared_ptr<IAsyncTask> task_;
-  std::shared_ptr<Link> link_;
+  // How the observer reaches the watcher; cut by the destructor and setTask().
+  std::shared_ptr<internal::WatcherLink<TaskWatcher>> link_;
   std::shared_ptr<IDelegate> observer_;  // registered with task_, which holds it weakly
   bool finished_ = false;
 };
