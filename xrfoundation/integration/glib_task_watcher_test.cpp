@@ -13,6 +13,7 @@
 #include "xrfoundation/integration/glib_main_thread.h"
 #include "xrfoundation/integration/testing/glib_loop_testing.h"
 #include "xrfoundation/integration/testing/loop_testing.h"
+#include "xrfoundation/integration/testing/watched_task.h"
 
 namespace xr::glib {
 namespace {
@@ -21,23 +22,10 @@ using ::xr::testing::kPatienceSeconds;
 
 using CountTask = ValueTask<int>;
 
-// Sends start, reports `steps` values a millisecond apart and yields 42; or, with
-// `untilCancelled`, reports two values and runs until it is cancelled. `secondReported` opens
-// once the second value is on its way, so a test acting on the first one acts while a
-// delivery is pending.
 std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
                                      std::shared_ptr<std::latch> secondReported) {
-  return AsyncTaskBase::create<CountTask>([=](CountTask& self) -> std::optional<int> {
-    self.fireStartEvent();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (int i = 1; !self.isCancelled() && std::chrono::steady_clock::now() < giveUp; ++i) {
-      if (!untilCancelled && i > steps) return 42;
-      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
-      if (i == 2) secondReported->count_down();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return std::nullopt;
-  });
+  return testing::makeWatchedTask<int>(steps, untilCancelled, std::move(secondReported),
+                                       [] { return 42; });
 }
 
 // The callbacks' user data: what the watcher delivered, as "started progress finished:WORD"

@@ -16,6 +16,7 @@
 #include "xrfoundation/integration/qt_main_thread.h"
 #include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/integration/testing/qt_loop_testing.h"
+#include "xrfoundation/integration/testing/watched_task.h"
 
 namespace xr::qt {
 namespace {
@@ -29,23 +30,10 @@ char* g_argv[] = {g_arg0, nullptr};
 using Value = std::unique_ptr<int>;  // move-only on purpose
 using CountTask = ValueTask<Value>;
 
-// Sends start, reports `steps` values a millisecond apart and yields 42; or, with
-// `untilCancelled`, reports two values and runs until it is cancelled. `secondReported` opens
-// once the second value is on its way, so a test acting on the first one can act while a
-// delivery is pending.
 std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
                                      std::shared_ptr<std::latch> secondReported) {
-  return AsyncTaskBase::create<CountTask>([=](CountTask& self) -> std::optional<Value> {
-    self.fireStartEvent();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (int i = 1; !self.isCancelled() && std::chrono::steady_clock::now() < giveUp; ++i) {
-      if (!untilCancelled && i > steps) return std::make_unique<int>(42);
-      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
-      if (i == 2) secondReported->count_down();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return std::nullopt;
-  });
+  return testing::makeWatchedTask<Value>(steps, untilCancelled, std::move(secondReported),
+                                         [] { return std::make_unique<int>(42); });
 }
 
 // What a watcher emitted, as "started progress finished:WORD" (runs of progress as one word;
