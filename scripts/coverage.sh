@@ -64,4 +64,21 @@ for name in sys.stdin.read().split("\0"):
     tests += n if test.search(name) else 0
 print(f"test share: {100 * tests / total:.1f}% ({tests} of {total} lines)")
 '
+# The same as the project has long counted it: non-blank C++ lines of tests (*_test.*, tests/)
+# against those of the code (the rest, benchmarks and fuzz targets left out).
+git ls-files -z -- '*.cpp' '*.h' |
+  python3 -c '
+import re, sys
+tests = code = 0
+for name in sys.stdin.read().split("\0"):
+    if not name:
+        continue
+    with open(name, "rb") as f:
+        n = sum(1 for line in f if line.strip())
+    if re.search(r"(_test\.|(^|/)tests?/|Test\.)", name):
+        tests += n
+    elif not re.match(r"(.*/)?(bench|fuzz)/", name):
+        code += n
+print(f"test lines against code lines: {100 * tests / code:.1f}% ({tests} against {code})")
+'
 exit "$status"
