@@ -48,37 +48,32 @@ gcovr --root . -j 2 \
   --print-summary --output "$dir/coverage.txt" "$@" "$dir" |
   grep -E '^(lines|functions|branches):'
 
-# The share of test code: lines of the tracked C++, Python and JavaScript files that are tests
-# (unit tests, testing helpers, tests/, the tool's checks, other checks) among all of them.
+# The share of test code, counted two ways in one pass over the tracked sources:
+# - among all lines of the C++, Python and JavaScript files, those that are tests (unit tests,
+#   testing helpers, tests/, the tool's checks, other checks);
+# - as the project has long counted it: non-blank C++ lines of tests (*_test.*, tests/) against
+#   those of the code (the rest, benchmarks and fuzz targets left out).
 git ls-files -z -- '*.cpp' '*.h' '*.py' '*.js' '*.cpp.in' |
   python3 -c '
 import re, sys
-test = re.compile(r"(_test\.(cpp|h|py)(\.in)?$|/testing/|^tests/|^tools/tests/|_check\.py$)")
-total = tests = 0
+any_test = re.compile(r"(_test\.(cpp|h|py)(\.in)?$|/testing/|^tests/|^tools/tests/|_check\.py$)")
+cpp_test = re.compile(r"(_test\.|(^|/)tests?/|Test\.)")
+total = tests = cpp_tests = cpp_code = 0
 for name in sys.stdin.read().split("\0"):
     if not name:
         continue
     with open(name, "rb") as f:
-        n = f.read().count(b"\n")
-    total += n
-    tests += n if test.search(name) else 0
+        lines = f.read().split(b"\n")[:-1]
+    total += len(lines)
+    tests += len(lines) if any_test.search(name) else 0
+    if name.endswith((".cpp", ".h")):
+        filled = sum(1 for line in lines if line.strip())
+        if cpp_test.search(name):
+            cpp_tests += filled
+        elif not re.match(r"(.*/)?(bench|fuzz)/", name):
+            cpp_code += filled
 print(f"test share: {100 * tests / total:.1f}% ({tests} of {total} lines)")
-'
-# The same as the project has long counted it: non-blank C++ lines of tests (*_test.*, tests/)
-# against those of the code (the rest, benchmarks and fuzz targets left out).
-git ls-files -z -- '*.cpp' '*.h' |
-  python3 -c '
-import re, sys
-tests = code = 0
-for name in sys.stdin.read().split("\0"):
-    if not name:
-        continue
-    with open(name, "rb") as f:
-        n = sum(1 for line in f if line.strip())
-    if re.search(r"(_test\.|(^|/)tests?/|Test\.)", name):
-        tests += n
-    elif not re.match(r"(.*/)?(bench|fuzz)/", name):
-        code += n
-print(f"test lines against code lines: {100 * tests / code:.1f}% ({tests} against {code})")
+print(f"test lines against code lines: {100 * cpp_tests / cpp_code:.1f}%"
+      f" ({cpp_tests} against {cpp_code})")
 '
 exit "$status"
