@@ -30,6 +30,17 @@ foreach(component IN LISTS COMPONENTS)
   xr_run_consumer(${WORK}/cmake_consumer/${component}_consumer ${example_args})
 endforeach()
 
+# The Qt Widgets import example, a project of its own as an application's is: built against this
+# installation and run on the sample address book without a display.
+list(FIND COMPONENTS qt qt_index)
+if(NOT qt_index EQUAL -1)
+  xr_run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/qt_import -B ${WORK}/qt_import
+    ${xr_compiler_args} -DCMAKE_PREFIX_PATH=${PREFIX})
+  xr_run(${CMAKE_COMMAND} --build ${WORK}/qt_import)
+  xr_run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${PREFIX}/${LIBDIR} QT_QPA_PLATFORM=offscreen
+    ${WORK}/qt_import/qt_import --check --rows 12 --shared 3 ${SOURCE_DIR}/samples/contacts.csv)
+endif()
+
 # pkg-config
 set(ENV{PKG_CONFIG_PATH} ${PREFIX}/${LIBDIR}/pkgconfig)
 foreach(variable prefix:${PREFIX} includedir:${PREFIX}/include libdir:${PREFIX}/${LIBDIR})
