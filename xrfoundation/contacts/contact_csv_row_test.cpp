@@ -9,10 +9,12 @@
 
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/testing/contact_csv_import.h"
+#include "xrfoundation/contacts/testing/contact_text.h"
 
 namespace xr {
 namespace {
 
+using testing::contactText;
 using testing::Import;
 using testing::importCsv;
 using testing::Numbers;
@@ -47,15 +49,12 @@ TEST(ContactCsvColumnsTest, OwnItemsFollowTheirNumbers) {
       "Phone 2,Phone 1,Email 3,Email,Groups,Anniversary,Birthday\n"
       "222,111,c@x,a@x, A ;;B ,2001-01-01,1990-02-03\n");
   ASSERT_EQ(import.contacts.size(), 1u) << import.error;
-  const ContactInfo& contact = import.contacts[0];
-  EXPECT_EQ(numbersOf(contact), (Numbers{{"111", E_Number_Mobile}, {"222", E_Number_Mobile}}));
-  ASSERT_EQ(contact.groupEmail.arrItem.size(), 2u);
-  EXPECT_EQ(contact.groupEmail.arrItem[0].email, "a@x");
-  EXPECT_EQ(*contact.userDataForKey(kContactGroupNamesKey), (std::vector<std::string>{"A", "B"}));
-  // The birthday comes first, so that it also gives the BDAY line.
-  ASSERT_EQ(contact.groupDate.arrItem.size(), 2u);
-  EXPECT_EQ(contact.groupDate.arrItem[0].dateType, E_Date_Birthday);
-  EXPECT_FALSE(contact.displayName) << "no name part, no display name";
+  // The birthday comes first, so that it also gives the BDAY line; no name part, no display name.
+  EXPECT_EQ(contactText(import.contacts[0]),
+            "tel='111'/E_Number_Mobile tel='222'/E_Number_Mobile\n"
+            "email='a@x'/E_Email_Other email='c@x'/E_Email_Other\n"
+            "date='1990-02-03'/E_Date_Birthday date='2001-01-01'/E_Date_Anniversary\n"
+            "ContactGroupNames: 'A' 'B'\n");
 }
 
 TEST(ContactCsvReaderTest, MapsTheDesktopMailProgramsColumns) {
@@ -68,25 +67,18 @@ TEST(ContactCsvReaderTest, MapsTheDesktopMailProgramsColumns) {
       "020 4,\"Acme; Inc\",Design,Architect,12 Square,London,W1S 1JA,United Kingdom,1 Way,"
       "4/12/1985,0/0/00,Sam\r\n");
   ASSERT_EQ(import.contacts.size(), 1u) << import.error;
-  const ContactInfo& ann = import.contacts[0];
-  EXPECT_EQ(ann.prefix, "Dr.") << "the desktop program's Title is the name's prefix";
-  EXPECT_EQ(ann.middleName, "Marie");
-  EXPECT_EQ(ann.displayName, "Dr. Ann Marie Lee PhD");
-  EXPECT_EQ(numbersOf(ann), (Numbers{{"020 1", E_Number_Home},
-                                     {"020 2", E_Number_Work},
-                                     {"020 3", E_Number_FaxWork},
-                                     {"020 4", E_Number_Pager}}));
-  ASSERT_EQ(ann.groupEmail.arrItem.size(), 2u);
-  EXPECT_EQ(ann.groupEmail.arrItem[1].email, "ann@y.org");
-  ASSERT_EQ(ann.groupOrganization.arrItem.size(), 1u);
-  EXPECT_EQ(ann.groupOrganization.arrItem[0].company, "Acme; Inc");
-  EXPECT_EQ(ann.groupOrganization.arrItem[0].title, "Architect");
-  ASSERT_EQ(ann.groupAddress.arrItem.size(), 2u);
-  EXPECT_EQ(ann.groupAddress.arrItem[0].addressType, E_Address_Home);
-  EXPECT_EQ(ann.groupAddress.arrItem[0].country, "United Kingdom");
-  EXPECT_EQ(ann.groupAddress.arrItem[1].addressType, E_Address_Work);
-  ASSERT_EQ(ann.groupDate.arrItem.size(), 1u) << "0/0/00 is no anniversary";
-  EXPECT_EQ(ann.groupDate.arrItem[0].date, "4/12/1985");
+  // The desktop program's Title is the name's prefix; 0/0/00 is no anniversary.
+  EXPECT_EQ(contactText(import.contacts[0]),
+            "family='Lee' middle='Marie' given='Ann' prefix='Dr.' suffix='PhD' "
+            "display='Dr. Ann Marie Lee PhD'\n"
+            "tel='020 1'/E_Number_Home tel='020 2'/E_Number_Work tel='020 3'/E_Number_FaxWork "
+            "tel='020 4'/E_Number_Pager\n"
+            "email='ann@x.org'/E_Email_Other email='ann@y.org'/E_Email_Other\n"
+            "date='4/12/1985'/E_Date_Birthday\n"
+            "adr/E_Address_Home street='12 Square' city='London' code='W1S 1JA' "
+            "country='United Kingdom'\n"
+            "adr/E_Address_Work street='1 Way'\n"
+            "org company='Acme; Inc' dept='Design' title='Architect'\n");
   EXPECT_EQ(import.summary.unplaced, (Unplaced{{"Spouse", 1}}));
 }
 
@@ -102,22 +94,17 @@ TEST(ContactCsvReaderTest, MapsTheWebAddressBooksColumns) {
       "https://x.jp,https://photos.example/k.jpg\n");
   EXPECT_EQ(import.layout, ContactCsvColumns::Layout::WebAddressBook);
   ASSERT_EQ(import.contacts.size(), 1u) << import.error;
-  const ContactInfo& kenji = import.contacts[0];
-  EXPECT_EQ(kenji.displayName, "Kenji Sato");
-  EXPECT_EQ(numbersOf(kenji), (Numbers{{"090-1234-5678", E_Number_Mobile},
-                                       {"+81 90 8765 4321", E_Number_Mobile},
-                                       {"03-1234-5678", E_Number_Mobile}}));
-  ASSERT_EQ(kenji.groupEmail.arrItem.size(), 2u);
-  EXPECT_EQ(kenji.groupEmail.arrItem[1].email, "b@x.jp");
-  EXPECT_EQ(kenji.groupEmail.arrItem[1].emailType, E_Email_Home);
-  EXPECT_EQ(*kenji.userDataForKey(kContactGroupNamesKey),
-            (std::vector<std::string>{"Friends", "starred"}));
-  ASSERT_EQ(kenji.groupAddress.arrItem.size(), 2u);
-  EXPECT_EQ(kenji.groupAddress.arrItem[0].street, "1-2-3 Shibuya") << "the parts, not the text";
-  EXPECT_EQ(kenji.groupAddress.arrItem[1].street, "PO Box 9, Osaka") << "only the text";
-  ASSERT_EQ(kenji.groupOrganization.arrItem.size(), 1u);
-  EXPECT_EQ(kenji.groupOrganization.arrItem[0].title, "Engineer");
-  ASSERT_EQ(kenji.groupWebsite.arrItem.size(), 1u);
+  // The first address from its parts, not its text; the second has only the text.
+  EXPECT_EQ(contactText(import.contacts[0]),
+            "family='Sato' given='Kenji' display='Kenji Sato'\n"
+            "tel='090-1234-5678'/E_Number_Mobile tel='+81 90 8765 4321'/E_Number_Mobile "
+            "tel='03-1234-5678'/E_Number_Mobile\n"
+            "email='a@x.jp'/E_Email_Home email='b@x.jp'/E_Email_Home\n"
+            "adr/E_Address_Home street='1-2-3 Shibuya' city='Tokyo'\n"
+            "adr/E_Address_Other street='PO Box 9, Osaka'\n"
+            "org company='Example KK' title='Engineer'\n"
+            "url='https://x.jp'\n"
+            "ContactGroupNames: 'Friends' 'starred'\n");
   // A custom label, a website's label and a photo's web address have no place.
   EXPECT_EQ(import.summary.unplaced,
             (Unplaced{{"Phone 2 - Type", 1}, {"Website 1 - Type", 1}, {"Photo", 1}}));
@@ -131,11 +118,12 @@ TEST(ContactCsvReaderTest, MapsTheWebAddressBooksNewerForm) {
       "Work Fax,+420 2\n");
   EXPECT_EQ(import.layout, ContactCsvColumns::Layout::WebAddressBook);
   ASSERT_EQ(import.contacts.size(), 1u) << import.error;
-  const ContactInfo& eva = import.contacts[0];
-  EXPECT_EQ(numbersOf(eva), (Numbers{{"+420 601", E_Number_Mobile}, {"+420 2", E_Number_FaxWork}}));
-  EXPECT_EQ(eva.groupEmail.arrItem.at(0).emailType, E_Email_Work);
-  EXPECT_EQ(eva.groupOrganization.arrItem.at(0).company, "Example s.r.o.");
-  EXPECT_EQ(*eva.userDataForKey(kContactGroupNamesKey), (std::vector<std::string>{"Family"}));
+  EXPECT_EQ(contactText(import.contacts[0]),
+            "family='Novak' given='Eva' display='Eva Novak'\n"
+            "tel='+420 601'/E_Number_Mobile tel='+420 2'/E_Number_FaxWork\n"
+            "email='eva@x.cz'/E_Email_Work\n"
+            "org company='Example s.r.o.' title='CTO'\n"
+            "ContactGroupNames: 'Family'\n");
   EXPECT_TRUE(import.summary.unplaced.empty());
 }
 
@@ -154,22 +142,20 @@ TEST(ContactCsvReaderTest, MapsTheOpenSourceMailClientsColumns) {
       "Zoe,,,,,,,,,,,,,,,,,,13,1,,\n");
   EXPECT_EQ(import.layout, ContactCsvColumns::Layout::OpenSourceMail);
   ASSERT_EQ(import.contacts.size(), 3u) << import.error;
-  const ContactInfo& lea = import.contacts[0];
-  EXPECT_EQ(lea.displayName,
-            "L\xC3\xA9"
-            "a D.");
-  EXPECT_EQ(
-      numbersOf(lea),
-      (Numbers{{"+33 1", E_Number_Work}, {"+33 2", E_Number_FaxWork}, {"+33 6", E_Number_Mobile}}));
-  ASSERT_EQ(lea.groupEmail.arrItem.size(), 2u);
-  ASSERT_EQ(lea.groupAddress.arrItem.size(), 1u);
-  EXPECT_EQ(lea.groupAddress.arrItem[0].street, "5 rue de la Paix, B\xC3\xA2timent B");
-  EXPECT_EQ(lea.groupAddress.arrItem[0].postcode, "75002");
-  EXPECT_EQ(lea.groupAddress.arrItem[0].addressType, E_Address_Home);
-  ASSERT_EQ(lea.groupDate.arrItem.size(), 1u);
-  EXPECT_EQ(lea.groupDate.arrItem[0].date, "1988-03-09");
-  EXPECT_EQ(import.contacts[1].groupDate.arrItem.at(0).date, "--12-31");
-  EXPECT_TRUE(import.contacts[2].groupDate.arrItem.empty()) << "month 13";
+  // Zoe's birthday is in month 13: none.
+  EXPECT_EQ(contactText(import.contacts[0]) + contactText(import.contacts[1]) +
+                contactText(import.contacts[2]),
+            "family='Dubois' given='Léa' display='Léa D.'\n"
+            "tel='+33 1'/E_Number_Work tel='+33 2'/E_Number_FaxWork tel='+33 6'/E_Number_Mobile\n"
+            "email='l@x.fr'/E_Email_Other email='l2@x.fr'/E_Email_Other\n"
+            "date='1988-03-09'/E_Date_Birthday\n"
+            "adr/E_Address_Home street='5 rue de la Paix, Bâtiment B' city='Paris' code='75002' "
+            "country='France'\n"
+            "org company='Exemple SA' title='Directrice'\n"
+            "url='https://x.fr' note='a\nb'\n"
+            "given='Marc' display='Marc'\n"
+            "date='--12-31'/E_Date_Birthday\n"
+            "given='Zoe' display='Zoe'\n");
   EXPECT_EQ(import.summary.unplaced,
             (Unplaced{{"Birth Month", 1}, {"Birth Day", 1}, {"Custom 1", 1}}));
 }

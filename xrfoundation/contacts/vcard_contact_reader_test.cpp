@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "xrfoundation/contacts/vcard_info.h"
+#include "xrfoundation/contacts/testing/contact_text.h"
 #include "xrfoundation/contacts/vcard_parser.h"
 #include "xrfoundation/platform/testing/fake_input_stream.h"
 #include "xrfoundation/platform/testing/heap_usage.h"
@@ -18,17 +18,13 @@ namespace xr {
 namespace {
 
 using Next = VCardContactReader::Next;
+using testing::contactText;
 
-// A contact as its standard vCard and its kept lines, so that two imports compare as text.
+// A contact as text with its photo's bytes, so that two imports compare whole.
 std::string signature(const ContactInfo& contact) {
-  std::string text;
-  appendStandardVCard(contact, text);
-  for (const auto& [key, values] : contact.userData) {
-    text += key + ":";
-    for (const auto& value : values) text += " '" + value + "'";
-    text += "\n";
-  }
-  return text;
+  const std::vector<uint8_t> photo =
+      contact.icon ? contact.icon->jpegRepresentation() : std::vector<uint8_t>();
+  return contactText(contact) + std::string(photo.begin(), photo.end());
 }
 
 std::string fileText(const char* path) {

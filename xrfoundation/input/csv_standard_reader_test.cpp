@@ -173,19 +173,16 @@ TEST(StandardCsvReaderTest, ReportsReadErrorsAndUnopenableFiles) {
 }
 
 TEST(StandardCsvReaderTest, ClosesOnlyAStreamItOpened) {
-  auto stream = std::make_shared<FakeInputStream>("a\n");
-  {
-    StandardCsvReader reader(stream);
-    ASSERT_TRUE(reader.open());
+  for (const bool openedByCaller : {false, true}) {
+    auto stream = std::make_shared<FakeInputStream>("a\n");
+    if (openedByCaller) stream->open();
+    {
+      StandardCsvReader reader(stream);
+      ASSERT_TRUE(reader.open());
+    }
+    EXPECT_EQ(stream->closeCalls(), openedByCaller ? 0 : 1)
+        << "opened by caller " << openedByCaller;
   }
-  EXPECT_EQ(stream->closeCalls(), 1);
-  auto opened = std::make_shared<FakeInputStream>("a\n");
-  opened->open();
-  {
-    StandardCsvReader reader(opened);
-    ASSERT_TRUE(reader.open());
-  }
-  EXPECT_EQ(opened->closeCalls(), 0);
 }
 
 }  // namespace

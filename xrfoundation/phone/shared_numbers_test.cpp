@@ -89,26 +89,14 @@ class NumberMaker {
                                          "22345678",   "5551234",    "8001234567", "4567"};
     static const char* const kCodes[] = {"+44", "0044", "011 44", "+1",   "+81", "0081",
                                          "+66", "166",  "1 66",   "+886", "+7",  "+20"};
-    const int shape = pick(10);
-    if (shape == 0) return kShort[pick(std::size(kShort))];
+    if (pick(10) == 0) return kShort[pick(std::size(kShort))];
     std::string line = kLines[pick(std::size(kLines))];
     if (pick(6) == 0) line.push_back("0123456789#*"[pick(12)]);  // a near miss
     if (pick(8) == 0) line += pick(2) ? "FLOWERS" : "flowers";
-    std::string number;
-    switch (pick(5)) {
-      case 0:
-        number = std::string(kCodes[pick(std::size(kCodes))]) + " " + line;
-        break;
-      case 1:
-        number = std::string(1, "0123456789"[pick(10)]) + line;
-        break;  // trunk digit
-      case 2:
-        number = "1 " + line;
-        break;
-      default:
-        number = line;
-        break;
-    }
+    // A country code, a trunk digit, a leading 1, or none.
+    const std::string prefixes[] = {std::string(kCodes[pick(std::size(kCodes))]) + " ",
+                                    std::string(1, "0123456789"[pick(10)]), "1 ", "", ""};
+    std::string number = prefixes[pick(5)] + line;
     // Separators, sometimes parentheses, at random places.
     static const char kSeparators[] = " -./(),;";
     for (int n = pick(4); n > 0; --n) {
