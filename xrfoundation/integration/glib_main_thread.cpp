@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -93,11 +94,12 @@ void GlibMainThread::post(std::function<void()> call, bool wait) {
     internal::runGuarded(kWhere, call);
     return;
   }
-  internal::Completion completion;
+  std::optional<internal::Completion> completion;  // only a waiting post makes one
+  if (wait) completion.emplace();
   GSource* source = g_source_new(&g_postedFuncs, sizeof(PostedSource));
   PostedSource& posted = PostedSource::of(source);
   new (posted.callStorage) PostedSource::Call(std::move(call));
-  posted.completion = wait ? &completion : nullptr;
+  posted.completion = completion ? &*completion : nullptr;
   g_source_set_priority(source, G_PRIORITY_DEFAULT);  // as g_main_context_invoke()'s sources
   g_source_set_callback_indirect(source, this, &g_adapterCallbackFuncs);
   bool dropped = false;
@@ -114,7 +116,7 @@ void GlibMainThread::post(std::function<void()> call, bool wait) {
     internal::logLine(LogLevel::Warn,
                       std::string(kWhere) + ": the adapter is detached; posted calls are dropped");
   g_source_unref(source);  // unattached, this finalizes it: the call is let go, a waiter released
-  if (wait) completion.wait();
+  if (completion) completion->wait();
 }
 
 void GlibMainThread::detach() {

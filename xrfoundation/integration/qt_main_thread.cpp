@@ -6,6 +6,7 @@
 #include <QThread>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -117,8 +118,9 @@ void QtMainThread::post(std::function<void()> call, bool wait) {
     internal::runGuarded(kWhere, call);
     return;
   }
-  internal::Completion completion;
-  auto* event = new CallEvent(std::move(call), wait ? &completion : nullptr);
+  std::optional<internal::Completion> completion;  // only a waiting post makes one
+  if (wait) completion.emplace();
+  auto* event = new CallEvent(std::move(call), completion ? &*completion : nullptr);
   {
     std::lock_guard lock(state_->mutex);
     if (state_->receiver != nullptr) {
@@ -134,7 +136,7 @@ void QtMainThread::post(std::function<void()> call, bool wait) {
           std::string(kWhere) + ": the application object is gone; posted calls are dropped");
     delete event;  // releases a waiting poster: this very thread, so it does not block below
   }
-  if (wait) completion.wait();
+  if (completion) completion->wait();
 }
 
 bool installQtMainThread() {
