@@ -44,10 +44,14 @@ gboolean dispatchPosted(GSource* source, GSourceFunc, gpointer) {
   PostedSource& posted = PostedSource::of(source);
   internal::runGuarded(kWhere, posted.call());
   posted.release();
+  internal::publishHandoff();  // for finalizePosted(), which may run on the poster's thread
   return G_SOURCE_REMOVE;
 }
 
+// Runs where the last reference goes: on the loop's thread, on the thread that destroys the
+// source, or on the poster's when the loop dispatched it before the poster let go of it.
 void finalizePosted(GSource* source) {
+  internal::acceptHandoff();
   PostedSource& posted = PostedSource::of(source);
   posted.release();
   posted.call().~function();
