@@ -40,10 +40,9 @@ void DelegateChainBase::setLastDelegate(std::weak_ptr<IDelegate> last, bool coal
   lastCoalescer_ = coalesced ? std::make_unique<Coalescer>(true) : nullptr;
 }
 
-std::shared_ptr<DelegateChainBase::PendingCall> DelegateChainBase::Coalescer::find(
-    const void* tag) const {
+DelegateChainBase::PendingCall* DelegateChainBase::Coalescer::find(const void* tag) const {
   for (const auto& [key, pending] : pending_)
-    if (key == tag) return pending;
+    if (key == tag) return pending.get();
   return nullptr;
 }
 
@@ -57,7 +56,8 @@ void DelegateChainBase::runDropped(std::function<void()> drop) {
 
 void DelegateChainBase::Coalescer::postHeldExcept(const void* tag) const {
   for (const auto& [key, pending] : pending_)
-    if (key != tag) pending->postIfHeld();
+    if (key != tag && pending->state.load(std::memory_order_relaxed) == PendingCall::State::kHeld)
+      pending->postIfHeld();
 }
 
 void DelegateChainBase::PendingCall::schedule(std::unique_lock<std::mutex>& lock) {
@@ -141,9 +141,12 @@ void DelegateChainBase::walk(const Delivery& delivery) {
         // Held only for this step: when the walk holds an observer's last reference, the
         // observer is destroyed here and may remove itself, which the check below sees.
         const Entry& entry = arrayDelegate_[i];
-        std::shared_ptr<IDelegate> observer = entry.observer.lock();
-        if (observer && !delivery.deliver(observer, entry.mode, entry.coalescer.get()))
-          consoleLog().info("some delegate does'nt comform to protocol");
+        // A busy reporter's common case first: nothing to look up, no reference to take.
+        if (!entry.coalescer || !delivery.replacePending(*entry.coalescer)) {
+          std::shared_ptr<IDelegate> observer = entry.observer.lock();
+          if (observer && !delivery.deliver(observer, entry.mode, entry.coalescer.get()))
+            consoleLog().info("some delegate does'nt comform to protocol");
+        }
       }
       if (mutations_ != mutationsAtStart) {
         if (i + 1 < countAtStart) {
@@ -153,6 +156,7 @@ void DelegateChainBase::walk(const Delivery& delivery) {
         break;  // nothing was left to visit
       }
     }
+    if (lastCoalescer_ && delivery.replacePending(*lastCoalescer_)) return;
     if (std::shared_ptr<IDelegate> last = lastDelegate_.lock())
       delivery.deliver(last, lastCoalescer_ ? Mode::kCoalesced : Mode::kPostedLast,
                        lastCoalescer_.get());

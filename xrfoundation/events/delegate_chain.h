@@ -26,6 +26,7 @@
 // Every operation may be called from any thread; one re-entrant lock per chain guards the
 // lists and is held for a whole delivery walk, so direct observers may re-enter the chain.
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -119,8 +120,10 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
     // observer is gone.
     virtual bool postDelivery() = 0;
 
-    std::mutex mutex;                                  // guards the pending call's state
-    State state = State::kIdle;                        // guarded by mutex
+    std::mutex mutex;  // guards the pending call's state
+    // Written under mutex. Only a walk, under the chain's lock, makes it kHeld, so a walk may
+    // read it without the mutex to skip a call that is not held back.
+    std::atomic<State> state{State::kIdle};
     std::chrono::steady_clock::time_point nextPost{};  // no post before this; guarded by mutex
   };
   // A coalescing observer's pending calls, one per facet, found by a tag that stands for the
@@ -131,7 +134,7 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
     explicit Coalescer(bool forLast = false) : forLast(forLast) {}
     const bool forLast;
     // The pending call of the facet that tag stands for, or null; add() files a new one.
-    std::shared_ptr<PendingCall> find(const void* tag) const;
+    PendingCall* find(const void* tag) const;
     void add(const void* tag, std::shared_ptr<PendingCall> pending);
     // Posts the held-back calls of the other facets, so that they arrive before the call of
     // `tag` made after them.
@@ -151,6 +154,11 @@ class XR_EXPORT DelegateChainBase : public IDelegateChain {
     // done, when the observer lacks the facet.
     virtual bool deliver(const std::shared_ptr<IDelegate>& observer, Mode mode,
                          Coalescer* coalescer) const = 0;
+    // A coalescing observer's call when a call of the facet has been filed for it before:
+    // replaces the pending call's arguments (and posts it if it is idle) without touching
+    // the observer, which the pending call holds weakly itself. False, and nothing done, when
+    // none has been filed yet; then deliver() files one.
+    virtual bool replacePending(Coalescer& coalescer) const = 0;
   };
 
   // Posts `run` to the main thread. If the main thread lets it go unrun, `drop` runs instead,
@@ -249,7 +257,9 @@ class DelegateChain : public DelegateChainBase {
       if (mode == Mode::kStraight) {
         invoke(operation_, arguments_, *facet);
       } else if (mode == Mode::kCoalesced && coalescer) {
-        coalesce(observer, *facet, *coalescer);
+        if (!coalescer->find(&kTag))
+          coalescer->add(&kTag, std::make_shared<Pending>(observer, *facet, coalescer->forLast));
+        replacePending(*coalescer);
       } else {
         auto run = [operation = operation_, arguments = shared(), facet, keep = observer] {
           invoke(operation, *arguments, *facet);
@@ -259,6 +269,18 @@ class DelegateChain : public DelegateChainBase {
         else
           mainThread().post(std::move(run), false);
       }
+      return true;
+    }
+
+    bool replacePending(Coalescer& coalescer) const override {
+      PendingCall* found = coalescer.find(&kTag);
+      if (!found) return false;
+      coalescer.postHeldExcept(&kTag);
+      auto& pending = static_cast<Pending&>(*found);
+      std::unique_lock lock(pending.mutex);
+      pending.operation = operation_;
+      pending.arguments = arguments_;  // assigned in place: no allocation for plain values
+      pending.schedule(lock);
       return true;
     }
 
@@ -299,21 +321,6 @@ class DelegateChain : public DelegateChainBase {
     };
     // Stands for the facet in a Coalescer: one address per instantiation.
     static constexpr char kTag = 0;
-
-    void coalesce(const std::shared_ptr<IDelegate>& observer, Facet& facet,
-                  Coalescer& coalescer) const {
-      coalescer.postHeldExcept(&kTag);
-      std::shared_ptr<PendingCall> found = coalescer.find(&kTag);
-      if (!found) {
-        found = std::make_shared<Pending>(observer, facet, coalescer.forLast);
-        coalescer.add(&kTag, found);
-      }
-      auto& pending = static_cast<Pending&>(*found);
-      std::unique_lock lock(pending.mutex);
-      pending.operation = operation_;
-      pending.arguments = arguments_;  // assigned in place: no allocation for plain values
-      pending.schedule(lock);
-    }
 
     // The arguments shared by every posted delivery of this call, made at the first.
     const std::shared_ptr<Arguments>& shared() const {

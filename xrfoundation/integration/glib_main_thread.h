@@ -9,8 +9,8 @@
 //
 // From then on every observer registered for main-thread delivery, every task's own observer
 // handling, and every posted notification or prepared call runs on that thread, inside the
-// context's dispatch, one at a time, in posting order. Each call travels as an idle source of
-// its own, at G_PRIORITY_DEFAULT (the priority of g_main_context_invoke()).
+// context's dispatch, one at a time, in posting order. Each call travels as a source of its
+// own, ready at once, at G_PRIORITY_DEFAULT (the priority of g_main_context_invoke()).
 //
 // Lifetime: the adapter keeps a reference on its context. A call posted while nobody iterates
 // the context (before g_main_loop_run(), after it has returned) waits there for the next
@@ -20,19 +20,23 @@
 // Calls that reached the library's own MainLoop before the install are handed over and run
 // first on the context.
 //
-// Shutdown: the adapter keeps the context for the rest of the process, so calls posted to it
-// are never dropped for it; deliveries wait there, each holding its observer, and a task whose
-// finished event waits there stays in the registry of live tasks until the context is iterated
-// again. An application that quits while tasks run cancels them, waits for them
-// (waitUntilFinished()), and iterates once more as above: then every task has left the
-// registry and no delivery holds an observer. A call whose source is destroyed unrun (the
-// context freed, the source removed) is dropped as with the Qt adapter: what it held is let go
-// and a task's own bookkeeping still runs.
+// Shutdown: an application may quit while tasks run. Once its loop has returned for good it
+// calls xr::uninstallGlibMainThread() (or detach() on its own adapter), as a Qt application
+// destroys its application object: the calls still waiting in the context are dropped unrun
+// and let go of what they held, and so is every call posted afterwards (logged once); a poster
+// waiting for a dropped call is released. So no dropped delivery holds an observer. A task's own
+// bookkeeping is not lost with the loop: when the work of a task that was running ends, the
+// task leaves the registry of live tasks all the same, on a thread of the library's, soon after
+// its finished event was dropped. Observers hear nothing more; a task's work is not stopped by
+// the application's end, so an application that must not wait for it cancels its tasks first.
+// A call whose source is destroyed unrun otherwise (the context freed) is dropped the same way.
 #pragma once
 #include <glib.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "xrfoundation/export.h"
@@ -60,17 +64,28 @@ class XR_EXPORT GlibMainThread : public IMainThread {
   void post(std::function<void()> call, bool wait) override;
   // The context the adapter posts to.
   GMainContext* context() const { return context_; }
+  // Drops the calls this adapter posted that still wait in the context, and every call posted
+  // from now on (see the file comment); any thread, once the application is done with the loop.
+  void detach();
+  // False once detached.
+  bool attached() const;
 
  private:
   GlibMainThread(GMainContext* context, std::thread::id mainThread);
 
   GMainContext* context_;  // referenced for the adapter's life
   std::thread::id mainThread_;
+  mutable std::mutex mutex_;  // orders posts against detach()
+  bool attached_ = true;      // guarded by mutex_
+  std::atomic<bool> droppedLogged_{false};
 };
 
 // Makes `context` (null: the global default context) the library's main thread
 // (setMainThread()), its loop running on the calling thread. False, and nothing installed, when
 // another thread owns the context at the moment.
 XR_EXPORT bool installGlibMainThread(GMainContext* context = nullptr);
+
+// Detaches the installed GLib adapter (see the file comment); nothing when none is installed.
+XR_EXPORT void uninstallGlibMainThread();
 
 }  // namespace xr

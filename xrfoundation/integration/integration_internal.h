@@ -13,7 +13,9 @@
 
 namespace xr::internal {
 
-// Set once, by the loop's thread, when a waited-for call has run or has been dropped.
+// Set once, by the loop's thread, when a waited-for call has run or has been dropped. The
+// waiting poster keeps it on its stack: signal() notifies under the lock, so the poster cannot
+// see it set, return and destroy it while signal() still touches it.
 class Completion {
  public:
   void signal() {

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -26,8 +27,9 @@ QEvent::Type callEventType() {
 // when its receiver goes away first; either way a waiting poster is released.
 class CallEvent : public QEvent {
  public:
-  CallEvent(std::function<void()> call, std::shared_ptr<internal::Completion> completion)
-      : QEvent(callEventType()), call_(std::move(call)), completion_(std::move(completion)) {}
+  // completion: the waiting poster's, on its stack; or null.
+  CallEvent(std::function<void()> call, internal::Completion* completion)
+      : QEvent(callEventType()), call_(std::move(call)), completion_(completion) {}
   ~CallEvent() override { release(); }
 
   void run() {
@@ -43,7 +45,7 @@ class CallEvent : public QEvent {
   }
 
   std::function<void()> call_;
-  std::shared_ptr<internal::Completion> completion_;
+  internal::Completion* completion_;
 };
 
 class Receiver;
@@ -116,8 +118,9 @@ void QtMainThread::post(std::function<void()> call, bool wait) {
     internal::runGuarded(kWhere, call);
     return;
   }
-  auto completion = wait ? std::make_shared<internal::Completion>() : nullptr;
-  auto* event = new CallEvent(std::move(call), completion);
+  std::optional<internal::Completion> completion;  // only a waiting post makes one
+  if (wait) completion.emplace();
+  auto* event = new CallEvent(std::move(call), completion ? &*completion : nullptr);
   {
     std::lock_guard lock(state_->mutex);
     if (state_->receiver != nullptr) {
@@ -133,7 +136,7 @@ void QtMainThread::post(std::function<void()> call, bool wait) {
           std::string(kWhere) + ": the application object is gone; posted calls are dropped");
     delete event;  // releases a waiting poster: this very thread, so it does not block below
   }
-  if (completion != nullptr) completion->wait();
+  if (completion) completion->wait();
 }
 
 bool installQtMainThread() {
