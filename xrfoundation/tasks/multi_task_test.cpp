@@ -105,8 +105,7 @@ TEST_P(MultiTaskTest, CombinedProgressCountsOnlyCountingSubTasksAndNestedComposi
   auto multi = composite({first, silent, second, inner});
   runToEnd(multi);
 
-  std::vector<double> values;
-  for (const auto& event : recorder_->events("progress")) values.push_back(event.progress);
+  const std::vector<double> values = recorder_->progressValues();
   // Three counting parts: the second at 0.5 is 1/3 + 0.5/3; the innermost step at 0.5 makes
   // both nested composites 0.5, so the whole is 2/3 + 0.5/3.
   ASSERT_EQ(values.size(), 2u);

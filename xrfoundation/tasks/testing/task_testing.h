@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
@@ -91,6 +92,11 @@ class Recorder : public IAsyncTaskDelegate {
       if (e.kind == kind) matching.push_back(e);
     return matching;
   }
+  std::vector<double> progressValues() {
+    std::vector<double> values;
+    for (const Event& e : events("progress")) values.push_back(e.progress);
+    return values;
+  }
   std::size_t finishedCount() {
     std::lock_guard lock(mutex_);
     return finished_;
@@ -140,6 +146,23 @@ inline bool runMainUntil(const std::function<bool()>& done, double seconds = 30)
   return mainLoop().runUntil(done, seconds);
 }
 
+// Runs what the main loop has pending, and what that posts in turn.
+inline void drainMainLoop() {
+  while (mainLoop().processPending() > 0) {
+  }
+}
+
+// Quiets the library's per-task log lines while it lives, for tests that make thousands of
+// tasks; `level` is the lowest kept.
+class QuietLogs {
+ public:
+  explicit QuietLogs(LogLevel level = LogLevel::Warn) : level_(logLevel()) { setLogLevel(level); }
+  ~QuietLogs() { setLogLevel(level_); }
+
+ private:
+  LogLevel level_;
+};
+
 // A fixture for composite tests, run on a queue of each cap that GetParam() names (see
 // kQueueCaps): composite() queues the sub-tasks and the composite (of type Composite) on the
 // queue with the recorder observing it; runToEnd() starts it and runs the main loop until it
@@ -168,9 +191,7 @@ class CompositeTest : public ::testing::TestWithParam<int> {
     multi->startTask();
     ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }))
         << "the composite never ended on a queue capped at " << GetParam();
-    // Progress relayed through nested composites may still be on its way.
-    while (mainLoop().processPending() > 0) {
-    }
+    drainMainLoop();  // progress relayed through nested composites may still be on its way
   }
 
   std::unique_ptr<OperationQueue> queue_ = std::make_unique<OperationQueue>();
