@@ -125,8 +125,7 @@ TEST_F(AsyncTaskBaseTest, WorkThatStoresNoOutcomeSendsNothingAndStaysRegistered)
   testing::LogCapture log;
   auto silent = makeTask();
   silent->addDelegateStraight(recorder_);
-  queue_.addOperation(silent);
-  silent->startTask();
+  silent->startOnQueue(queue_);
   silent->waitUntilFinished();
   mainLoop().processPending();
   EXPECT_EQ(recorder_->events().size(), 0u);
@@ -138,8 +137,7 @@ TEST_F(AsyncTaskBaseTest, WorkThatStoresNoOutcomeSendsNothingAndStaysRegistered)
 
   auto lost = makeTask([](WorkTask& t) { t.setTaskResult(nullptr); });
   lost->setTaskName("lost");
-  queue_.addOperation(lost);
-  lost->startTask();
+  lost->startOnQueue(queue_);
   lost->waitUntilFinished();
   EXPECT_TRUE(log.contains(fmt::format("unexpected({})...lost", lost->taskNumber())));
   removeTaskFromGlobalArray(silent);
@@ -198,8 +196,7 @@ TEST_F(AsyncTaskBaseTest, CancelWhileExecutingLetsTheWorkEndEarly) {
     task->addDelegate(recorder_);
     int callbacks = 0;
     task->setCancelCallback([&] { ++callbacks; });
-    queue_.addOperation(task);
-    task->startTask();
+    task->startOnQueue(queue_);
     started.wait();
     EXPECT_EQ(task->status(), "Waiting") << "the work did not raise its executing status";
     task->cancel();
@@ -233,8 +230,7 @@ TEST_F(AsyncTaskBaseTest, CompletionBlocksRunOnceInOrderAndLateOnesNever) {
   task->addCompletionBlock(nullptr);
   task->addCompletionBlock([&](bool) { order.push_back(1); });
   task->addCompletionBlock([&](bool) { order.push_back(2); });
-  queue_.addOperation(task);
-  task->startTask();
+  task->startOnQueue(queue_);
   task->waitUntilFinished();
   task->addCompletionBlock([&](bool) { order.push_back(3); });
   EXPECT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); }));
@@ -257,8 +253,7 @@ TEST_F(AsyncTaskBaseTest, WaitingHonoursTimeOutsAndOddValuesDoNotWait) {
     release.wait();
     succeed(t);
   });
-  queue_.addOperation(slow);
-  slow->startTask();
+  slow->startOnQueue(queue_);
   std::thread releaser([&] {
     std::this_thread::sleep_for(50ms);
     release.count_down();
@@ -400,8 +395,7 @@ TEST_F(AsyncTaskBaseTest, AnExceptionEscapingTheWorkEndsTheTaskFailed) {
   for (auto& task : {throwing, odd}) {
     task->addDelegate(recorder_);
     task->addCompletionBlock([&](bool success) { completionsFalse += !success; });
-    queue_.addOperation(task);
-    task->startTask();
+    task->startOnQueue(queue_);
   }
   for (auto& task : {throwing, odd}) task->waitUntilFinished();
   ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedCount() == 2; }));
