@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,16 @@ class Recorder : public IAsyncTaskDelegate {
     for (const Event& e : events_)
       if (e.kind == kind) matching.push_back(e);
     return matching;
+  }
+  // Every event in order, as "start progress:0.5 finished:success".
+  std::string story() {
+    std::ostringstream out;
+    for (const Event& e : events()) {
+      out << (out.tellp() > 0 ? " " : "") << e.kind;
+      if (e.kind == "progress") out << ':' << e.progress;
+      if (e.kind == "finished") out << ':' << e.word;
+    }
+    return out.str();
   }
   std::vector<double> progressValues() {
     std::vector<double> values;
