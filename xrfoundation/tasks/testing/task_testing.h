@@ -1,7 +1,7 @@
 // tasks/testing/task_testing.h: helpers shared by the task tests -- a task whose work is a
-// callable, an observer that records every event, registry and main-loop waits, and a fixture
-// for the composite tests. The toolkit loop tests (integration/) use the observer and the
-// registry check too.
+// callable, an observer that records every event, registry and main-loop waits, a log quieter
+// and a fixture for the composite tests. The toolkit loop tests (integration/) use the observer and
+// the registry check too.
 #pragma once
 #include <gtest/gtest.h>
 
