@@ -78,8 +78,7 @@ class NothingAfterFinishedTest : public ::testing::TestWithParam<int> {
     task->addDelegate(onMain);
     task->addDelegateStraight(straight);
     task->addDelegateCoalesced(coalesced);
-    queue_->addOperation(task);
-    task->startTask();
+    task->startOnQueue(*queue_);
     ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); })) << what;
     if (settle) settle();
     while (mainLoop().processPending() > 0) {

@@ -20,8 +20,7 @@ using OwnedTask = ValueTask<Owned>;
 std::shared_ptr<OwnedTask> runOwned(OwnedTask::Work work) {
   OperationQueue queue;
   auto task = AsyncTaskBase::create<OwnedTask>(std::move(work));
-  queue.addOperation(task);
-  task->startTask();
+  task->startOnQueue(queue);
   task->waitUntilFinished();
   return task;
 }
@@ -131,8 +130,7 @@ TEST(ValueTaskTest, TheValueIsThereForEveryWayOfLearningOfTheEnd) {
     inCompletion = success && task->value() ? *task->value() : -1;
     completed.count_down();
   });
-  queue.addOperation(task);
-  task->startTask();
+  task->startOnQueue(queue);
   ASSERT_TRUE(task->waitUntilTimeout(30));
   ASSERT_NE(task->value(), nullptr);
   EXPECT_EQ(*task->value(), 5050);

@@ -1,7 +1,7 @@
 // tasks/testing/task_testing.h: helpers shared by the task tests -- a task whose work is a
-// callable, an observer that records every event, registry and main-loop waits, and a fixture
-// for the composite tests. The toolkit loop tests (integration/) use the observer and the
-// registry check too.
+// callable, an observer that records every event, registry and main-loop waits, a log quieter
+// and a fixture for the composite tests. The toolkit loop tests (integration/) use the observer and
+// the registry check too.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -11,9 +11,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
@@ -91,6 +93,21 @@ class Recorder : public IAsyncTaskDelegate {
       if (e.kind == kind) matching.push_back(e);
     return matching;
   }
+  // Every event in order, as "start progress:0.5 finished:success".
+  std::string story() {
+    std::ostringstream out;
+    for (const Event& e : events()) {
+      out << (out.tellp() > 0 ? " " : "") << e.kind;
+      if (e.kind == "progress") out << ':' << e.progress;
+      if (e.kind == "finished") out << ':' << e.word;
+    }
+    return out.str();
+  }
+  std::vector<double> progressValues() {
+    std::vector<double> values;
+    for (const Event& e : events("progress")) values.push_back(e.progress);
+    return values;
+  }
   std::size_t finishedCount() {
     std::lock_guard lock(mutex_);
     return finished_;
@@ -140,6 +157,23 @@ inline bool runMainUntil(const std::function<bool()>& done, double seconds = 30)
   return mainLoop().runUntil(done, seconds);
 }
 
+// Runs what the main loop has pending, and what that posts in turn.
+inline void drainMainLoop() {
+  while (mainLoop().processPending() > 0) {
+  }
+}
+
+// Quiets the library's per-task log lines while it lives, for tests that make thousands of
+// tasks; `level` is the lowest kept.
+class QuietLogs {
+ public:
+  explicit QuietLogs(LogLevel level = LogLevel::Warn) : level_(logLevel()) { setLogLevel(level); }
+  ~QuietLogs() { setLogLevel(level_); }
+
+ private:
+  LogLevel level_;
+};
+
 // A fixture for composite tests, run on a queue of each cap that GetParam() names (see
 // kQueueCaps): composite() queues the sub-tasks and the composite (of type Composite) on the
 // queue with the recorder observing it; runToEnd() starts it and runs the main loop until it
@@ -168,9 +202,7 @@ class CompositeTest : public ::testing::TestWithParam<int> {
     multi->startTask();
     ASSERT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }))
         << "the composite never ended on a queue capped at " << GetParam();
-    // Progress relayed through nested composites may still be on its way.
-    while (mainLoop().processPending() > 0) {
-    }
+    drainMainLoop();  // progress relayed through nested composites may still be on its way
   }
 
   std::unique_ptr<OperationQueue> queue_ = std::make_unique<OperationQueue>();
