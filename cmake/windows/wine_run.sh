@@ -22,6 +22,12 @@ mkdir -p "$WINEPREFIX"
   flock 9
   # 9>&-: the server outlives this script, and must not hold the lock while it runs.
   [ -f "$WINEPREFIX/system.reg" ] || "$wine_dir/wine64" wineboot --init >/dev/null 2>&1 9>&-
-  "$wine_dir/wineserver" -p"$persist_seconds" >/dev/null 2>&1 9>&- || true  # fails when one runs
+  # A new server (the command fails when one runs) starts Wine's own processes (services,
+  # devices) with the first program, as its children, and they live until the server ends:
+  # started by a test they would hold its output pipe open that long, and whoever reads the
+  # pipe to its end (ctest, a check script) would wait. So they are started here, with none.
+  if "$wine_dir/wineserver" -p"$persist_seconds" >/dev/null 2>&1 9>&-; then
+    "$wine_dir/wine64" wineboot </dev/null >/dev/null 2>&1 9>&- || true
+  fi
 } 9>"$WINEPREFIX/.xrf-lock"
 exec "$wine_dir/wine64" "$@"

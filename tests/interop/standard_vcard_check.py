@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Reads the standard vCard form back with two independent readers, vobject and ical.js.
 
-Usage: standard_vcard_check.py WRITER WORK_DIR NODE READER_JS. WRITER (standard_vcard_writer)
+Usage: standard_vcard_check.py WORK_DIR NODE READER_JS WRITER... WRITER (standard_vcard_writer,
+with the command that runs it under Wine before it for a Windows build)
 writes the record and the photo's JPEG bytes; every field is checked as each reader reads it:
 non-ASCII, escaped ',', ';' and '\\', line breaks, folded lines, item groups and the photo.
 """
@@ -129,10 +130,12 @@ def check_icaljs(node, reader, record_path, jpeg):
 
 
 def main():
-    writer, work_dir, node, reader = sys.argv[1:5]
+    work_dir, node, reader, writer = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
     record_path = os.path.join(work_dir, "standard_contact.vcf")
     jpeg_path = os.path.join(work_dir, "standard_contact.jpg")
-    subprocess.run([writer, record_path, jpeg_path], check=True)
+    # Names relative to the work folder, which a Windows writer under Wine reads as well.
+    subprocess.run(writer + ["standard_contact.vcf", "standard_contact.jpg"], cwd=work_dir,
+                   check=True)
     raw = open(record_path, "rb").read()
     jpeg = open(jpeg_path, "rb").read()
     check_raw(raw)

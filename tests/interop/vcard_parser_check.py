@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Reads the rich contact's record back with an independent vCard 3.0 parser (vobject).
 
-Usage: vcard_parser_check.py WRITER WORK_DIR. WRITER (vcard_sample_writer) writes the record and
+Usage: vcard_parser_check.py WORK_DIR WRITER... WRITER (vcard_sample_writer, with the command
+that runs it under Wine before it for a Windows build) writes the record and
 the photo's JPEG bytes; every field is then checked as the parser reads it. Two lines keep the
 shape that stored files and the device expect although the parser objects to them: the N line
 holds the given name third, and "X-IM;Google Talk:..." has a parameter with a space. The first
@@ -22,10 +23,11 @@ def expect(what, actual, expected):
 
 
 def main():
-    writer, work_dir = sys.argv[1], sys.argv[2]
+    work_dir, writer = sys.argv[1], sys.argv[2:]
     record_path = os.path.join(work_dir, "rich_contact.vcf")
     jpeg_path = os.path.join(work_dir, "rich_contact.jpg")
-    subprocess.run([writer, record_path, jpeg_path], check=True)
+    # Names relative to the work folder, which a Windows writer under Wine reads as well.
+    subprocess.run(writer + ["rich_contact.vcf", "rich_contact.jpg"], cwd=work_dir, check=True)
     raw = open(record_path, "rb").read()
     jpeg = open(jpeg_path, "rb").read()
 

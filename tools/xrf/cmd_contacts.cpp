@@ -61,11 +61,11 @@ class PendingOutput {
     const fs::file_status status = fs::status(*target, statusError);
     if (!statusError && fs::exists(status) && !fs::is_regular_file(status)) {
       if (fs::is_directory(status)) {
-        error = target->string() + " is a directory";
+        error = xr::pathToUtf8(*target) + " is a directory";
         return false;
       }
-      file_ = std::fopen(target->string().c_str(), "wb");
-      if (!file_) error = "cannot open " + target->string() + ": " + std::strerror(errno);
+      file_ = std::fopen(xr::pathToUtf8(*target).c_str(), "wb");
+      if (!file_) error = "cannot open " + xr::pathToUtf8(*target) + ": " + std::strerror(errno);
       inPlace_ = file_ != nullptr;
       return file_ != nullptr;
     }
@@ -75,7 +75,8 @@ class PendingOutput {
     for (int attempt = 0; attempt < xrf::kTempNameAttempts; ++attempt) {
       char suffix[32];
       std::snprintf(suffix, sizeof suffix, ".xrf-%08x.tmp", static_cast<unsigned>(random()));
-      const fs::path candidate = directory / ("." + target->filename().string() + suffix);
+      const fs::path candidate =
+          directory / xr::pathFromUtf8("." + xr::pathToUtf8(target->filename()) + suffix);
       // Fail rather than reuse a file that exists.
       file_ = xr::createNewFile(candidate);
       if (file_) {
@@ -84,7 +85,7 @@ class PendingOutput {
       }
       if (errno != EEXIST) break;
     }
-    error = "cannot create a file in " + directory.string() + ": " + std::strerror(errno);
+    error = "cannot create a file in " + xr::pathToUtf8(directory) + ": " + std::strerror(errno);
     return false;
   }
 
@@ -107,7 +108,7 @@ class PendingOutput {
     }
     std::FILE* file = std::exchange(file_, nullptr);
     if (std::fclose(file) != 0) {
-      error = "cannot write " + (inPlace_ ? target_->string() : temp_.string()) + ": " +
+      error = "cannot write " + xr::pathToUtf8(inPlace_ ? *target_ : temp_) + ": " +
               std::strerror(errno);
       return false;
     }
@@ -115,7 +116,7 @@ class PendingOutput {
     // Atomic on every system, an existing OUT included (Windows: MoveFileExW, replacing).
     const std::error_code renameError = xr::replaceFile(temp_, *target_);
     if (renameError) {
-      error = "cannot replace " + target_->string() + ": " + renameError.message();
+      error = "cannot replace " + xr::pathToUtf8(*target_) + ": " + renameError.message();
       return false;
     }
     temp_.clear();
@@ -132,7 +133,7 @@ class PendingOutput {
     }
   }
 
-  std::string name() const { return target_ ? target_->string() : "standard output"; }
+  std::string name() const { return target_ ? xr::pathToUtf8(*target_) : "standard output"; }
 
  private:
   std::optional<fs::path> target_;
@@ -170,7 +171,7 @@ void csv2vcf(const Csv2VcfOptions& options) {
   auto job = std::make_shared<Job>();
   job->reader.setStrict(options.strict);
   std::optional<fs::path> target;
-  if (!options.output.empty() && options.output != "-") target = options.output;
+  if (!options.output.empty() && options.output != "-") target = xr::pathFromUtf8(options.output);
 
   std::vector<xrf::Step> steps;
   steps.push_back(
@@ -205,11 +206,12 @@ void csv2vcf(const Csv2VcfOptions& options) {
                      step.setSummary(std::to_string(job->reader.contactsRead()) + " contacts");
                      return true;
                    }});
-  steps.push_back({"Write " + (target ? target->filename().string() : std::string("the output")),
-                   false, [job](xrf::StepContext& step) {
-                     std::string error;
-                     return job->output.commit(error) || step.fail(error);
-                   }});
+  steps.push_back(
+      {"Write " + (target ? xr::pathToUtf8(target->filename()) : std::string("the output")), false,
+       [job](xrf::StepContext& step) {
+         std::string error;
+         return job->output.commit(error) || step.fail(error);
+       }});
 
   const xrf::RunOutcome outcome = xrf::runSteps(std::move(steps));
   job->output.discard();
@@ -427,11 +429,11 @@ void vcf2csv(const Vcf2CsvOptions& options) {
   if (!input.rewind()) return xrf::fail(input.error());
 
   std::optional<fs::path> target;
-  if (!options.output.empty() && options.output != "-") target = options.output;
+  if (!options.output.empty() && options.output != "-") target = xr::pathFromUtf8(options.output);
   // Photos go to files beside OUT, named in the Photo column relative to OUT's folder, as
   // csv2vcf reads them; with standard output there is no folder to put them in.
   const fs::path photoFolderName =
-      target ? fs::path(target->filename().string() + ".photos") : fs::path();
+      target ? xr::pathFromUtf8(xr::pathToUtf8(target->filename()) + ".photos") : fs::path();
   const fs::path photoFolder = target ? target->parent_path() / photoFolderName : fs::path();
   PendingOutput output;
   std::string error;
@@ -455,8 +457,8 @@ void vcf2csv(const Vcf2CsvOptions& options) {
       std::ofstream file(photoFolder / name, std::ios::binary);
       file.write(reinterpret_cast<const char*>(jpeg.data()),
                  static_cast<std::streamsize>(jpeg.size()));
-      if (!file) return xrf::fail("cannot write " + (photoFolder / name).string());
-      photoFile = (photoFolderName / name).string();
+      if (!file) return xrf::fail("cannot write " + xr::pathToUtf8(photoFolder / name));
+      photoFile = xr::pathToUtf8(photoFolderName) + "/" + name;  // the same on every system
     } else if (contact.icon) {
       ++photosSkipped;
     }

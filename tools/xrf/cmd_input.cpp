@@ -11,6 +11,7 @@
 #include "tool_input.h"
 #include "xrfoundation/input/buffered_input_stream.h"
 #include "xrfoundation/input/csv_standard_reader.h"
+#include "xrfoundation/platform/file_system.h"
 
 namespace {
 
@@ -56,8 +57,9 @@ std::optional<std::filesystem::path> existingRecordFile(const std::string& direc
   std::error_code error;
   std::optional<std::filesystem::path> first;
   std::uint64_t firstNumber = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-    const std::string name = entry.path().filename().string();
+  for (const auto& entry :
+       std::filesystem::directory_iterator(xr::pathFromUtf8(directory), error)) {
+    const std::string name = xr::pathToUtf8(entry.path().filename());
     const std::size_t digits = name.find_first_not_of("0123456789");
     if (digits == 0 || digits > 19 || name.substr(digits) != ".vcf") continue;
     const std::uint64_t number = std::stoull(name.substr(0, digits));
@@ -73,21 +75,21 @@ void splitRecords(const std::string& path, const std::string& directory, bool fo
   // Refused before anything is read or written, so that a refusal changes nothing.
   if (!force) {
     if (const auto existing = existingRecordFile(directory)) {
-      return xrf::fail(existing->string() + " already exists; pass --force to replace the " +
+      return xrf::fail(xr::pathToUtf8(*existing) + " already exists; pass --force to replace the " +
                        "record files in " + directory);
     }
   }
   auto reader = openReader(path);
   if (!reader) return;
   std::error_code error;
-  std::filesystem::create_directories(directory, error);
+  std::filesystem::create_directories(xr::pathFromUtf8(directory), error);
   if (error) return xrf::fail("cannot create " + directory + ": " + error.message());
   std::uint64_t count = 0;
   while (const auto record = reader->nextVCardRecord()) {
-    const auto file = std::filesystem::path(directory) / (std::to_string(++count) + ".vcf");
+    const auto file = xr::pathFromUtf8(directory) / (std::to_string(++count) + ".vcf");
     std::ofstream out(file, std::ios::binary);
     out.write(record->data(), static_cast<std::streamsize>(record->size()));
-    if (out.close(), !out) return xrf::fail("cannot write " + file.string());
+    if (out.close(), !out) return xrf::fail("cannot write " + xr::pathToUtf8(file));
   }
   endedCleanly(*reader);
 }

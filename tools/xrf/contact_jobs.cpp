@@ -18,6 +18,7 @@
 #include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/platform/file_system.h"
 
 namespace xrf {
 
@@ -27,11 +28,11 @@ CsvFileImport::~CsvFileImport() = default;
 bool CsvFileImport::open(const std::string& path) {
   name_ = isStandardInput(path) ? std::string("standard input") : path;
   // Photos are named relative to the CSV file's folder (the working folder for a pipe).
-  const std::filesystem::path base = isStandardInput(path)
-                                         ? std::filesystem::path(".")
-                                         : std::filesystem::path(path).parent_path();
+  const std::filesystem::path base =
+      isStandardInput(path) ? std::filesystem::path(".") : xr::pathFromUtf8(path).parent_path();
   std::error_code sizeError;
-  fileSize_ = isStandardInput(path) ? 0 : std::filesystem::file_size(path, sizeError);
+  fileSize_ =
+      isStandardInput(path) ? 0 : std::filesystem::file_size(xr::pathFromUtf8(path), sizeError);
   reader_.setStrict(strict_);
   if (!reader_.open(openInputStream(path), base.empty() ? "." : base)) {
     setError();
@@ -99,7 +100,7 @@ bool VCardFileImport::open(const std::string& path, bool rereadable) {
     fileSize_ = static_cast<std::uint64_t>(std::ftell(copy_));
   } else if (!isStandardInput(path)) {
     std::error_code sizeError;
-    fileSize_ = std::filesystem::file_size(path, sizeError);
+    fileSize_ = std::filesystem::file_size(xr::pathFromUtf8(path), sizeError);
   }
   return rewind();
 }

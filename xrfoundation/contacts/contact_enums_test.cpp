@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <latch>
 #include <thread>
 #include <vector>
+
+#include "xrfoundation/platform/testing/latch.h"
 
 namespace xr {
 namespace {
@@ -90,7 +91,7 @@ TEST(ContactEnumsTest, AddEnumReplacesTheKindsDictionary) {
 
 TEST(ContactEnumsTest, ConcurrentFirstUseBuildsOneMap) {
   constexpr int kThreads = 8;
-  std::latch start(kThreads);
+  testing::Latch start(kThreads);
   std::vector<const MultiEnumMap*> seen(kThreads);
   std::vector<std::optional<std::string>> names(kThreads);
   std::vector<std::thread> threads;

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <set>
 #include <thread>
 
 #include "xrfoundation/contacts/base64.h"
 #include "xrfoundation/platform/image.h"
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/test_images.h"
 
 namespace xr {
@@ -102,7 +102,7 @@ TEST(VCardPropertyTest, GroupedDatesDrawANewItemNumberAtEveryRendering) {
 TEST(VCardPropertyTest, ItemCounterHandsOutEachNumberOnceAcrossThreads) {
   constexpr int kThreads = 4;
   constexpr int kEach = 2000;
-  std::latch start(kThreads);
+  testing::Latch start(kThreads);
   std::vector<std::vector<int>> drawn(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -138,7 +138,7 @@ TEST(VCardPropertyTest, PhotoStoresTheJpegRepresentationAsBase64) {
 
 TEST(VCardPropertyTest, FieldsCanBeSetWhileAnotherThreadRenders) {
   auto tel = make<VCardTel>("1", "CELL");
-  std::latch start(2);
+  testing::Latch start(2);
   std::thread writer([&] {
     start.arrive_and_wait();
     for (int i = 0; i < 2000; ++i) {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <thread>
 #include <vector>
 
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 
 namespace xr {
@@ -192,7 +192,7 @@ TEST(XmlMessageTest, ExtractIqFirstElementLooksUnderResponseAndKeepsTheMessageAl
 TEST(XmlMessageTest, ThreadsMayReadOneMessageAtOnce) {
   XmlNode message = stringToElement(
       R"(<iq id="1" type="error"><response ns="p"><c>v</c></response><error>e</error></iq>)");
-  std::latch start(4);
+  testing::Latch start(4);
   int mismatches[4] = {};
   std::thread threads[4];  // not std::jthread, which libc++ 14 lacks
   for (int t = 0; t < 4; ++t) {

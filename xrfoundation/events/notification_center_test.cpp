@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "xrfoundation/platform/testing/latch.h"
 
 namespace xr {
 namespace {
@@ -50,7 +51,7 @@ TEST(NotificationCenterTest, DeliversByNameInRegistrationOrderWhileTheRegistrati
 TEST(NotificationCenterTest, ThreadsMayRegisterPostAndRemoveAtOnce) {
   constexpr int kThreads = 4, kPosts = 300;
   auto& center = NotificationCenter::defaultCenter();
-  std::latch start(kThreads);
+  testing::Latch start(kThreads);
   std::vector<int> own(kThreads, 0);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)

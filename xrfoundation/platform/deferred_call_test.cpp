@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "xrfoundation/platform/deferred_call_internal.h"
+#include "xrfoundation/platform/testing/latch.h"
 
 namespace xr::internal {
 namespace {
@@ -22,7 +22,7 @@ TEST(DeferredCallTest, CallsRunByTheirTimesNotBeforeThem) {
   };
   std::mutex mutex;
   std::vector<Ran> ran;
-  std::latch done(4);
+  testing::Latch done(4);
   const auto start = Clock::now();
   const std::pair<const char*, std::chrono::milliseconds> kCalls[] = {
       {"late", 120ms}, {"middle", 60ms}, {"middle again", 60ms}, {"soon", 10ms}};

@@ -5,13 +5,13 @@
 #include <atomic>
 #include <cmath>
 #include <future>
-#include <latch>
 #include <limits>
 #include <thread>
 #include <vector>
 
 #include "xrfoundation/platform/deferred_call_internal.h"
 #include "xrfoundation/platform/testing/fake_main_thread.h"
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 
 namespace xr {
@@ -61,7 +61,7 @@ TEST(MainLoopTest, PostAndWaitFromAWorkerReturnsAfterTheCallRanOnTheMainThread) 
 TEST(MainLoopTest, PostsFromManyThreadsKeepEachThreadsOrder) {
   constexpr int kThreads = 4, kPosts = 2000;
   std::vector<std::vector<int>> seen(kThreads);
-  std::latch start(kThreads);
+  testing::Latch start(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&, t] {

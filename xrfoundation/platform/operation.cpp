@@ -220,7 +220,7 @@ bool Operation::isReady() const {
 }
 
 void Operation::cancel() {
-  cancelled_.store(true, std::memory_order_release);
+  cancelled_.store(true);
   std::unique_lock lock(mutex_);
   becameReadyIfSo(lock);
 }
@@ -263,10 +263,13 @@ void Operation::runOnWorker() {
   // Executing is raised before the claim, so a canceller that finds the operation not
   // executing knows that main() has not begun; the claim settles the race with one that
   // looked just before.
-  executing_.store(true, std::memory_order_release);
+  executing_.store(true);  // sequentially consistent with cancel()'s store and the read below
+  // The cancel state is read before the claim: a canceller that claims stores its cancel after
+  // its claim, so one that lost the claim to this worker must not stop the work it left to run.
+  const bool cancelledFirst = cancelled_.load();
   StartClaim open = StartClaim::kOpen;
   const bool claimed = startClaim_.compare_exchange_strong(open, StartClaim::kWorker);
-  if (claimed && !isCancelled()) runMain();
+  if (claimed && !cancelledFirst) runMain();
   finish();
 }
 

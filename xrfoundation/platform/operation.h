@@ -37,8 +37,9 @@ class XR_EXPORT Operation : public std::enable_shared_from_this<Operation> {
   // Stops waiting for the dependency; an operation that is not one is ignored.
   void removeDependency(const std::shared_ptr<Operation>& dependency);
 
-  // Sets the cancelled flag and makes the operation ready; if main() has not begun, it never
-  // will. Work already running is not stopped: it may look at isCancelled().
+  // Sets the cancelled flag and makes the operation ready; if no worker has taken it up yet
+  // (isExecuting()), main() never runs. Work already running is not stopped: it may look at
+  // isCancelled().
   virtual void cancel();
   // True once cancel() has been called.
   bool isCancelled() const { return cancelled_.load(std::memory_order_acquire); }

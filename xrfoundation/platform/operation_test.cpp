@@ -5,12 +5,12 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <latch>
 #include <thread>
 #include <vector>
 
 #include "xrfoundation/platform/condition_lock.h"
 #include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 
 namespace xr {
@@ -128,7 +128,7 @@ TEST(OperationTest, WorkThatThrowsEndsFinishedLoggedOnceAndTheQueueGoesOn) {
 TEST(OperationQueueTest, BlockedWorkersDoNotStarveTheQueue) {
   OperationQueue queue;
   constexpr int kBlocked = 6;
-  std::latch released(1);
+  testing::Latch released(1);
   std::vector<std::shared_ptr<Work>> blockers;
   for (int i = 0; i < kBlocked; ++i) {
     blockers.push_back(std::make_shared<Work>([&] { released.wait(); }));

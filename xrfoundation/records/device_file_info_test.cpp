@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <string>
 #include <thread>
+
+#include "xrfoundation/platform/testing/latch.h"
 
 namespace xr {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 TEST(DeviceFileInfoTest, ReadersOnOtherThreadsSeeWholeTexts) {
   DeviceFileInfo info;
   const std::string shortPath = "/a", longPath(200, 'p');
-  std::latch start(2);
+  testing::Latch start(2);
   std::thread writer([&] {  // not std::jthread, which libc++ 14 lacks
     start.arrive_and_wait();
     for (int i = 0; i < 2000; ++i) info.setFilePath(i % 2 ? shortPath : longPath);

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <functional>
 #include <future>
-#include <latch>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -18,6 +17,7 @@
 
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/testing/heap_usage.h"
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/tasks/multi_concurrent_task.h"
 #include "xrfoundation/tasks/multi_task.h"
@@ -136,7 +136,7 @@ TEST_F(AsyncTaskBaseTest, CancelBeforeTheStartEndsOnceWithCanceled) {
   int callbacks = 0;
   task->setCancelCallback([&] { ++callbacks; });
   std::vector<bool> completions;
-  std::latch completed(1);
+  testing::Latch completed(1);
   task->addCompletionBlock([&](bool ok) {
     completions.push_back(ok);
     completed.count_down();
@@ -169,7 +169,7 @@ TEST_F(AsyncTaskBaseTest, CancelWhileExecutingLetsTheWorkEndEarly) {
   for (bool canCancel : {true, false}) {
     testing::LogCapture log;
     recorder_ = std::make_shared<Recorder>();  // the second task may reuse the first's address
-    std::latch started(1);
+    testing::Latch started(1);
     auto task = makeTask([&](WorkTask& t) {
       started.count_down();
       while (!t.isCancelled()) std::this_thread::sleep_for(1ms);
@@ -232,7 +232,7 @@ TEST_F(AsyncTaskBaseTest, WaitingHonoursTimeOutsAndOddValuesDoNotWait) {
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s) << odd;
   }
   // A huge time-out waits for the completion, however long.
-  std::latch release(1);
+  testing::Latch release(1);
   auto slow = makeTask([&](WorkTask& t) {
     release.wait();
     succeed(t);
@@ -336,7 +336,7 @@ TEST_F(AsyncTaskBaseTest, ATaskReportedCanceledBeforeItBeganNeverRuns) {
     // The canceller follows the starter closely, so that each cancel meets a worker that is
     // about to begin.
     std::atomic<int> started{0};
-    std::latch go(2);
+    testing::Latch go(2);
     std::thread starter([&] {
       go.arrive_and_wait();
       for (auto& task : tasks) {
@@ -493,7 +493,7 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
     }
     for (auto& top : tops) top->addDelegate(recorder_);
 
-    std::latch go(kCancellers + 2);
+    testing::Latch go(kCancellers + 2);
     std::vector<std::thread> threads;
     for (int c = 0; c < kCancellers; ++c) {
       threads.emplace_back([&, c] {

@@ -6,10 +6,10 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <latch>
 #include <stdexcept>
 #include <thread>
 
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
@@ -36,7 +36,7 @@ TEST_P(MultiConcurrentTaskTest, AllSucceedAndProgressIsTheFinishedFraction) {
 
 TEST_P(MultiConcurrentTaskTest, SubTasksRunSideBySide) {
   if (GetParam() == 1) GTEST_SKIP() << "a serial queue runs one sub-task at a time";
-  std::latch bothRunning(2);
+  testing::Latch bothRunning(2);
   auto meet = [&](WorkTask& t) {
     bothRunning.arrive_and_wait();  // would block for ever if they ran one after the other
     succeed(t);
@@ -79,7 +79,7 @@ TEST_P(MultiConcurrentTaskTest, AFailureStillWaitsForEverySubTaskAndIsListed) {
 }
 
 TEST_P(MultiConcurrentTaskTest, CancelWhileRunningDoesNotReachTheSubTasks) {
-  std::latch started(1), release(1);
+  testing::Latch started(1), release(1);
   auto slow = makeTask([&](WorkTask& t) {
     started.count_down();
     release.wait();

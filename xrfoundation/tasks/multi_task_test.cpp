@@ -4,10 +4,10 @@
 
 #include <atomic>
 #include <functional>
-#include <latch>
 #include <stdexcept>
 #include <thread>
 
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/tasks/multi_concurrent_task.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
@@ -131,7 +131,7 @@ TEST_P(MultiTaskTest, ProgressShareTable) {
 }
 
 TEST_P(MultiTaskTest, CancelLastOfTwoEndsTheCompositeWhileTheFirstRunsOn) {
-  std::latch firstStarted(1), releaseFirst(1);
+  testing::Latch firstStarted(1), releaseFirst(1);
   auto first = makeTask([&](WorkTask& t) {
     firstStarted.count_down();
     releaseFirst.wait();
@@ -194,7 +194,7 @@ TEST_P(MultiTaskTest, NormalEndCancelsTheCancelCommandTaskAndTransfersRunIt) {
   EXPECT_EQ(outcome(multi), "success");
 
   // Cancelled during a file transfer: the cancel-command task runs instead.
-  std::latch transferStarted(1);
+  testing::Latch transferStarted(1);
   auto transfer = makeTask([&](WorkTask& t) {
     transferStarted.count_down();
     while (!t.isCancelled()) std::this_thread::sleep_for(1ms);

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "xrfoundation/platform/operation.h"
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
@@ -125,7 +125,7 @@ TEST(ValueTaskTest, TheValueIsThereForEveryWayOfLearningOfTheEnd) {
   auto reader = std::make_shared<ValueReader>();
   task->addDelegate(reader);
   long inCompletion = 0;
-  std::latch completed(1);
+  testing::Latch completed(1);
   task->addCompletionBlock([&](bool success) {
     inCompletion = success && task->value() ? *task->value() : -1;
     completed.count_down();
