@@ -152,14 +152,8 @@ TEST(GlibMainThreadShutdownTest, TaskOutlivingTheLoopLeavesTheRegistryAndItsObse
     auto newest = testing::loopRecorder();
     weakEvery = every;
     weakNewest = newest;
-    task->addDelegate(every);
-    task->addDelegateCoalesced(newest);
-    task->startOnQueue(queue);
-    const bool reported = GlibLoop().runUntil(
-        [&] { return !every->events("progress").empty() && !newest->events("progress").empty(); },
-        kPatienceSeconds);
-    if (!reported) task->cancel();
-    ASSERT_TRUE(reported);
+    GlibLoop loop;
+    ASSERT_TRUE(testing::startObservedUntilProgress(loop, *task, queue, every, newest));
   }
   uninstallGlibMainThread();
   task->cancel();  // the work ends now, its finished event posted to a detached adapter

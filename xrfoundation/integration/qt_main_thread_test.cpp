@@ -129,14 +129,8 @@ TEST(QtMainThreadLifetimeTest, TaskOutlivingTheApplicationLeavesTheRegistryAndIt
     auto newest = testing::loopRecorder();
     weakEvery = every;
     weakNewest = newest;
-    task->addDelegate(every);
-    task->addDelegateCoalesced(newest);
-    task->startOnQueue(queue);
-    const bool reported = QtLoop().runUntil(
-        [&] { return !every->events("progress").empty() && !newest->events("progress").empty(); },
-        kPatienceSeconds);
-    if (!reported) task->cancel();
-    ASSERT_TRUE(reported);
+    QtLoop loop;
+    ASSERT_TRUE(testing::startObservedUntilProgress(loop, *task, queue, every, newest));
   }
   task->cancel();  // the work ends now, its finished event posted to a gone application
   task->waitUntilFinished();

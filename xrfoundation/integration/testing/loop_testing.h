@@ -63,6 +63,23 @@ inline std::shared_ptr<Recorder> loopRecorder() {
   });
 }
 
+// Starts task on queue, observed on the loop's thread by every (every call) and by newest
+// (coalesced), and runs the loop until both have had progress; false, with the task cancelled
+// so that it ends, when they have not.
+template <class Loop>
+bool startObservedUntilProgress(Loop& loop, AsyncTaskBase& task, OperationQueue& queue,
+                                const std::shared_ptr<Recorder>& every,
+                                const std::shared_ptr<Recorder>& newest) {
+  task.addDelegate(every);
+  task.addDelegateCoalesced(newest);
+  task.startOnQueue(queue);
+  const bool reported = loop.runUntil(
+      [&] { return !every->events("progress").empty() && !newest->events("progress").empty(); },
+      kPatienceSeconds);
+  if (!reported) task.cancel();
+  return reported;
+}
+
 // Fills multi with three step tasks observed by recorder and queues them and then multi;
 // the first sub-task steps until cancelled when firstUntilCancelled.
 inline void queueComposite(const std::shared_ptr<MultiTask>& multi,
