@@ -3,10 +3,11 @@
 #include "xrfoundation/input/buffered_input_stream.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
+
+#include "xrfoundation/platform/byte_search_internal.h"
 
 namespace xr {
 
@@ -121,9 +122,9 @@ std::optional<std::string_view> XRBufferedInputStream::readLine() {
     }
     const char* start = reinterpret_cast<const char*>(s.dataBuffer.get()) + s.pos;
     const auto available = static_cast<std::size_t>(s.read - s.pos);
-    const void* feed = std::memchr(start, '\n', available);
+    const char* feed = findByte(start, available, '\n');
     if (feed != nullptr) {
-      const auto length = static_cast<std::size_t>(static_cast<const char*>(feed) - start) + 1;
+      const auto length = static_cast<std::size_t>(feed - start) + 1;
       s.pos += static_cast<std::int64_t>(length);
       ++lineNumber_;
       // A line within one block is handed out where it lies, which saves a copy per line.

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
+#include "xrfoundation/platform/byte_search_internal.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/utf8_internal.h"
@@ -227,13 +227,13 @@ StandardCsvReader::Parse StandardCsvReader::parse() {
       bool doubled = false;
       std::size_t close;
       for (;;) {
-        const void* found = search < n ? std::memchr(b + search, kQuote, n - search) : nullptr;
+        const char* found = search < n ? findByte(b + search, n - search, kQuote) : nullptr;
         if (!found) {
           if (!endSeen_) return Parse::NeedMore;
           fail(line_ + breaks, "a quoted field is not closed before the end of the input");
           return Parse::Failed;
         }
-        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - b);
+        const std::size_t at = static_cast<std::size_t>(found - b);
         if (at + 1 == n && !endSeen_) return Parse::NeedMore;  // "" cut by the buffer's end?
         if (at + 1 < n && b[at + 1] == kQuote) {
           scratch_.append(b + segment, at + 1 - segment);

@@ -1,8 +1,8 @@
 // input/vcard_reader.cpp: readVCardData of XRBufferedInputStream, which cuts a vCard file into
 // records.
-#include <cstring>
 
 #include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/platform/byte_search_internal.h"
 #include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr {
@@ -28,13 +28,13 @@ Markers findMarkers(std::string_view line) {
   Markers found;
   const char* start = line.data();
   const char* end = start + line.size();
-  const char* colon = static_cast<const char*>(std::memchr(start, ':', line.size()));
+  const char* colon = findByte(start, line.size(), ':');
   while (colon != nullptr) {
     if (end - colon >= 6 && equalsIgnoringCase(colon + 1, "vcard")) {
       if (colon - start >= 5 && equalsIgnoringCase(colon - 5, "begin")) found.begin = true;
       if (colon - start >= 3 && equalsIgnoringCase(colon - 3, "end")) found.end = true;
     }
-    colon = static_cast<const char*>(std::memchr(colon + 1, ':', end - colon - 1));
+    colon = findByte(colon + 1, static_cast<std::size_t>(end - colon - 1), ':');
   }
   // A line that isn't UTF-8 has no text, so it holds no marker; only candidates need the check.
   if ((found.begin || found.end) && !utf8::isValid(line)) return {};
