@@ -14,8 +14,8 @@ packages=(
   doxygen
   dpkg-dev man-db bash-completion
 )
-# XRF_WINDOWS=1: the Windows x64 build too (the windows preset): MinGW-w64 and Wine.
-[ "${XRF_WINDOWS:-0}" = 1 ] && packages+=(g++-mingw-w64-x86-64-posix wine64)
+# The Windows x64 build (the windows preset): MinGW-w64 and Wine; XRF_WINDOWS=0 goes without.
+[ "${XRF_WINDOWS:-1}" = 1 ] && packages+=(g++-mingw-w64-x86-64-posix wine64)
 
 missing=()
 # Node.js with npm runs the second vCard reader of the contacts tests; a machine that has them
@@ -32,9 +32,8 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The Windows build's libraries, built once from Debian's sources into a cache folder, for those
-# who ask for that build.
-if [ "${XRF_WINDOWS:-0}" = 1 ]; then
+# The Windows build's libraries, built once from Debian's sources into a cache folder.
+if [ "${XRF_WINDOWS:-1}" = 1 ]; then
   "$(dirname "$0")/windows_deps.sh"
 fi
 

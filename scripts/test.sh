@@ -4,10 +4,10 @@
 # Debian packages (scripts/package.sh: built, installed, used by consumers, removed), the suite
 # again under AddressSanitizer+UBSan with LeakSanitizer (clang++), under ThreadSanitizer (g++)
 # and with clang++ against LLVM's libc++ (the libcxx preset), then each fuzz target for a
-# bounded time (XRF_FUZZ_SECONDS, 30 by default) from its seed corpus.
-# XRF_WINDOWS=1 adds last the Windows x64 build (MinGW-w64, the windows preset): its whole suite
-# under Wine, xrf.exe against the Linux xrf, the ZIP and its consumer; scripts/setup.sh then
-# builds the Windows dependencies first when they are not in their cache folder.
+# bounded time (XRF_FUZZ_SECONDS, 15 by default) from its seed corpus, and last the Windows x64
+# build (MinGW-w64, the windows preset): its whole suite under Wine, xrf.exe against the Linux
+# xrf, the ZIP and its consumer (scripts/setup.sh installs MinGW-w64 and Wine and builds the
+# Windows dependencies into their cache folder first). XRF_WINDOWS=0 leaves the Windows build out.
 # XRF_MATRIX="clang++:Debug ..." adds compiler/build-type pairs (scripts/build_matrix.sh;
 # XRF_MATRIX=all builds all eight).
 set -euo pipefail
@@ -45,11 +45,11 @@ if [ -n "${XRF_MATRIX:-}" ]; then
   scripts/build_matrix.sh $matrix
 fi
 echo "=== fuzz build"
-cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-30}" >/dev/null
+cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-15}" >/dev/null
 cmake --build --preset fuzz
 echo "=== fuzz runs"
 ctest --preset fuzz -L fuzz
-if [ "${XRF_WINDOWS:-0}" = 1 ]; then
+if [ "${XRF_WINDOWS:-1}" = 1 ]; then
   echo "=== windows"
   windows_start=$SECONDS
   run windows
