@@ -12,15 +12,18 @@
 # XRF_MATRIX=all builds all eight).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+setup_start=$SECONDS
 scripts/setup.sh
+echo "=== setup done in $((SECONDS - setup_start)) s"
 
 run() {  # run PRESET [ctest args...]
-  local preset=$1; shift
+  local preset=$1 start=$SECONDS; shift
   echo "=== $preset build"
   cmake --preset "$preset" -DXRF_BUILD_TESTS=ON >/dev/null
   cmake --build --preset "$preset"
   echo "=== $preset tests"
   ctest --preset "$preset" "$@"
+  echo "=== $preset done in $((SECONDS - start)) s"
 }
 
 run default
@@ -34,9 +37,7 @@ scripts/package.sh
 echo "=== packages done in $((SECONDS - package_start)) s"
 run asan
 run tsan
-libcxx_start=$SECONDS
 run libcxx
-echo "=== libcxx done in $((SECONDS - libcxx_start)) s"
 if [ -n "${XRF_MATRIX:-}" ]; then
   echo "=== build matrix"
   matrix=$XRF_MATRIX
@@ -45,14 +46,13 @@ if [ -n "${XRF_MATRIX:-}" ]; then
   scripts/build_matrix.sh $matrix
 fi
 echo "=== fuzz build"
+fuzz_start=$SECONDS
 cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-15}" >/dev/null
 cmake --build --preset fuzz
 echo "=== fuzz runs"
 ctest --preset fuzz -L fuzz
+echo "=== fuzz done in $((SECONDS - fuzz_start)) s"
 if [ "${XRF_WINDOWS:-1}" = 1 ]; then
-  echo "=== windows"
-  windows_start=$SECONDS
   run windows
-  echo "=== windows done in $((SECONDS - windows_start)) s"
 fi
-echo "all test runs passed"
+echo "all test runs passed in $SECONDS s"
