@@ -161,7 +161,7 @@ TEST(BufferedInputStreamTest, CutsLinesAtLineFeedsOnlyWhateverTheBlocks) {
                  ", input size " + std::to_string(input.size()));
     ASSERT_EQ(readAllLines(reader), plainSplit(input));
     EXPECT_FALSE(reader.readLine()) << "none again after the end";
-    EXPECT_TRUE(reader.atEnd());
+    EXPECT_EQ(reader.status(), StreamStatus::AtEnd);
     EXPECT_LE(stream->largestRequest(), std::uint64_t(bufSize));
   }
 }
