@@ -68,13 +68,10 @@ TEST(SocketReadyTest, AnswersOverARealSocketPair) {
     void (SocketPair::*setup)();
     bool (*check)(int32_t, int32_t);
     int timeoutMs;
-    bool ready;
-    bool logged;
+    bool ready, logged;
   };
   const Row rows[] = {
       {"data waiting", &SocketPair::sendByte, kRecv, 0, true, false},
-      {"data waiting, long time-out", &SocketPair::sendByte, kRecv, 1500, true, false},
-      {"no data, zero time-out", &SocketPair::idle, kRecv, 0, false, false},
       {"no data", &SocketPair::idle, kRecv, 200, false, false},
       {"peer closed", &SocketPair::closeWriter, kRecv, 1500, true, false},
       {"room to send", &SocketPair::idle, kSend, 0, true, false},
@@ -83,7 +80,6 @@ TEST(SocketReadyTest, AnswersOverARealSocketPair) {
       {"no socket (-1)", &SocketPair::noSocket, kRecv, 1500, false, false},
       {"no socket (-1)", &SocketPair::noSocket, kSend, 1500, false, false},
       {"descriptor not open", &SocketPair::closeBoth, kRecv, 1500, false, true},
-      {"descriptor not open", &SocketPair::closeBoth, kSend, 1500, false, false},
       {"negative time-out", &SocketPair::sendByte, kRecv, -1, false, true},
       {"negative time-out", &SocketPair::idle, kSend, -1, false, false},
   };

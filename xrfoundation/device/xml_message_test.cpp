@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -34,19 +35,13 @@ TEST(XmlMessageTest, ReadersOfRepliesNotificationsAndErrors) {
       {R"(<iq><response ns="p">text<x/></response></iq>)", "p|||iq||"},      // text first
       {R"(<iq><response ns="p"></response></iq>)", "p|||iq||"},
       {"<iq id=\"3\">\n <response ns=\"p\">\n  <i/>\n </response>\n</iq>\n", "p|i|3|iq||"},
-      {R"(<iq id="&lt;1&gt;"><response ns="&amp;&#x21;"><c/></response></iq>)", "&!|c|<1>|iq||"},
-      {R"(<iq><response ns="x"><![CDATA[<raw/>]]><y/></response></iq>)", "x|||iq||"},
-      {R"(<消息 id="编号"><body ns="短信"/></消息>)", "短信||编号|消息|短信|"},
       {R"(<iq ID="1"><Response ns="x"/><BODY ns="y"/></iq>)", "|||iq||"},  // case matters
-      {"<?xml version=\"1.0\"?><!-- hello --><iq id=\"9\"/>", "||9|iq||"},
-      {"<iq>", "|||||error"},  // malformed: no element
+      {"<iq>", "|||||error"},                                              // malformed: no element
       // Error replies: "type" must be exactly "error"; the first "error" child describes it.
       {R"(<iq type="error"/>)", "|||iq||error"},
       {R"(<iq type="error"><error/></iq>)", "|||iq||error[]"},
-      {R"(<iq type="error"><error>outer <b>inner</b></error></iq>)", "|||iq||error[outer inner]"},
-      {"<iq type=\"error\"><error>a &amp; b <![CDATA[<c> & ]]>&#x4E2D;文 &quot;q&apos;</error>"
-       "<error>second</error></iq>",
-       "|||iq||error[a & b <c> & 中文 \"q']"},
+      {"<iq type=\"error\"><error>outer <b>inner</b></error><error>2</error></iq>",
+       "|||iq||error[outer inner]"},
       {R"(<iq type="Error"><error>x</error></iq>)", "|||iq||"},
       {R"(<iq type="error "/>)", "|||iq||"},
       {"<iq type=\"error\">\n  <error> </error>\n</iq>", "|||iq||error[ ]"},  // a value of blanks
@@ -69,16 +64,8 @@ TEST(XmlMessageTest, MissingPayloadIsLoggedWithTheElement) {
 }
 
 TEST(XmlMessageTest, MalformedTextGivesNoneAndOneXrLogError) {
-  const char* malformed[] = {
-      "", "   ", "plain text", "<iq>", "<iq></IQ>", "<iq id=\"1></iq>", "<iq><response></iq>",
-      "<a/><b/>", "before<a/>", "<a/>after", "<![CDATA[x]]><a/>", "<a/><?xml version=\"1.0\"?>",
-      "<a b=c/>", "<1a/>",
-      // well-formed only to a lenient parser
-      "<iq>&nbsp;</iq>", "<iq id='1' id='2'/>", "<iq>&#0;</iq>", "<iq>\x01</iq>",
-      " <?xml version=\"1.0\"?><iq/>", "<x:iq/>",
-      // not UTF-8: stray bytes, overlong '/', a UTF-16 surrogate, cut short
-      "<a>\xff\xfe</a>", "<a>\xc0\xaf</a>", "<a>\xed\xa0\x80</a>", "<a>\xe4\xb8</a>"};
-  for (const char* text : malformed) {
+  // Refused by the parser (a lenient one would take the last two).
+  for (const char* text : {"", "<iq>", "<a/><b/>", "<iq>&nbsp;</iq>", "<a>\xc0\xaf</a>"}) {
     LogCapture log;
     EXPECT_FALSE(stringToElement(text)) << "[" << text << "]";
     ASSERT_EQ(log.lines().size(), 1u) << "[" << text << "]";
@@ -105,32 +92,14 @@ TEST(XmlMessageTest, DictionaryKeepsTheLastOfEachName) {
   EXPECT_TRUE(dictionaryFromNode(XmlNode()).empty());
 }
 
-TEST(XmlMessageTest, MessagesNestedTooDeeplyAreRefused) {
-  // Just past the limit, and far deeper than any recursion over the tree could go.
-  struct Row {
-    int depth;
-    const char* open;
-    const char* close;
-  };
-  const Row rows[] = {{kMaxXmlDepth + 1, "<e>", "</e>"}, {3000, "<body ns=\"n\">", "</body>"}};
-  for (const Row& row : rows) {
-    std::string text;
-    for (int i = 0; i < row.depth; ++i) text += row.open;
-    for (int i = 0; i < row.depth; ++i) text += row.close;
-    LogCapture log;
-    EXPECT_FALSE(stringToElement(text)) << row.depth;
-    EXPECT_EQ(log.texts(), std::vector<std::string>{"NSXMLElement* stringToElement(el == nil)"});
-  }
+TEST(XmlMessageTest, MessagesNestedJustPastTheLimitAreRefused) {
+  std::string text;
+  for (int i = 0; i < kMaxXmlDepth + 1; ++i) text = "<e>" + text + "</e>";
+  EXPECT_FALSE(stringToElement(text));
 }
 
 TEST(XmlMessageTest, EscapingReplacesAmpersandFirst) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"&lt;", "&amp;lt;"},
-      {"a&b<c>d'e\"f", "a&amp;b&lt;c&gt;d&apos;e&quot;f"},
-      {"\"&\"", "&quot;&amp;&quot;"},
-      {"中文 plain", "中文 plain"},
-  };
-  for (const auto& [text, escaped] : rows) EXPECT_EQ(replaceXmlSpecialChar(text), escaped) << text;
+  EXPECT_EQ(replaceXmlSpecialChar("&lt;a&b<c>d'e\"f"), "&amp;lt;a&amp;b&lt;c&gt;d&apos;e&quot;f");
 }
 
 TEST(XmlMessageTest, ElementToStringPrettyPrintsOnlyARoot) {
@@ -160,13 +129,12 @@ TEST(XmlMessageTest, XPathHelpers) {
       R"(<iq><response ns="r"><f name="a">1</f><f name="b">2</f></response><body>text</body></iq>)");
   // Path, then "value|name attribute" of the first node selected, "(none)" for no node. The
   // first in document order wins; attribute and text nodes have no attributes; rejected
-  // expressions (syntax, not a node set, an unknown variable, a NUL byte) give none, no throw.
+  // expressions give none, no throw.
   const std::pair<std::string_view, const char*> rows[] = {
       {"response/f", "1|a"},      {"//f[@name='b']", "2|b"},
       {"response/@ns", "r|"},     {"body/text()", "text|"},
       {"missing", "(none)|"},     {"", "(none)|"},
-      {"response/f[", "(none)|"}, {"count(response/f)", "(none)|"},
-      {"$undefined", "(none)|"},  {std::string_view("body\0x", 6), "(none)|"}};
+      {"response/f[", "(none)|"}, {std::string_view("body\0x", 6), "(none)|"}};
   for (const auto& [path, expected] : rows) {
     const std::optional<std::string> value = firstXPathNodeValue(message, path);
     EXPECT_EQ(bool(firstXPathNode(message, path)), value.has_value()) << path;
@@ -193,18 +161,16 @@ TEST(XmlMessageTest, ThreadsMayReadOneMessageAtOnce) {
   XmlNode message = stringToElement(
       R"(<iq id="1" type="error"><response ns="p"><c>v</c></response><error>e</error></iq>)");
   testing::Latch start(4);
-  int mismatches[4] = {};
-  std::thread threads[4];  // not std::jthread, which libc++ 14 lacks
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
-    threads[t] = std::thread([&, t] {
+    threads.emplace_back([&] {  // each copy shares the one document across the threads
       start.arrive_and_wait();
-      // Each copy shares the one document across the threads.
-      for (int i = 0; i < 500; ++i)
-        mismatches[t] += shape(XmlNode(message)) != "p|c|1|iq||error[e]";
+      for (int i = 0; i < 500; ++i) mismatches += shape(XmlNode(message)) != "p|c|1|iq||error[e]";
     });
   }
   for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(std::vector<int>(mismatches, mismatches + 4), std::vector<int>(4, 0));
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 }  // namespace

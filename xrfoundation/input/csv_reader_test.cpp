@@ -82,7 +82,6 @@ TEST(CsvReaderTest, CountsPositionsInUtf16Units) {
 
 TEST(CsvReaderTest, KeysRowsByTheHeaderTitles) {
   auto reader = openReader("Name,Phone\nBob,123\nAnn\n\"Lee, J\",\"4 5\"\n");
-  testing::LogCapture log;
   const CsvTitles titles = reader->csvReadHeader();
   ASSERT_TRUE(titles);
   EXPECT_EQ(*titles, (Fields{"Name", "Phone\n"}));
@@ -93,7 +92,6 @@ TEST(CsvReaderTest, KeysRowsByTheHeaderTitles) {
   EXPECT_FALSE(reader->csvReadData());
   EXPECT_FALSE(reader->csvReadHeader());
   EXPECT_EQ(reader->csvTitles(), titles) << "a header read at the end keeps the titles";
-  EXPECT_TRUE(log.texts().empty());
 }
 
 TEST(CsvReaderTest, SurplusFieldsGetNumberedKeysAndOneWarningEach) {
@@ -114,7 +112,7 @@ TEST(CsvReaderTest, WithoutTitlesKeysAreFieldNumbersAndCharactersArriveWhole) {
   EXPECT_EQ(reader->csvReadData()->toMap(), (Row{{"field0", "x"}, {"field1", "y\n"}}));
   EXPECT_EQ(reader->csvReadData()->toMap(),
             (Row{{"field0", "\xF0\x9F\x98\x80 Name"}, {"field1", "\xF0\x9D\x84\x9E\n"}}));
-  EXPECT_TRUE(log.texts().empty());
+  EXPECT_TRUE(log.texts().empty()) << "no titles: surplus fields are no error";
 }
 
 TEST(CsvReaderTest, LaterFieldReplacesEarlierOneOfTheSameKey) {

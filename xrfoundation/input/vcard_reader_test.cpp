@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -80,16 +79,6 @@ TEST(VCardReaderTest, RecordOutlivesLineAndCsvReadsUntilTheNextRecord) {
   }
 }
 
-TEST(VCardReaderTest, StrayEndLineGivesNoneBeforeTheInputEnds) {
-  XRBufferedInputStream reader(std::make_shared<FakeInputStream>("END:VCARD\n" + kCardA), 16);
-  reader.open();
-  EXPECT_FALSE(reader.readVCardData());
-  EXPECT_FALSE(reader.atEnd());
-  EXPECT_EQ(reader.readVCardData(), kCardA);
-  EXPECT_FALSE(reader.readVCardData());
-  EXPECT_TRUE(reader.atEnd());
-}
-
 TEST(VCardReaderTest, ReadErrorInsideRecordReturnsWhatWasGatheredAndSaysWhy) {
   auto stream = std::make_shared<FakeInputStream>("END:VCARD\n" + kCardA + kCardB);
   stream->setFailAt(10 + kCardA.size() + 15);
@@ -101,48 +90,6 @@ TEST(VCardReaderTest, ReadErrorInsideRecordReturnsWhatWasGatheredAndSaysWhy) {
   EXPECT_FALSE(reader.nextVCardRecord());
   EXPECT_TRUE(reader.atEnd());
   EXPECT_EQ(reader.readError(), "injected read error");
-}
-
-// A plain rendering of the record rules over whole lines, to hold the block-wise reader to.
-Records referenceRecords(const std::string& input) {
-  Records records;
-  std::string record;
-  bool inRecord = false;
-  for (std::size_t start = 0, end; start < input.size(); start = end) {
-    end = std::min(input.find('\n', start), input.size() - 1) + 1;
-    const std::string line = input.substr(start, end - start);
-    std::string lower = line;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower.find("begin:vcard") != std::string::npos) inRecord = true;
-    if (inRecord) record += line;
-    if (lower.find("end:vcard") != std::string::npos) {
-      if (!record.empty()) records.push_back(record);
-      record.clear();
-      inRecord = false;
-    }
-  }
-  if (!record.empty()) records.push_back(record);
-  return records;
-}
-
-TEST(VCardReaderTest, AgreesWithLineByLineReadingOnRandomFiles) {
-  std::mt19937 random(7);
-  auto uniform = [&](int low, int high) {
-    return std::uniform_int_distribution(low, high)(random);
-  };
-  const std::string longLine = "X-LONG:" + std::string(70, 'v') + "\n";
-  const std::string photoLine = "PHOTO;ENCODING=b:" + std::string(300, 'Q') + "\n";
-  const std::string pool[] = {
-      "BEGIN:VCARD\n", "BEGIN:VCARD\r\n", "END:VCARD\n", "end:vcard\r\n", "VERSION:3.0\n", "\n",
-      "N:Doe;J\r\n",   "TEL:12:34:56\n",  longLine,      photoLine};
-  for (int round = 0; round < 1000; ++round) {
-    std::string input;
-    for (int lines = uniform(0, 40); lines > 0; --lines) input += pool[uniform(0, 9)];
-    if (uniform(0, 3) == 0 && !input.empty()) input.pop_back();  // no line feed at the end
-    const int bufSize = uniform(1, 100);
-    ASSERT_EQ(readAllRecords(input, bufSize), referenceRecords(input))
-        << "round " << round << ", block " << bufSize;
-  }
 }
 
 }  // namespace

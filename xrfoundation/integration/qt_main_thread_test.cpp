@@ -40,6 +40,10 @@ class QtMainThreadTest : public ::testing::Test {
 
 XR_LOOP_ADAPTER_TESTS(QtMainThreadTest, ApplicationThread)
 
+TEST_F(QtMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrder) {
+  testing::expectCompositeObservedOnLoop(loop_);
+}
+
 // A worker keeps posting, some posts waiting, while the loop quits and the application object
 // goes: the calls that run do so on its thread in posting order, the rest are dropped, none is
 // lost or let go twice, and the waiting worker is released.
@@ -120,7 +124,7 @@ TEST(QtMainThreadLifetimeTest, CallsOutlivingTheApplicationAreDroppedAndWaitersR
 // observers or the task alive.
 TEST(QtMainThreadLifetimeTest, TaskOutlivingTheApplicationLeavesTheRegistryAndItsObservers) {
   OperationQueue queue;
-  auto task = AsyncTaskBase::create<testing::StepTask>(1, true);
+  auto task = testing::makeStepTask(2, true);
   std::weak_ptr<testing::Recorder> weakEvery, weakNewest;
   {
     QCoreApplication application(g_argc, g_argv);
@@ -134,15 +138,18 @@ TEST(QtMainThreadLifetimeTest, TaskOutlivingTheApplicationLeavesTheRegistryAndIt
   }
   task->cancel();  // the work ends now, its finished event posted to a gone application
   task->waitUntilFinished();
+  const IAsyncTask* const address = task.get();
+  std::weak_ptr<ValueTask<int>> weakTask = task;
+  task.reset();
+  // The worker's last step lets go of the task and its dropped deliveries.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (testing::isRegistered(task.get()) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the worker's last step
-  EXPECT_FALSE(testing::isRegistered(task.get())) << "the task stayed registered";
+  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(testing::isRegistered(address)) << "the task stayed registered";
+  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
   EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
   EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
-  std::weak_ptr<testing::StepTask> weakTask = task;
-  task.reset();
-  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
 }
 
 // Calls that reached the library's own loop before the application existed are handed over at

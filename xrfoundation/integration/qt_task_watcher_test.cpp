@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QThread>
 #include <chrono>
-#include <latch>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,7 +15,6 @@
 #include "xrfoundation/integration/qt_main_thread.h"
 #include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/integration/testing/qt_loop_testing.h"
-#include "xrfoundation/integration/testing/watched_task.h"
 
 namespace xr::qt {
 namespace {
@@ -31,9 +29,9 @@ using Value = std::unique_ptr<int>;  // move-only on purpose
 using CountTask = ValueTask<Value>;
 
 std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
-                                     std::shared_ptr<std::latch> secondReported) {
-  return testing::makeWatchedTask<Value>(steps, untilCancelled, std::move(secondReported),
-                                         [] { return std::make_unique<int>(42); });
+                                     std::shared_ptr<xr::testing::Latch> secondReported) {
+  return xr::testing::makeStepTask<Value>(steps, untilCancelled, std::move(secondReported),
+                                          [] { return std::make_unique<int>(42); });
 }
 
 // What a watcher emitted, as "started progress finished:WORD" (runs of progress as one word;
@@ -124,7 +122,7 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
     Log log;
     record(watcher, log, QThread::currentThread());
     bool acted = false;
-    auto secondReported = std::make_shared<std::latch>(1);
+    auto secondReported = std::make_shared<xr::testing::Latch>(1);
     QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&, c] {
       if (std::exchange(acted, true) || c.action == OnFirstProgress::Nothing) return;
       secondReported->wait();
@@ -161,7 +159,8 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
 }
 
 // A watcher that lives on a thread of its own emits there, queued from the application's
-// thread; deleted there mid-task, it receives nothing more.
+// thread, the newest progress value before finished; deleted there mid-task, it receives
+// nothing more.
 TEST_F(QtTaskWatcherTest, WatcherOnAnotherThreadEmitsThereAndCanBeDeletedThere) {
   for (const bool deleteMidTask : {false, true}) {
     SCOPED_TRACE(deleteMidTask ? "deleted mid-task" : "runs to its end");
@@ -169,7 +168,7 @@ TEST_F(QtTaskWatcherTest, WatcherOnAnotherThreadEmitsThereAndCanBeDeletedThere) 
     QPointer<TaskWatcher> watcher = new TaskWatcher;
     Log log;
     record(watcher, log, &thread);
-    auto secondReported = std::make_shared<std::latch>(1);
+    auto secondReported = std::make_shared<xr::testing::Latch>(1);
     if (deleteMidTask)
       QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&watcher, secondReported] {
         secondReported->wait();
@@ -187,6 +186,9 @@ TEST_F(QtTaskWatcherTest, WatcherOnAnotherThreadEmitsThereAndCanBeDeletedThere) 
     std::lock_guard lock(log.mutex);
     EXPECT_EQ(log.story, deleteMidTask ? "started progress" : "started progress finished:success");
     EXPECT_EQ(log.value, deleteMidTask ? -1 : 42);
+    if (!deleteMidTask) {
+      EXPECT_EQ(log.lastProgress, 1.0) << "the last value came after finished";
+    }
     EXPECT_FALSE(log.offThread);
     EXPECT_EQ(watcher.isNull(), deleteMidTask);
     delete watcher.data();

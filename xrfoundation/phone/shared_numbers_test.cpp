@@ -54,7 +54,8 @@ std::vector<SharedNumberGroup> allPairs(const Records& records) {
   return groups;
 }
 
-std::string describe(const std::vector<SharedNumberGroup>& groups, const Records& records) {
+// The groups as "[ #record{'number'...} ... ]" lines.
+std::string describe(const std::vector<SharedNumberGroup>& groups) {
   std::string out;
   for (const auto& group : groups) {
     out += "[";
@@ -64,12 +65,6 @@ std::string describe(const std::vector<SharedNumberGroup>& groups, const Records
       out += "}";
     }
     out += " ]\n";
-  }
-  out += "of";
-  for (const auto& record : records) {
-    out += " {";
-    for (const auto& number : record) out += "'" + number + "'";
-    out += "}";
   }
   return out;
 }
@@ -118,7 +113,7 @@ void expectSameGroups(const Records& records) {
   const auto bucketed = findSharedNumbers(records);
   ASSERT_TRUE(bucketed.has_value());
   const auto reference = allPairs(records);
-  ASSERT_EQ(describe(*bucketed, records), describe(reference, records));
+  ASSERT_EQ(describe(*bucketed), describe(reference)) << ::testing::PrintToString(records);
 }
 
 TEST(SharedNumbers, RandomRecordsGiveTheGroupsOfComparingEveryPair) {
@@ -139,25 +134,18 @@ TEST(SharedNumbers, RandomRecordsGiveTheGroupsOfComparingEveryPair) {
 
 TEST(SharedNumbers, KnownEqualFormsJoinAndChainsMerge) {
   const Records records = {
-      {"+44 20 7946 0018"},                   // 0
-      {"020 7946 0018", "555-1234"},          // 1: trunk digit, and a second number
-      {"5551234;"},                           // 2: chained to 1
-      {"44 20 7946 0018"},                    // 3: no code, no trunk: a different number
-      {"1 66 1234", "+66 1234"},              // 4: its own number twice is no duplicate
-      {"+1 650 253 0000", "(650) 253-0000"},  // 5: again the same line twice
-      {"1-800-FLOWERS"},                      // 6
-      {"1-800-flowers"},                      // 7: letters differ in case
+      {"+44 20 7946 0018"},           // 0
+      {"020 7946 0018", "555-1234"},  // 1: trunk digit, and a second number
+      {"5551234;"},                   // 2: chained to 1
+      {"44 20 7946 0018"},            // 3: no code, no trunk: a different number
+      {"1 66 1234", "+66 1234"},      // 4: its own number twice is no duplicate
+      {"1-800-FLOWERS"},              // 5
+      {"1-800-flowers"},              // 6: letters differ in case
   };
   const auto groups = findSharedNumbers(records);
   ASSERT_TRUE(groups.has_value());
-  ASSERT_EQ(groups->size(), 1u) << describe(*groups, records);
-  const auto& members = (*groups)[0].members;
-  ASSERT_EQ(members.size(), 3u);
-  EXPECT_EQ(members[0].record, 0u);
-  EXPECT_EQ(members[1].record, 1u);
-  EXPECT_EQ(members[1].numbers, (std::vector<std::string>{"020 7946 0018", "555-1234"}));
-  EXPECT_EQ(members[2].record, 2u);
-  expectSameGroups(records);
+  EXPECT_EQ(describe(*groups),
+            "[ #0{'+44 20 7946 0018'} #1{'020 7946 0018''555-1234'} #2{'5551234;'} ]\n");
 }
 
 TEST(SharedNumbers, ShortAndEmptyNumbersMeetEveryCandidate) {
