@@ -191,6 +191,7 @@ TEST_F(AsyncTaskBaseTest, QuietCancelSendsNothingAndALaterCancelAddsNothing) {
   task->setCancelCallback([&] { ++callbacks; });
   task->openCancelState();
   EXPECT_TRUE(task->isCancelled() && task->cancelState());
+  EXPECT_TRUE(task->waitUntilTimeout(0)) << "a cancelled task that is not executing will not run";
   task->cancel();
   EXPECT_EQ(callbacks, 0);
   EXPECT_TRUE(recorder_->events().empty());
