@@ -60,34 +60,20 @@ class Player : public IGame {
   Journal& journal_;
 };
 
-class PingOnly : public IPing {
+// Implements only IPong, so a ping walk passes it by on the non-conforming branch.
+class PongOnly : public IPong {
  public:
-  explicit PingOnly(Journal& journal) : journal_(journal) {}
-  void ping(int value) override { journal_.add("pingOnly.ping" + std::to_string(value)); }
+  explicit PongOnly(DelegateChain<IGame>& chain) : chain_(chain) {}
+  ~PongOnly() override { chain_.removeDelegate(this); }
+  void pong(const std::string&) override {}
 
  private:
-  Journal& journal_;
+  DelegateChain<IGame>& chain_;
 };
 
 void drainMainLoop() {
   while (mainLoop().processPending() > 0) {
   }
-}
-
-TEST(DelegateChainTest, WithoutObserversOnlyTheLastObserverHearsTheCall) {
-  testing::LogCapture log;
-  DelegateChain<IGame> chain;
-  chain.call(&IPing::ping, 1);
-  EXPECT_EQ(mainLoop().processPending(), 0u) << "nothing to deliver, nothing posted";
-  Journal journal;
-  auto last = std::make_shared<Player>("last", journal);
-  chain.setLastDelegate(last);
-  chain.call(&IPong::pong, std::string("x"));
-  EXPECT_TRUE(journal.take().empty()) << "a posted call runs on a later turn of the loop";
-  drainMainLoop();
-  EXPECT_EQ(journal.take(), std::vector<std::string>{"last.pong x@main"});
-  EXPECT_FALSE(chain.respondsToSelector(&IPong::pong)) << "the last observer is not consulted";
-  EXPECT_TRUE(log.texts().empty());
 }
 
 TEST(DelegateChainTest, DirectObserversRunFirstThenMainThreadOnesThenTheLastObserver) {
@@ -97,10 +83,14 @@ TEST(DelegateChainTest, DirectObserversRunFirstThenMainThreadOnesThenTheLastObse
   auto main2 = std::make_shared<Player>("main2", journal);
   auto last = std::make_shared<Player>("last", journal);
   DelegateChain<IGame> chain;
+  chain.setLastDelegate(last);
+  chain.call(&IPong::pong, std::string("x"));  // without observers only the last one hears it
+  EXPECT_TRUE(journal.take().empty()) << "a posted call runs on a later turn of the loop";
+  drainMainLoop();
+  EXPECT_EQ(journal.take(), std::vector<std::string>{"last.pong x@main"});
   chain.addDelegate(main1);
   chain.addDelegateStraight(direct);
   chain.addDelegateOnMainThread(main2);
-  chain.setLastDelegate(last);
 
   std::thread worker([&] {
     chain.call(&IPing::ping, 7);
@@ -115,24 +105,24 @@ TEST(DelegateChainTest, DirectObserversRunFirstThenMainThreadOnesThenTheLastObse
 
 TEST(DelegateChainTest, ObserverWithoutTheFacetIsSkippedWithOneLinePerCall) {
   testing::LogCapture log;
-  Journal journal;
-  auto partial = std::make_shared<PingOnly>(journal);
   DelegateChain<IGame> chain;
+  auto partial = std::make_shared<PongOnly>(chain);
   chain.addDelegateStraight(partial);
-  EXPECT_TRUE(chain.respondsToSelector(&IPing::ping));
-  EXPECT_FALSE(chain.respondsToSelector(&IPong::pong));
+  EXPECT_TRUE(chain.respondsToSelector(&IPong::pong));
+  EXPECT_FALSE(chain.respondsToSelector(&IPing::ping));
+  chain.call(&IPing::ping, 1);
+  chain.call(&IPing::ping, 2);
   chain.call(&IPong::pong, std::string("a"));
-  chain.call(&IPong::pong, std::string("b"));
-  chain.call(&IPing::ping, 3);
-  EXPECT_EQ(log.count(kNonConforming), 2u);
-  EXPECT_EQ(journal.take(), std::vector<std::string>{"pingOnly.ping3@main"});
+  EXPECT_EQ(log.texts(), (std::vector<std::string>{kNonConforming, kNonConforming}));
 }
 
-TEST(DelegateChainTest, AnObserverKeepsTheModeOfItsFirstRegistration) {
+TEST(DelegateChainTest, AnObserverKeepsTheModeOfItsFirstRegistrationUntilRemoved) {
   Journal journal;
   auto player = std::make_shared<Player>("p", journal);
+  auto other = std::make_shared<Player>("o", journal);
   DelegateChain<IGame> chain;
-  chain.addDelegate(player);
+  chain.removeDelegate(player);  // never added
+  chain.addDelegate(nullptr);
   chain.addDelegate(player);
   chain.addDelegateStraight(player);
   EXPECT_EQ(chain.delegateCount(), 1u);
@@ -140,27 +130,13 @@ TEST(DelegateChainTest, AnObserverKeepsTheModeOfItsFirstRegistration) {
   EXPECT_TRUE(journal.take().empty()) << "stayed a main-thread observer";
   drainMainLoop();
   EXPECT_EQ(journal.take(), std::vector<std::string>{"p.ping1@main"});
-
-  // After removeAllDelegate the next registration decides afresh.
+  // After removal the next registration decides afresh.
   chain.removeAllDelegate();
+  chain.addDelegateStraight(other);
   chain.addDelegateStraight(player);
+  chain.removeDelegate(other);
   chain.call(&IPing::ping, 2);
   EXPECT_EQ(journal.take(), std::vector<std::string>{"p.ping2@main"}) << "direct on this thread";
-}
-
-TEST(DelegateChainTest, RemovalStopsDeliveryAndUnknownObserversAreIgnored) {
-  Journal journal;
-  auto a = std::make_shared<Player>("a", journal);
-  auto b = std::make_shared<Player>("b", journal);
-  DelegateChain<IGame> chain;
-  chain.removeDelegate(a);        // never added
-  chain.removeDelegate(nullptr);  // absent
-  chain.addDelegate(nullptr);
-  chain.addDelegateStraight(a);
-  chain.addDelegateStraight(b);
-  chain.removeDelegate(a);
-  chain.call(&IPing::ping, 1);
-  EXPECT_EQ(journal.take(), std::vector<std::string>{"b.ping1@main"});
 }
 
 TEST(DelegateChainTest, PostedCallKeepsItsObserverAliveAndAGoneObserverIsNeverCalled) {
@@ -182,27 +158,6 @@ TEST(DelegateChainTest, PostedCallKeepsItsObserverAliveAndAGoneObserverIsNeverCa
   chain.call(&IPing::ping, 2);
   drainMainLoop();
   EXPECT_TRUE(journal.take().empty());
-}
-
-TEST(DelegateChainTest, ChangingTheListDuringAWalkEndsThatDeliveryWithAnErrorLine) {
-  Journal journal;
-  DelegateChain<IGame> chain;
-  auto victim = std::make_shared<Player>("victim", journal);
-  auto after = std::make_shared<Player>("after", journal);
-  auto last = std::make_shared<Player>("last", journal);
-  auto mutator = std::make_shared<Player>("mutator", journal);
-  mutator->onPing = [&] { chain.removeDelegate(victim); };
-  chain.addDelegateStraight(victim);
-  chain.addDelegateStraight(mutator);
-  chain.addDelegateStraight(after);
-  chain.setLastDelegate(last);
-  testing::LogCapture log;
-  chain.call(&IPing::ping, 1);
-  drainMainLoop();
-  EXPECT_EQ(journal.take(), (std::vector<std::string>{"victim.ping1@main", "mutator.ping1@main"}))
-      << "the observers after the change and the last observer must not be called";
-  EXPECT_EQ(log.texts(), std::vector<std::string>{kMutated});
-  EXPECT_EQ(chain.delegateCount(), 2u) << "the change itself was made";
 }
 
 // A direct observer whose last owner lets go of it during its own call; its destructor
@@ -261,17 +216,6 @@ TEST(DelegateChainTest, ObserverDestroyedByTheWalkItselfEndsTheWalkWithoutReadin
   EXPECT_EQ(chain.delegateCount(), 1u);
 }
 
-// Implements only IPong, so a ping walk passes it by on the non-conforming branch.
-class PongOnly : public IPong {
- public:
-  explicit PongOnly(DelegateChain<IGame>& chain) : chain_(chain) {}
-  ~PongOnly() override { chain_.removeDelegate(this); }
-  void pong(const std::string&) override {}
-
- private:
-  DelegateChain<IGame>& chain_;
-};
-
 TEST(DelegateChainTest, ObserverReleasedByAnotherThreadDuringTheWalkIsNeverReadPast) {
   // Another thread drops a passed-by observer's last outside reference while walks go on:
   // whenever the walk held the last one, the observer goes away inside the walk. Every walk
@@ -323,28 +267,6 @@ TEST(DelegateChainTest, OtherExceptionsReachTheCallerAndLeaveTheChainUsable) {
     chain.call(&IPing::ping, 2);
   }).join();
   EXPECT_EQ(journal.take(), (std::vector<std::string>{"thrower.ping1@main", "p.ping2@worker"}));
-}
-
-TEST(DelegateChainTest, ConcurrentRegistrationAndCallsDeliverToLiveObserversOnly) {
-  Journal journal;
-  DelegateChain<IGame> chain;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 300; ++i) {
-        auto player = std::make_shared<Player>(std::string("t") + std::to_string(t), journal);
-        if (i % 2)
-          chain.addDelegateStraight(player);
-        else
-          chain.addDelegate(player);
-        chain.call(&IPing::ping, i);
-        chain.removeDelegate(player);
-      }
-    });
-  for (auto& thread : threads) thread.join();
-  drainMainLoop();
-  EXPECT_EQ(chain.delegateCount(), 0u);
-  EXPECT_GE(journal.take().size(), 1200u) << "each call reached at least its own observer";
 }
 
 TEST(DelegateChainTest, CoalescedObserverGetsTheNewestCallOfEachFacetWhileOneIsPending) {

@@ -108,28 +108,6 @@ TEST(MainThreadPostingTest, EveryFormDeliversOnTheMainThreadWaitingAsAsked) {
     }
 }
 
-TEST(MainThreadPostingTest, PostsFromAWorkerAreDeliveredInPostingOrder) {
-  constexpr int kPosts = 200;
-  std::vector<int> order;
-  auto& center = NotificationCenter::defaultCenter();
-  NotificationRegistration registration = center.addObserver("ordered", [&](const Notification& n) {
-    order.push_back(std::any_cast<int>(n.userInfo()->at("n")));
-  });
-  std::thread worker([&] {
-    for (int i = 0; i < kPosts; ++i) {
-      auto info = std::make_shared<const UserInfo>(UserInfo{{"n", i}});
-      // The two kinds of post travel differently; they must still keep one order.
-      if (i % 2 == 0)
-        postNotificationOnMainThread(center, Notification("ordered", nullptr, info));
-      else
-        postNotificationOnMainThreadWithName(center, "ordered", nullptr, info, i % 3 == 0);
-    }
-  });
-  ASSERT_TRUE(mainLoop().runUntil([&] { return order.size() == kPosts; }, kPatienceSeconds));
-  worker.join();
-  for (int i = 0; i < kPosts; ++i) ASSERT_EQ(order[i], i);
-}
-
 TEST(MainThreadPostingTest, APackedNamePostTakesAMistypedValueAsNone) {
   Deliveries log;
   auto registrations = observe(NotificationCenter::defaultCenter(), "packed", log);
@@ -184,16 +162,6 @@ TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheB
     EXPECT_EQ(seen.item, 42) << row.what;
     EXPECT_EQ(seen.thread == std::this_thread::get_id(), !row.background) << row.what;
   }
-}
-
-TEST(MainThreadPostingTest, AQueuedCallOfAnUnretainedTargetThatHasGoneIsSkipped) {
-  auto report = std::make_shared<std::promise<Ran>>();
-  auto model = std::make_shared<Model>(Model{report});
-  invokeOnMainThreadWaitUntilDone(
-      invocationWithTarget(model, &Model::update, false, 3, std::shared_ptr<int>()), false);
-  model.reset();
-  mainLoop().processPending();
-  EXPECT_FALSE(isReady(report->get_future()));
 }
 
 TEST(MainThreadPostingTest, AnExceptionOfACallRunElsewhereIsLoggedThere) {

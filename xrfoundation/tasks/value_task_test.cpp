@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/platform/testing/latch.h"
-#include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr {
@@ -46,8 +44,6 @@ TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
        "failed", "half read"},
       {"none without a failure", [](OwnedTask&) -> std::optional<Owned> { return std::nullopt; },
        "failed", "no value"},
-      {"throws", [](OwnedTask&) -> std::optional<Owned> { throw std::runtime_error("boom"); },
-       "failed", "boom"},
       {"cancelled while running",
        [](OwnedTask& t) -> std::optional<Owned> {
          t.cancel();
@@ -55,75 +51,32 @@ TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
        },
        "canceled", "user canceled"},
   };
-  testing::LogCapture log;  // the throwing case logs
   for (const Case& c : cases) {
     auto task = runOwned(c.work);
     EXPECT_EQ(task->taskResult()->result(), c.word) << c.name;
     EXPECT_EQ(task->taskResult()->errorDescription(), c.description) << c.name;
     EXPECT_EQ(task->finishedResult(), std::string(c.word) == "success") << c.name;
-    if (std::string(c.word) == "success") {
-      ASSERT_NE(task->value(), nullptr) << c.name;
-      EXPECT_EQ(**task->value(), "a");
-      std::optional<Owned> taken = task->takeValue();
-      ASSERT_TRUE(taken && *taken);
-      EXPECT_EQ(**taken, "a");
-      EXPECT_EQ(task->value(), nullptr) << "taken";
-      EXPECT_FALSE(task->takeValue()) << "taken once";
-    } else {
-      EXPECT_EQ(task->value(), nullptr) << c.name;
-      EXPECT_FALSE(task->takeValue()) << c.name;
-    }
+    EXPECT_EQ(task->value() != nullptr, std::string(c.word) == "success") << c.name;
+    std::optional<Owned> taken = task->takeValue();
+    EXPECT_EQ(taken ? **taken : "none", std::string(c.word) == "success" ? "a" : "none");
+    EXPECT_EQ(task->value(), nullptr) << "taken";
+    EXPECT_FALSE(task->takeValue()) << "taken once";
   }
 }
 
-TEST(ValueTaskTest, CancelledBeforeItBeganHasNoValue) {
-  OperationQueue queue;
-  bool ran = false;
-  auto task = AsyncTaskBase::create<ValueTask<int>>([&](ValueTask<int>&) -> std::optional<int> {
-    ran = true;
-    return 1;
-  });
-  queue.addOperation(task);
-  task->cancel();
-  task->waitUntilFinished();
-  EXPECT_FALSE(ran);
-  EXPECT_EQ(task->value(), nullptr);
-  EXPECT_FALSE(task->finishedResult());
-}
-
-// A derived task overrides work(); its value is there for the completion callables, the
-// finished event's observers on the main thread and any waiter.
-class Sum : public ValueTask<long> {
+// A derived task overrides work(); its value is there for the completion callables and any
+// waiter.
+class Answer : public ValueTask<long> {
  public:
-  Sum(Token token, int upTo) : ValueTask(token), upTo_(upTo) {}
+  using ValueTask::ValueTask;
 
  protected:
-  std::optional<long> work() override {
-    long sum = 0;
-    for (int i = 1; i <= upTo_; ++i) sum += i;
-    return sum;
-  }
-
- private:
-  int upTo_;
+  std::optional<long> work() override { return 42; }
 };
 
-class ValueReader : public ITaskFinishedDelegate {
- public:
-  void taskFinished(const std::shared_ptr<IAsyncTask>& task,
-                    const std::shared_ptr<TaskResult>&) override {
-    auto valued = std::dynamic_pointer_cast<ValueTask<long>>(task);
-    const long* value = valued ? valued->value() : nullptr;
-    seen = value ? *value : -1;
-  }
-  long seen = 0;  // main thread only
-};
-
-TEST(ValueTaskTest, TheValueIsThereForEveryWayOfLearningOfTheEnd) {
+TEST(ValueTaskTest, ADerivedTasksValueIsThereForCompletionsAndWaiters) {
   OperationQueue queue;
-  auto task = AsyncTaskBase::create<Sum>(100);
-  auto reader = std::make_shared<ValueReader>();
-  task->addDelegate(reader);
+  auto task = AsyncTaskBase::create<Answer>();
   long inCompletion = 0;
   testing::Latch completed(1);
   task->addCompletionBlock([&](bool success) {
@@ -133,11 +86,10 @@ TEST(ValueTaskTest, TheValueIsThereForEveryWayOfLearningOfTheEnd) {
   task->startOnQueue(queue);
   ASSERT_TRUE(task->waitUntilTimeout(30));
   ASSERT_NE(task->value(), nullptr);
-  EXPECT_EQ(*task->value(), 5050);
+  EXPECT_EQ(*task->value(), 42);
   completed.wait();
-  EXPECT_EQ(inCompletion, 5050);
+  EXPECT_EQ(inCompletion, 42);
   ASSERT_TRUE(testing::runMainUntil([&] { return !testing::isRegistered(task.get()); }));
-  EXPECT_EQ(reader->seen, 5050);
 }
 
 }  // namespace
