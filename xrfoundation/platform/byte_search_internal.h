@@ -1,6 +1,6 @@
 // platform/byte_search_internal.h: the first place of a byte in a run of bytes, the search the
 // line, vCard and CSV readers make for every line feed, colon and quote.
-// The C library's memchr serves where it is fast (glibc, LLVM's libc). The msvcrt that
+// The C library's memchr serves on POSIX systems (glibc's is vectorized). The msvcrt that
 // MinGW-w64 programs call compares one byte at a time, at least as Wine implements it, which
 // made the readers about three times slower there; on Windows the search looks at sixteen
 // bytes per step instead. Stateless; any thread.

@@ -278,7 +278,10 @@ TEST_F(AsyncTaskBaseTest, ATaskReportedCanceledBeforeItBeganNeverRuns) {
     }
     std::atomic<int> started{0};  // each cancel follows its start closely
     std::thread starter([&] {
-      for (auto& task : tasks) task->startTask(), ++started;
+      for (auto& task : tasks) {
+        task->startTask();
+        ++started;
+      }
     });
     for (int i = 0; i < kTasks; ++i) {
       while (started.load() <= i) std::this_thread::yield();
