@@ -21,9 +21,8 @@ using ::xr::testing::kPatienceSeconds;
 using CountTask = ValueTask<int>;
 
 std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
-                                     std::shared_ptr<xr::testing::Latch> secondReported) {
-  return xr::testing::makeStepTask<int>(steps, untilCancelled, std::move(secondReported),
-                                        [] { return 42; });
+                                     std::shared_ptr<xr::testing::SecondValueGate> gate) {
+  return xr::testing::makeStepTask<int>(steps, untilCancelled, std::move(gate), [] { return 42; });
 }
 
 // The callbacks' user data: what the watcher delivered, as "started progress finished:WORD"
@@ -101,8 +100,8 @@ TEST_F(GlibTaskWatcherTest, StopsWhenDestroyedCancelledOrUntied) {
     GObject* object = static_cast<GObject*>(g_object_new(G_TYPE_OBJECT, nullptr));
     GCancellable* cancellable = g_cancellable_new();
     if (c.cancelledBefore) g_cancellable_cancel(cancellable);
-    auto secondReported = std::make_shared<xr::testing::Latch>(1);
-    auto task = makeCount(50, c.untilCancelled, secondReported);
+    auto gate = std::make_shared<xr::testing::SecondValueGate>();
+    auto task = makeCount(50, c.untilCancelled, gate);
     std::weak_ptr<CountTask> weakTask = task;
     auto watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release);
     log.watcher = watcher.get();
@@ -110,7 +109,8 @@ TEST_F(GlibTaskWatcherTest, StopsWhenDestroyedCancelledOrUntied) {
     watcher->setCancellable(cancellable);
     if (c.action != OnFirstProgress::Nothing) {
       log.onFirstProgress = [&] {
-        secondReported->wait();
+        gate->firstTaken.count_down();
+        gate->secondReported.wait();
         log.add("|");
         if (c.action == OnFirstProgress::CancelCall) watcher->cancel();
         if (c.action == OnFirstProgress::CancelCancellable) g_cancellable_cancel(cancellable);
@@ -151,7 +151,7 @@ TEST_F(GlibTaskWatcherTest, WatcherOnAnotherContextReceivesOnItsThread) {
   std::thread thread([&] {
     g_main_context_push_thread_default(context);
     log.loopThread = std::this_thread::get_id();
-    task = makeCount(50, false, std::make_shared<xr::testing::Latch>(1));
+    task = makeCount(50, false, nullptr);
     watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release);
     log.watcher = watcher.get();
     made.count_down();

@@ -29,8 +29,8 @@ using Value = std::unique_ptr<int>;  // move-only on purpose
 using CountTask = ValueTask<Value>;
 
 std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
-                                     std::shared_ptr<xr::testing::Latch> secondReported) {
-  return xr::testing::makeStepTask<Value>(steps, untilCancelled, std::move(secondReported),
+                                     std::shared_ptr<xr::testing::SecondValueGate> gate) {
+  return xr::testing::makeStepTask<Value>(steps, untilCancelled, std::move(gate),
                                           [] { return std::make_unique<int>(42); });
 }
 
@@ -122,17 +122,19 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
     Log log;
     record(watcher, log, QThread::currentThread());
     bool acted = false;
-    auto secondReported = std::make_shared<xr::testing::Latch>(1);
+    auto gate = std::make_shared<xr::testing::SecondValueGate>();
     QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&, c] {
-      if (std::exchange(acted, true) || c.action == OnFirstProgress::Nothing) return;
-      secondReported->wait();
+      if (std::exchange(acted, true)) return;
+      gate->firstTaken.count_down();
+      if (c.action == OnFirstProgress::Nothing) return;
+      gate->secondReported.wait();
       log.add("|", QThread::currentThread());
       if (c.action == OnFirstProgress::CancelSlot) watcher->cancel();
       if (c.action == OnFirstProgress::DeleteWatcher) delete watcher;
       if (c.action == OnFirstProgress::DeleteParent) delete parent;
       if (c.action == OnFirstProgress::SetNoTask) watcher->setTask(nullptr);
     });
-    auto task = makeCount(50, c.untilCancelled, secondReported);
+    auto task = makeCount(50, c.untilCancelled, gate);
     std::weak_ptr<CountTask> weakTask = task;
     watcher->setTask(task);
     task->startOnQueue(queue_);
@@ -168,13 +170,15 @@ TEST_F(QtTaskWatcherTest, WatcherOnAnotherThreadEmitsThereAndCanBeDeletedThere) 
     QPointer<TaskWatcher> watcher = new TaskWatcher;
     Log log;
     record(watcher, log, &thread);
-    auto secondReported = std::make_shared<xr::testing::Latch>(1);
-    if (deleteMidTask)
-      QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&watcher, secondReported] {
-        secondReported->wait();
-        delete watcher.data();
-      });
-    auto task = makeCount(50, false, secondReported);
+    auto gate = std::make_shared<xr::testing::SecondValueGate>();
+    QObject::connect(watcher, &TaskWatcher::progressChanged, watcher,
+                     [&watcher, deleteMidTask, gate] {
+                       gate->firstTaken.count_down();
+                       if (!deleteMidTask) return;
+                       gate->secondReported.wait();
+                       delete watcher.data();
+                     });
+    auto task = makeCount(50, false, gate);
     watcher->setTask(task);
     watcher->moveToThread(&thread);
     thread.start();

@@ -30,21 +30,34 @@ namespace xr::testing {
 // Generous: two cores shared by many builds.
 constexpr double kPatienceSeconds = 60.0;
 
+// Holds a step task's second value until an observer has taken its first, so that the two are
+// never coalesced into one delivery, and tells when the second is on its way, so that a test
+// acting on the first delivery acts while the next one is pending. The observer's first
+// callback calls firstTaken.count_down(), then secondReported.wait().
+struct SecondValueGate {
+  Latch firstTaken{1};
+  Latch secondReported{1};
+};
+
 // Sends start, reports `steps` values a millisecond apart and yields make(); or, with
-// `untilCancelled`, reports two values and runs until it is cancelled ("canceled"). Once the
-// second value is on its way `secondReported` (if any) opens, so that a test acting on the first
-// one acts while a delivery is pending.
+// `untilCancelled`, reports two values and runs until it is cancelled ("canceled"). With a gate,
+// the second value waits for the first to be taken (see SecondValueGate).
 template <class T = int, class Make = T (*)()>
 std::shared_ptr<ValueTask<T>> makeStepTask(
-    int steps, bool untilCancelled = false, std::shared_ptr<Latch> secondReported = nullptr,
+    int steps, bool untilCancelled = false, std::shared_ptr<SecondValueGate> gate = nullptr,
     Make make = [] { return T(); }) {
   return AsyncTaskBase::create<ValueTask<T>>([=](ValueTask<T>& self) -> std::optional<T> {
     self.fireStartEvent();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (int i = 1; !self.isCancelled() && std::chrono::steady_clock::now() < giveUp; ++i) {
+    const auto waiting = [&] {
+      return !self.isCancelled() && std::chrono::steady_clock::now() < giveUp;
+    };
+    for (int i = 1; waiting(); ++i) {
       if (!untilCancelled && i > steps) return make();
+      while (i == 2 && gate && !gate->firstTaken.try_wait() && waiting())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
-      if (i == 2 && secondReported) secondReported->count_down();
+      if (i == 2 && gate) gate->secondReported.count_down();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return std::nullopt;
