@@ -38,7 +38,7 @@ find "$dir" -name '*.gcda' -delete
 # with counters and adds nothing the other tool checks do not cover. A failing test still gives
 # its figures, and the script's status.
 status=0
-ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE '^(fuzz|build|docs)$' \
+ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE '^(fuzz|build|docs|bench)$' \
   -E '^XrfTool\.memory$' || status=$?
 
 gcovr --root . -j 2 \
