@@ -151,8 +151,10 @@ TEST(VCardContactReader, MemoryStaysBoundedByTheBlockAndTheLongestRecord) {
   constexpr std::size_t kRecords = 50000;  // about 13 MB of vCards, held by the stream
   std::string input;
   for (std::size_t n = 0; n < kRecords; ++n) input += card("Ann " + std::to_string(n));
+  auto stream = std::make_shared<testing::FakeInputStream>(std::move(input));
+  stream->open();  // the caller's to close
   VCardContactReader reader(64 * 1024);
-  ASSERT_TRUE(reader.open(std::make_shared<testing::FakeInputStream>(std::move(input))));
+  ASSERT_TRUE(reader.open(stream));
   const std::size_t before = *testing::heapBytesInUse();
   std::size_t peak = before, records = 0;
   ContactInfo contact;
@@ -162,6 +164,8 @@ TEST(VCardContactReader, MemoryStaysBoundedByTheBlockAndTheLongestRecord) {
   EXPECT_EQ(records, kRecords);
   EXPECT_GT(reader.bytesRead(), kRecords * 250);
   EXPECT_LT(peak - before, std::size_t{1} << 20);
+  reader.close();
+  EXPECT_EQ(stream->closeCalls(), 0);
 }
 
 }  // namespace
