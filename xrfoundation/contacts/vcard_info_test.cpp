@@ -148,15 +148,11 @@ TEST(VCardInfoTest, NamesEachPropertyOnTheDebugLog) {
 
 TEST(VCardInfoTest, ReadsTagsAndPropertyNames) {
   // Whole lines only, letter case ignored.
-  const std::vector<std::string> begins = {"BEGIN:VCARD", "begin:vCard"};
-  const std::vector<std::string> ends = {"end:vCard"};
-  const std::vector<std::string> neither = {"BEGIN:VCARD ", "BEGIN:VCARD\r", " BEGIN:VCARD",
-                                            "END:VCARDS", ""};
-  for (const auto* lines : {&begins, &ends, &neither}) {
-    for (const std::string& line : *lines) {
-      EXPECT_EQ(VCardInfo::isBeginTag(line), lines == &begins) << ::testing::PrintToString(line);
-      EXPECT_EQ(VCardInfo::isEndTag(line), lines == &ends) << ::testing::PrintToString(line);
-    }
+  EXPECT_TRUE(VCardInfo::isBeginTag("begin:vCard") && !VCardInfo::isEndTag("begin:vCard"));
+  EXPECT_TRUE(VCardInfo::isEndTag("end:vCard") && !VCardInfo::isBeginTag("end:vCard"));
+  for (const char* line : {"BEGIN:VCARD ", "BEGIN:VCARD\r", " BEGIN:VCARD", "END:VCARDS", ""}) {
+    EXPECT_FALSE(VCardInfo::isBeginTag(line) || VCardInfo::isEndTag(line))
+        << ::testing::PrintToString(line);
   }
   const std::tuple<const char*, std::optional<std::string>, bool> names[] = {
       {"item1.X-ABDATE:2010-01-01", "X-ABDATE", true},

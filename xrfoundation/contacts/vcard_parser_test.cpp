@@ -153,12 +153,7 @@ TEST(VCardParser, StandardFormEscapesFoldsAndLeavesNothingEmpty) {
 // e-mail address or number that has text, else none.
 TEST(VCardParser, StandardFormNamesAContactWithoutADisplayName) {
   ContactInfo contact;
-  const auto fn = [&] {
-    const std::string text = standardForm(contact);
-    const std::size_t at = text.find("\r\nFN:");
-    return at == std::string::npos ? "(none)"
-                                   : text.substr(at + 5, text.find('\r', at + 2) - at - 5);
-  };
+  const auto fn = [&] { return readBack(standardForm(contact)).displayName.value_or("(none)"); };
   EXPECT_EQ(fn(), "(none)");
   contact.groupNumber.arrItem = {{"", E_Number_Home}, {"555 0100", E_Number_Home}};
   EXPECT_EQ(fn(), "555 0100");
