@@ -39,7 +39,6 @@ TEST(MainLoopTest, PostedCallsRunInPostingOrderOnLaterTurns) {
   mainLoop().post([&] { order.push_back(2); }, false);
   EXPECT_TRUE(order.empty()) << "a post without wait must not run before the loop turns";
   EXPECT_EQ(mainLoop().processPending(), 2u);
-  EXPECT_EQ(order, (std::vector<int>{1, 2}));
   ASSERT_TRUE(mainLoop().isMainThread()) << "tests run on the process's initial thread";
   mainLoop().post([&] { order.push_back(3); }, true);
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3})) << "post and wait on the main thread runs at once";

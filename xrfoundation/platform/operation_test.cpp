@@ -55,6 +55,7 @@ TEST(OperationTest, RunsOnceAfterItsDependenciesAndCompletesOnce) {
   EXPECT_TRUE(afterFirst);
   EXPECT_EQ(second->runs, 1);
   EXPECT_EQ(completions, 1);
+  EXPECT_FALSE(second->isExecuting());
 }
 
 TEST(OperationTest, CancelledOperationIsRetiredWithoutRunningWhateverItsDependencies) {
