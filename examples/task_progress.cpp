@@ -49,8 +49,8 @@ int main() {
   queue.addOperation(task);
   task->startTask();  // a new task is held until now
 
-  // The main thread runs posted calls (the observer's) until the task has finished,
-  // for at most 10 seconds.
+  // The main thread runs posted calls (the observer's) until the task has finished, for at
+  // most 10 seconds.
   xr::mainLoop().runUntil([&] { return printer->finished; }, 10.0);
   // [task]
 

@@ -1,9 +1,8 @@
 // tasks/multi_concurrent_task.h: a task whose work releases all its sub-tasks at once and
 // waits until every one has finished. It succeeds only if all succeeded, reports the
 // finished fraction as its progress (1.0 at once when it has no sub-task), and lists the
-// sub-tasks that failed. Cancelling it does
-// not reach its sub-tasks. Fill the list before startTask(). Made with
-// AsyncTaskBase::create<MultiConcurrentTask>(); usable from any thread.
+// sub-tasks that failed. Cancelling it does not reach its sub-tasks. Fill the list before
+// startTask(). Made with AsyncTaskBase::create<MultiConcurrentTask>(); usable from any thread.
 #pragma once
 #include <atomic>
 #include <memory>
