@@ -20,8 +20,16 @@ if ((${#pairs[@]} == 0)); then
 fi
 
 root=${XRF_MATRIX_DIR:-build/matrix}
-source "$(dirname "$0")/compiler_cache.sh"
+source "$(dirname "$0")/common.sh"
 read -r -a ctest_args <<<"${XRF_MATRIX_CTEST_ARGS:-}"
+
+build_and_test() {  # build_and_test COMPILER TYPE DIR
+  cmake -S . -B "$3" -G Ninja -DCMAKE_CXX_COMPILER="$1" -DCMAKE_BUILD_TYPE="$2" \
+    -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON >/dev/null
+  cmake --build "$3"
+  ctest --test-dir "$3" -j 2 --output-on-failure --no-tests=error \
+    -LE "^(${XRF_OWN_STAGE_LABELS})$" "${ctest_args[@]}"
+}
 
 for pair in "${pairs[@]}"; do
   cxx=${pair%%:*}
@@ -31,14 +39,5 @@ for pair in "${pairs[@]}"; do
     exit 2
   fi
   name=$(basename "$cxx")
-  dir="$root/${name%++}-$type"
-  start=$SECONDS
-  echo "=== $cxx $type: build ($dir)"
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE="$type" \
-    -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON >/dev/null
-  cmake --build "$dir"
-  echo "=== $cxx $type: tests"
-  ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error \
-    -LE '^(fuzz|build|docs)$' "${ctest_args[@]}"
-  echo "=== $cxx $type: passed in $((SECONDS - start)) s"
+  stage "$cxx $type" build_and_test "$cxx" "$type" "$root/${name%++}-$type"
 done

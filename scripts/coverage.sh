@@ -23,7 +23,7 @@ if ! command -v gcovr >/dev/null 2>&1; then
 fi
 
 dir=${XRF_COVERAGE_DIR:-build/coverage}
-source scripts/compiler_cache.sh
+source scripts/common.sh
 cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS="--coverage -fprofile-update=atomic -O0" -DCMAKE_EXE_LINKER_FLAGS=--coverage \
   -DCMAKE_SHARED_LINKER_FLAGS=--coverage -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON \
@@ -37,7 +37,7 @@ find "$dir" -name '*.gcda' -delete
 # with counters and adds nothing the other tool checks do not cover. A failing test still gives
 # its figures, and the script's status.
 status=0
-ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE '^(fuzz|build|docs|bench)$' \
+ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE "^(${XRF_OWN_STAGE_LABELS}|bench)$" \
   -E '^XrfTool\.memory$' || status=$?
 
 gcovr --root . -j 2 \

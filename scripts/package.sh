@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-source scripts/compiler_cache.sh
+source scripts/common.sh
 build=$root/build/package
 packages=(xrf libxrfoundation-dev libxrfoundation0)
 sudo_cmd=()

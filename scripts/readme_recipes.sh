@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-source scripts/compiler_cache.sh
+source scripts/common.sh
 work=$root/build/readme
 marker='<!-- run: the recipes of scripts/readme_recipes.sh -->'
 
@@ -36,5 +36,5 @@ if grep -E 'warning:' "$work/recipes.log"; then
   exit 1
 fi
 ctest --test-dir "$work/src/build/release" -j 2 --output-on-failure --no-tests=error \
-  -LE '^(fuzz|build|docs)$'
+  -LE "^(${XRF_OWN_STAGE_LABELS})$"
 echo "readme_recipes: the README's recipes build, install and pass the tests"

@@ -12,48 +12,37 @@
 # XRF_MATRIX=all builds all eight).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-setup_start=$SECONDS
-scripts/setup.sh
-source scripts/compiler_cache.sh
-echo "=== setup done in $((SECONDS - setup_start)) s"
+source scripts/common.sh
 
-run() {  # run PRESET [ctest args...]
-  local preset=$1 start=$SECONDS; shift
-  echo "=== $preset build"
+suite() {  # suite PRESET [ctest args...]: the preset's build and its tests
+  local preset=$1
+  shift
   cmake --preset "$preset" -DXRF_BUILD_TESTS=ON >/dev/null
   cmake --build --preset "$preset"
-  echo "=== $preset tests"
   ctest --preset "$preset" "$@"
-  echo "=== $preset done in $((SECONDS - start)) s"
+}
+fuzz_runs() {
+  cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-15}" >/dev/null
+  cmake --build --preset fuzz
+  ctest --preset fuzz -L fuzz
 }
 
-run default
-echo "=== README recipes"
-recipes_start=$SECONDS
-scripts/readme_recipes.sh
-echo "=== README recipes done in $((SECONDS - recipes_start)) s"
-echo "=== packages"
-package_start=$SECONDS
-scripts/package.sh
-echo "=== packages done in $((SECONDS - package_start)) s"
-run asan
-run tsan
-run libcxx
+stage setup scripts/setup.sh
+use_compiler_cache
+stage default suite default
+stage "README recipes" scripts/readme_recipes.sh
+stage packages scripts/package.sh
+stage asan suite asan
+stage tsan suite tsan
+stage libcxx suite libcxx
 if [ -n "${XRF_MATRIX:-}" ]; then
-  echo "=== build matrix"
   matrix=$XRF_MATRIX
   [ "$matrix" = all ] && matrix=
   # shellcheck disable=SC2086  # the pairs are words
-  scripts/build_matrix.sh $matrix
+  stage "build matrix" scripts/build_matrix.sh $matrix
 fi
-echo "=== fuzz build"
-fuzz_start=$SECONDS
-cmake --preset fuzz -DXRF_FUZZ_SECONDS="${XRF_FUZZ_SECONDS:-15}" >/dev/null
-cmake --build --preset fuzz
-echo "=== fuzz runs"
-ctest --preset fuzz -L fuzz
-echo "=== fuzz done in $((SECONDS - fuzz_start)) s"
+stage fuzz fuzz_runs
 if [ "${XRF_WINDOWS:-1}" = 1 ]; then
-  run windows
+  stage windows suite windows
 fi
 echo "all test runs passed in $SECONDS s"
