@@ -1,6 +1,6 @@
-// contacts/contact_csv_columns.cpp: the column vocabulary -- the title tables of each layout
-// and the binding of a header's titles to fields -- and the writer of this library's own
-// layout, which uses the same names.
+// contacts/contact_csv_columns.cpp: the binding of a header's titles to fields -- by the title
+// tables made from csv_columns.tsv and by the numbered families' rules -- and the writer of this
+// library's own layout, which uses the same names.
 #include "xrfoundation/contacts/contact_csv_columns.h"
 
 #include <algorithm>
