@@ -20,8 +20,7 @@ if ((${#pairs[@]} == 0)); then
 fi
 
 root=${XRF_MATRIX_DIR:-build/matrix}
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+source "$(dirname "$0")/compiler_cache.sh"
 read -r -a ctest_args <<<"${XRF_MATRIX_CTEST_ARGS:-}"
 
 for pair in "${pairs[@]}"; do
@@ -36,7 +35,7 @@ for pair in "${pairs[@]}"; do
   start=$SECONDS
   echo "=== $cxx $type: build ($dir)"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE="$type" \
-    -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON "${launcher[@]}" >/dev/null
+    -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON >/dev/null
   cmake --build "$dir"
   echo "=== $cxx $type: tests"
   ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error \

@@ -23,12 +23,11 @@ if ! command -v gcovr >/dev/null 2>&1; then
 fi
 
 dir=${XRF_COVERAGE_DIR:-build/coverage}
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+source scripts/compiler_cache.sh
 cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS="--coverage -fprofile-update=atomic -O0" -DCMAKE_EXE_LINKER_FLAGS=--coverage \
   -DCMAKE_SHARED_LINKER_FLAGS=--coverage -DXRF_WERROR=ON -DXRF_BUILD_TESTS=ON \
-  -DXRF_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DXRF_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir"
 
 # Counts from an earlier run would add to this one's.

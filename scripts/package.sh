@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/compiler_cache.sh
 build=$root/build/package
 packages=(xrf libxrfoundation-dev libxrfoundation0)
 sudo_cmd=()
@@ -26,9 +27,7 @@ for p in "${packages[@]}"; do
 done
 
 echo "=== package build"
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake --preset package "${launcher[@]}" >/dev/null
+cmake --preset package >/dev/null
 cmake --build --preset package
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -76,10 +75,8 @@ exported=$(nm -D --defined-only "$libdir/libxrfoundation.so.0" | wc -l)
 echo "libxrfoundation.so.0: SONAME $soname, $exported exported symbols"
 
 echo "=== consumers of the core, the Qt and the GLib component, with CMake and pkg-config"
-launcher_arg=()
-command -v ccache >/dev/null && launcher_arg=(-DLAUNCHER=ccache)
 cmake -DSOURCE_DIR="$root" -DWORK="$work/consumers" -DPREFIX=/usr -DLIBDIR="${libdir#/usr/}" \
-  -DSHARED=ON -DCOMPONENTS=qt,glib -DCXX=g++ -DGENERATOR=Ninja "${launcher_arg[@]}" \
+  -DSHARED=ON -DCOMPONENTS=qt,glib -DCXX=g++ -DGENERATOR=Ninja \
   -P tests/consumer/consumer_check.cmake
 
 echo "=== installed xrf demo, from $work"

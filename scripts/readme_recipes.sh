@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/compiler_cache.sh
 work=$root/build/readme
 marker='<!-- run: the recipes of scripts/readme_recipes.sh -->'
 
@@ -26,8 +27,6 @@ git ls-files -z | xargs -0 cp --parents -t "$work/src"
 # What scripts/setup.sh installs inside the tree (ical.js for the interoperability check).
 ln -s "$root/tests/interop/js_check/node_modules" "$work/src/tests/interop/js_check/node_modules"
 echo "$recipes"
-# The shared compiler cache, through CMake's environment variable: the commands stay as written.
-command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache
 # Every core for `cmake --build`, which a plain Makefile build would otherwise run one job at a time.
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 (cd "$work/src" && DESTDIR="$work/root" bash -euo pipefail -c "$recipes") 2>&1 |

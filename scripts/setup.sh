@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
+  g++ cmake ninja-build pkg-config ccache clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev libexpat1-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev

@@ -14,6 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 setup_start=$SECONDS
 scripts/setup.sh
+source scripts/compiler_cache.sh
 echo "=== setup done in $((SECONDS - setup_start)) s"
 
 run() {  # run PRESET [ctest args...]
