@@ -23,6 +23,9 @@ import os
 import re
 import subprocess
 import sys
+import warnings
+
+from debian import copyright  # python3-debian
 
 OBJECT = re.compile(r"^(\S+): #deps \d+")
 TARGET_DIR = re.compile(r"CMakeFiles/([^/]+)\.dir/")
@@ -90,63 +93,39 @@ def toolchain_sources(cxx):
     return set(source_of(set(owners.values())).values())
 
 
-def paragraphs(text):
-    """DEP-5 paragraphs as lists of (field, value) with continuation lines joined by newlines."""
-    result = []
-    for block in re.split(r"\n\s*\n", text.strip()):
-        fields = []
-        for line in block.splitlines():
-            if line[:1] in (" ", "\t") and fields:
-                name, value = fields[-1]
-                fields[-1] = (name, value + "\n" + line[1:])
-            else:
-                name, _, value = line.partition(":")
-                fields.append((name.strip(), value.strip()))
-        result.append(fields)
-    return result
-
-
-def licence_names(expression):
-    """The licences of a License: first line ("A or B and C with X exception")."""
-    return [name.strip() for name in re.split(r"\s+(?:or|and)\s+", expression) if name.strip()]
+def licence_names(synopsis):
+    """The licences of a License: synopsis ("A or B and C with X exception")."""
+    return [name.strip() for name in re.split(r"\s+(?:or|and)\s+", synopsis) if name.strip()]
 
 
 def read_copyright(path, problems):
     """{source package: Files paragraph} of the copyright file, checking its form on the way."""
-    with open(path, encoding="utf-8") as f:
-        paras = paragraphs(f.read())
-    header = dict(paras[0])
-    if header.get("Format") != DEP5_FORMAT:
+    try:
+        with open(path, encoding="utf-8") as f, warnings.catch_warnings():
+            warnings.simplefilter("error")  # python-debian warns of what it tolerates
+            parsed = copyright.Copyright(f, strict=True)
+    except (copyright.Error, ValueError, Warning) as error:
+        problems.append(f"{path}: not a machine-readable copyright file: {error}")
+        return {}
+    if parsed.header.format != DEP5_FORMAT:
         problems.append(f"{path}: the first paragraph has no Format: {DEP5_FORMAT}")
-    standalone = {}
-    for para in paras[1:]:
-        fields = dict(para)
-        if "Files" not in fields and "License" in fields:
-            name, _, text = fields["License"].partition("\n")
-            if not text.strip():
-                problems.append(f"{path}: the License: {name} paragraph has no text")
-            standalone[name.strip()] = text
+    standalone = {p.license.synopsis for p in parsed.all_license_paragraphs()
+                  if p.license.text.strip()}
     covered, own = {}, None
-    for para in paras[1:]:
-        fields = dict(para)
-        if "Files" not in fields:
-            continue
-        files = fields["Files"]
-        if "Copyright" not in fields or "License" not in fields:
-            problems.append(f"{path}: Files: {files} lacks Copyright: or License:")
-            continue
-        name, _, inline = fields["License"].partition("\n")
-        if not inline.strip():
-            for licence in licence_names(name):
+    for para in parsed.all_files_paragraphs():
+        files = " ".join(para.files)
+        if not para.license.text.strip():
+            for licence in licence_names(para.license.synopsis):
                 if licence not in standalone:
                     problems.append(f"{path}: Files: {files} names License: {licence}, "
                                     "which has no text and no paragraph of its own")
-        if files == "*":
-            own = (fields["Copyright"], name.strip())
+        if para.files == ("*",):
+            own = para
         match = THIRD_PARTY_FILES.match(files)
         if match:
-            covered[match.group(1)] = fields
-    if own is None or own[1] != "Expat" or "XRFoundation developers" not in own[0]:
+            covered[match.group(1)] = para
+    if (own is None or own.license.synopsis != "Expat"
+            or "XRFoundation developers" not in own.copyright):
         problems.append(f"{path}: no 'Files: *' paragraph giving our own code to the "
                         "XRFoundation developers under Expat (MIT)")
     return covered
