@@ -19,6 +19,9 @@ set(CPACK_PACKAGE_VENDOR XRFoundation)
 set(CPACK_PACKAGE_CONTACT "XRFoundation developers <xrfoundation@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Foundation library of the phone-manager desktop application")
+# SPDX-License-Identifier: MIT. Debian's control file has no licence field: each package says it
+# in /usr/share/doc/PACKAGE/copyright (below); the Windows ZIP carries LICENSE.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 
@@ -63,5 +66,14 @@ set(CPACK_COMPONENT_TOOL_DESCRIPTION
   "Command-line tool of the XRFoundation library
  xrf converts contact CSV files to vCard, finds duplicate numbers, splits and counts vCard
  files, compares telephone numbers, reads device XML messages and runs a demo on sample data.")
+
+# Each package's /usr/share/doc/PACKAGE/copyright, in Debian's machine-readable format: our code
+# (MIT) and the other projects' code that the binaries compile in (packaging/copyright).
+foreach(component RUNTIME DEV TOOL)
+  string(TOLOWER ${component} name)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${component}_PACKAGE_NAME}
+    COMPONENT ${name})
+endforeach()
 
 include(CPack)

@@ -9,7 +9,12 @@
 #   which cmake/windows/wine_run.sh starts and which ends shortly after the last program.
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
-foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+# The compiler's run-time DLLs that the programs load (the ZIP ships them; the notices check
+# reads the same list).
+set(xrf_runtime_dll_list ${CMAKE_CURRENT_LIST_DIR}/windows/runtime_dlls.txt)
+file(STRINGS ${xrf_runtime_dll_list} xrf_runtime_dlls REGEX "^[^#]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${xrf_runtime_dll_list})
+foreach(dll IN LISTS xrf_runtime_dlls)
   find_file(xrf_runtime_${dll} ${dll} PATHS ${XRF_MINGW_DLL_DIRS} NO_DEFAULT_PATH
     NO_CMAKE_FIND_ROOT_PATH REQUIRED)
   file(COPY ${xrf_runtime_${dll}} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})

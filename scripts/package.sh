@@ -41,6 +41,15 @@ for deb in "${debs[@]}"; do
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {$1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print "  " $0}' 
 done
 
+echo "=== copyright files"
+# Each package documents its licences in Debian's place for them, from packaging/copyright.
+for deb in "${debs[@]}"; do
+  doc=./usr/share/doc/$(dpkg-deb -f "$deb" Package)/copyright
+  dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "$doc" 2>/dev/null | cmp -s - packaging/copyright ||
+    fail "${deb##*/} has no $doc as packaging/copyright says it"
+  echo "  ${deb##*/}: $doc"
+done
+
 work=$(mktemp -d)
 installed=0
 cleanup() {
@@ -93,7 +102,7 @@ echo "=== removing the packages"
 "${sudo_cmd[@]}" dpkg --purge "${packages[@]}" >/dev/null
 installed=0
 for left in /usr/bin/xrf /usr/include/xrfoundation "$libdir/libxrfoundation.so.0" \
-  /usr/share/xrfoundation "$libdir/pkgconfig/xrfoundation.pc"; do
+  /usr/share/xrfoundation "$libdir/pkgconfig/xrfoundation.pc" /usr/share/doc/xrf; do
   [ ! -e "$left" ] || fail "$left is left after removing the packages"
 done
 echo "package.sh: the packages build, install, serve consumers and remove cleanly"

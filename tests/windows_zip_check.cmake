@@ -1,8 +1,9 @@
 # cmake -DSOURCE_DIR= -DBUILD_DIR= -DWORK= -DTOOLCHAIN= -DGENERATOR= [-DLAUNCHER=]
 #   -DWINE_RUN=cmake/windows/wine_run.sh -DWINEPREFIX= -P windows_zip_check.cmake
-# The Windows ZIP as a user gets it: cpack makes it, it is unpacked, a consumer is built
-# against it with the MinGW toolchain through find_package(XRFoundation), and the consumer and
-# xrf.exe demo run from the unpacked folder under Wine.
+# The Windows ZIP as a user gets it: cpack makes it, it is unpacked, its files and licence
+# notices are there, a consumer is built against it with the MinGW toolchain through
+# find_package(XRFoundation), and the consumer and xrf.exe demo run from the unpacked folder
+# under Wine.
 include(${CMAKE_CURRENT_LIST_DIR}/check_common.cmake)
 set(RUN ${CMAKE_COMMAND} -E env WINEPREFIX=${WINEPREFIX} ${WINE_RUN})
 file(REMOVE_RECURSE ${WORK})
@@ -16,6 +17,18 @@ foreach(file bin/xrf.exe bin/libxrfoundation.dll lib/libxrfoundation.dll.a lib/l
              README.md bin/libstdc++-6.dll)
   if(NOT EXISTS ${root}/${file})
     message(FATAL_ERROR "not in the ZIP: ${file}")
+  endif()
+endforeach()
+# Our licence and the third-party notices, as the tree has them.
+foreach(file LICENSE packaging/THIRD_PARTY_NOTICES)
+  get_filename_component(name ${file} NAME)
+  if(NOT EXISTS ${root}/${name})
+    message(FATAL_ERROR "not in the ZIP: ${name}")
+  endif()
+  file(READ ${root}/${name} shipped)
+  file(READ ${SOURCE_DIR}/${file} expected)
+  if(NOT shipped STREQUAL expected)
+    message(FATAL_ERROR "the ZIP's ${name} differs from ${file}")
   endif()
 endforeach()
 
