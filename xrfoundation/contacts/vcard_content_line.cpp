@@ -20,7 +20,35 @@ bool endsInSoftBreak(std::string_view line) {
          containsUpper(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
 }
 
+// Whether the record's own first VERSION line (not a nested record's) says 2.1.
+bool isVersion21(const std::vector<std::string_view>& physical) {
+  int depth = 0;
+  for (const std::string_view text : physical) {
+    if (isIndented(text)) continue;
+    if (isRecordTag(text, "BEGIN:VCARD")) {
+      ++depth;
+    } else if (depth > 0) {
+      if (isRecordTag(text, "END:VCARD")) --depth;
+    } else {
+      const std::size_t end = std::min(text.find_first_of(";:"), text.size());
+      std::string_view name = text.substr(0, end);
+      name.remove_prefix(std::min(name.find('.') + 1, name.size()));  // the group, if any
+      const std::size_t colon = text.find(':', end);
+      if (colon != std::string_view::npos && equalsUpper(trimmed(name), "VERSION"))
+        return trimmed(text.substr(colon + 1)) == "2.1";
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool isRecordTag(std::string_view line, std::string_view upperTag) {
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (isIndented(line)) return false;
+  if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
+  return equalsUpper(trimmed(line), upperTag);
+}
 
 bool equalsUpper(std::string_view text, std::string_view upperWord) {
   return text.size() == upperWord.size() &&
@@ -95,15 +123,18 @@ void ContentLineReader::read(std::string_view body) {
     physical_.push_back(line.text);
     at = line.next;
   }
+  version21_ = isVersion21(physical_);
+  // 2.1 keeps the blank that starts a folded line: it was there before the fold.
+  const std::size_t foldBlank = version21_ ? 0 : 1;
   int depth = 0;
   for (std::size_t i = 0; i < physical_.size();) {
     std::string_view text = physical_[i++];
-    if (equalsUpper(trimmed(text), "BEGIN:VCARD")) {
+    if (isRecordTag(text, "BEGIN:VCARD")) {
       ++depth;
       continue;
     }
     if (depth > 0) {
-      if (equalsUpper(trimmed(text), "END:VCARD")) --depth;
+      if (isRecordTag(text, "END:VCARD")) --depth;
       continue;
     }
     const auto continues = [&](std::string_view current) {
@@ -115,8 +146,12 @@ void ContentLineReader::read(std::string_view body) {
         const std::string_view next = physical_[i++];
         if (isIndented(next)) {
           // A QUOTED-PRINTABLE soft break followed by an indented line: both go.
-          if (endsInSoftBreak(joined)) joined.pop_back();
-          joined.append(next.substr(1));
+          if (endsInSoftBreak(joined)) {
+            joined.pop_back();
+            joined.append(next.substr(1));
+          } else {
+            joined.append(next.substr(foldBlank));
+          }
         } else {
           joined.pop_back();  // the soft break's '='
           joined.append(next);

@@ -27,6 +27,11 @@ struct PhysicalLine {
 };
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at);
 
+// Whether a physical line is the record line upperTag ("BEGIN:VCARD", "END:VCARD") in any
+// case, blanks around it and a UTF-8 byte order mark before it allowed. A line that starts with
+// a space or a tab is never one: it continues the line before it, whatever it reads.
+bool isRecordTag(std::string_view line, std::string_view upperTag);
+
 // One parameter of a content line.
 struct Param {
   std::string_view name;   // "" for a bare 2.1 parameter (";CELL", ";QUOTED-PRINTABLE")
@@ -53,11 +58,17 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
 class ContentLineReader {
  public:
   // Cuts body (the lines between BEGIN:VCARD and END:VCARD) into logical lines: a line that
-  // starts with a space or a tab continues the one before it (that one character dropped); a
+  // starts with a space or a tab continues the one before it, whatever it reads. Version 2.1
+  // folds before existing white space, so its unfolding drops only the line end; 3.0 and 4.0
+  // drop the line end and the one space or tab after it. The record's first VERSION line
+  // decides, wherever it stands; a record without one unfolds as 3.0 and 4.0 do. A
   // QUOTED-PRINTABLE line that ends in '=' continues on the next line whatever that starts
-  // with. Nested records (2.1 AGENT) and blank lines are passed over.
+  // with; when that line is indented too, the '=' and the one blank both go, in any version.
+  // Nested records (2.1 AGENT) and blank lines are passed over.
   void read(std::string_view body);
 
+  // Whether the record read last is version 2.1 (see read()).
+  bool version21() const { return version21_; }
   const std::vector<ContentLine>& lines() const { return lines_; }
   // The parameters of line, in order.
   std::span<const Param> paramsOf(const ContentLine& line) const {
@@ -72,6 +83,7 @@ class ContentLineReader {
   std::vector<Param> params_;
   std::vector<std::string_view> unparsed_;
   std::forward_list<std::string> storage_;  // logical lines that span several physical lines
+  bool version21_ = false;
 };
 
 }  // namespace xr::vcard_internal

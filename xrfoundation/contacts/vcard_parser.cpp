@@ -24,6 +24,7 @@ using vcard_internal::ContentLine;
 using vcard_internal::decodedValue;
 using vcard_internal::equalsUpper;
 using vcard_internal::infoOf;
+using vcard_internal::isRecordTag;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
 using vcard_internal::PhysicalLine;
@@ -31,8 +32,6 @@ using vcard_internal::physicalLineAt;
 using vcard_internal::splitEscaped;
 using vcard_internal::unescaped;
 using vcard_internal::uriScheme;
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 std::optional<std::string> nonEmpty(std::string text) {
   if (text.empty()) return std::nullopt;
@@ -53,12 +52,11 @@ class RecordBuilder {
     lastUngrouped_.reset();
     unplaced_.clear();
     categories_.clear();
-    version21_ = false;
     nameRead_ = false;
     tokens_.read(body);
+    version21_ = tokens_.version21();
     for (const std::string_view text : tokens_.unparsed()) unplaced_.emplace_back(text);
     for (const ContentLine& line : tokens_.lines()) {
-      if (line.name == "VERSION") version21_ = trimmed(line.value) == "2.1";
       if (!line.group.empty() && line.name == "X-ABLABEL") {
         labels_.emplace_back(line.group,
                              trimmed(decodedValue(line, infoOf(line, tokens_.paramsOf(line)))));
@@ -272,13 +270,6 @@ class RecordBuilder {
   bool nameRead_ = false;
 };
 
-// A UTF-8 byte order mark may stand before a record's first line: address books write one at
-// the start of a file, and files joined end to end carry theirs along.
-bool isTag(std::string_view line, std::string_view upperTag) {
-  if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
-  return equalsUpper(trimmed(line), upperTag);
-}
-
 // text as UTF-8: text itself, or after a UTF-16 (or UTF-32) byte order mark its conversion
 // into storage; none when the text is not valid in the encoding its mark names.
 std::optional<std::string_view> utf8Text(std::string_view text, std::string& storage) {
@@ -307,9 +298,9 @@ RecordCutter::Step RecordCutter::next(std::string_view text, bool complete,
     if (!complete && line.next == text.size() && text.back() != '\n') return Step::NeedMore;
     const std::size_t lineStart = scan_;
     scan_ = line.next;
-    if (isTag(line.text, "BEGIN:VCARD")) {
+    if (isRecordTag(line.text, "BEGIN:VCARD")) {
       if (depth_++ == 0) bodyStart_ = line.next;
-    } else if (depth_ > 0 && isTag(line.text, "END:VCARD") && --depth_ == 0) {
+    } else if (depth_ > 0 && isRecordTag(line.text, "END:VCARD") && --depth_ == 0) {
       body = text.substr(bodyStart_, lineStart - bodyStart_);
       return Step::Record;
     }

@@ -14,7 +14,8 @@ namespace xr::vcard_internal {
 // Finds the records of a text: a record runs from its BEGIN:VCARD line through its END:VCARD
 // line (nested records of a 2.1 AGENT included), and one cut short by the end of the text
 // still counts. Lines outside records, a stray END:VCARD among them, are passed over. A UTF-8
-// byte order mark may stand before a BEGIN:VCARD line.
+// byte order mark may stand before a BEGIN:VCARD line. A line that starts with a space or a tab
+// is a folded one and never begins or ends a record (isRecordTag()).
 class RecordCutter {
  public:
   enum class Step { Record, NeedMore, End };
