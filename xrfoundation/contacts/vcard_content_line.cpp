@@ -1,5 +1,8 @@
 // contacts/vcard_content_line.cpp: physical lines, unfolding and the split of a content line.
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 
 #include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
@@ -20,34 +23,62 @@ bool endsInSoftBreak(std::string_view line) {
          containsUpper(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
 }
 
-// Whether the record's own first VERSION line (not a nested record's) says 2.1.
-bool isVersion21(const std::vector<std::string_view>& physical) {
+// Whether a content line is a VERSION line, and then whether it says 2.1.
+std::optional<bool> versionOf(const ContentLine& line) {
+  if (line.name != "VERSION") return std::nullopt;
+  return trimmed(line.value) == "2.1";
+}
+
+// What the first VERSION line of physical names (lines of nested records passed over); none
+// when it holds none.
+std::optional<bool> versionFrom(std::span<const std::string_view> physical) {
   int depth = 0;
+  ContentLine line;
+  std::vector<Param> params;
   for (const std::string_view text : physical) {
-    if (isIndented(text)) continue;
-    if (isRecordTag(text, "BEGIN:VCARD")) {
+    const RecordTag tag = recordTagOf(text);
+    if (tag == RecordTag::Begin) {
       ++depth;
     } else if (depth > 0) {
-      if (isRecordTag(text, "END:VCARD")) --depth;
-    } else {
-      const std::size_t end = std::min(text.find_first_of(";:"), text.size());
-      std::string_view name = text.substr(0, end);
-      name.remove_prefix(std::min(name.find('.') + 1, name.size()));  // the group, if any
-      const std::size_t colon = text.find(':', end);
-      if (colon != std::string_view::npos && equalsUpper(trimmed(name), "VERSION"))
-        return trimmed(text.substr(colon + 1)) == "2.1";
+      if (tag == RecordTag::End) --depth;
+    } else if (!isIndented(text) && parseContentLine(text, line, params)) {
+      if (const std::optional<bool> version = versionOf(line)) return version;
     }
   }
-  return false;
+  return std::nullopt;
+}
+
+// The first byte of text from at on that ends a line (CR or LF), or its end. memchr() looks
+// for the LF and then for a CR before it, within a window so that a file of lone CRs is not
+// searched to its end for an LF on every line.
+std::size_t lineEndFrom(std::string_view text, std::size_t at) {
+  constexpr std::size_t kWindow = 256;
+  while (at < text.size()) {
+    const char* const from = text.data() + at;
+    const std::size_t size = std::min(kWindow, text.size() - at);
+    const auto* feed = static_cast<const char*>(std::memchr(from, '\n', size));
+    const std::size_t beforeFeed = feed ? static_cast<std::size_t>(feed - from) : size;
+    if (const auto* cr = static_cast<const char*>(std::memchr(from, '\r', beforeFeed)))
+      return at + static_cast<std::size_t>(cr - from);
+    if (feed) return at + beforeFeed;
+    at += size;
+  }
+  return text.size();
 }
 
 }  // namespace
 
-bool isRecordTag(std::string_view line, std::string_view upperTag) {
+RecordTag recordTagOf(std::string_view line) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-  if (isIndented(line)) return false;
+  // Most lines fail at their first byte: a line end never starts a line, a blank folds.
+  if (line.empty()) return RecordTag::None;
+  const char first = upper(line.front());
+  if (first != 'B' && first != 'E' && first != kUtf8Mark[0]) return RecordTag::None;
   if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
-  return equalsUpper(trimmed(line), upperTag);
+  line = trimmed(line);
+  if (equalsUpper(line, "BEGIN:VCARD")) return RecordTag::Begin;
+  if (equalsUpper(line, "END:VCARD")) return RecordTag::End;
+  return RecordTag::None;
 }
 
 bool equalsUpper(std::string_view text, std::string_view upperWord) {
@@ -62,8 +93,7 @@ bool containsUpper(std::string_view text, std::string_view upperWord) {
 }
 
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at) {
-  std::size_t end = at;
-  while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+  const std::size_t end = lineEndFrom(text, at);
   std::size_t next = end + 1;
   if (end < text.size() && text[end] == '\r') {
     std::size_t feed = end + 1;
@@ -85,7 +115,8 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
   const std::size_t dot = name.find('.');
   line.group = dot == std::string_view::npos ? std::string_view() : name.substr(0, dot);
   if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
-  line.name = upperAscii(trimmed(name));
+  line.name = trimmed(name);
+  for (char& c : line.name) c = upper(c);
   while (text[at] == ';') {
     const std::size_t start = ++at;
     bool quoted = false;
@@ -123,18 +154,20 @@ void ContentLineReader::read(std::string_view body) {
     physical_.push_back(line.text);
     at = line.next;
   }
-  version21_ = isVersion21(physical_);
-  // 2.1 keeps the blank that starts a folded line: it was there before the fold.
-  const std::size_t foldBlank = version21_ ? 0 : 1;
+  // 2.1 keeps the blank that starts a folded line: it was there before the fold. The first
+  // VERSION line decides; the lines are read ahead for it at a fold that comes before it.
+  std::optional<bool> version21;
   int depth = 0;
   for (std::size_t i = 0; i < physical_.size();) {
+    const std::size_t first = i;
     std::string_view text = physical_[i++];
-    if (isRecordTag(text, "BEGIN:VCARD")) {
+    const RecordTag tag = recordTagOf(text);
+    if (tag == RecordTag::Begin) {
       ++depth;
       continue;
     }
     if (depth > 0) {
-      if (isRecordTag(text, "END:VCARD")) --depth;
+      if (tag == RecordTag::End) --depth;
       continue;
     }
     const auto continues = [&](std::string_view current) {
@@ -150,7 +183,8 @@ void ContentLineReader::read(std::string_view body) {
             joined.pop_back();
             joined.append(next.substr(1));
           } else {
-            joined.append(next.substr(foldBlank));
+            if (!version21) version21 = versionFrom(std::span(physical_).subspan(first)).value_or(false);
+            joined.append(next.substr(*version21 ? 0 : 1));
           }
         } else {
           joined.pop_back();  // the soft break's '='
@@ -164,8 +198,11 @@ void ContentLineReader::read(std::string_view body) {
     if (!parseContentLine(text, line, params_)) {
       lines_.pop_back();
       unparsed_.push_back(text);
+    } else if (!version21) {
+      version21 = versionOf(line);
     }
   }
+  version21_ = version21.value_or(false);
 }
 
 }  // namespace xr::vcard_internal

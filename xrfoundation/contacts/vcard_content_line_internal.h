@@ -27,10 +27,11 @@ struct PhysicalLine {
 };
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at);
 
-// Whether a physical line is the record line upperTag ("BEGIN:VCARD", "END:VCARD") in any
-// case, blanks around it and a UTF-8 byte order mark before it allowed. A line that starts with
-// a space or a tab is never one: it continues the line before it, whatever it reads.
-bool isRecordTag(std::string_view line, std::string_view upperTag);
+// Whether a physical line begins or ends a record: BEGIN:VCARD or END:VCARD in any case, blanks
+// after it and a UTF-8 byte order mark (then blanks) before it allowed. A line that starts with
+// a space or a tab is neither: it continues the line before it, whatever it reads.
+enum class RecordTag { None, Begin, End };
+RecordTag recordTagOf(std::string_view line);
 
 // One parameter of a content line.
 struct Param {

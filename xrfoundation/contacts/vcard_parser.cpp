@@ -24,10 +24,11 @@ using vcard_internal::ContentLine;
 using vcard_internal::decodedValue;
 using vcard_internal::equalsUpper;
 using vcard_internal::infoOf;
-using vcard_internal::isRecordTag;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
 using vcard_internal::PhysicalLine;
+using vcard_internal::RecordTag;
+using vcard_internal::recordTagOf;
 using vcard_internal::physicalLineAt;
 using vcard_internal::splitEscaped;
 using vcard_internal::unescaped;
@@ -38,8 +39,9 @@ std::optional<std::string> nonEmpty(std::string text) {
   return text;
 }
 
-std::optional<std::string> part(const std::vector<std::string>& parts, std::size_t index) {
-  return index < parts.size() ? nonEmpty(parts[index]) : std::nullopt;
+// Takes the part at index.
+std::optional<std::string> part(std::vector<std::string>& parts, std::size_t index) {
+  return index < parts.size() ? nonEmpty(std::move(parts[index])) : std::nullopt;
 }
 
 // Builds one contact from the logical lines of one record.
@@ -58,8 +60,8 @@ class RecordBuilder {
     for (const std::string_view text : tokens_.unparsed()) unplaced_.emplace_back(text);
     for (const ContentLine& line : tokens_.lines()) {
       if (!line.group.empty() && line.name == "X-ABLABEL") {
-        labels_.emplace_back(line.group,
-                             trimmed(decodedValue(line, infoOf(line, tokens_.paramsOf(line)))));
+        infoOf(line, tokens_.paramsOf(line), info_);
+        labels_.emplace_back(line.group, trimmed(decodedValue(line, info_, decoded_)));
       }
     }
     for (const ContentLine& line : tokens_.lines()) place(line, contact);
@@ -100,26 +102,29 @@ class RecordBuilder {
     // A view compares its length first, so each test below is cheap when it fails.
     const std::string_view name = line.name;
     if (name == "VERSION" || name == "X-ABLABEL") return;
-    const LineInfo info = infoOf(line, tokens_.paramsOf(line));
+    const LineInfo& info = info_;
+    infoOf(line, tokens_.paramsOf(line), info_);
     if (name == "PHOTO" && !contact.icon) {
       if ((contact.icon = photoOf(line, info))) return;
       return keep(line);
     }
-    std::string value = decodedValue(line, info);
+    // Decoded only where a field takes it: a line that is kept is kept as it stands.
+    const auto value = [&] { return decodedValue(line, info, decoded_); };
     if (name == "N" && !nameRead_) {
       nameRead_ = true;
-      const auto parts = splitEscaped(value, ';', version21_);
+      std::vector<std::string>& parts = parts_;
+      splitEscaped(value(), ';', version21_, parts);
       contact.familyName = part(parts, 0);
       contact.givenName = part(parts, 1);
       contact.middleName = part(parts, 2);
       contact.prefix = part(parts, 3);
       contact.suffix = part(parts, 4);
     } else if (name == "FN" && !contact.displayName) {
-      contact.displayName = nonEmpty(unescaped(std::move(value), version21_));
+      contact.displayName = nonEmpty(unescaped(value(), version21_));
     } else if (name == "NICKNAME" && !contact.nickname) {
-      contact.nickname = nonEmpty(unescaped(std::move(value), version21_));
+      contact.nickname = nonEmpty(unescaped(value(), version21_));
     } else if (name == "TEL") {
-      std::string_view number = trimmed(value);
+      std::string_view number = trimmed(value());
       if (equalsUpper(number.substr(0, 4), "TEL:")) number.remove_prefix(4);
       if (number.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
@@ -128,7 +133,7 @@ class RecordBuilder {
       if (!kind) kind = vcard_internal::numberKindOfTypes(words(info));
       contact.groupNumber.arrItem.push_back({std::string(number), std::move(kind)});
     } else if (name == "EMAIL") {
-      std::string email = unescaped(trimmed(value), version21_);
+      std::string email = unescaped(trimmed(value()), version21_);
       if (email.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
       std::optional<std::string> kind =
@@ -136,7 +141,8 @@ class RecordBuilder {
       if (!kind) kind = vcard_internal::emailKindOfTypes(words(info));
       contact.groupEmail.arrItem.push_back({std::move(email), std::move(kind)});
     } else if (name == "ADR") {
-      const auto parts = splitEscaped(value, ';', version21_);
+      std::vector<std::string>& parts = parts_;
+      splitEscaped(value(), ';', version21_, parts);
       std::string street;
       for (std::size_t i : {0, 1, 2}) {
         if (i >= parts.size() || parts[i].empty()) continue;
@@ -156,7 +162,8 @@ class RecordBuilder {
       address.country = part(parts, 6);
       contact.groupAddress.arrItem.push_back(std::move(address));
     } else if (name == "ORG") {
-      const auto parts = splitEscaped(value, ';', version21_);
+      std::vector<std::string>& parts = parts_;
+      splitEscaped(value(), ';', version21_, parts);
       std::string department;
       for (std::size_t i = 1; i < parts.size(); ++i) {
         if (parts[i].empty()) continue;
@@ -168,31 +175,33 @@ class RecordBuilder {
       organization.department = nonEmpty(std::move(department));
     } else if (name == "TITLE") {
       ContactOrganizationItem& organization = organizationFor(line.group, contact, false);
-      organization.title = nonEmpty(unescaped(std::move(value), version21_));
+      organization.title = nonEmpty(unescaped(value(), version21_));
     } else if (name == "URL") {
-      if (trimmed(value).empty()) return keep(line);
-      contact.groupWebsite.arrItem.push_back({std::string(trimmed(value))});
+      const std::string_view url = trimmed(value());
+      if (url.empty()) return keep(line);
+      contact.groupWebsite.arrItem.push_back({std::string(url)});
     } else if (name == "NOTE") {
-      contact.groupNote.arrItem.push_back({unescaped(std::move(value), version21_)});
+      contact.groupNote.arrItem.push_back({unescaped(value(), version21_)});
     } else if (name == "CATEGORIES") {
-      for (auto& category : splitEscaped(value, ',', version21_)) {
+      splitEscaped(value(), ',', version21_, parts_);
+      for (auto& category : parts_) {
         if (!category.empty()) categories_.push_back(std::move(category));
       }
     } else if (name == "BDAY") {
-      addDate(trimmed(value), E_Date_Birthday, contact, false);
+      addDate(trimmed(value()), E_Date_Birthday, contact, false);
     } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" ||
                name == "X-EVOLUTION-ANNIVERSARY") {
-      addDate(trimmed(value), E_Date_Anniversary, contact, false);
+      addDate(trimmed(value()), E_Date_Anniversary, contact, false);
     } else if (name == "X-ABDATE") {
       const std::string* label = labelOf(line.group);
-      addDate(trimmed(value), label ? vcard_internal::dateKindOfLabel(*label) : E_Date_Other,
+      addDate(trimmed(value()), label ? vcard_internal::dateKindOfLabel(*label) : E_Date_Other,
               contact, false);
     } else if (name == "X-DE") {
       // The device form's copy of a date it already wrote as BDAY or X-ABDATE.
       const std::string_view type = line.paramCount ? tokens_.paramsOf(line).front().value : "";
-      addDate(trimmed(value), vcard_internal::dateKindOfLabel(type), contact, true);
+      addDate(trimmed(value()), vcard_internal::dateKindOfLabel(type), contact, true);
     } else if (name == "IMPP" || name == "X-IM" || vcard_internal::imKindOfProperty(name)) {
-      addIm(line, info, value, contact);
+      addIm(line, info, value(), contact);
     } else {
       keep(line);
     }
@@ -212,7 +221,7 @@ class RecordBuilder {
     contact.groupDate.arrItem.push_back({std::string(date), std::move(kind)});
   }
 
-  void addIm(const ContentLine& line, const LineInfo& info, const std::string& value,
+  void addIm(const ContentLine& line, const LineInfo& info, std::string_view value,
              ContactInfo& contact) {
     std::string handle(trimmed(value));
     std::optional<std::string> kind;
@@ -260,6 +269,9 @@ class RecordBuilder {
   }
 
   vcard_internal::ContentLineReader tokens_;
+  LineInfo info_;                  // of the line being read
+  std::vector<std::string> parts_;  // of the structured value being read
+  std::string decoded_;             // the value being read, when it needed decoding
   std::vector<std::pair<std::string_view, std::string>> labels_;  // group -> decoded label
   std::vector<std::string_view> usedGroups_;
   std::vector<std::pair<std::string_view, std::size_t>> organizationGroups_;
@@ -298,9 +310,10 @@ RecordCutter::Step RecordCutter::next(std::string_view text, bool complete,
     if (!complete && line.next == text.size() && text.back() != '\n') return Step::NeedMore;
     const std::size_t lineStart = scan_;
     scan_ = line.next;
-    if (isRecordTag(line.text, "BEGIN:VCARD")) {
+    const RecordTag tag = recordTagOf(line.text);
+    if (tag == RecordTag::Begin) {
       if (depth_++ == 0) bodyStart_ = line.next;
-    } else if (depth_ > 0 && isRecordTag(line.text, "END:VCARD") && --depth_ == 0) {
+    } else if (depth_ > 0 && tag == RecordTag::End && --depth_ == 0) {
       body = text.substr(bodyStart_, lineStart - bodyStart_);
       return Step::Record;
     }

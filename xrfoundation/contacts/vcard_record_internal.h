@@ -15,7 +15,7 @@ namespace xr::vcard_internal {
 // line (nested records of a 2.1 AGENT included), and one cut short by the end of the text
 // still counts. Lines outside records, a stray END:VCARD among them, are passed over. A UTF-8
 // byte order mark may stand before a BEGIN:VCARD line. A line that starts with a space or a tab
-// is a folded one and never begins or ends a record (isRecordTag()).
+// is a folded one and never begins or ends a record (recordTagOf()).
 class RecordCutter {
  public:
   enum class Step { Record, NeedMore, End };

@@ -62,6 +62,13 @@ std::string_view iconvName(std::string_view charset) {
 
 LineInfo infoOf(const ContentLine& line, std::span<const Param> params) {
   LineInfo info;
+  infoOf(line, params, info);
+  return info;
+}
+
+void infoOf(const ContentLine& line, std::span<const Param> params, LineInfo& info) {
+  info.types.clear();
+  info.encoding = info.charset = info.valueType = info.service = {};
   for (const Param& param : params) {
     if (param.name.empty()) {
       if (isEncodingWord(param.value)) {
@@ -83,7 +90,6 @@ LineInfo infoOf(const ContentLine& line, std::span<const Param> params) {
       info.service = param.value;
     }
   }
-  return info;
 }
 
 std::string asUtf8(std::string text) {
@@ -102,6 +108,17 @@ std::string decodedValue(const ContentLine& line, const LineInfo& info) {
       return std::move(*converted);
   }
   return asUtf8(std::move(bytes));
+}
+
+std::string_view decodedValue(const ContentLine& line, const LineInfo& info,
+                              std::string& storage) {
+  if (!equalsUpper(info.encoding, "QUOTED-PRINTABLE") &&
+      (info.charset.empty() || equalsUpper(info.charset, "UTF-8") ||
+       equalsUpper(info.charset, "US-ASCII")) &&
+      isValidUtf8(line.value))
+    return line.value;
+  storage = decodedValue(line, info);
+  return storage;
 }
 
 std::string unescaped(std::string_view text, bool version21) {
@@ -153,6 +170,13 @@ std::string unescaped(std::string&& text, bool version21) {
 
 std::vector<std::string> splitEscaped(std::string_view text, char separator, bool version21) {
   std::vector<std::string> parts;
+  splitEscaped(text, separator, version21, parts);
+  return parts;
+}
+
+void splitEscaped(std::string_view text, char separator, bool version21,
+                  std::vector<std::string>& parts) {
+  parts.clear();
   std::size_t start = 0;
   for (std::size_t at = 0; at <= text.size(); ++at) {
     // A backslash escapes the character after it; one that ends the text stays a character.
@@ -165,7 +189,6 @@ std::vector<std::string> splitEscaped(std::string_view text, char separator, boo
       start = at + 1;
     }
   }
-  return parts;
 }
 
 std::string_view uriScheme(std::string_view text) {
