@@ -145,15 +145,25 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
 
 void ContentLineReader::read(std::string_view body) {
   physical_.clear();
-  lines_.clear();
-  params_.clear();
-  unparsed_.clear();
-  storage_.clear();
   for (std::size_t at = 0; at < body.size();) {
     const PhysicalLine line = physicalLineAt(body, at);
     physical_.push_back(line.text);
     at = line.next;
   }
+  unfold();
+}
+
+void ContentLineReader::read(std::string_view body, std::span<const LineSpan> physical) {
+  physical_.clear();
+  for (const LineSpan& line : physical) physical_.push_back(body.substr(line.start, line.size));
+  unfold();
+}
+
+void ContentLineReader::unfold() {
+  lines_.clear();
+  params_.clear();
+  unparsed_.clear();
+  storage_.clear();
   // 2.1 keeps the blank that starts a folded line: it was there before the fold. The first
   // VERSION line decides; the lines are read ahead for it at a fold that comes before it.
   std::optional<bool> version21;

@@ -33,6 +33,12 @@ PhysicalLine physicalLineAt(std::string_view text, std::size_t at);
 enum class RecordTag { None, Begin, End };
 RecordTag recordTagOf(std::string_view line);
 
+// Where a physical line stands in a text: its first byte and its size without its line end.
+struct LineSpan {
+  std::size_t start;
+  std::size_t size;
+};
+
 // One parameter of a content line.
 struct Param {
   std::string_view name;   // "" for a bare 2.1 parameter (";CELL", ";QUOTED-PRINTABLE")
@@ -67,6 +73,8 @@ class ContentLineReader {
   // with; when that line is indented too, the '=' and the one blank both go, in any version.
   // Nested records (2.1 AGENT) and blank lines are passed over.
   void read(std::string_view body);
+  // The same for a body whose physical lines have been found already (by RecordCutter).
+  void read(std::string_view body, std::span<const LineSpan> physical);
 
   // Whether the record read last is version 2.1 (see read()).
   bool version21() const { return version21_; }
@@ -79,6 +87,8 @@ class ContentLineReader {
   const std::vector<std::string_view>& unparsed() const { return unparsed_; }
 
  private:
+  void unfold();
+
   std::vector<std::string_view> physical_;  // the body's lines, before unfolding
   std::vector<ContentLine> lines_;
   std::vector<Param> params_;

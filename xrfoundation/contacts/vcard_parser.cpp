@@ -5,6 +5,7 @@
 #include "xrfoundation/contacts/vcard_parser.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
@@ -47,7 +48,8 @@ std::optional<std::string> part(std::vector<std::string>& parts, std::size_t ind
 // Builds one contact from the logical lines of one record.
 class RecordBuilder {
  public:
-  void read(std::string_view body, ContactInfo& contact) {
+  void read(std::string_view body, std::span<const vcard_internal::LineSpan> lines,
+            ContactInfo& contact) {
     labels_.clear();
     usedGroups_.clear();
     organizationGroups_.clear();
@@ -55,15 +57,24 @@ class RecordBuilder {
     unplaced_.clear();
     categories_.clear();
     nameRead_ = false;
-    tokens_.read(body);
+    tokens_.read(body, lines);
     version21_ = tokens_.version21();
     for (const std::string_view text : tokens_.unparsed()) unplaced_.emplace_back(text);
+    std::size_t numbers = 0;
+    std::size_t emails = 0;
     for (const ContentLine& line : tokens_.lines()) {
-      if (!line.group.empty() && line.name == "X-ABLABEL") {
+      if (line.name == "TEL") {
+        ++numbers;
+      } else if (line.name == "EMAIL") {
+        ++emails;
+      } else if (!line.group.empty() && line.name == "X-ABLABEL") {
         infoOf(line, tokens_.paramsOf(line), info_);
         labels_.emplace_back(line.group, trimmed(decodedValue(line, info_, decoded_)));
       }
     }
+    // Room for the lists that most records fill with several items, made once.
+    contact.groupNumber.arrItem.reserve(numbers);
+    contact.groupEmail.arrItem.reserve(emails);
     for (const ContentLine& line : tokens_.lines()) place(line, contact);
     for (const auto& [group, label] : labels_) {
       if (std::find(usedGroups_.begin(), usedGroups_.end(), group) == usedGroups_.end())
@@ -71,11 +82,13 @@ class RecordBuilder {
     }
     if (!unplaced_.empty()) {
       auto& kept = contact.userData[kContactVCardUnplacedKey];
+      kept.reserve(kept.size() + unplaced_.size());
       for (auto& text : unplaced_) kept.push_back(asUtf8(std::move(text)));
     }
     if (!categories_.empty()) {
       auto& groups = contact.userData[kContactGroupNamesKey];
-      groups.insert(groups.end(), categories_.begin(), categories_.end());
+      groups.insert(groups.end(), std::make_move_iterator(categories_.begin()),
+                    std::make_move_iterator(categories_.end()));
     }
   }
 
@@ -311,12 +324,21 @@ RecordCutter::Step RecordCutter::next(std::string_view text, bool complete,
     const std::size_t lineStart = scan_;
     scan_ = line.next;
     const RecordTag tag = recordTagOf(line.text);
-    if (tag == RecordTag::Begin) {
-      if (depth_++ == 0) bodyStart_ = line.next;
-    } else if (depth_ > 0 && tag == RecordTag::End && --depth_ == 0) {
+    if (depth_ == 0) {
+      if (tag == RecordTag::Begin) {
+        depth_ = 1;
+        bodyStart_ = line.next;
+        lines_.clear();
+      }
+      continue;
+    }
+    if (tag == RecordTag::End && --depth_ == 0) {
       body = text.substr(bodyStart_, lineStart - bodyStart_);
       return Step::Record;
     }
+    if (tag == RecordTag::Begin) ++depth_;
+    // Kept for the parser, which so need not look for the line ends again.
+    lines_.push_back({lineStart - bodyStart_, line.text.size()});
   }
   if (!complete) return Step::NeedMore;
   if (depth_ == 0) return Step::End;
@@ -344,8 +366,9 @@ RecordParser::RecordParser() : impl_(std::make_unique<Impl>()) {}
 
 RecordParser::~RecordParser() = default;
 
-void RecordParser::read(std::string_view body, ContactInfo& contact) {
-  impl_->builder.read(body, contact);
+void RecordParser::read(std::string_view body, std::span<const LineSpan> lines,
+                        ContactInfo& contact) {
+  impl_->builder.read(body, lines, contact);
 }
 
 }  // namespace vcard_internal
@@ -361,7 +384,7 @@ std::size_t readVCardContacts(std::string_view input,
   std::string_view body;
   while (cutter.next(*text, true, body) == vcard_internal::RecordCutter::Step::Record) {
     ContactInfo contact;
-    parser.read(body, contact);
+    parser.read(body, cutter.lines(), contact);
     ++records;
     if (!sink(contact)) break;
   }

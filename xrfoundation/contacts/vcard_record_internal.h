@@ -5,9 +5,12 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "xrfoundation/contacts/contact_info.h"
+#include "xrfoundation/contacts/vcard_content_line_internal.h"
 
 namespace xr::vcard_internal {
 
@@ -26,6 +29,8 @@ class RecordCutter {
   // that an LF may yet join, and more may follow (complete false). End: the complete text
   // holds no further record.
   Step next(std::string_view text, bool complete, std::string_view& body);
+  // The physical lines of the body that next() gave last, at their places in that body.
+  std::span<const LineSpan> lines() const { return lines_; }
 
   // The first byte of the text still needed: the open record's body, else the next line.
   std::size_t keepFrom() const;
@@ -36,6 +41,7 @@ class RecordCutter {
   std::size_t scan_ = 0;  // where the next line starts
   std::size_t bodyStart_ = 0;
   int depth_ = 0;  // records open; more than one inside a 2.1 AGENT
+  std::vector<LineSpan> lines_;  // of the open record, from bodyStart_ on
 };
 
 // Makes the contact of one record's body (the lines between BEGIN:VCARD and END:VCARD, as
@@ -47,8 +53,9 @@ class RecordParser {
   RecordParser(const RecordParser&) = delete;
   RecordParser& operator=(const RecordParser&) = delete;
 
-  // Adds what body holds to contact, which is expected to be empty.
-  void read(std::string_view body, ContactInfo& contact);
+  // Adds what body holds to contact, which is expected to be empty. lines: body's physical
+  // lines, as RecordCutter::lines() gives them.
+  void read(std::string_view body, std::span<const LineSpan> lines, ContactInfo& contact);
 
  private:
   class Impl;

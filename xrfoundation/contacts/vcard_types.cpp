@@ -91,10 +91,19 @@ constexpr KindWordKey kKindWordKeys[] = {
 class KindWordSet {
  public:
   explicit KindWordSet(const std::vector<std::string_view>& types) {
-    for (const auto& type : types) {
-      const std::string key = wordKey(type);  // short enough to need no heap, as a rule
+    for (std::string_view type : types) {
+      // wordKey() without a string: a key longer than the longest word names none.
+      if (type.size() > 2 && (type[0] == 'x' || type[0] == 'X') && type[1] == '-')
+        type.remove_prefix(2);
+      char key[16];
+      std::size_t size = 0;
+      for (const char c : type) {
+        if (c == ' ' || c == '-' || c == '_' || c == '"') continue;
+        if (size == sizeof key) break;
+        key[size++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+      }
       for (const KindWordKey& row : kKindWordKeys) {
-        if (key == row.key) words_ |= row.word;
+        if (std::string_view(key, size) == row.key) words_ |= row.word;
       }
     }
   }

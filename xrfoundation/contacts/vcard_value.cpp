@@ -126,40 +126,23 @@ std::string unescaped(std::string_view text, bool version21) {
   if (at == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size());
-  out.append(text.substr(0, at));
-  for (; at < text.size(); ++at) {
-    const char c = text[at];
-    if (c != '\\' || at + 1 == text.size()) {
-      out.push_back(c);
-      continue;
-    }
-    const char next = text[at + 1];
+  std::size_t copied = 0;  // text before this is in out
+  for (; at != std::string_view::npos; at = text.find('\\', copied)) {
+    out.append(text.substr(copied, at - copied));
+    const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+    char meant = '\0';
     if (version21) {
-      if (next == ';') {
-        out.push_back(';');
-        ++at;
-      } else {
-        out.push_back(c);
-      }
-      continue;
+      if (next == ';') meant = ';';
+    } else if (next == 'n' || next == 'N') {
+      meant = '\n';
+    } else if (next == '\\' || next == ',' || next == ';' || next == ':') {
+      meant = next;
     }
-    switch (next) {
-      case 'n':
-      case 'N':
-        out.push_back('\n');
-        break;
-      case '\\':
-      case ',':
-      case ';':
-      case ':':
-        out.push_back(next);
-        break;
-      default:
-        out.push_back(c);
-        continue;
-    }
-    ++at;
+    // Any other backslash stays, and the character after it is read as any other.
+    out.push_back(meant ? meant : '\\');
+    copied = at + (meant ? 2 : 1);
   }
+  out.append(text.substr(copied));
   return out;
 }
 
@@ -178,16 +161,16 @@ void splitEscaped(std::string_view text, char separator, bool version21,
                   std::vector<std::string>& parts) {
   parts.clear();
   std::size_t start = 0;
-  for (std::size_t at = 0; at <= text.size(); ++at) {
+  for (std::size_t at = 0;; ++at) {
+    while (at < text.size() && text[at] != separator && text[at] != '\\') ++at;
     // A backslash escapes the character after it; one that ends the text stays a character.
-    if (at + 1 < text.size() && text[at] == '\\') {
-      ++at;
+    if (at < text.size() && text[at] == '\\') {
+      if (at + 1 < text.size()) ++at;
       continue;
     }
-    if (at == text.size() || text[at] == separator) {
-      parts.push_back(unescaped(text.substr(start, at - start), version21));
-      start = at + 1;
-    }
+    parts.push_back(unescaped(text.substr(start, at - start), version21));
+    if (at == text.size()) return;
+    start = at + 1;
   }
 }
 
