@@ -59,6 +59,9 @@ class RecordBuilder {
     nameRead_ = false;
     tokens_.read(body, lines);
     version21_ = tokens_.version21();
+    // Lines are cut, joined and split at ASCII bytes only: in a valid body every value is
+    // valid, and one check of the body spares one per value.
+    bodyUtf8_ = isValidUtf8(body);
     for (const std::string_view text : tokens_.unparsed()) unplaced_.emplace_back(text);
     std::size_t numbers = 0;
     std::size_t emails = 0;
@@ -69,7 +72,7 @@ class RecordBuilder {
         ++emails;
       } else if (!line.group.empty() && line.name == "X-ABLABEL") {
         infoOf(line, tokens_.paramsOf(line), info_);
-        labels_.emplace_back(line.group, trimmed(decodedValue(line, info_, decoded_)));
+        labels_.emplace_back(line.group, trimmed(decodedValue(line, info_, decoded_, bodyUtf8_)));
       }
     }
     // Room for the lists that most records fill with several items, made once.
@@ -122,7 +125,7 @@ class RecordBuilder {
       return keep(line);
     }
     // Decoded only where a field takes it: a line that is kept is kept as it stands.
-    const auto value = [&] { return decodedValue(line, info, decoded_); };
+    const auto value = [&] { return decodedValue(line, info, decoded_, bodyUtf8_); };
     if (name == "N" && !nameRead_) {
       nameRead_ = true;
       std::vector<std::string>& parts = parts_;
@@ -292,6 +295,7 @@ class RecordBuilder {
   std::vector<std::string> unplaced_;
   std::vector<std::string> categories_;
   bool version21_ = false;
+  bool bodyUtf8_ = false;
   bool nameRead_ = false;
 };
 

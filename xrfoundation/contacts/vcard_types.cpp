@@ -103,7 +103,9 @@ class KindWordSet {
         key[size++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
       }
       for (const KindWordKey& row : kKindWordKeys) {
-        if (std::string_view(key, size) == row.key) words_ |= row.word;
+        if (size == row.key.size() && key[0] == row.key[0] &&
+            std::string_view(key, size) == row.key)
+          words_ |= row.word;
       }
     }
   }

@@ -110,12 +110,12 @@ std::string decodedValue(const ContentLine& line, const LineInfo& info) {
   return asUtf8(std::move(bytes));
 }
 
-std::string_view decodedValue(const ContentLine& line, const LineInfo& info,
-                              std::string& storage) {
+std::string_view decodedValue(const ContentLine& line, const LineInfo& info, std::string& storage,
+                              bool knownUtf8) {
   if (!equalsUpper(info.encoding, "QUOTED-PRINTABLE") &&
       (info.charset.empty() || equalsUpper(info.charset, "UTF-8") ||
        equalsUpper(info.charset, "US-ASCII")) &&
-      isValidUtf8(line.value))
+      (knownUtf8 || isValidUtf8(line.value)))
     return line.value;
   storage = decodedValue(line, info);
   return storage;

@@ -30,9 +30,10 @@ void infoOf(const ContentLine& line, std::span<const Param> params, LineInfo& in
 // The value's bytes after QUOTED-PRINTABLE and the charset: UTF-8 text, escapes still in.
 std::string decodedValue(const ContentLine& line, const LineInfo& info);
 // The same, as the line's own value when that needs no decoding (the usual case), else as
-// storage, which it then holds.
-std::string_view decodedValue(const ContentLine& line, const LineInfo& info,
-                              std::string& storage);
+// storage, which it then holds. knownUtf8: the caller has found the value valid UTF-8 already
+// (the whole record, say), so that it is not checked again.
+std::string_view decodedValue(const ContentLine& line, const LineInfo& info, std::string& storage,
+                              bool knownUtf8 = false);
 
 // text itself when it is UTF-8; else, since it came without a charset, read as Windows-1252,
 // else as Latin-1.
