@@ -187,7 +187,6 @@ std::string_view uriScheme(std::string_view text) {
 
 std::shared_ptr<const Image> photoOf(const ContentLine& line, const LineInfo& info) {
   std::string_view value = line.value;
-  std::string payload;
   if (equalsUpper(value.substr(0, 5), "DATA:")) {
     const std::size_t comma = value.find(',');
     if (comma == std::string_view::npos || !containsUpper(value.substr(0, comma), ";BASE64"))
@@ -196,11 +195,8 @@ std::shared_ptr<const Image> photoOf(const ContentLine& line, const LineInfo& in
   } else if (!equalsUpper(info.encoding, "B") && !equalsUpper(info.encoding, "BASE64")) {
     return nullptr;
   }
-  payload.reserve(value.size());
-  for (const char c : value) {
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') payload.push_back(c);
-  }
-  const auto bytes = dataWithBase64EncodedString(payload);
+  // The decoder passes over the blanks and line ends that folding leaves.
+  const auto bytes = dataWithBase64EncodedString(value);
   if (!bytes) return nullptr;
   return Image::fromBytes(*bytes);
 }
