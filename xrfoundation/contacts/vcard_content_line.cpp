@@ -1,5 +1,6 @@
 // contacts/vcard_content_line.cpp: physical lines, unfolding and the split of a content line.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -12,6 +13,14 @@ namespace xr::vcard_internal {
 namespace {
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+// The bytes that end or split a name or a parameter: ';' ':' '.' '"' '='.
+constexpr auto kSpecial = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : std::string_view(";:.\"=")) table[c] = true;
+  return table;
+}();
+bool isSpecial(char c) { return kSpecial[static_cast<unsigned char>(c)]; }
 
 bool isIndented(std::string_view line) {
   return !line.empty() && (line.front() == ' ' || line.front() == '\t');
@@ -108,27 +117,40 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
   line.firstParam = params.size();
   line.paramCount = 0;
   std::size_t at = 0;
-  // The name runs to the first ';' or ':'.
-  while (at < text.size() && text[at] != ';' && text[at] != ':') ++at;
+  std::size_t dot = std::string_view::npos;
+  // The name runs to the first ';' or ':'; a group before it ends at its first '.'. Names and
+  // parameters are short: a table lookup per byte beats memchr() here.
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (!isSpecial(c)) continue;
+    if (c == ';' || c == ':') break;
+    if (c == '.' && dot == std::string_view::npos) dot = at;
+  }
   if (at == text.size()) return false;
   std::string_view name = text.substr(0, at);
-  const std::size_t dot = name.find('.');
   line.group = dot == std::string_view::npos ? std::string_view() : name.substr(0, dot);
   if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
-  line.name = trimmed(name);
-  for (char& c : line.name) c = upper(c);
+  name = trimmed(name);
+  line.name.resize(name.size());
+  std::transform(name.begin(), name.end(), line.name.begin(), upper);
   while (text[at] == ';') {
     const std::size_t start = ++at;
     bool quoted = false;
-    while (at < text.size() && (quoted || (text[at] != ';' && text[at] != ':'))) {
-      if (text[at] == '"') quoted = !quoted;
-      ++at;
+    for (; at < text.size(); ++at) {
+      const char c = text[at];
+      if (!isSpecial(c)) continue;
+      if (c == '"') {
+        quoted = !quoted;
+      } else if (!quoted && (c == ';' || c == ':')) {
+        break;
+      }
     }
     if (at == text.size()) return false;
     std::string_view param = text.substr(start, at - start);
-    const std::size_t equals = param.find('=');
+    std::size_t equals = 0;
+    while (equals < param.size() && param[equals] != '=') ++equals;
     Param entry;
-    if (equals == std::string_view::npos) {
+    if (equals == param.size()) {
       entry.value = trimmed(param);
     } else {
       entry.name = trimmed(param.substr(0, equals));

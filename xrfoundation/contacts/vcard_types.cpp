@@ -104,8 +104,10 @@ class KindWordSet {
       }
       for (const KindWordKey& row : kKindWordKeys) {
         if (size == row.key.size() && key[0] == row.key[0] &&
-            std::string_view(key, size) == row.key)
+            std::string_view(key, size) == row.key) {
           words_ |= row.word;
+          break;  // each key stands once
+        }
       }
     }
   }

@@ -18,7 +18,8 @@ bool isEncodingWord(std::string_view word) {
 
 void splitWords(std::string_view list, std::vector<std::string_view>& out) {
   while (!list.empty()) {
-    const std::size_t comma = std::min(list.find(','), list.size());
+    std::size_t comma = 0;  // a plain loop: the lists are short
+    while (comma < list.size() && list[comma] != ',') ++comma;
     const std::string_view word = trimmed(list.substr(0, comma));
     if (!word.empty()) out.push_back(word);
     list.remove_prefix(std::min(comma + 1, list.size()));
