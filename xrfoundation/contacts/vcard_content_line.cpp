@@ -215,7 +215,8 @@ void ContentLineReader::unfold() {
             joined.pop_back();
             joined.append(next.substr(1));
           } else {
-            if (!version21) version21 = versionFrom(std::span(physical_).subspan(first)).value_or(false);
+            if (!version21)
+              version21 = versionFrom(std::span(physical_).subspan(first)).value_or(false);
             joined.append(next.substr(*version21 ? 0 : 1));
           }
         } else {

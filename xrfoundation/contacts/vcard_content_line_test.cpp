@@ -43,8 +43,7 @@ TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
       {"VERSION:2.1\r\nNOTE;QUOTED-PRINTABLE:a=3D=\r\nb=\r\n c\r\nFN:Ann\r\n Lee\r\n",
        {"VERSION:2.1", "NOTE;QUOTED-PRINTABLE:a=3Dbc", "FN:Ann Lee"}},
       // A folded line continues whatever it reads: no nested record begins or ends there.
-      {"NOTE:a\r\n END:VCARD\r\n\tBEGIN:VCARD\r\nFN:b\r\n",
-       {"NOTE:aEND:VCARDBEGIN:VCARD", "FN:b"}},
+      {"NOTE:a\r\n END:VCARD\r\n\tBEGIN:VCARD\r\nFN:b\r\n", {"NOTE:aEND:VCARDBEGIN:VCARD", "FN:b"}},
       {"AGENT:\nBEGIN:VCARD\nNOTE:x\n END:VCARD\nEND:VCARD\nFN:Out\n", {"AGENT:", "FN:Out"}},
       // A nested record (2.1 AGENT) is passed over, however deep.
       {"AGENT:\r\nBEGIN:VCARD\r\nbegin:vcard\r\nFN:In\r\nEND:VCARD\r\nEND:VCARD\r\nFN:Out\r\n",

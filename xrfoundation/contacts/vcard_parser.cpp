@@ -28,9 +28,9 @@ using vcard_internal::infoOf;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
 using vcard_internal::PhysicalLine;
+using vcard_internal::physicalLineAt;
 using vcard_internal::RecordTag;
 using vcard_internal::recordTagOf;
-using vcard_internal::physicalLineAt;
 using vcard_internal::splitEscaped;
 using vcard_internal::unescaped;
 using vcard_internal::uriScheme;
@@ -285,7 +285,7 @@ class RecordBuilder {
   }
 
   vcard_internal::ContentLineReader tokens_;
-  LineInfo info_;                  // of the line being read
+  LineInfo info_;                   // of the line being read
   std::vector<std::string> parts_;  // of the structured value being read
   std::string decoded_;             // the value being read, when it needed decoding
   std::vector<std::pair<std::string_view, std::string>> labels_;  // group -> decoded label

@@ -323,8 +323,7 @@ TEST(VCardParser, FoldedLinesFollowTheRecordsVersion) {
        "FN:Ann\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Bob\r\nEND:VCARD\r\n",
        "display='Ann'\nnote='firstEND:VCARDBEGIN:VCARD'\ndisplay='Bob'\n"},
       {"an indented BEGIN:VCARD opens no record",
-       " BEGIN:VCARD\nFN:Nobody\nEND:VCARD\nBEGIN:VCARD\nFN:Ann\nEND:VCARD\n",
-       "display='Ann'\n"},
+       " BEGIN:VCARD\nFN:Nobody\nEND:VCARD\nBEGIN:VCARD\nFN:Ann\nEND:VCARD\n", "display='Ann'\n"},
   };
   for (const Row& row : rows) {
     std::string read;

@@ -40,7 +40,7 @@ class RecordCutter {
  private:
   std::size_t scan_ = 0;  // where the next line starts
   std::size_t bodyStart_ = 0;
-  int depth_ = 0;  // records open; more than one inside a 2.1 AGENT
+  int depth_ = 0;                // records open; more than one inside a 2.1 AGENT
   std::vector<LineSpan> lines_;  // of the open record, from bodyStart_ on
 };
 

@@ -79,11 +79,16 @@ struct KindWordKey {
   KindWord word;
 };
 constexpr KindWordKey kKindWordKeys[] = {
-    {"HOME", kHome},   {"WORK", kWork},     {"FAX", kFax},         {"CELL", kCell},
-    {"MOBILE", kCell}, {"IPHONE", kCell},   {"PAGER", kPager},     {"COMPANYMAIN", kCompanyMain},
-    {"MAIN", kMain},   {"ASSISTANT", kAssistant}, {"CALLBACK", kCallback}, {"CAR", kCar},
-    {"ISDN", kIsdn},   {"MMS", kMms},       {"RADIO", kRadio},     {"TELEX", kTelex},
-    {"TLX", kTelex},   {"TTY", kTty},       {"TEXTPHONE", kTty},
+    {"HOME", kHome},         {"WORK", kWork},
+    {"FAX", kFax},           {"CELL", kCell},
+    {"MOBILE", kCell},       {"IPHONE", kCell},
+    {"PAGER", kPager},       {"COMPANYMAIN", kCompanyMain},
+    {"MAIN", kMain},         {"ASSISTANT", kAssistant},
+    {"CALLBACK", kCallback}, {"CAR", kCar},
+    {"ISDN", kIsdn},         {"MMS", kMms},
+    {"RADIO", kRadio},       {"TELEX", kTelex},
+    {"TLX", kTelex},         {"TTY", kTty},
+    {"TEXTPHONE", kTty},
 };
 
 // Which kind-naming words a set of TYPE words holds, their other spellings (MOBILE, IPHONE,
@@ -178,8 +183,7 @@ std::string numberKindOfTypes(const std::vector<std::string_view>& types) {
   const KindWordSet keys(types);
   const bool home = keys.has(kHome);
   const bool work = keys.has(kWork);
-  if (keys.has(kFax))
-    return home ? E_Number_FaxHome : work ? E_Number_FaxWork : E_Number_OtherFax;
+  if (keys.has(kFax)) return home ? E_Number_FaxHome : work ? E_Number_FaxWork : E_Number_OtherFax;
   if (keys.has(kCell)) return work ? E_Number_WorkMobile : E_Number_Mobile;
   if (keys.has(kPager)) return work ? E_Number_WorkPager : E_Number_Pager;
   struct KindOfWord {
