@@ -162,16 +162,20 @@ void splitEscaped(std::string_view text, char separator, bool version21,
                   std::vector<std::string>& parts) {
   parts.clear();
   std::size_t start = 0;
+  bool escapes = false;  // the part holds a backslash
   for (std::size_t at = 0;; ++at) {
     while (at < text.size() && text[at] != separator && text[at] != '\\') ++at;
     // A backslash escapes the character after it; one that ends the text stays a character.
     if (at < text.size() && text[at] == '\\') {
+      escapes = true;
       if (at + 1 < text.size()) ++at;
       continue;
     }
-    parts.push_back(unescaped(text.substr(start, at - start), version21));
+    const std::string_view part = text.substr(start, at - start);
+    parts.push_back(escapes ? unescaped(part, version21) : std::string(part));
     if (at == text.size()) return;
     start = at + 1;
+    escapes = false;
   }
 }
 
