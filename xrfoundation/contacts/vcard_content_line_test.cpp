@@ -20,7 +20,7 @@ TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
     std::string body;
     std::vector<std::string> lines;
   };
-  const Row rows[] = {
+  std::vector<Row> rows = {
       {"FN:Ann\r\n Lee\r\nN:Lee;Ann\r\n", {"FN:AnnLee", "N:Lee;Ann"}},
       {"FN:Ann\n\t Lee\n", {"FN:Ann Lee"}},
       {"FN:Ann\r Lee\rNOTE:x\r", {"FN:AnnLee", "NOTE:x"}},  // CR alone, as old Macs wrote
@@ -49,6 +49,13 @@ TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
       {"AGENT:\r\nBEGIN:VCARD\r\nbegin:vcard\r\nFN:In\r\nEND:VCARD\r\nEND:VCARD\r\nFN:Out\r\n",
        {"AGENT:", "FN:Out"}},
   };
+  // Line ends are looked for in windows of a few hundred bytes: lines longer than one, whatever
+  // their line end.
+  const std::string longValue(700, 'x');
+  for (const char* end : {"\r", "\n", "\r\n", "\r\r\n"}) {
+    rows.push_back(
+        {"NOTE:" + longValue + end + "FN:a" + end + " b" + end, {"NOTE:" + longValue, "FN:ab"}});
+  }
   ContentLineReader reader;
   for (const Row& row : rows) {
     reader.read(row.body);
