@@ -1,6 +1,8 @@
 // bench/vcard_import_bench.cpp: vCard import (records per second on typical records of about
 // 1 KB, as phones and address books export them), from the whole text and from a stream over
-// the same text, and duplicate finding over 100,000 records.
+// the same text; an address book of 50,000 such records with a photo in every tenth; KDE's
+// KContacts on the same texts where it was found (XRF_BENCH_KCONTACTS); and duplicate finding
+// over 100,000 records.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -11,6 +13,13 @@
 #include "xrfoundation/contacts/vcard_parser.h"
 #include "xrfoundation/phone/shared_numbers.h"
 #include "xrfoundation/platform/input_stream.h"
+#if XRF_BENCH_PHOTOS
+#include "xrfoundation/contacts/base64.h"
+#include "xrfoundation/platform/testing/test_images.h"
+#endif
+#if XRF_BENCH_KCONTACTS
+#include <KContacts/VCardConverter>
+#endif
 
 namespace {
 
@@ -102,6 +111,81 @@ void BM_VCardStreamImport(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_VCardStreamImport)->Unit(benchmark::kMillisecond);
+
+#if XRF_BENCH_PHOTOS
+constexpr int kAddressBookRecords = 50000;
+
+// 50,000 typical records, every tenth with a 96x96 JPEG photo in Base64 folded into lines of
+// 75 bytes, as address books export it.
+std::string addressBookWithPhotos() {
+  const std::string photo = *xr::base64Encoding(xr::testing::makeTestJpeg(96, 96));
+  std::string photoLines = "PHOTO;ENCODING=b;TYPE=JPEG:";
+  for (std::size_t at = 0; at < photo.size(); at += 74) {
+    if (at > 0) photoLines += "\r\n ";
+    photoLines += photo.substr(at, 74);
+  }
+  photoLines += "\r\n";
+  std::string text;
+  for (int n = 0; n < kAddressBookRecords; ++n) {
+    std::string record = typicalRecord(n);
+    if (n % 10 == 0) record.insert(record.rfind("END:VCARD"), photoLines);
+    text += record;
+  }
+  return text;
+}
+
+void BM_VCardImportAddressBook(benchmark::State& state) {
+  const std::string text = addressBookWithPhotos();
+  std::size_t numbers = 0;
+  std::size_t photos = 0;
+  for (auto _ : state) {
+    numbers = photos = 0;
+    xr::readVCardContacts(text, [&](xr::ContactInfo& contact) {
+      numbers += contact.groupNumber.arrItem.size();
+      photos += contact.icon ? 1 : 0;
+      return true;
+    });
+    benchmark::DoNotOptimize(numbers);
+  }
+  if (numbers != 3u * kAddressBookRecords || photos != kAddressBookRecords / 10u)
+    state.SkipWithError("records misread");
+  state.SetItemsProcessed(state.iterations() * kAddressBookRecords);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_VCardImportAddressBook)->Unit(benchmark::kMillisecond);
+#endif  // XRF_BENCH_PHOTOS
+
+#if XRF_BENCH_KCONTACTS
+// KDE's KContacts (VCardConverter::parseVCards) on the same texts: every record into an
+// Addressee, numbers and photo included.
+void readWithKContacts(benchmark::State& state, const std::string& text, int records) {
+  const QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<int>(text.size()));
+  std::size_t numbers = 0;
+  for (auto _ : state) {
+    const KContacts::Addressee::List contacts = KContacts::VCardConverter().parseVCards(bytes);
+    numbers = 0;
+    for (const KContacts::Addressee& contact : contacts)
+      numbers += static_cast<std::size_t>(contact.phoneNumbers().size());
+    benchmark::DoNotOptimize(numbers);
+  }
+  // KContacts passes over the grouped number (item1.TEL): two of the three.
+  if (numbers != 2u * static_cast<std::size_t>(records)) state.SkipWithError("records misread");
+  state.SetItemsProcessed(state.iterations() * records);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+
+void BM_KContactsImport(benchmark::State& state) {
+  readWithKContacts(state, typicalRecords(), kRecords);
+}
+BENCHMARK(BM_KContactsImport)->Unit(benchmark::kMillisecond);
+
+#if XRF_BENCH_PHOTOS
+void BM_KContactsImportAddressBook(benchmark::State& state) {
+  readWithKContacts(state, addressBookWithPhotos(), kAddressBookRecords);
+}
+BENCHMARK(BM_KContactsImportAddressBook)->Unit(benchmark::kMillisecond);
+#endif
+#endif  // XRF_BENCH_KCONTACTS
 
 // 100,000 records of one or two numbers written in the ways people write them, one in twenty
 // sharing a number with another record.

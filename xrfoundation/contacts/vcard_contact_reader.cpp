@@ -144,7 +144,7 @@ VCardContactReader::Next VCardContactReader::next(ContactInfo& contact) {
     switch (s.cutter.next(s.text, s.endSeen && s.error.empty(), body)) {
       case vcard_internal::RecordCutter::Step::Record: {
         ContactInfo read;
-        s.records.read(body, read);
+        s.records.read(body, s.cutter.lines(), read);
         contact = std::move(read);
         return Next::Contact;
       }

@@ -53,6 +53,12 @@ TEST(VCardContactReader, ReadsWhatTheWholeTextImportReadsHoweverTheInputIsCut) {
       {"lone CR line ends, record cut short", lone.substr(0, lone.size() - 5)},
       {"folded lines",
        "BEGIN:VCARD\nFN:A\n nn\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\n=3Db\nEND:VCARD"},
+      {"2.1 folds beside soft breaks",
+       "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:An\r\n example\r\n"
+       "NOTE;ENCODING=QUOTED-PRINTABLE:x=3D=\r\ny\r\nEND:VCARD\r\n" +
+           two},
+      {"folds that read END and BEGIN",
+       "BEGIN:VCARD\nNOTE:a\n END:VCARD\n BEGIN:VCARD\nFN:Ann\nEND:VCARD\n" + two},
       {"stray END, text between",
        "END:VCARD\r\njunk\r\n" + card("Ann") + "junk\r\nEND:VCARD\r\n" + card("Bob")},
       {"nested AGENT",

@@ -27,6 +27,18 @@ struct PhysicalLine {
 };
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at);
 
+// Whether a physical line begins or ends a record: BEGIN:VCARD or END:VCARD in any case, blanks
+// after it and a UTF-8 byte order mark (then blanks) before it allowed. A line that starts with
+// a space or a tab is neither: it continues the line before it, whatever it reads.
+enum class RecordTag { None, Begin, End };
+RecordTag recordTagOf(std::string_view line);
+
+// Where a physical line stands in a text: its first byte and its size without its line end.
+struct LineSpan {
+  std::size_t start;
+  std::size_t size;
+};
+
 // One parameter of a content line.
 struct Param {
   std::string_view name;   // "" for a bare 2.1 parameter (";CELL", ";QUOTED-PRINTABLE")
@@ -53,11 +65,19 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
 class ContentLineReader {
  public:
   // Cuts body (the lines between BEGIN:VCARD and END:VCARD) into logical lines: a line that
-  // starts with a space or a tab continues the one before it (that one character dropped); a
+  // starts with a space or a tab continues the one before it, whatever it reads. Version 2.1
+  // folds before existing white space, so its unfolding drops only the line end; 3.0 and 4.0
+  // drop the line end and the one space or tab after it. The record's first VERSION line
+  // decides, wherever it stands; a record without one unfolds as 3.0 and 4.0 do. A
   // QUOTED-PRINTABLE line that ends in '=' continues on the next line whatever that starts
-  // with. Nested records (2.1 AGENT) and blank lines are passed over.
+  // with; when that line is indented too, the '=' and the one blank both go, in any version.
+  // Nested records (2.1 AGENT) and blank lines are passed over.
   void read(std::string_view body);
+  // The same for a body whose physical lines have been found already (by RecordCutter).
+  void read(std::string_view body, std::span<const LineSpan> physical);
 
+  // Whether the record read last is version 2.1 (see read()).
+  bool version21() const { return version21_; }
   const std::vector<ContentLine>& lines() const { return lines_; }
   // The parameters of line, in order.
   std::span<const Param> paramsOf(const ContentLine& line) const {
@@ -67,11 +87,14 @@ class ContentLineReader {
   const std::vector<std::string_view>& unparsed() const { return unparsed_; }
 
  private:
+  void unfold();
+
   std::vector<std::string_view> physical_;  // the body's lines, before unfolding
   std::vector<ContentLine> lines_;
   std::vector<Param> params_;
   std::vector<std::string_view> unparsed_;
   std::forward_list<std::string> storage_;  // logical lines that span several physical lines
+  bool version21_ = false;
 };
 
 }  // namespace xr::vcard_internal

@@ -20,7 +20,7 @@ TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
     std::string body;
     std::vector<std::string> lines;
   };
-  const Row rows[] = {
+  std::vector<Row> rows = {
       {"FN:Ann\r\n Lee\r\nN:Lee;Ann\r\n", {"FN:AnnLee", "N:Lee;Ann"}},
       {"FN:Ann\n\t Lee\n", {"FN:Ann Lee"}},
       {"FN:Ann\r Lee\rNOTE:x\r", {"FN:AnnLee", "NOTE:x"}},  // CR alone, as old Macs wrote
@@ -31,10 +31,31 @@ TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
       {"NOTE:a=\r\nb:c\r\n", {"NOTE:a=", "b:c"}},  // not QUOTED-PRINTABLE: no soft break
       // An indented line after an empty one continues nothing that is there.
       {"FN:Four\r\n\r\n\tX:1\r\n", {"FN:Four", "X:1"}},
+      // 2.1 folds before a blank that was there: unfolding keeps it, 3.0 and 4.0 drop it. The
+      // first VERSION line of the record decides, wherever it stands.
+      {"VERSION:2.1\r\nNOTE:an\r\n example\r\n", {"VERSION:2.1", "NOTE:an example"}},
+      {"VERSION:3.0\r\nNOTE:an\r\n example\r\n", {"VERSION:3.0", "NOTE:anexample"}},
+      {"NOTE:an\n\texample\nitem1.version : 2.1 \nVERSION:3.0\n",
+       {"NOTE:an\texample", "item1.version : 2.1 ", "VERSION:3.0"}},
+      {"AGENT:\nBEGIN:VCARD\nVERSION:2.1\nEND:VCARD\nNOTE:an\n example\n",
+       {"AGENT:", "NOTE:anexample"}},  // the nested record's version is its own
+      // 2.1's soft breaks stay as they are beside its folds.
+      {"VERSION:2.1\r\nNOTE;QUOTED-PRINTABLE:a=3D=\r\nb=\r\n c\r\nFN:Ann\r\n Lee\r\n",
+       {"VERSION:2.1", "NOTE;QUOTED-PRINTABLE:a=3Dbc", "FN:Ann Lee"}},
+      // A folded line continues whatever it reads: no nested record begins or ends there.
+      {"NOTE:a\r\n END:VCARD\r\n\tBEGIN:VCARD\r\nFN:b\r\n", {"NOTE:aEND:VCARDBEGIN:VCARD", "FN:b"}},
+      {"AGENT:\nBEGIN:VCARD\nNOTE:x\n END:VCARD\nEND:VCARD\nFN:Out\n", {"AGENT:", "FN:Out"}},
       // A nested record (2.1 AGENT) is passed over, however deep.
       {"AGENT:\r\nBEGIN:VCARD\r\nbegin:vcard\r\nFN:In\r\nEND:VCARD\r\nEND:VCARD\r\nFN:Out\r\n",
        {"AGENT:", "FN:Out"}},
   };
+  // Line ends are looked for in windows of a few hundred bytes: lines longer than one, whatever
+  // their line end.
+  const std::string longValue(700, 'x');
+  for (const char* end : {"\r", "\n", "\r\n", "\r\r\n"}) {
+    rows.push_back(
+        {"NOTE:" + longValue + end + "FN:a" + end + " b" + end, {"NOTE:" + longValue, "FN:ab"}});
+  }
   ContentLineReader reader;
   for (const Row& row : rows) {
     reader.read(row.body);

@@ -5,6 +5,7 @@
 #include "xrfoundation/contacts/vcard_parser.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
@@ -28,42 +29,55 @@ using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
 using vcard_internal::PhysicalLine;
 using vcard_internal::physicalLineAt;
+using vcard_internal::RecordTag;
+using vcard_internal::recordTagOf;
 using vcard_internal::splitEscaped;
 using vcard_internal::unescaped;
 using vcard_internal::uriScheme;
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 std::optional<std::string> nonEmpty(std::string text) {
   if (text.empty()) return std::nullopt;
   return text;
 }
 
-std::optional<std::string> part(const std::vector<std::string>& parts, std::size_t index) {
-  return index < parts.size() ? nonEmpty(parts[index]) : std::nullopt;
+// Takes the part at index.
+std::optional<std::string> part(std::vector<std::string>& parts, std::size_t index) {
+  return index < parts.size() ? nonEmpty(std::move(parts[index])) : std::nullopt;
 }
 
 // Builds one contact from the logical lines of one record.
 class RecordBuilder {
  public:
-  void read(std::string_view body, ContactInfo& contact) {
+  void read(std::string_view body, std::span<const vcard_internal::LineSpan> lines,
+            ContactInfo& contact) {
     labels_.clear();
     usedGroups_.clear();
     organizationGroups_.clear();
     lastUngrouped_.reset();
     unplaced_.clear();
     categories_.clear();
-    version21_ = false;
     nameRead_ = false;
-    tokens_.read(body);
+    tokens_.read(body, lines);
+    version21_ = tokens_.version21();
+    // Lines are cut, joined and split at ASCII bytes only: in a valid body every value is
+    // valid, and one check of the body spares one per value.
+    bodyUtf8_ = isValidUtf8(body);
     for (const std::string_view text : tokens_.unparsed()) unplaced_.emplace_back(text);
+    std::size_t numbers = 0;
+    std::size_t emails = 0;
     for (const ContentLine& line : tokens_.lines()) {
-      if (line.name == "VERSION") version21_ = trimmed(line.value) == "2.1";
-      if (!line.group.empty() && line.name == "X-ABLABEL") {
-        labels_.emplace_back(line.group,
-                             trimmed(decodedValue(line, infoOf(line, tokens_.paramsOf(line)))));
+      if (line.name == "TEL") {
+        ++numbers;
+      } else if (line.name == "EMAIL") {
+        ++emails;
+      } else if (!line.group.empty() && line.name == "X-ABLABEL") {
+        infoOf(line, tokens_.paramsOf(line), info_);
+        labels_.emplace_back(line.group, trimmed(decodedValue(line, info_, decoded_, bodyUtf8_)));
       }
     }
+    // Room for the lists that most records fill with several items, made once.
+    contact.groupNumber.arrItem.reserve(numbers);
+    contact.groupEmail.arrItem.reserve(emails);
     for (const ContentLine& line : tokens_.lines()) place(line, contact);
     for (const auto& [group, label] : labels_) {
       if (std::find(usedGroups_.begin(), usedGroups_.end(), group) == usedGroups_.end())
@@ -71,11 +85,13 @@ class RecordBuilder {
     }
     if (!unplaced_.empty()) {
       auto& kept = contact.userData[kContactVCardUnplacedKey];
+      kept.reserve(kept.size() + unplaced_.size());
       for (auto& text : unplaced_) kept.push_back(asUtf8(std::move(text)));
     }
     if (!categories_.empty()) {
       auto& groups = contact.userData[kContactGroupNamesKey];
-      groups.insert(groups.end(), categories_.begin(), categories_.end());
+      groups.insert(groups.end(), std::make_move_iterator(categories_.begin()),
+                    std::make_move_iterator(categories_.end()));
     }
   }
 
@@ -102,26 +118,29 @@ class RecordBuilder {
     // A view compares its length first, so each test below is cheap when it fails.
     const std::string_view name = line.name;
     if (name == "VERSION" || name == "X-ABLABEL") return;
-    const LineInfo info = infoOf(line, tokens_.paramsOf(line));
+    const LineInfo& info = info_;
+    infoOf(line, tokens_.paramsOf(line), info_);
     if (name == "PHOTO" && !contact.icon) {
       if ((contact.icon = photoOf(line, info))) return;
       return keep(line);
     }
-    std::string value = decodedValue(line, info);
+    // Decoded only where a field takes it: a line that is kept is kept as it stands.
+    const auto value = [&] { return decodedValue(line, info, decoded_, bodyUtf8_); };
     if (name == "N" && !nameRead_) {
       nameRead_ = true;
-      const auto parts = splitEscaped(value, ';', version21_);
+      std::vector<std::string>& parts = parts_;
+      splitEscaped(value(), ';', version21_, parts);
       contact.familyName = part(parts, 0);
       contact.givenName = part(parts, 1);
       contact.middleName = part(parts, 2);
       contact.prefix = part(parts, 3);
       contact.suffix = part(parts, 4);
     } else if (name == "FN" && !contact.displayName) {
-      contact.displayName = nonEmpty(unescaped(std::move(value), version21_));
+      contact.displayName = nonEmpty(unescaped(value(), version21_));
     } else if (name == "NICKNAME" && !contact.nickname) {
-      contact.nickname = nonEmpty(unescaped(std::move(value), version21_));
+      contact.nickname = nonEmpty(unescaped(value(), version21_));
     } else if (name == "TEL") {
-      std::string_view number = trimmed(value);
+      std::string_view number = trimmed(value());
       if (equalsUpper(number.substr(0, 4), "TEL:")) number.remove_prefix(4);
       if (number.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
@@ -130,7 +149,7 @@ class RecordBuilder {
       if (!kind) kind = vcard_internal::numberKindOfTypes(words(info));
       contact.groupNumber.arrItem.push_back({std::string(number), std::move(kind)});
     } else if (name == "EMAIL") {
-      std::string email = unescaped(trimmed(value), version21_);
+      std::string email = unescaped(trimmed(value()), version21_);
       if (email.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
       std::optional<std::string> kind =
@@ -138,7 +157,8 @@ class RecordBuilder {
       if (!kind) kind = vcard_internal::emailKindOfTypes(words(info));
       contact.groupEmail.arrItem.push_back({std::move(email), std::move(kind)});
     } else if (name == "ADR") {
-      const auto parts = splitEscaped(value, ';', version21_);
+      std::vector<std::string>& parts = parts_;
+      splitEscaped(value(), ';', version21_, parts);
       std::string street;
       for (std::size_t i : {0, 1, 2}) {
         if (i >= parts.size() || parts[i].empty()) continue;
@@ -158,7 +178,8 @@ class RecordBuilder {
       address.country = part(parts, 6);
       contact.groupAddress.arrItem.push_back(std::move(address));
     } else if (name == "ORG") {
-      const auto parts = splitEscaped(value, ';', version21_);
+      std::vector<std::string>& parts = parts_;
+      splitEscaped(value(), ';', version21_, parts);
       std::string department;
       for (std::size_t i = 1; i < parts.size(); ++i) {
         if (parts[i].empty()) continue;
@@ -170,31 +191,33 @@ class RecordBuilder {
       organization.department = nonEmpty(std::move(department));
     } else if (name == "TITLE") {
       ContactOrganizationItem& organization = organizationFor(line.group, contact, false);
-      organization.title = nonEmpty(unescaped(std::move(value), version21_));
+      organization.title = nonEmpty(unescaped(value(), version21_));
     } else if (name == "URL") {
-      if (trimmed(value).empty()) return keep(line);
-      contact.groupWebsite.arrItem.push_back({std::string(trimmed(value))});
+      const std::string_view url = trimmed(value());
+      if (url.empty()) return keep(line);
+      contact.groupWebsite.arrItem.push_back({std::string(url)});
     } else if (name == "NOTE") {
-      contact.groupNote.arrItem.push_back({unescaped(std::move(value), version21_)});
+      contact.groupNote.arrItem.push_back({unescaped(value(), version21_)});
     } else if (name == "CATEGORIES") {
-      for (auto& category : splitEscaped(value, ',', version21_)) {
+      splitEscaped(value(), ',', version21_, parts_);
+      for (auto& category : parts_) {
         if (!category.empty()) categories_.push_back(std::move(category));
       }
     } else if (name == "BDAY") {
-      addDate(trimmed(value), E_Date_Birthday, contact, false);
+      addDate(trimmed(value()), E_Date_Birthday, contact, false);
     } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" ||
                name == "X-EVOLUTION-ANNIVERSARY") {
-      addDate(trimmed(value), E_Date_Anniversary, contact, false);
+      addDate(trimmed(value()), E_Date_Anniversary, contact, false);
     } else if (name == "X-ABDATE") {
       const std::string* label = labelOf(line.group);
-      addDate(trimmed(value), label ? vcard_internal::dateKindOfLabel(*label) : E_Date_Other,
+      addDate(trimmed(value()), label ? vcard_internal::dateKindOfLabel(*label) : E_Date_Other,
               contact, false);
     } else if (name == "X-DE") {
       // The device form's copy of a date it already wrote as BDAY or X-ABDATE.
       const std::string_view type = line.paramCount ? tokens_.paramsOf(line).front().value : "";
-      addDate(trimmed(value), vcard_internal::dateKindOfLabel(type), contact, true);
+      addDate(trimmed(value()), vcard_internal::dateKindOfLabel(type), contact, true);
     } else if (name == "IMPP" || name == "X-IM" || vcard_internal::imKindOfProperty(name)) {
-      addIm(line, info, value, contact);
+      addIm(line, info, value(), contact);
     } else {
       keep(line);
     }
@@ -214,7 +237,7 @@ class RecordBuilder {
     contact.groupDate.arrItem.push_back({std::string(date), std::move(kind)});
   }
 
-  void addIm(const ContentLine& line, const LineInfo& info, const std::string& value,
+  void addIm(const ContentLine& line, const LineInfo& info, std::string_view value,
              ContactInfo& contact) {
     std::string handle(trimmed(value));
     std::optional<std::string> kind;
@@ -262,6 +285,9 @@ class RecordBuilder {
   }
 
   vcard_internal::ContentLineReader tokens_;
+  LineInfo info_;                   // of the line being read
+  std::vector<std::string> parts_;  // of the structured value being read
+  std::string decoded_;             // the value being read, when it needed decoding
   std::vector<std::pair<std::string_view, std::string>> labels_;  // group -> decoded label
   std::vector<std::string_view> usedGroups_;
   std::vector<std::pair<std::string_view, std::size_t>> organizationGroups_;
@@ -269,15 +295,9 @@ class RecordBuilder {
   std::vector<std::string> unplaced_;
   std::vector<std::string> categories_;
   bool version21_ = false;
+  bool bodyUtf8_ = false;
   bool nameRead_ = false;
 };
-
-// A UTF-8 byte order mark may stand before a record's first line: address books write one at
-// the start of a file, and files joined end to end carry theirs along.
-bool isTag(std::string_view line, std::string_view upperTag) {
-  if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
-  return equalsUpper(trimmed(line), upperTag);
-}
 
 // text as UTF-8: text itself, or after a UTF-16 (or UTF-32) byte order mark its conversion
 // into storage; none when the text is not valid in the encoding its mark names.
@@ -307,12 +327,22 @@ RecordCutter::Step RecordCutter::next(std::string_view text, bool complete,
     if (!complete && line.next == text.size() && text.back() != '\n') return Step::NeedMore;
     const std::size_t lineStart = scan_;
     scan_ = line.next;
-    if (isTag(line.text, "BEGIN:VCARD")) {
-      if (depth_++ == 0) bodyStart_ = line.next;
-    } else if (depth_ > 0 && isTag(line.text, "END:VCARD") && --depth_ == 0) {
+    const RecordTag tag = recordTagOf(line.text);
+    if (depth_ == 0) {
+      if (tag == RecordTag::Begin) {
+        depth_ = 1;
+        bodyStart_ = line.next;
+        lines_.clear();
+      }
+      continue;
+    }
+    if (tag == RecordTag::End && --depth_ == 0) {
       body = text.substr(bodyStart_, lineStart - bodyStart_);
       return Step::Record;
     }
+    if (tag == RecordTag::Begin) ++depth_;
+    // Kept for the parser, which so need not look for the line ends again.
+    lines_.push_back({lineStart - bodyStart_, line.text.size()});
   }
   if (!complete) return Step::NeedMore;
   if (depth_ == 0) return Step::End;
@@ -340,8 +370,9 @@ RecordParser::RecordParser() : impl_(std::make_unique<Impl>()) {}
 
 RecordParser::~RecordParser() = default;
 
-void RecordParser::read(std::string_view body, ContactInfo& contact) {
-  impl_->builder.read(body, contact);
+void RecordParser::read(std::string_view body, std::span<const LineSpan> lines,
+                        ContactInfo& contact) {
+  impl_->builder.read(body, lines, contact);
 }
 
 }  // namespace vcard_internal
@@ -357,7 +388,7 @@ std::size_t readVCardContacts(std::string_view input,
   std::string_view body;
   while (cutter.next(*text, true, body) == vcard_internal::RecordCutter::Step::Record) {
     ContactInfo contact;
-    parser.read(body, contact);
+    parser.read(body, cutter.lines(), contact);
     ++records;
     if (!sink(contact)) break;
   }

@@ -295,6 +295,74 @@ TEST(VCardParser, RecordsAreCutWhereverTheyStandAndBrokenOnesAreKept) {
   EXPECT_FALSE(contactFromVCard("no record here\r\n").has_value());
 }
 
+TEST(VCardParser, FoldedLinesFollowTheRecordsVersion) {
+  struct Row {
+    const char* what;
+    std::string text;
+    std::string contacts;  // each contact's text, one after the other
+  };
+  const Row rows[] = {
+      {"2.1 keeps the blank a fold stands before",
+       "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:An\r\n example\r\nN:Lee;\r\n\tAnn\r\nEND:VCARD\r\n",
+       "family='Lee' given='\tAnn' display='An example'\n"},
+      {"3.0 and 4.0 drop one blank",
+       "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:An\r\n  example\r\nEND:VCARD\r\n"
+       "BEGIN:VCARD\r\nFN:An\r\n example\r\nVERSION:3.0\r\nEND:VCARD\r\n",
+       "display='An example'\ndisplay='Anexample'\n"},
+      {"a VERSION at the end decides, and a record without one unfolds as 3.0",
+       "BEGIN:VCARD\nFN:An\n example\nVERSION:2.1\nEND:VCARD\n"
+       "BEGIN:VCARD\nFN:An\n example\nEND:VCARD\n",
+       "display='An example'\ndisplay='Anexample'\n"},
+      {"2.1 soft breaks beside a fold",
+       "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+       "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Z=C3=BCrich=3D=\r\nBern =\r\n=3D Genf\r\n"
+       "FN:Ann\r\n Lee\r\nEND:VCARD\r\n",
+       "display='Ann Lee'\nnote='Zürich=Bern = Genf'\n"},
+      {"a NOTE whose fold reads END:VCARD keeps the rest of its record",
+       "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:first\r\n END:VCARD\r\n\tBEGIN:VCARD\r\n"
+       "FN:Ann\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Bob\r\nEND:VCARD\r\n",
+       "display='Ann'\nnote='firstEND:VCARDBEGIN:VCARD'\ndisplay='Bob'\n"},
+      {"an indented BEGIN:VCARD opens no record",
+       " BEGIN:VCARD\nFN:Nobody\nEND:VCARD\nBEGIN:VCARD\nFN:Ann\nEND:VCARD\n", "display='Ann'\n"},
+  };
+  for (const Row& row : rows) {
+    std::string read;
+    for (const ContactInfo& contact : contactsFromVCards(row.text)) read += contactText(contact);
+    EXPECT_EQ(read, row.contacts) << row.what;
+  }
+}
+
+// TYPE words in the spellings writers use: any case, quoted, with "X-", '-' or '_', and the
+// other names of a kind; a word only like a kind's (CELLULAR, a long X- word) names none.
+TEST(VCardParser, TypeWordsInEverySpellingNameTheirKind) {
+  struct Row {
+    const char* line;
+    const char* kind;
+  };
+  const Row rows[] = {
+      {"TEL;TYPE=x-mobile:1", E_Number_Mobile},
+      {"TEL;type=\"Work\";type=iPhone:1", E_Number_WorkMobile},
+      {"TEL;TYPE=Home,FAX:1", E_Number_FaxHome},
+      {"TEL;TYPE=tlx:1", E_Number_Telex},
+      {"TEL;TYPE=text-phone:1", E_Number_TTY},
+      {"TEL;TYPE=Company_Main:1", E_Number_CompanyMain},
+      {"TEL;PAGER;WORK:1", E_Number_WorkPager},
+      {"TEL;TYPE=PREF,VOICE:1", E_Number_Other},
+      {"TEL;TYPE=cellular:1", E_Number_Other},
+      {"TEL;TYPE=x-work-extension-number:1", E_Number_Other},
+      {"EMAIL;TYPE=INTERNET,x-home:a@example.org", E_Email_Home},
+      {"EMAIL;TYPE=Mobile:a@example.org", E_Email_Mobile},
+      {"EMAIL;TYPE=INTERNET:a@example.org", E_Email_Other},
+  };
+  for (const Row& row : rows) {
+    const ContactInfo c = readBack(std::string("BEGIN:VCARD\r\n") + row.line + "\r\nEND:VCARD\r\n");
+    const auto& numbers = c.groupNumber.arrItem;
+    const auto& emails = c.groupEmail.arrItem;
+    ASSERT_EQ(numbers.size() + emails.size(), 1u) << row.line;
+    EXPECT_EQ(numbers.empty() ? emails[0].emailType : numbers[0].mobileType, row.kind) << row.line;
+  }
+}
+
 // ASCII text as UTF-16LE with its byte order mark.
 std::string utf16le(std::string_view ascii) {
   std::string out = "\xFF\xFE";

@@ -5,16 +5,20 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "xrfoundation/contacts/contact_info.h"
+#include "xrfoundation/contacts/vcard_content_line_internal.h"
 
 namespace xr::vcard_internal {
 
 // Finds the records of a text: a record runs from its BEGIN:VCARD line through its END:VCARD
 // line (nested records of a 2.1 AGENT included), and one cut short by the end of the text
 // still counts. Lines outside records, a stray END:VCARD among them, are passed over. A UTF-8
-// byte order mark may stand before a BEGIN:VCARD line.
+// byte order mark may stand before a BEGIN:VCARD line. A line that starts with a space or a tab
+// is a folded one and never begins or ends a record (recordTagOf()).
 class RecordCutter {
  public:
   enum class Step { Record, NeedMore, End };
@@ -25,6 +29,8 @@ class RecordCutter {
   // that an LF may yet join, and more may follow (complete false). End: the complete text
   // holds no further record.
   Step next(std::string_view text, bool complete, std::string_view& body);
+  // The physical lines of the body that next() gave last, at their places in that body.
+  std::span<const LineSpan> lines() const { return lines_; }
 
   // The first byte of the text still needed: the open record's body, else the next line.
   std::size_t keepFrom() const;
@@ -34,7 +40,8 @@ class RecordCutter {
  private:
   std::size_t scan_ = 0;  // where the next line starts
   std::size_t bodyStart_ = 0;
-  int depth_ = 0;  // records open; more than one inside a 2.1 AGENT
+  int depth_ = 0;                // records open; more than one inside a 2.1 AGENT
+  std::vector<LineSpan> lines_;  // of the open record, from bodyStart_ on
 };
 
 // Makes the contact of one record's body (the lines between BEGIN:VCARD and END:VCARD, as
@@ -46,8 +53,9 @@ class RecordParser {
   RecordParser(const RecordParser&) = delete;
   RecordParser& operator=(const RecordParser&) = delete;
 
-  // Adds what body holds to contact, which is expected to be empty.
-  void read(std::string_view body, ContactInfo& contact);
+  // Adds what body holds to contact, which is expected to be empty. lines: body's physical
+  // lines, as RecordCutter::lines() gives them.
+  void read(std::string_view body, std::span<const LineSpan> lines, ContactInfo& contact);
 
  private:
   class Impl;

@@ -54,21 +54,74 @@ std::string wordKey(std::string_view word) {
   return key;
 }
 
-std::vector<std::string> wordKeys(const std::vector<std::string_view>& types) {
-  std::vector<std::string> keys;
-  for (const auto& type : types) {
-    std::string key = wordKey(type);
-    if (key == "MOBILE" || key == "IPHONE") key = "CELL";
-    if (key == "TLX") key = "TELEX";
-    if (key == "TEXTPHONE") key = "TTY";
-    keys.push_back(std::move(key));
-  }
-  return keys;
-}
+// The TYPE words that name a kind, one bit each; the others (PREF, VOICE, INTERNET, ...) say
+// nothing of it.
+enum KindWord : unsigned {
+  kHome = 1u << 0,
+  kWork = 1u << 1,
+  kFax = 1u << 2,
+  kCell = 1u << 3,
+  kPager = 1u << 4,
+  kCompanyMain = 1u << 5,
+  kMain = 1u << 6,
+  kAssistant = 1u << 7,
+  kCallback = 1u << 8,
+  kCar = 1u << 9,
+  kIsdn = 1u << 10,
+  kMms = 1u << 11,
+  kRadio = 1u << 12,
+  kTelex = 1u << 13,
+  kTty = 1u << 14,
+};
 
-bool has(const std::vector<std::string>& keys, std::string_view word) {
-  return std::find(keys.begin(), keys.end(), word) != keys.end();
-}
+struct KindWordKey {
+  std::string_view key;  // as wordKey() gives it
+  KindWord word;
+};
+constexpr KindWordKey kKindWordKeys[] = {
+    {"HOME", kHome},         {"WORK", kWork},
+    {"FAX", kFax},           {"CELL", kCell},
+    {"MOBILE", kCell},       {"IPHONE", kCell},
+    {"PAGER", kPager},       {"COMPANYMAIN", kCompanyMain},
+    {"MAIN", kMain},         {"ASSISTANT", kAssistant},
+    {"CALLBACK", kCallback}, {"CAR", kCar},
+    {"ISDN", kIsdn},         {"MMS", kMms},
+    {"RADIO", kRadio},       {"TELEX", kTelex},
+    {"TLX", kTelex},         {"TTY", kTty},
+    {"TEXTPHONE", kTty},
+};
+
+// Which kind-naming words a set of TYPE words holds, their other spellings (MOBILE, IPHONE,
+// TLX, TEXTPHONE) read as the word they mean.
+class KindWordSet {
+ public:
+  explicit KindWordSet(const std::vector<std::string_view>& types) {
+    for (std::string_view type : types) {
+      // wordKey() without a string: a key longer than the longest word names none.
+      if (type.size() > 2 && (type[0] == 'x' || type[0] == 'X') && type[1] == '-')
+        type.remove_prefix(2);
+      char key[16];
+      std::size_t size = 0;
+      for (const char c : type) {
+        if (c == ' ' || c == '-' || c == '_' || c == '"') continue;
+        if (size == sizeof key) break;
+        key[size++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+      }
+      for (const KindWordKey& row : kKindWordKeys) {
+        if (size == row.key.size() && key[0] == row.key[0] &&
+            std::string_view(key, size) == row.key) {
+          words_ |= row.word;
+          break;  // each key stands once
+        }
+      }
+    }
+  }
+
+  bool has(KindWord word) const { return (words_ & word) != 0; }
+
+ private:
+  unsigned words_ = 0;
+};
 
 // "_$!<HomeFAX>!$_" -> "HomeFAX"; other labels unchanged.
 std::string_view unwrapLabel(std::string_view label) {
@@ -127,45 +180,48 @@ std::string_view standardAddressTypes(const std::optional<std::string>& kind) {
 }
 
 std::string numberKindOfTypes(const std::vector<std::string_view>& types) {
-  const std::vector<std::string> keys = wordKeys(types);
-  const bool home = has(keys, "HOME");
-  const bool work = has(keys, "WORK");
-  if (has(keys, "FAX"))
-    return home ? E_Number_FaxHome : work ? E_Number_FaxWork : E_Number_OtherFax;
-  if (has(keys, "CELL")) return work ? E_Number_WorkMobile : E_Number_Mobile;
-  if (has(keys, "PAGER")) return work ? E_Number_WorkPager : E_Number_Pager;
-  static constexpr KindWords kSingle[] = {
-      {E_Number_CompanyMain, "COMPANYMAIN"},
-      {E_Number_Main, "MAIN"},
-      {E_Number_Assistant, "ASSISTANT"},
-      {E_Number_Callback, "CALLBACK"},
-      {E_Number_Car, "CAR"},
-      {E_Number_ISDN, "ISDN"},
-      {E_Number_MMS, "MMS"},
-      {E_Number_Radio, "RADIO"},
-      {E_Number_Telex, "TELEX"},
-      {E_Number_TTY, "TTY"},
-      {E_Number_Home, "HOME"},
-      {E_Number_Work, "WORK"},
+  const KindWordSet keys(types);
+  const bool home = keys.has(kHome);
+  const bool work = keys.has(kWork);
+  if (keys.has(kFax)) return home ? E_Number_FaxHome : work ? E_Number_FaxWork : E_Number_OtherFax;
+  if (keys.has(kCell)) return work ? E_Number_WorkMobile : E_Number_Mobile;
+  if (keys.has(kPager)) return work ? E_Number_WorkPager : E_Number_Pager;
+  struct KindOfWord {
+    const char* kind;
+    KindWord word;
   };
-  for (const KindWords& row : kSingle) {
-    if (has(keys, row.words)) return row.kind;
+  static constexpr KindOfWord kSingle[] = {
+      {E_Number_CompanyMain, kCompanyMain},
+      {E_Number_Main, kMain},
+      {E_Number_Assistant, kAssistant},
+      {E_Number_Callback, kCallback},
+      {E_Number_Car, kCar},
+      {E_Number_ISDN, kIsdn},
+      {E_Number_MMS, kMms},
+      {E_Number_Radio, kRadio},
+      {E_Number_Telex, kTelex},
+      {E_Number_TTY, kTty},
+      {E_Number_Home, kHome},
+      {E_Number_Work, kWork},
+  };
+  for (const KindOfWord& row : kSingle) {
+    if (keys.has(row.word)) return row.kind;
   }
   return E_Number_Other;
 }
 
 std::string emailKindOfTypes(const std::vector<std::string_view>& types) {
-  const std::vector<std::string> keys = wordKeys(types);
-  if (has(keys, "HOME")) return E_Email_Home;
-  if (has(keys, "WORK")) return E_Email_Work;
-  if (has(keys, "CELL")) return E_Email_Mobile;
+  const KindWordSet keys(types);
+  if (keys.has(kHome)) return E_Email_Home;
+  if (keys.has(kWork)) return E_Email_Work;
+  if (keys.has(kCell)) return E_Email_Mobile;
   return E_Email_Other;
 }
 
 std::string addressKindOfTypes(const std::vector<std::string_view>& types) {
-  const std::vector<std::string> keys = wordKeys(types);
-  if (has(keys, "HOME")) return E_Address_Home;
-  if (has(keys, "WORK")) return E_Address_Work;
+  const KindWordSet keys(types);
+  if (keys.has(kHome)) return E_Address_Home;
+  if (keys.has(kWork)) return E_Address_Work;
   return E_Address_Other;
 }
 

@@ -18,7 +18,8 @@ bool isEncodingWord(std::string_view word) {
 
 void splitWords(std::string_view list, std::vector<std::string_view>& out) {
   while (!list.empty()) {
-    const std::size_t comma = std::min(list.find(','), list.size());
+    std::size_t comma = 0;  // a plain loop: the lists are short
+    while (comma < list.size() && list[comma] != ',') ++comma;
     const std::string_view word = trimmed(list.substr(0, comma));
     if (!word.empty()) out.push_back(word);
     list.remove_prefix(std::min(comma + 1, list.size()));
@@ -62,6 +63,13 @@ std::string_view iconvName(std::string_view charset) {
 
 LineInfo infoOf(const ContentLine& line, std::span<const Param> params) {
   LineInfo info;
+  infoOf(line, params, info);
+  return info;
+}
+
+void infoOf(const ContentLine& line, std::span<const Param> params, LineInfo& info) {
+  info.types.clear();
+  info.encoding = info.charset = info.valueType = info.service = {};
   for (const Param& param : params) {
     if (param.name.empty()) {
       if (isEncodingWord(param.value)) {
@@ -83,7 +91,6 @@ LineInfo infoOf(const ContentLine& line, std::span<const Param> params) {
       info.service = param.value;
     }
   }
-  return info;
 }
 
 std::string asUtf8(std::string text) {
@@ -104,45 +111,39 @@ std::string decodedValue(const ContentLine& line, const LineInfo& info) {
   return asUtf8(std::move(bytes));
 }
 
+std::string_view decodedValue(const ContentLine& line, const LineInfo& info, std::string& storage,
+                              bool knownUtf8) {
+  if (!equalsUpper(info.encoding, "QUOTED-PRINTABLE") &&
+      (info.charset.empty() || equalsUpper(info.charset, "UTF-8") ||
+       equalsUpper(info.charset, "US-ASCII")) &&
+      (knownUtf8 || isValidUtf8(line.value)))
+    return line.value;
+  storage = decodedValue(line, info);
+  return storage;
+}
+
 std::string unescaped(std::string_view text, bool version21) {
   std::size_t at = text.find('\\');
   if (at == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size());
-  out.append(text.substr(0, at));
-  for (; at < text.size(); ++at) {
-    const char c = text[at];
-    if (c != '\\' || at + 1 == text.size()) {
-      out.push_back(c);
-      continue;
-    }
-    const char next = text[at + 1];
+  std::size_t copied = 0;  // text before this is in out
+  for (; at != std::string_view::npos; at = text.find('\\', copied)) {
+    out.append(text.substr(copied, at - copied));
+    const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+    char meant = '\0';
     if (version21) {
-      if (next == ';') {
-        out.push_back(';');
-        ++at;
-      } else {
-        out.push_back(c);
-      }
-      continue;
+      if (next == ';') meant = ';';
+    } else if (next == 'n' || next == 'N') {
+      meant = '\n';
+    } else if (next == '\\' || next == ',' || next == ';' || next == ':') {
+      meant = next;
     }
-    switch (next) {
-      case 'n':
-      case 'N':
-        out.push_back('\n');
-        break;
-      case '\\':
-      case ',':
-      case ';':
-      case ':':
-        out.push_back(next);
-        break;
-      default:
-        out.push_back(c);
-        continue;
-    }
-    ++at;
+    // Any other backslash stays, and the character after it is read as any other.
+    out.push_back(meant ? meant : '\\');
+    copied = at + (meant ? 2 : 1);
   }
+  out.append(text.substr(copied));
   return out;
 }
 
@@ -153,19 +154,29 @@ std::string unescaped(std::string&& text, bool version21) {
 
 std::vector<std::string> splitEscaped(std::string_view text, char separator, bool version21) {
   std::vector<std::string> parts;
+  splitEscaped(text, separator, version21, parts);
+  return parts;
+}
+
+void splitEscaped(std::string_view text, char separator, bool version21,
+                  std::vector<std::string>& parts) {
+  parts.clear();
   std::size_t start = 0;
-  for (std::size_t at = 0; at <= text.size(); ++at) {
+  bool escapes = false;  // the part holds a backslash
+  for (std::size_t at = 0;; ++at) {
+    while (at < text.size() && text[at] != separator && text[at] != '\\') ++at;
     // A backslash escapes the character after it; one that ends the text stays a character.
-    if (at + 1 < text.size() && text[at] == '\\') {
-      ++at;
+    if (at < text.size() && text[at] == '\\') {
+      escapes = true;
+      if (at + 1 < text.size()) ++at;
       continue;
     }
-    if (at == text.size() || text[at] == separator) {
-      parts.push_back(unescaped(text.substr(start, at - start), version21));
-      start = at + 1;
-    }
+    const std::string_view part = text.substr(start, at - start);
+    parts.push_back(escapes ? unescaped(part, version21) : std::string(part));
+    if (at == text.size()) return;
+    start = at + 1;
+    escapes = false;
   }
-  return parts;
 }
 
 std::string_view uriScheme(std::string_view text) {
@@ -181,7 +192,6 @@ std::string_view uriScheme(std::string_view text) {
 
 std::shared_ptr<const Image> photoOf(const ContentLine& line, const LineInfo& info) {
   std::string_view value = line.value;
-  std::string payload;
   if (equalsUpper(value.substr(0, 5), "DATA:")) {
     const std::size_t comma = value.find(',');
     if (comma == std::string_view::npos || !containsUpper(value.substr(0, comma), ";BASE64"))
@@ -190,11 +200,8 @@ std::shared_ptr<const Image> photoOf(const ContentLine& line, const LineInfo& in
   } else if (!equalsUpper(info.encoding, "B") && !equalsUpper(info.encoding, "BASE64")) {
     return nullptr;
   }
-  payload.reserve(value.size());
-  for (const char c : value) {
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') payload.push_back(c);
-  }
-  const auto bytes = dataWithBase64EncodedString(payload);
+  // The decoder passes over the blanks and line ends that folding leaves.
+  const auto bytes = dataWithBase64EncodedString(value);
   if (!bytes) return nullptr;
   return Image::fromBytes(*bytes);
 }

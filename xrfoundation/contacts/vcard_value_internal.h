@@ -24,9 +24,16 @@ struct LineInfo {
   std::string_view service;  // X-SERVICE-TYPE, or the device's bare X-IM parameter
 };
 LineInfo infoOf(const ContentLine& line, std::span<const Param> params);
+// The same into info, whose lists keep their room from line to line.
+void infoOf(const ContentLine& line, std::span<const Param> params, LineInfo& info);
 
 // The value's bytes after QUOTED-PRINTABLE and the charset: UTF-8 text, escapes still in.
 std::string decodedValue(const ContentLine& line, const LineInfo& info);
+// The same, as the line's own value when that needs no decoding (the usual case), else as
+// storage, which it then holds. knownUtf8: the caller has found the value valid UTF-8 already
+// (the whole record, say), so that it is not checked again.
+std::string_view decodedValue(const ContentLine& line, const LineInfo& info, std::string& storage,
+                              bool knownUtf8 = false);
 
 // text itself when it is UTF-8; else, since it came without a charset, read as Windows-1252,
 // else as Latin-1.
@@ -40,6 +47,9 @@ std::string unescaped(std::string&& text, bool version21);
 
 // Cuts a value at the separators that no backslash escapes, then reads each part's escapes.
 std::vector<std::string> splitEscaped(std::string_view text, char separator, bool version21);
+// The same into parts, which is emptied first and keeps its room from call to call.
+void splitEscaped(std::string_view text, char separator, bool version21,
+                  std::vector<std::string>& parts);
 
 // "scheme" of "scheme:rest", when the text starts with a URI scheme; else "".
 std::string_view uriScheme(std::string_view text);
