@@ -109,6 +109,7 @@ struct VCardContactReader::State {
     std::size_t from = held;
     while (from > 0 && held - from < 3 && (text[from - 1] & 0x80) != 0) --from;
     const std::string_view fresh = std::string_view(text).substr(from);
+    if (utf8::isAscii(fresh.data(), fresh.size())) return;  // the common case, word by word
     const std::size_t ascii = utf8::asciiPrefix(fresh);
     if (ascii == fresh.size()) return;
     const DetectedEncoding later = detectLaterEncoding(fresh.substr(ascii), endSeen);
