@@ -6,8 +6,8 @@
 // GBK, UHC for EUC-KR) or when it decodes the file to the very text the true one gives.
 // Linux only; the one program that links ICU.
 #include <iconv.h>
-#include <unicode/ucsdet.h>
 #include <uchardet/uchardet.h>
+#include <unicode/ucsdet.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
     icuRight += i;
     libraryRight += l;
     std::printf("%-14s %6zu  %-13s%s %-13s%s %-13s%s\n", truth.c_str(), bytes.size(),
-                byUchardet.c_str(), u ? " " : "*", byIcu.c_str(), i ? " " : "*",
-                byLibrary.c_str(), l ? " " : "*");
+                byUchardet.c_str(), u ? " " : "*", byIcu.c_str(), i ? " " : "*", byLibrary.c_str(),
+                l ? " " : "*");
   }
   std::printf("right of %zu: uchardet %d, ICU %d, library %d  (* wrong)\n", files.size(),
               uchardetRight, icuRight, libraryRight);

@@ -10,7 +10,7 @@ packages=(
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev libexpat1-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   qt6-base-dev libglib2.0-dev
-  libcsv-dev libphonenumber-dev libssl-dev python3-vobject
+  libcsv-dev libphonenumber-dev libssl-dev python3-vobject libuchardet-dev libicu-dev
   doxygen
   dpkg-dev man-db bash-completion
 )

@@ -210,8 +210,7 @@ bool StandardCsvReader::startDecoding(std::string_view encoding, std::size_t ski
 }
 
 bool StandardCsvReader::reread(std::string_view encoding) {
-  if (rawStart_.empty() || bytesRead_ != rawStart_.size() ||
-      (failed() && errorLine_ == 0)) {
+  if (rawStart_.empty() || bytesRead_ != rawStart_.size() || (failed() && errorLine_ == 0)) {
     return false;
   }
   std::unique_ptr<TextDecoder> decoder = TextDecoder::create(encoding);

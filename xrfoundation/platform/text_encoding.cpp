@@ -21,7 +21,7 @@ constexpr std::size_t kGuessSample = 64 * 1024;
 
 struct KnownEncoding {
   std::string_view display;
-  std::string_view converter;  // the name both iconv and the Windows code pages accept
+  std::string_view converter;               // the name both iconv and the Windows code pages accept
   std::array<std::string_view, 6> aliases;  // upper case, without '-', '_' and blanks
 };
 
@@ -156,9 +156,9 @@ std::string_view corrected(std::string_view guess, std::string_view sample) {
     return sample.find_first_of(bytes) != std::string_view::npos;
   };
   static constexpr std::pair<std::string_view, std::string_view> kSiblings[] = {
-      {"ISO-8859-1", "Windows-1252"},  {"ISO-8859-15", "Windows-1252"},
-      {"ISO-8859-2", "Windows-1250"},  {"ISO-8859-7", "Windows-1253"},
-      {"ISO-8859-9", "Windows-1254"},  {"ISO-8859-13", "Windows-1257"},
+      {"ISO-8859-1", "Windows-1252"}, {"ISO-8859-15", "Windows-1252"},
+      {"ISO-8859-2", "Windows-1250"}, {"ISO-8859-7", "Windows-1253"},
+      {"ISO-8859-9", "Windows-1254"}, {"ISO-8859-13", "Windows-1257"},
   };
   const std::string_view c1(
       "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F"
