@@ -204,6 +204,18 @@ std::string guessLegacyEncoding(std::string_view sample) {
   // ASCII or UTF-8 can't be right for bytes that aren't valid UTF-8, and a guess among the
   // DOS and Mac code pages is seldom right for an address book: Windows-1252 unless it can't be.
   if (!entry || entry->display.starts_with("UTF") || entry->display == "IBM866") {
+    // A few bytes of Japanese (a phone's vCard) get such guesses too: Shift_JIS when the
+    // bytes read as it, and many are the lead bytes 0x81 to 0x9F, which Windows-1252 text
+    // hardly holds.
+    const std::size_t high =
+        static_cast<std::size_t>(std::count_if(sample.begin(), sample.end(), [](char c) {
+          return static_cast<unsigned char>(c) >= 0x80;
+        }));
+    const std::size_t leads =
+        static_cast<std::size_t>(std::count_if(sample.begin(), sample.end(), [](char c) {
+          return static_cast<unsigned char>(c) >= 0x81 && static_cast<unsigned char>(c) <= 0x9F;
+        }));
+    if (leads * 4 >= high && convertToUtf8(sample, "CP932")) return "Shift_JIS";
     return std::string(corrected("Windows-1252", sample));
   }
   return std::string(corrected(entry->display, sample));
