@@ -116,6 +116,13 @@ enum Learned { kDetected, kGiven, kDetectedUnmarked, kGivenUnmarked };
 
 bool unmarked(const benchmark::State& state) { return state.range(0) >= kDetectedUnmarked; }
 
+void learnedArgs(benchmark::internal::Benchmark* family) {
+  family->ArgName("learned")->Unit(benchmark::kMillisecond);
+  for (const Learned learned : {kDetected, kGiven, kDetectedUnmarked, kGivenUnmarked}) {
+    family->Arg(learned);
+  }
+}
+
 xr::CsvReadOptions optionsFor(const benchmark::State& state) {
   if (state.range(0) != kGiven && state.range(0) != kGivenUnmarked) return {};
   return {',', "UTF-8"};
@@ -137,13 +144,7 @@ void BM_StandardCsv_Ours(benchmark::State& state) {
   }
   reportRows(state, rows, path);
 }
-BENCHMARK(BM_StandardCsv_Ours)
-    ->ArgName("learned")
-    ->Arg(kDetected)
-    ->Arg(kGiven)
-    ->Arg(kDetectedUnmarked)
-    ->Arg(kGivenUnmarked)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StandardCsv_Ours)->Apply(learnedArgs);
 
 // The mapping alone: rows to contacts.
 void BM_ContactCsvRead(benchmark::State& state) {
@@ -163,13 +164,7 @@ void BM_ContactCsvRead(benchmark::State& state) {
   }
   reportRows(state, rows);
 }
-BENCHMARK(BM_ContactCsvRead)
-    ->ArgName("learned")
-    ->Arg(kDetected)
-    ->Arg(kGiven)
-    ->Arg(kDetectedUnmarked)
-    ->Arg(kGivenUnmarked)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContactCsvRead)->Apply(learnedArgs);
 
 // What `xrf contacts csv2vcf FILE -o /dev/null` does per row, without the tool's task steps:
 // read the row, map it to a contact, compose its vCard record and write it.
