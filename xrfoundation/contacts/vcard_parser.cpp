@@ -48,8 +48,12 @@ std::optional<std::string> part(std::vector<std::string>& parts, std::size_t ind
 // Builds one contact from the logical lines of one record.
 class RecordBuilder {
  public:
+  // The file's encoding, for values without a CHARSET of their own that are not UTF-8.
+  std::string fileCharset;
+
   void read(std::string_view body, std::span<const vcard_internal::LineSpan> lines,
             ContactInfo& contact) {
+    info_.fileCharset = fileCharset;  // infoOf() leaves it as it is from line to line
     labels_.clear();
     usedGroups_.clear();
     organizationGroups_.clear();
@@ -369,6 +373,10 @@ class RecordParser::Impl {
 RecordParser::RecordParser() : impl_(std::make_unique<Impl>()) {}
 
 RecordParser::~RecordParser() = default;
+
+void RecordParser::setFileCharset(std::string_view charset) {
+  impl_->builder.fileCharset = charset;
+}
 
 void RecordParser::read(std::string_view body, std::span<const LineSpan> lines,
                         ContactInfo& contact) {

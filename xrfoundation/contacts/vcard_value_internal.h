@@ -22,12 +22,15 @@ struct LineInfo {
   std::string_view charset;
   std::string_view valueType;
   std::string_view service;  // X-SERVICE-TYPE, or the device's bare X-IM parameter
+  // Not a parameter: the file's encoding, for a value without CHARSET that is not UTF-8.
+  std::string_view fileCharset;
 };
 LineInfo infoOf(const ContentLine& line, std::span<const Param> params);
 // The same into info, whose lists keep their room from line to line.
 void infoOf(const ContentLine& line, std::span<const Param> params, LineInfo& info);
 
-// The value's bytes after QUOTED-PRINTABLE and the charset: UTF-8 text, escapes still in.
+// The value's bytes after QUOTED-PRINTABLE and the charset: UTF-8 text, escapes still in. A
+// value without CHARSET that is not UTF-8 is read in the file's encoding when one is known.
 std::string decodedValue(const ContentLine& line, const LineInfo& info);
 // The same, as the line's own value when that needs no decoding (the usual case), else as
 // storage, which it then holds. knownUtf8: the caller has found the value valid UTF-8 already
