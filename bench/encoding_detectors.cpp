@@ -1,11 +1,10 @@
-// encoding_detectors: measures the two encoding detectors that Debian offers, uchardet and
-// ICU's ucsdet, over a folder of sample files named after their true encoding, up to the
-// first dot (DIR/Windows-1252.csv, DIR/cp1250.outlook_pl.csv, ...; scripts/encoded_samples.py
-// --dir DIR writes a set). Prints per
-// file the true encoding and each detector's guess, then how many each got right. A guess
-// counts as right when it names the same encoding (an alias or a superset such as GB18030 for
-// GBK, UHC for EUC-KR) or when it decodes the file to the very text the true one gives.
-// Linux only; the one program that links ICU.
+// encoding_detectors: measures the two encoding detectors that Debian offers, uchardet and ICU's
+// ucsdet, over a folder of sample files named after their true encoding, up to the first dot
+// (DIR/Windows-1252.csv, DIR/cp1250.outlook_pl.csv, ...; scripts/encoded_samples.py --dir DIR
+// writes a set). Prints per file the true encoding and each detector's guess, then how many each
+// got right. A guess counts as right when it names the same encoding (an alias or a superset such
+// as GB18030 for GBK, UHC for EUC-KR) or when it decodes the file to the very text the true one
+// gives. Linux only; the one program that links ICU.
 #include <iconv.h>
 #include <uchardet/uchardet.h>
 #include <unicode/ucsdet.h>

@@ -272,8 +272,8 @@ std::string ContactCsvColumns::columnName(std::size_t column) const {
 
 namespace {
 
-// The own layout's kind word: the enumeration name without "E_Kind_", as the type
-// columns read it back.
+// The own layout's kind word: the enumeration name without "E_Kind_", as the type columns
+// read it back.
 std::string kindWord(const std::optional<std::string>& kind) {
   if (!kind) return "";
   const std::size_t cut = kind->find('_', 2);

@@ -144,13 +144,12 @@ bool mostlyUtf8(std::string_view sample) {
   return multibyte > 4 * invalid;
 }
 
-// The detector's guess corrected where it is known to mistake close encodings on short
-// samples: an ISO-8859 guess for text with bytes 0x80 to 0x9F (controls there, letters and
-// punctuation in the Windows sibling that programs actually write); Windows-1252 for text with
-// bytes it leaves undefined and Windows-1250 uses; ISO-8859-1 for text with
-// the letters and the euro sign that ISO-8859-15 puts in its place; GB18030 for text whose
-// characters include Japanese kana, which Chinese text hardly uses (EUC-JP shares the byte
-// layout).
+// The detector's guess corrected where it is known to mistake close encodings on short samples: an
+// ISO-8859 guess for text with bytes 0x80 to 0x9F (controls there, letters and punctuation in the
+// Windows sibling that programs actually write); Windows-1252 for text with bytes it leaves
+// undefined and Windows-1250 uses; ISO-8859-1 for text with the letters and the euro sign that
+// ISO-8859-15 puts in its place; GB18030 for text whose characters include Japanese kana, which
+// Chinese text hardly uses (EUC-JP shares the byte layout).
 std::string_view corrected(std::string_view guess, std::string_view sample) {
   const auto has = [&](std::string_view bytes) {
     return sample.find_first_of(bytes) != std::string_view::npos;
