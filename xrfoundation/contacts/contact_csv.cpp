@@ -5,6 +5,12 @@
 #include "xrfoundation/input/csv_standard_reader.h"
 
 namespace xr {
+namespace {
+
+// Records of notes that an export may put before its header.
+constexpr int kMaxRecordsBeforeHeader = 4;
+
+}  // namespace
 
 ContactCsvReader::ContactCsvReader() = default;
 ContactCsvReader::~ContactCsvReader() = default;
@@ -35,10 +41,30 @@ bool ContactCsvReader::open(std::shared_ptr<InputStream> input, std::filesystem:
     errorReason_ = "no header line (an empty file)";
     return false;
   }
-  auto columns =
-      std::make_unique<ContactCsvColumns>(std::vector<std::string>(titles->begin(), titles->end()));
-  if (columns->titles().size() == columns->unknown().size()) {
-    errorLine_ = csv_->recordLine();
+  const auto columnsOf = [](const std::vector<std::string_view>& record) {
+    return std::make_unique<ContactCsvColumns>(
+        std::vector<std::string>(record.begin(), record.end()));
+  };
+  const auto namesNoField = [](const ContactCsvColumns& columns) {
+    return columns.titles().size() == columns.unknown().size();
+  };
+  auto columns = columnsOf(*titles);
+  summary_.headerLine = csv_->recordLine();
+  // Some exports put notes before the header (the business network's "Notes:" and a
+  // paragraph): the first of the first few records that names a contact field is the header.
+  if (namesNoField(*columns)) {
+    for (int notes = 1; notes <= kMaxRecordsBeforeHeader; ++notes) {
+      const auto* record = csv_->readRecord();
+      if (!record) break;
+      auto later = columnsOf(*record);
+      if (namesNoField(*later)) continue;
+      columns = std::move(later);
+      summary_.headerLine = csv_->recordLine();
+      break;
+    }
+  }
+  if (namesNoField(*columns)) {
+    errorLine_ = summary_.headerLine;
     errorReason_ = "no column names a contact field; its columns: ";
     for (std::size_t i = 0; i < columns->titles().size(); ++i) {
       errorReason_ += (i > 0 ? ", " : "") + columns->titles()[i];

@@ -38,6 +38,8 @@ struct XR_EXPORT ContactCsvSummary {
   std::uint64_t numbers = 0;    // telephone numbers in those contacts
   std::uint64_t emails = 0;     // e-mail addresses in those contacts
   std::uint64_t blankRows = 0;  // rows without a placed value
+  // The line the header begins on: 1, or later when the export puts notes before it.
+  std::uint64_t headerLine = 0;
   // Per column with unplaced values: the column's name and how many values it lost, in
   // column order.
   std::vector<std::pair<std::string, std::uint64_t>> unplaced;
@@ -71,8 +73,10 @@ class XR_EXPORT ContactCsvReader {
   void setEncoding(std::optional<std::string> encoding) { encoding_ = std::move(encoding); }
 
   // Opens input (which the reader opens if nobody has) and reads the header line; false with
-  // the error set when it can't be read, is in an encoding the reader refuses, or is empty.
-  // Photo file names are taken relative to photoBase.
+  // the error set when it can't be read, is in an encoding the reader refuses, is empty, or
+  // names no contact field. A few records of notes before the header are passed over
+  // (summary().headerLine says where it was found). Photo file names are taken relative to
+  // photoBase.
   bool open(std::shared_ptr<InputStream> input, std::filesystem::path photoBase);
   // The columns of the header; valid after a successful open().
   const ContactCsvColumns& columns() const { return *columns_; }

@@ -141,6 +141,22 @@ TEST(ContactCsvReaderTest, AHeaderThatNamesNoFieldIsAnError) {
   EXPECT_EQ(openCsv("").error, "no header line (an empty file)");
 }
 
+TEST(ContactCsvReaderTest, NotesBeforeTheHeaderArePassedOver) {
+  // The business network's export: a note, a quoted paragraph and a blank line first.
+  const Opened linkedIn = openCsv(
+      "Notes:\n\"When exporting your connection data, some e-mail addresses may be missing.\"\n\n"
+      "First Name,Last Name,URL,Email Address,Company,Position,Connected On\n"
+      "Ann,Lee,https://example.org/in/ann,ann@example.org,Acme,CTO,01 Mar 2024\n");
+  EXPECT_TRUE(linkedIn.ok) << linkedIn.error;
+  EXPECT_EQ(linkedIn.summary.headerLine, 4u);
+  EXPECT_EQ(linkedIn.names, (std::vector<std::string>{"Ann Lee"}));
+  // Past a few records, a file of unknown columns is that, and the error names the first line.
+  const Opened unknown = openCsv("a\nb\nc\nd\ne\nFirst Name\nAnn\n");
+  EXPECT_FALSE(unknown.ok);
+  EXPECT_EQ(unknown.errorLine, 1u);
+  EXPECT_EQ(unknown.error, "no column names a contact field; its columns: a");
+}
+
 TEST(ContactCsvReaderTest, CountsUndecodableBytesAndStrictStopsAtTheFirst) {
   // 0x81 is no Windows-1252 character: on lines 3 and 4.
   const std::string text =
