@@ -294,7 +294,8 @@ def linkedin_rows(header, contacts):
     for n, c in enumerate(contacts):
         if c["numbers"] or len(c["emails"]) > 1:
             raise ValueError("a connections export has no numbers and one e-mail address")
-        slug = f"{c['given']}-{c['family']}".lower().replace(" ", "-")
+        slug = "".join(ch for ch in sort_key(f"{c['given']}-{c['family']}") if ch.isascii())
+        slug = slug.replace(" ", "-")
         rows.append(fill(header, {
             "First Name": c["given"], "Last Name": c["family"],
             "URL": f"https://www.linkedin.com/in/{slug}-{n + 1}",
