@@ -108,7 +108,7 @@ def org(contact, key):
 
 def one(values, what, contact):
     if len(values) > 1:
-        raise ValueError(f"{contact['given']} {contact['family']}: the layout has one {what} column")
+        raise ValueError(f"{contact['given']} {contact['family']}: one {what} column only")
     return values[0] if values else ""
 
 
@@ -147,23 +147,6 @@ def outlook_rows(header, titles, contacts):
     return rows
 
 
-def outlookcom_rows(header, contacts):
-    rows = []
-    for c in contacts:
-        values = {"First Name": c["given"], "Middle Name": c.get("middle", ""),
-                  "Last Name": c["family"], "Company": org(c, "company"),
-                  "Department": org(c, "department"), "Job Title": org(c, "title"),
-                  "Mobile Phone": one(numbers_of(c, "Mobile"), "mobile", c),
-                  "Home Phone": one(numbers_of(c, "Home"), "home phone", c),
-                  "Business Phone": one(numbers_of(c, "Work"), "business phone", c),
-                  "Notes": c.get("note", "")}
-        for title, email in zip(["E-mail Address", "E-mail 2 Address", "E-mail 3 Address"],
-                                c["emails"]):
-            values[title] = email
-        rows.append(fill(header, values))
-    return rows
-
-
 def fill(header, values):
     row = [""] * len(header)
     for title, value in values.items():
@@ -172,16 +155,13 @@ def fill(header, values):
     return row
 
 
-GOOGLE_KIND = {"Mobile": "Mobile", "Home": "Home", "Work": "Work"}
-
-
 def phone_groups(contact):
     """Google joins the values of one kind with " ::: " in one group."""
     groups = []
     for kind in ("Mobile", "Home", "Work"):
         values = numbers_of(contact, kind)
         if values:
-            groups.append((GOOGLE_KIND[kind], " ::: ".join(values)))
+            groups.append((kind, " ::: ".join(values)))
     return groups
 
 
@@ -257,34 +237,40 @@ def thunderbird_rows(header, contacts):
     return rows
 
 
-def yahoo_rows(header, contacts):
-    rows = []
-    for c in contacts:
-        values = {"First": c["given"], "Middle": c.get("middle", ""), "Last": c["family"],
-                  "Company": org(c, "company"), "Title": org(c, "title"),
-                  "Mobile": one(numbers_of(c, "Mobile"), "mobile", c),
-                  "Home": one(numbers_of(c, "Home"), "home phone", c),
-                  "Work": one(numbers_of(c, "Work"), "work phone", c),
-                  "Comments": c.get("note", "")}
-        for title, email in zip(["Email", "Alternate Email 1", "Alternate Email 2"], c["emails"]):
-            values[title] = email
-        rows.append(fill(header, values))
-    return rows
+# Layouts with one column per value: the title of the column each value goes to.
+TITLED = {
+    "outlookcom": {"given": "First Name", "middle": "Middle Name", "family": "Last Name",
+                   "company": "Company", "department": "Department", "title": "Job Title",
+                   "Mobile": "Mobile Phone", "Home": "Home Phone", "Work": "Business Phone",
+                   "note": "Notes",
+                   "emails": ["E-mail Address", "E-mail 2 Address", "E-mail 3 Address"]},
+    "yahoo": {"given": "First", "middle": "Middle", "family": "Last", "company": "Company",
+              "title": "Title", "Mobile": "Mobile", "Home": "Home", "Work": "Work",
+              "note": "Comments", "emails": ["Email", "Alternate Email 1", "Alternate Email 2"]},
+    "roundcube": {"display": "Display Name", "given": "First Name", "middle": "Middle Name",
+                  "family": "Last Name", "company": "Company", "department": "Department",
+                  "title": "Job Title", "Mobile": "Home Mobile", "Home": "Home Phone",
+                  "Work": "Business Phone", "note": "Notes",
+                  "emails": ["Email Home", "Email Work", "Email Other"]},
+}
 
 
-def roundcube_rows(header, contacts):
+def titled_rows(header, contacts, titles):
     rows = []
     for c in contacts:
-        values = {"Display Name": c.get("display", ""), "First Name": c["given"],
-                  "Middle Name": c.get("middle", ""), "Last Name": c["family"],
-                  "Company": org(c, "company"), "Department": org(c, "department"),
-                  "Job Title": org(c, "title"),
-                  "Home Mobile": one(numbers_of(c, "Mobile"), "mobile", c),
-                  "Home Phone": one(numbers_of(c, "Home"), "home phone", c),
-                  "Business Phone": one(numbers_of(c, "Work"), "business phone", c),
-                  "Notes": c.get("note", "")}
-        for title, email in zip(["Email Home", "Email Work", "Email Other"], c["emails"]):
-            values[title] = email
+        values = {titles[key]: c.get(key, "") for key in ("given", "middle", "family", "note")}
+        if "display" in titles:
+            values[titles["display"]] = c.get("display", "")
+        for key in ("company", "department", "title"):
+            if key in titles:
+                values[titles[key]] = org(c, key)
+            elif org(c, key):
+                raise KeyError(f"the layout has no column for the {key}")
+        for kind in ("Mobile", "Home", "Work"):
+            values[titles[kind]] = one(numbers_of(c, kind), kind, c)
+        if len(c["emails"]) > len(titles["emails"]):
+            raise ValueError(f"{c['given']} {c['family']}: more e-mail addresses than columns")
+        values.update(zip(titles["emails"], c["emails"]))
         rows.append(fill(header, values))
     return rows
 
@@ -337,10 +323,11 @@ def csv_file(entry, headers, table):
         rows = outlook_rows(header, titles, contacts)
     elif layout == "google_old":
         header, rows = google_old(header, contacts)
+    elif layout in TITLED:
+        rows = titled_rows(header, contacts, TITLED[layout])
     else:
-        rows = {"outlookcom": outlookcom_rows, "google_new": google_new,
-                "thunderbird": thunderbird_rows, "yahoo": yahoo_rows,
-                "roundcube": roundcube_rows, "linkedin": linkedin_rows}[layout](header, contacts)
+        rows = {"google_new": google_new, "thunderbird": thunderbird_rows,
+                "linkedin": linkedin_rows}[layout](header, contacts)
     return csv_text(header, rows, entry)
 
 
