@@ -88,6 +88,12 @@ def main():
         corpus = json.load(f)
     files = [e for e in corpus["files"] if not only or any(p in e["file"] for p in only)]
     failed, mismatches, contacts = [], 0, 0
+    # The committed files must be what the manifest says they hold.
+    current = subprocess.run([sys.executable, os.path.join(corpus_dir, "make_corpus.py"),
+                              "--check"], capture_output=True, text=True, timeout=120)
+    stale = current.returncode != 0
+    if stale:
+        print(current.stdout + current.stderr)
     for entry in files:
         path = os.path.join(corpus_dir, entry["file"])
         contacts += len(entry["contacts"])
@@ -114,8 +120,9 @@ def main():
             who = f"contact {n} ({name_of(entry['contacts'][n - 1])})" if n else "file"
             print(f"{entry['file']}: {who}: {field}: expected {wanted!r}, got {had!r}")
     print(f"{len(files)} files, {contacts} contacts: {len(files) - len(failed)} files read right, "
-          f"{len(failed)} with {mismatches} differences")
-    return 1 if failed or not files else 0
+          f"{len(failed)} with {mismatches} differences"
+          + ("; the corpus files are not what make_corpus.py writes" if stale else ""))
+    return 1 if failed or stale or not files else 0
 
 
 if __name__ == "__main__":
