@@ -77,6 +77,12 @@ void printImportSummary(const xrf::ContactFileImport& import) {
   }
 }
 
+// The message of an import that could not be opened: an empty file has no records, as the
+// commands that read vCard files have always said.
+void failOpen(const xrf::ContactFileImport& import) {
+  xrf::fail(import.reader().blank() ? import.noRecordsError() : import.error());
+}
+
 // Adds --delimiter, --encoding and (unless the command has its own) --strict.
 void addReadOptions(CLI::App* command, ReadOptions& read, bool strict = true) {
   command
@@ -295,7 +301,7 @@ struct DedupeOptions {
 void dedupe(const DedupeOptions& options) {
   xrf::setLibraryLogging(options.verbose);
   xrf::ContactFileImport input;
-  if (!openImport(input, options.file, options.read)) return xrf::fail(input.error());
+  if (!openImport(input, options.file, options.read)) return failOpen(input);
   // Each contact is cut down to its name and numbers as soon as it is read, so that a large
   // file's photos and notes are not all held at once.
   std::vector<xrf::CardNumbers> cards;
@@ -419,7 +425,7 @@ nlohmann::ordered_json contactJson(const xr::ContactInfo& c) {
 void show(const DedupeOptions& options) {
   xrf::setLibraryLogging(options.verbose);
   xrf::ContactFileImport input;
-  if (!openImport(input, options.file, options.read)) return xrf::fail(input.error());
+  if (!openImport(input, options.file, options.read)) return failOpen(input);
   // The contacts are printed as they are read, to a temporary file that reaches standard output
   // only once the whole file has been read: a failure prints nothing but its message.
   PendingOutput output;
@@ -475,7 +481,7 @@ void vcf2csv(const Vcf2CsvOptions& options) {
   // Two passes over the file, so that no more than one contact is held at a time: the first
   // counts the columns each family needs, the second writes the rows under them.
   xrf::ContactFileImport input;
-  if (!openImport(input, options.input, options.read, true)) return xrf::fail(input.error());
+  if (!openImport(input, options.input, options.read, true)) return failOpen(input);
   xr::ContactCsvItemCounts counts;
   xr::ContactInfo contact;
   xrf::ContactFileImport::Next next;
