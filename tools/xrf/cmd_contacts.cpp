@@ -63,18 +63,12 @@ bool openImport(xrf::ContactFileImport& import, const std::string& path, const R
 }
 
 // What the import took and its warnings, on standard error: "xrf: FILE: vCard, UTF-8", then a
-// line for each line of the file where bytes were replaced (the first few of them).
+// line for each line of the file where bytes were replaced.
 void printImportSummary(const xrf::ContactFileImport& import) {
-  constexpr std::size_t kWarningLines = 10;
   std::cerr << "xrf: " << xrf::printable(import.name()) << ": "
             << xrf::printable(xr::describeContactFile(import.reader().summary())) << "\n";
-  const std::vector<std::string> warnings = import.warnings();
-  for (std::size_t i = 0; i < warnings.size() && i < kWarningLines; ++i)
-    std::cerr << "xrf: warning: " << xrf::printable(warnings[i]) << "\n";
-  if (warnings.size() > kWarningLines) {
-    std::cerr << "xrf: warning: " << xrf::printable(import.name()) << ": "
-              << warnings.size() - kWarningLines << " more such lines\n";
-  }
+  for (const std::string& warning : import.warnings())
+    std::cerr << "xrf: warning: " << xrf::printable(warning) << "\n";
 }
 
 // The message of an import that could not be opened: an empty file has no records, as the

@@ -110,10 +110,15 @@ double ContactFileImport::fractionRead() const {
 }
 
 std::vector<std::string> ContactFileImport::warnings() const {
+  const xr::ContactFileSummary& summary = reader_.summary();
   std::vector<std::string> out;
-  for (const std::uint64_t line : reader_.summary().replacedLines) {
-    out.push_back(name_ + ":" + std::to_string(line) + ": bytes that are not " +
-                  reader_.summary().encoding + " text were replaced");
+  for (const std::uint64_t line : summary.replacedLines) {
+    out.push_back(name_ + ":" + std::to_string(line) + ": bytes that " + summary.encoding +
+                  " does not explain were replaced by U+FFFD");
+  }
+  if (summary.replaced > summary.replacedLines.size()) {
+    out.push_back(name_ + ": " + std::to_string(summary.replaced) +
+                  " bytes replaced in all (the first lines are named above)");
   }
   return out;
 }

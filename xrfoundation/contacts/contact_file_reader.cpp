@@ -105,20 +105,6 @@ class ReplayStream final : public InputStream {
   bool closed_ = false;
 };
 
-std::string_view layoutName(ContactCsvColumns::Layout layout) {
-  switch (layout) {
-    case ContactCsvColumns::Layout::Own:
-      return "own columns";
-    case ContactCsvColumns::Layout::DesktopMail:
-      return "desktop mail program";
-    case ContactCsvColumns::Layout::WebAddressBook:
-      return "web address book";
-    case ContactCsvColumns::Layout::OpenSourceMail:
-      return "open-source mail client";
-  }
-  return "own columns";
-}
-
 std::string delimiterName(char delimiter) {
   if (delimiter == '\t') return "tab";
   return std::string("'") + delimiter + "'";
@@ -165,7 +151,7 @@ ContactFileSniff sniffContactFile(std::string_view head) {
 
 std::string describeContactFile(const ContactFileSummary& summary) {
   if (summary.format == ContactFileFormat::VCard) return "vCard, " + summary.encoding;
-  return std::string(layoutName(summary.layout)) + ", " + delimiterName(summary.delimiter) +
+  return summary.layout + ", " + summary.language + ", " + delimiterName(summary.delimiter) +
          ", " + summary.encoding;
 }
 
@@ -257,12 +243,17 @@ bool ContactFileReader::open(std::shared_ptr<InputStream> input, std::optional<s
     if (!r.vcard->open(stream)) return fail(0, r.vcard->errorReason());
     return true;
   }
-  summary_.delimiter = delimiter_ == 0 ? ',' : delimiter_;
   r.csv = std::make_unique<ContactCsvReader>();
   r.csv->setStrict(strict_);
-  if (!r.csv->open(stream, std::move(photoBase)))
-    return fail(r.csv->errorLine(), r.csv->errorReason());
-  summary_.layout = r.csv->columns().layout();
+  if (delimiter_ != 0) r.csv->setDelimiter(delimiter_);
+  if (!encoding_.empty()) r.csv->setEncoding(encoding_);
+  const bool opened = r.csv->open(stream, std::move(photoBase));
+  takeCsvSummary();
+  if (!opened) return fail(r.csv->errorLine(), r.csv->errorReason());
+  summary_.delimiter = r.csv->delimiter();
+  summary_.encoding = r.csv->encoding();
+  summary_.layout = r.csv->columns().layoutName();
+  summary_.language = r.csv->columns().languageName();
   return true;
 }
 
@@ -285,7 +276,7 @@ ContactFileReader::Next ContactFileReader::next(ContactInfo& contact) {
     }
   } else {
     const ContactCsvReader::Next next = r.csv->next(contact);
-    summary_.unplaced = r.csv->summary().unplaced;
+    takeCsvSummary();
     switch (next) {
       case ContactCsvReader::Next::Contact:
         break;
@@ -300,6 +291,20 @@ ContactFileReader::Next ContactFileReader::next(ContactInfo& contact) {
   summary_.numbers += contact.groupNumber.arrItem.size();
   summary_.emails += contact.groupEmail.arrItem.size();
   return Next::Contact;
+}
+
+void ContactFileReader::takeCsvSummary() {
+  const ContactCsvSummary& csv = readers_->csv->summary();
+  if (summary_.unplaced.size() != csv.unplaced.size() ||
+      summary_.replacedLines.size() != csv.undecodableLines.size()) {
+    summary_.unplaced = csv.unplaced;
+    summary_.replacedLines = csv.undecodableLines;
+  } else {
+    // Same columns and lines: the counts only.
+    for (std::size_t i = 0; i < csv.unplaced.size(); ++i)
+      summary_.unplaced[i].second = csv.unplaced[i].second;
+  }
+  summary_.replaced = csv.undecodable;
 }
 
 std::uint64_t ContactFileReader::bytesRead() const {

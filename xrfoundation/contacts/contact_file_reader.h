@@ -49,8 +49,10 @@ struct XR_EXPORT ContactFileSummary {
   ContactFileFormat format = ContactFileFormat::Csv;
   // The encoding the text was read in ("UTF-8", "UTF-16LE", "Windows-1252", ...).
   std::string encoding;
-  // CSV only: the header's layout and the field delimiter.
-  ContactCsvColumns::Layout layout = ContactCsvColumns::Layout::Own;
+  // CSV only: the header's layout and language in English words ("desktop mail program",
+  // "German"), and the field delimiter.
+  std::string layout;
+  std::string language;
   char delimiter = ',';
   std::uint64_t contacts = 0;  // contacts handed out
   std::uint64_t numbers = 0;   // telephone numbers in those contacts
@@ -58,12 +60,14 @@ struct XR_EXPORT ContactFileSummary {
   // CSV: per column with values that found no place in a contact, its name and how many
   // values it lost, in column order.
   std::vector<std::pair<std::string, std::uint64_t>> unplaced;
-  // Lines (from 1) where bytes that the encoding does not explain were replaced by U+FFFD.
+  // Bytes that the encoding does not explain, replaced by U+FFFD: how many, and the first
+  // lines (from 1) they are on.
+  std::uint64_t replaced = 0;
   std::vector<std::uint64_t> replacedLines;
 };
 
-// "vCard, UTF-8", or for CSV the layout, the delimiter and the encoding: "desktop mail
-// program, ';', Windows-1252".
+// "vCard, UTF-8", or for CSV the layout, the language, the delimiter and the encoding:
+// "desktop mail program, German, ';', Windows-1252".
 XR_EXPORT std::string describeContactFile(const ContactFileSummary& summary);
 
 // Reads the contacts of a vCard or CSV input; see the top of this file.
@@ -127,6 +131,7 @@ class XR_EXPORT ContactFileReader {
 
   bool fail(std::uint64_t line, std::string reason);
   void close();
+  void takeCsvSummary();
 
   bool strict_ = false;
   char delimiter_ = 0;

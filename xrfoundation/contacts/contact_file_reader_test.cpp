@@ -117,7 +117,7 @@ TEST(ContactFileReader, GivesTheSameContactsAndCountsForEitherFormat) {
     EXPECT_EQ(summary.numbers, 3u);
     EXPECT_EQ(summary.emails, 1u);
     EXPECT_EQ(reader.bytesRead(), text.size());
-    EXPECT_EQ(describeContactFile(summary), isVCard ? "vCard, UTF-8" : "own columns, ',', UTF-8");
+    EXPECT_EQ(describeContactFile(summary), isVCard ? "vCard, UTF-8" : "this library, English, ',', UTF-8");
     EXPECT_EQ(stream->closeCalls(), 0) << "the input is closed with the reader";
   }
 }
