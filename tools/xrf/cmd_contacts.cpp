@@ -37,7 +37,7 @@ constexpr std::size_t kCsvBlockBytes = 1 << 16;  // CSV text gathered before it 
 
 // How a command reads its contacts file.
 struct ReadOptions {
-  std::string delimiter;  // "", ",", ";", "tab" or "\t"
+  std::string delimiter;  // "" (found from the header), ",", ";", "tab" or "\t"
   std::string encoding;   // "": what the bytes show
   bool strict = false;
 };
@@ -81,7 +81,8 @@ void failOpen(const xrf::ContactFileImport& import) {
 void addReadOptions(CLI::App* command, ReadOptions& read, bool strict = true) {
   command
       ->add_option("--delimiter", read.delimiter,
-                   "CSV field delimiter: ',' (default), ';', 'tab' or '\\t'")
+                   "CSV field delimiter: ',', ';', 'tab' or '\\t' (default: found from the "
+                   "header line)")
       ->check(CLI::IsMember({",", ";", "tab", "\\t", "\t"}));
   command->add_option("--encoding", read.encoding,
                       "Text encoding when the file has no byte order mark (UTF-8, "
