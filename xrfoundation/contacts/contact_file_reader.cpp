@@ -234,9 +234,7 @@ bool ContactFileReader::open(std::shared_ptr<InputStream> input, std::optional<s
   if (sniff_.blank) return fail(0, "no header line (an empty file)");
 
   summary_.format = sniff_.format;
-  summary_.encoding = !encoding_.empty() && !sniff_.marked
-                          ? encoding_
-                          : (sniff_.encoding.empty() ? "UTF-8" : sniff_.encoding);
+  summary_.encoding = sniff_.encoding.empty() ? "UTF-8" : sniff_.encoding;
   auto stream = std::make_shared<ReplayStream>(input, std::move(head));
   if (sniff_.format == ContactFileFormat::VCard) {
     r.vcard = std::make_unique<VCardContactReader>();

@@ -85,8 +85,9 @@ class XR_EXPORT ContactFileReader {
   ContactFileReader(const ContactFileReader&) = delete;
   ContactFileReader& operator=(const ContactFileReader&) = delete;
 
-  // Options, taken at the next open(). Strict: a CSV value that has no place in a contact
-  // ends the reading with an Error instead of being counted.
+  // Options, taken at the next open(). Strict: a CSV value that has no place in a contact, or
+  // a byte that the encoding does not explain, ends the reading with an Error naming its line
+  // instead of being counted.
   void setStrict(bool strict) { strict_ = strict; }
   // The CSV field delimiter (',', ';', '\t', ...); 0, the default, takes ','.
   void setDelimiter(char delimiter) { delimiter_ = delimiter; }

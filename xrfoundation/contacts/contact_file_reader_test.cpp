@@ -239,6 +239,47 @@ TEST(ContactFileReader, ErrorsNameTheirLineAndStay) {
   EXPECT_EQ(counting.summary().unplaced, (Unplaced{{"Shoe Size", 2}}));
 }
 
+// The options reach the CSV reader, and what it took comes back in the summary.
+TEST(ContactFileReader, CsvOptionsAndWhatWasTaken) {
+  const std::string latin = "Vorname;Nachname;Mobiltelefon\r\nJ\xFCrgen;M\xFCller;030 1234\r\n";
+  ContactFileReader reader;
+  reader.setDelimiter(';');
+  reader.setEncoding("Windows-1252");
+  ASSERT_TRUE(reader.open(makeDataInputStream(latin))) << reader.errorReason();
+  ContactInfo contact;
+  ASSERT_EQ(reader.next(contact), Next::Contact) << reader.errorReason();
+  EXPECT_EQ(contact.givenName, "J\u00FCrgen");
+  EXPECT_EQ(reader.summary().delimiter, ';');
+  EXPECT_EQ(reader.summary().encoding, "Windows-1252");
+  EXPECT_EQ(reader.summary().language, "German");
+  EXPECT_EQ(describeContactFile(reader.summary()), "desktop mail program, German, ';', Windows-1252");
+
+  // Bytes that UTF-8 does not explain: counted with their lines, or an error when strict.
+  const std::string bad = "Given Name,Phone 1\r\nAnn,1\r\nB\xFFo,2\r\nCy,3\r\n";
+  for (const bool strict : {false, true}) {
+    ContactFileReader utf8;
+    utf8.setEncoding("UTF-8");
+    utf8.setStrict(strict);
+    ASSERT_TRUE(utf8.open(makeDataInputStream(bad))) << utf8.errorReason();
+    const std::string got = readAll(utf8);
+    if (strict) {
+      EXPECT_NE(got.find("error at 3: "), std::string::npos) << got;
+    } else {
+      EXPECT_EQ(got, "Ann ?: 1\nB\uFFFDo ?: 2\nCy ?: 3\n");
+      EXPECT_EQ(utf8.summary().replaced, 1u);
+      EXPECT_EQ(utf8.summary().replacedLines, std::vector<std::uint64_t>{3});
+    }
+  }
+}
+
+TEST(ContactFileReader, AHeaderWithoutAFieldIsAnError) {
+  ContactFileReader reader;
+  EXPECT_FALSE(reader.open(makeDataInputStream("Colour,Size\r\nred,2\r\n")));
+  EXPECT_EQ(reader.format(), ContactFileFormat::Csv);
+  EXPECT_NE(reader.errorReason().find("Colour, Size"), std::string::npos) << reader.errorReason();
+  EXPECT_EQ(reader.csvColumns(), nullptr);
+}
+
 TEST(ContactFileReader, BlankInputIsNoContactsFile) {
   for (const std::string text : {"", "\r\n\r\n", "\xEF\xBB\xBF\n"}) {
     ContactFileReader reader;
