@@ -16,6 +16,8 @@ namespace xr {
 namespace {
 
 constexpr char kQuote = '"';
+// Bytes read before the encoding and the separator are decided, if the header line is longer.
+constexpr std::size_t kSampleBytes = 64 * 1024;
 
 // Line breaks in text as an editor counts them: LF, CR LF and a lone CR are one each.
 std::uint64_t countBreaks(const char* p, std::size_t n) {
@@ -153,8 +155,12 @@ void StandardCsvReader::close() {
 }
 
 bool StandardCsvReader::detectEncoding() {
-  // Four bytes tell every mark apart; a pipe may deliver fewer per read.
-  while (buffer_.size() < 4 && !endSeen_) {
+  // Four bytes tell every mark apart, and the separator wants the header line; a pipe may
+  // deliver fewer per read.
+  const auto lineSeen = [&] {
+    return buffer_.find_first_of("\r\n") != std::string::npos || buffer_.size() >= kSampleBytes;
+  };
+  while ((buffer_.size() < 4 || !lineSeen()) && !endSeen_) {
     if (!readBlock(blockSize_) && failed()) return false;
   }
   const std::optional<ByteOrderMark> mark = byteOrderMarkOf(buffer_);
@@ -285,8 +291,8 @@ void StandardCsvReader::settleAscii(std::size_t held) {
   basis_ = EncodingBasis::Guessed;
   encodingName_ = decoder_->encoding();
   encoding_ = Encoding::Legacy;
-  consoleLog().info("CSV line {}: the first bytes that are not ASCII are not UTF-8; read as {}",
-                    line, encodingName_);
+  consoleLog().warn("CSV line {}: the first bytes that are not ASCII are not UTF-8; read as {}",
+                    line + countBreaks(fresh.data(), ascii), encodingName_);
   const std::string rest(fresh);
   buffer_.resize(from);
   decoder_->decode(rest, buffer_, endSeen_);
