@@ -29,7 +29,7 @@ set(kinds_email E_Email_)
 set(kinds_im E_Im_)
 set(kinds_date E_Date_)
 set(kinds_address E_Address_)
-foreach(part Value Type Street Street2 PoBox Extended City Region Postcode Country Formatted
+foreach(part Value Type Street Street2 Street3 PoBox Extended City Region Postcode Country Formatted
              Department JobTitle Year Month Day Redundant)
   string(TOLOWER "${part}" word)
   set(parts_${word} ${part})

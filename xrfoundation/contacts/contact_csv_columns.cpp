@@ -1,6 +1,6 @@
-// contacts/contact_csv_columns.cpp: the column vocabulary -- the title tables of each layout
-// and the binding of a header's titles to fields -- and the writer of this library's own
-// layout, which uses the same names.
+// contacts/contact_csv_columns.cpp: the binding of a header's titles to fields -- by the title
+// tables made from csv_columns.tsv and by the numbered families' rules -- and the writer of this
+// library's own layout, which uses the same names.
 #include "xrfoundation/contacts/contact_csv_columns.h"
 
 #include <algorithm>
@@ -209,18 +209,26 @@ ContactCsvColumns::ContactCsvColumns(const std::vector<std::string>& titles) {
   language_ = tables[best].language;
 
   // A column's place: in the best table, in the layout's other languages, by its number, or in
-  // any table, in this order.
+  // any table, in this order. A title that a table holds more than once ("Ville" for the home
+  // and the work city) takes its entries in turn, one per column of that title.
+  std::unordered_map<std::string_view, std::size_t> seen;  // earlier columns, by name
   const auto bindingOf = [&](std::size_t column) -> std::optional<Binding> {
     const std::vector<Place> none;
     const std::vector<Place>& places = found[column] ? *found[column] : none;
-    const auto firstWhere = [&](auto&& wanted) -> const Place* {
+    std::size_t earlier = seen[names[column]]++;
+    const auto firstWhere = [&](auto&& wanted, std::size_t skip) -> const Place* {
+      const Place* first = nullptr;
       for (const Place& place : places) {
-        if (wanted(place.first)) return &place;
+        if (!wanted(place.first)) continue;
+        if (!first) first = &place;
+        if (skip-- == 0) return &place;
       }
-      return nullptr;
+      return first;
     };
-    const Place* place = firstWhere([&](std::size_t t) { return t == best; });
-    if (!place) place = firstWhere([&](std::size_t t) { return tables[t].layout == layout_; });
+    const Place* place = firstWhere([&](std::size_t t) { return t == best; }, earlier);
+    if (!place) {
+      place = firstWhere([&](std::size_t t) { return tables[t].layout == layout_; }, 0);
+    }
     if (!place) {
       if (auto numbered = numberedBinding(names[column], layout_)) return numbered;
       if (!places.empty()) place = &places.front();

@@ -21,15 +21,20 @@ using testing::contactText;
 using testing::Import;
 using testing::importCsv;
 
+// The titles of a header line; a title in double quotes may hold a comma.
 std::vector<std::string> splitTitles(const std::string& line) {
-  std::vector<std::string> titles;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = line.find(',', start);
-    titles.push_back(line.substr(start, comma - start));
-    if (comma == std::string::npos) return titles;
-    start = comma + 1;
+  std::vector<std::string> titles(1);
+  bool quoted = false;
+  for (const char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      titles.emplace_back();
+    } else {
+      titles.back().push_back(c);
+    }
   }
+  return titles;
 }
 
 // A real header of each layout and language with one row: the layout and language are told
@@ -52,23 +57,39 @@ TEST(ContactCsvColumnsTest, ReadsEachLayoutAndLanguage) {
        "adr/E_Address_Other city='Bern'\norg company='Acme' title='CEO'\n"},
       {Layout::DesktopMail, "English",
        "Title,First Name,Last Name,Company,Job Title,Home Street,Home City,Home Postal Code,"
-       "Mobile Phone,Business Phone,E-mail Address,E-mail 2 Address",
-       "Dr.,Ann,Lee,Acme,CEO,1 Main St,Bern,3000,555,556,a@x,b@x",
+       "Mobile Phone,Business Phone,E-mail Address,E-mail 2 Address,Home Street 3",
+       "Dr.,Ann,Lee,Acme,CEO,1 Main St,Bern,3000,555,556,a@x,b@x,Flat 2",
        "family='Lee' given='Ann' prefix='Dr.' display='Dr. Ann Lee'\n"
        "tel='555'/E_Number_Mobile tel='556'/E_Number_Work\n"
        "email='a@x'/E_Email_Other email='b@x'/E_Email_Other\n"
-       "adr/E_Address_Home street='1 Main St' city='Bern' code='3000'\n"
+       "adr/E_Address_Home street='1 Main St, Flat 2' city='Bern' code='3000'\n"
        "org company='Acme' title='CEO'\n"},
       {Layout::DesktopMail, "German",
-       "Title,Vorname,Weitere Vornamen,Nachname,Firma,Position,Straße privat,Ort privat,"
-       "Postleitzahl privat,Land privat,Region privat,Mobiltelefon,Telefon geschäftlich,"
-       "E-Mail-Adresse",
+       "Anrede,Vorname,Weitere Vornamen,Nachname,Firma,Position,Straße privat,Ort privat,"
+       "Postleitzahl privat,Bundesland/Kanton privat,Land/Region privat,Mobiltelefon,"
+       "Telefon geschäftlich,E-Mail-Adresse,E-Mail-Typ",
        "Dr.,Jörg,K.,Müller,Beispiel AG,Leiter,Hauptstr. 1,Köln,50667,NRW,Deutschland,0151,"
-       "0221,j@x",
+       "0221,j@x,SMTP",
        "family='Müller' middle='K.' given='Jörg' prefix='Dr.' display='Dr. Jörg K. Müller'\n"
        "tel='0151'/E_Number_Mobile tel='0221'/E_Number_Work\nemail='j@x'/E_Email_Other\n"
        "adr/E_Address_Home street='Hauptstr. 1' city='Köln' region='NRW' code='50667' "
        "country='Deutschland'\norg company='Beispiel AG' title='Leiter'\n"},
+      {Layout::DesktopMail, "Japanese",
+       "姓,名,会社名,役職,携帯電話,会社電話,電子メール アドレス,番地 (自宅),市町村 (自宅),"
+       "郵便番号 (自宅)",
+       "佐藤,健二,例株式会社,部長,090-1,03-2,k@x,渋谷1-2-3,東京,150-0002",
+       "family='佐藤' given='健二' display='健二 佐藤'\n"
+       "tel='090-1'/E_Number_Mobile tel='03-2'/E_Number_Work\nemail='k@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='渋谷1-2-3' city='東京' code='150-0002'\n"
+       "org company='例株式会社' title='部長'\n"},
+      {Layout::DesktopMail, "Dutch",
+       "Voornaam,Achternaam,Bedrijf,Functie,Mobiele telefoon,Telefoon op werk,E-mailadres,"
+       "\"Werkadres, straat\",\"Werkadres, plaats\"",
+       "Anne,Jansen,Voorbeeld BV,Directeur,06-1,020-2,a@x,Dam 1,Amsterdam",
+       "family='Jansen' given='Anne' display='Anne Jansen'\n"
+       "tel='06-1'/E_Number_Mobile tel='020-2'/E_Number_Work\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Work street='Dam 1' city='Amsterdam'\n"
+       "org company='Voorbeeld BV' title='Directeur'\n"},
       {Layout::WebAddressBook, "English",
        "Name,Given Name,Family Name,E-mail 1 - Type,E-mail 1 - Value,Phone 1 - Type,"
        "Phone 1 - Value,Organization 1 - Name,Address 1 - Type,Address 1 - City",
@@ -85,16 +106,44 @@ TEST(ContactCsvColumnsTest, ReadsEachLayoutAndLanguage) {
        "adr/E_Address_Home street='1 Main St' city='Bern'\norg company='Acme'\n"},
       {Layout::OpenSourceMail, "German",
        "Vorname,Nachname,Anzeigename,Primäre E-Mail-Adresse,Mobil-Tel.-Nr.,Tel. dienstlich,"
-       "Organisation,Privat: Adresse,Privat: PLZ",
-       "Jörg,Müller,Jörg M.,j@x,0151,0221,Beispiel AG,Hauptstr. 1,50667",
+       "Organisation,Privat: Adresse,Privat: PLZ,Geburtsjahr,Geburtsmonat,Geburtstag",
+       "Jörg,Müller,Jörg M.,j@x,0151,0221,Beispiel AG,Hauptstr. 1,50667,1980,2,29",
        "family='Müller' given='Jörg' display='Jörg M.'\n"
        "tel='0151'/E_Number_Mobile tel='0221'/E_Number_Work\nemail='j@x'/E_Email_Other\n"
+       "date='1980-02-29'/E_Date_Birthday\n"
        "adr/E_Address_Home street='Hauptstr. 1' code='50667'\norg company='Beispiel AG'\n"},
+      // The same title for the home and the work address: the first column is the home's.
+      {Layout::OpenSourceMail, "French",
+       "Prénom,Nom de famille,Adresse électronique principale,Portable,Adresse privée,Ville,"
+       "Code postal,Adresse professionnelle,Ville,Code postal,Société",
+       "Léa,Dubois,l@x,06,1 rue A,Paris,75001,2 rue B,Lyon,69001,Exemple SA",
+       "family='Dubois' given='Léa' display='Léa Dubois'\n"
+       "tel='06'/E_Number_Mobile\nemail='l@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='1 rue A' city='Paris' code='75001'\n"
+       "adr/E_Address_Work street='2 rue B' city='Lyon' code='69001'\n"
+       "org company='Exemple SA'\n"},
+      {Layout::OpenSourceMail, "Russian",
+       "Имя,Фамилия,Адрес электронной почты,Номер мобильного телефона,Рабочий телефон,"
+       "Организация,Город,Почтовый индекс",
+       "Анна,Иванова,a@x,8-900,8-495,Пример,Москва,101000",
+       "family='Иванова' given='Анна' display='Анна Иванова'\n"
+       "tel='8-900'/E_Number_Mobile tel='8-495'/E_Number_Work\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Home city='Москва' code='101000'\norg company='Пример'\n"},
       {Layout::Webmail, "English",
-       "Email Home,Email Work,Home Mobile,Work Company,Work Title,Work City,Work Zip",
-       "a@x,b@x,555,Acme,CEO,Bern,3000",
+       "Display Name,First Name,Last Name,Email Home,Email Work,Home Mobile,Company,Job Title,"
+       "Work City,Work Zip,IM Skype",
+       "Ann Lee,Ann,Lee,a@x,b@x,555,Acme,CEO,Bern,3000,ann.lee",
+       "family='Lee' given='Ann' display='Ann Lee'\n"
        "tel='555'/E_Number_Mobile\nemail='a@x'/E_Email_Home email='b@x'/E_Email_Work\n"
+       "im='ann.lee'/E_Im_Skype\n"
        "adr/E_Address_Work city='Bern' code='3000'\norg company='Acme' title='CEO'\n"},
+      {Layout::Webmail, "English",
+       "First,Last,Email,Mobile,Work,Title,Company,Home Address,Home City,Home ZIP",
+       "Ann,Lee,a@x,555,556,CEO,Acme,1 Main St,Bern,3000",
+       "family='Lee' given='Ann' display='Ann Lee'\n"
+       "tel='555'/E_Number_Mobile tel='556'/E_Number_Work\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='1 Main St' city='Bern' code='3000'\n"
+       "org company='Acme' title='CEO'\n"},
       {Layout::BusinessNetwork, "English",
        "First Name,Last Name,URL,Email Address,Company,Position,Connected On",
        "Ann,Lee,https://x.example/ann,a@x,Acme,CEO,01 Jan 2024",
