@@ -160,6 +160,7 @@ struct ContactFileReader::Readers {
   bool closeInput = false;  // the reader opened input
   std::unique_ptr<VCardContactReader> vcard;
   std::unique_ptr<ContactCsvReader> csv;
+  bool csvOpened = false;  // csv has read the header: its columns are there
 
   ~Readers() {
     vcard.reset();
@@ -248,6 +249,7 @@ bool ContactFileReader::open(std::shared_ptr<InputStream> input, std::optional<s
   const bool opened = r.csv->open(stream, std::move(photoBase));
   takeCsvSummary();
   if (!opened) return fail(r.csv->errorLine(), r.csv->errorReason());
+  r.csvOpened = true;
   summary_.delimiter = r.csv->delimiter();
   summary_.encoding = r.csv->encoding();
   summary_.layout = r.csv->columns().layoutName();
@@ -256,7 +258,7 @@ bool ContactFileReader::open(std::shared_ptr<InputStream> input, std::optional<s
 }
 
 const ContactCsvColumns* ContactFileReader::csvColumns() const {
-  return readers_ && readers_->csv && !failed_ ? &readers_->csv->columns() : nullptr;
+  return readers_ && readers_->csvOpened ? &readers_->csv->columns() : nullptr;
 }
 
 ContactFileReader::Next ContactFileReader::next(ContactInfo& contact) {

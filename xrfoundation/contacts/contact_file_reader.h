@@ -108,7 +108,8 @@ class XR_EXPORT ContactFileReader {
   ContactFileFormat format() const { return summary_.format; }
   // Whether the input held nothing but a byte order mark and white space (known after open()).
   bool blank() const { return sniff_.blank; }
-  // A CSV input's header columns after a successful open(); null for vCard.
+  // A CSV input's header columns after a successful open(); null for vCard, or when open()
+  // failed.
   const ContactCsvColumns* csvColumns() const;
 
   // The next contact. On Contact, contact is replaced whole; on End and Error it is left as
