@@ -62,6 +62,7 @@ class XR_EXPORT StandardCsvReader {
   // before open().
   explicit StandardCsvReader(std::shared_ptr<InputStream> stream,
                              std::size_t blockSize = 256 * 1024);
+  // The same, with the separator or the encoding named rather than found.
   StandardCsvReader(std::shared_ptr<InputStream> stream, CsvReadOptions options,
                     std::size_t blockSize = 256 * 1024);
   // Performs close().

@@ -115,9 +115,10 @@ std::string_view utf16ByZeroBytes(std::string_view sample) {
     if (second && !first) ++zeroSecond;
     if (first && second) return "";  // UTF-32, or binary
   }
-  // A quarter of the characters ASCII, and the other order next to never.
-  if (zeroSecond * 4 >= pairs && zeroSecond > 0 && zeroFirst * 16 <= zeroSecond) return "UTF-16LE";
-  if (zeroFirst * 4 >= pairs && zeroFirst > 0 && zeroSecond * 16 <= zeroFirst) return "UTF-16BE";
+  // Half the characters ASCII (digits, separators and line ends are), and the other order
+  // next to never.
+  if (zeroSecond * 2 >= pairs && zeroSecond > 0 && zeroFirst * 16 <= zeroSecond) return "UTF-16LE";
+  if (zeroFirst * 2 >= pairs && zeroFirst > 0 && zeroSecond * 16 <= zeroFirst) return "UTF-16BE";
   return "";
 }
 
@@ -145,7 +146,8 @@ bool mostlyUtf8(std::string_view sample) {
 
 // The detector's guess corrected where it is known to mistake close encodings on short
 // samples: an ISO-8859 guess for text with bytes 0x80 to 0x9F (controls there, letters and
-// punctuation in the Windows sibling that programs actually write); ISO-8859-1 for text with
+// punctuation in the Windows sibling that programs actually write); Windows-1252 for text with
+// bytes it leaves undefined and Windows-1250 uses; ISO-8859-1 for text with
 // the letters and the euro sign that ISO-8859-15 puts in its place; GB18030 for text whose
 // characters include Japanese kana, which Chinese text hardly uses (EUC-JP shares the byte
 // layout).
@@ -162,9 +164,12 @@ std::string_view corrected(std::string_view guess, std::string_view sample) {
       "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F"
       "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F");
   for (const auto& [iso, windows] : kSiblings) {
-    if (guess == iso && has(c1)) return windows;
+    if (guess == iso && has(c1)) guess = windows;
   }
   if (guess == "ISO-8859-1" && has("\xA4\xA6\xA8\xBC\xBD\xBE")) return "ISO-8859-15";
+  // Bytes that Windows-1252 leaves undefined and Windows-1250 makes T and Z with a caron and
+  // an acute.
+  if (guess == "Windows-1252" && has("\x8D\x8F\x9D")) return "Windows-1250";
   if (guess == "GB18030") {
     std::size_t kana = 0;
     for (std::size_t at = 0; at + 1 < sample.size(); ++at) {
@@ -196,8 +201,11 @@ std::string guessLegacyEncoding(std::string_view sample) {
   const std::string guess = uchardet_get_charset(detector);
   uchardet_delete(detector);
   const KnownEncoding* entry = knownEncoding(guess);
-  // ASCII or UTF-8 can't be right for bytes that aren't valid UTF-8.
-  if (!entry || entry->display.starts_with("UTF")) return "Windows-1252";
+  // ASCII or UTF-8 can't be right for bytes that aren't valid UTF-8, and a guess among the
+  // DOS and Mac code pages is seldom right for an address book: Windows-1252 unless it can't be.
+  if (!entry || entry->display.starts_with("UTF") || entry->display == "IBM866") {
+    return std::string(corrected("Windows-1252", sample));
+  }
   return std::string(corrected(entry->display, sample));
 }
 

@@ -35,7 +35,7 @@ enum class EncodingBasis {
 // What detectEncoding() found.
 struct XR_EXPORT DetectedEncoding {
   std::string name;  // display name: "UTF-8", "UTF-16LE", "Windows-1252", "Shift_JIS", ...
-  EncodingBasis basis = EncodingBasis::Utf8;
+  EncodingBasis basis = EncodingBasis::Utf8;  // how it was learned
   std::size_t markLength = 0;  // bytes of the byte order mark at the start
   // Utf8 basis from plain ASCII: the first non-ASCII bytes, later in the file, may still
   // show another encoding.
@@ -66,7 +66,7 @@ XR_EXPORT std::span<const std::string_view> legacyEncodings();
 // Where undecodable bytes were replaced: a count, and the first lines, so that a file in the
 // wrong encoding can't grow the list without bound.
 struct XR_EXPORT DecodeDamage {
-  static constexpr std::size_t kMaxLines = 20;
+  static constexpr std::size_t kMaxLines = 20;  // lines kept at most
   std::uint64_t count = 0;           // replacements made
   std::vector<std::uint64_t> lines;  // distinct lines (from 1), ascending, at most kMaxLines
   // Counts one replacement on line.
