@@ -511,16 +511,23 @@ def case_csvinput():
     bad = os.path.join(work, "bad.csv")
     with open(bad, "wb") as f:
         f.write(b"Given Name,Phone 1\nAnn,1\nB\xffo,2\n")
-    for command in ("show", "dedupe", "csv2vcf", "vcf2csv"):
-        result = run("contacts", command, bad, "--encoding", "UTF-8")
+    # A vCard file in UTF-16 without a mark, with a lone surrogate on line 5.
+    bad_vcf = os.path.join(work, "bad.vcf")
+    with open(bad_vcf, "wb") as f:
+        f.write("BEGIN:VCARD\nFN:Ann\nEND:VCARD\nBEGIN:VCARD\nFN:B".encode("utf-16-le") +
+                b"\x00\xd8" + "o\nEND:VCARD\n".encode("utf-16-le"))
+    for command, bad in [(c, bad) for c in ("show", "dedupe", "csv2vcf", "vcf2csv")] + \
+            [(c, bad_vcf) for c in ("show", "dedupe", "vcf2csv")]:
+        line, encoding = (3, ["--encoding", "UTF-8"]) if bad.endswith(".csv") else (5, [])
+        result = run("contacts", command, bad, *encoding)
         check(result.returncode == 0 and
-              any(line.startswith(f"xrf: warning: {bad}:3: ") for line in
+              any(text.startswith(f"xrf: warning: {bad}:{line}: ") for text in
                   result.stderr.decode().splitlines()),
-              f"{command}: no warning for line 3: {result.returncode} {result.stderr!r}")
-        strict = run("contacts", command, bad, "--encoding", "UTF-8", "--strict")
+              f"{command} {bad}: no warning for line {line}: {result.returncode} {result.stderr!r}")
+        strict = run("contacts", command, bad, *encoding, "--strict")
         check(strict.returncode == 1 and strict.stdout == b"" and
-              strict.stderr.decode().startswith("xrf: ") and f"{bad}:3: " in strict.stderr.decode(),
-              f"{command} --strict: {strict.returncode} {strict.stderr!r}")
+              strict.stderr.decode().startswith("xrf: ") and f"{bad}:{line}: " in strict.stderr.decode(),
+              f"{command} {bad} --strict: {strict.returncode} {strict.stderr!r}")
 
 
 if __name__ == "__main__":

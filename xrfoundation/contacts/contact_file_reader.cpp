@@ -11,6 +11,7 @@
 #include "xrfoundation/contacts/vcard_contact_reader.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/file_system.h"
+#include "xrfoundation/platform/text_encoding.h"
 
 namespace xr {
 namespace {
@@ -239,7 +240,9 @@ bool ContactFileReader::open(std::shared_ptr<InputStream> input, std::optional<s
   auto stream = std::make_shared<ReplayStream>(input, std::move(head));
   if (sniff_.format == ContactFileFormat::VCard) {
     r.vcard = std::make_unique<VCardContactReader>();
+    if (!encoding_.empty()) r.vcard->setEncoding(encoding_);
     if (!r.vcard->open(stream)) return fail(0, r.vcard->errorReason());
+    summary_.encoding = r.vcard->encoding();
     return true;
   }
   r.csv = std::make_unique<ContactCsvReader>();
@@ -265,15 +268,24 @@ ContactFileReader::Next ContactFileReader::next(ContactInfo& contact) {
   if (failed_ || !readers_) return Next::Error;
   Readers& r = *readers_;
   if (r.vcard) {
-    switch (r.vcard->next(contact)) {
-      case VCardContactReader::Next::Contact:
-        break;
-      case VCardContactReader::Next::End:
-        return Next::End;
-      case VCardContactReader::Next::Error:
-        fail(0, r.vcard->errorReason());
-        return Next::Error;
+    // Read aside: a strict reader refuses a contact whose text had bytes replaced.
+    ContactInfo read;
+    const VCardContactReader::Next next = r.vcard->next(read);
+    if (next == VCardContactReader::Next::Error) {
+      fail(0, r.vcard->errorReason());
+      return Next::Error;
     }
+    const DecodeDamage& damage = r.vcard->undecodable();
+    summary_.replaced = damage.count;
+    if (summary_.replacedLines.size() != damage.lines.size()) summary_.replacedLines = damage.lines;
+    if (strict_ && damage.count > 0) {
+      // The reader decodes ahead of the records: the first such line may lie a little ahead.
+      fail(damage.lines.empty() ? 0 : damage.lines.front(),
+           "bytes that are not valid " + r.vcard->encoding() + " text");
+      return Next::Error;
+    }
+    if (next == VCardContactReader::Next::End) return Next::End;
+    contact = std::move(read);
   } else {
     const ContactCsvReader::Next next = r.csv->next(contact);
     takeCsvSummary();

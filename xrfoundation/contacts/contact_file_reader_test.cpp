@@ -208,8 +208,8 @@ TEST(ContactFileReader, ErrorsNameTheirLineAndStay) {
        true, "Ann ?:\nerror at 3: \"42\" in column \"Shoe Size\" has no place in a contact"},
       {"not strict: counted", "Given Name,Shoe Size\r\nAnn,\r\nBob,42\r\n", false, true,
        "Ann ?:\nBob ?:\n"},
-      {"a bad UTF-16 vCard", "\xFF\xFE" + wide(kVCards, 2, false) + "x", false, true,
-       "Ann Lee: +44 20 7946 0018 ann@example.org\nCy Ng: 555 0100 555 0101\nerror at 0: "},
+      {"a UTF-16 vCard cut inside a character, strict", "\xFF\xFE" + wide(kVCards, 2, false) + "x",
+       true, true, "Ann Lee: +44 20 7946 0018 ann@example.org\nCy Ng: 555 0100 555 0101\nerror at "},
       {"a header only", "Given Name,Phone 1\r\n", false, true, ""},
   };
   for (const Row& row : rows) {
@@ -268,6 +268,35 @@ TEST(ContactFileReader, CsvOptionsAndWhatWasTaken) {
       EXPECT_EQ(got, "Ann ?: 1\nB\uFFFDo ?: 2\nCy ?: 3\n");
       EXPECT_EQ(utf8.summary().replaced, 1u);
       EXPECT_EQ(utf8.summary().replacedLines, std::vector<std::uint64_t>{3});
+    }
+  }
+}
+
+// The same for a vCard input: the encoding given, and bytes it does not explain.
+TEST(ContactFileReader, VCardEncodingAndReplacedBytes) {
+  const std::string latin = "BEGIN:VCARD\r\nN:M\xFCller;J\xFCrgen;;;\r\nTEL:1\r\nEND:VCARD\r\n";
+  ContactFileReader reader;
+  reader.setEncoding("Windows-1252");
+  ASSERT_TRUE(reader.open(makeDataInputStream(latin))) << reader.errorReason();
+  EXPECT_EQ(readAll(reader), "J\u00FCrgen M\u00FCller: 1\n");
+  EXPECT_EQ(describeContactFile(reader.summary()), "vCard, Windows-1252");
+
+  // UTF-16 without a mark, with a lone surrogate on line 5.
+  const std::string bad = wide("BEGIN:VCARD\r\nN:Lee;Ann;;;\r\nEND:VCARD\r\n"
+                               "BEGIN:VCARD\r\nN:Ng;C", 2, false) +
+                          std::string("\x00\xD8", 2) + wide("y;;;\r\nEND:VCARD\r\n", 2, false);
+  for (const bool strict : {false, true}) {
+    ContactFileReader utf8;
+    utf8.setStrict(strict);
+    ASSERT_TRUE(utf8.open(makeDataInputStream(bad))) << utf8.errorReason();
+    const std::string got = readAll(utf8);
+    if (strict) {
+      // Nothing with a replaced byte is handed out; the error names the line.
+      EXPECT_EQ(got.find("C\uFFFDy"), std::string::npos) << got;
+      EXPECT_NE(got.find("error at 5: "), std::string::npos) << got;
+    } else {
+      EXPECT_EQ(got, "Ann Lee:\nC\uFFFDy Ng:\n");
+      EXPECT_EQ(utf8.summary().replacedLines, std::vector<std::uint64_t>{5});
     }
   }
 }
