@@ -129,7 +129,7 @@ TEST(ContactFileReader, ClosesOnlyTheInputItOpened) {
     {
       ContactFileReader reader;
       ASSERT_TRUE(reader.open(stream));
-      EXPECT_EQ(readAll(reader).size() > 0, true);
+      EXPECT_FALSE(readAll(reader).empty());
     }
     EXPECT_EQ(stream->closeCalls(), openedByCaller ? 0 : 1);
   }
