@@ -117,7 +117,7 @@ class XR_EXPORT ContactFileReader {
   Next next(ContactInfo& contact);
 
   // The line (from 1) the last error is about, or 0 when it is about no line (a read error, a
-  // vCard input's bad text).
+  // vCard input the reader cannot convert).
   std::uint64_t errorLine() const { return errorLine_; }
   // Why reading failed, without the line; "" when nothing failed.
   const std::string& errorReason() const { return errorReason_; }
