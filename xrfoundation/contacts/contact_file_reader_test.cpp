@@ -102,22 +102,34 @@ TEST(ContactFileReader, GivesTheSameContactsAndCountsForEitherFormat) {
   const std::string expected =
       "Ann Lee: +44 20 7946 0018 ann@example.org\n"
       "Cy Ng: 555 0100 555 0101\n";
-  for (const std::string text : {kVCards, kCsv}) {
+  struct Input {
+    std::string text;
+    bool isVCard;
+    const char* described;
+  };
+  // Also in UTF-16 without a mark, told by its zero bytes.
+  const Input inputs[] = {
+      {kVCards, true, "vCard, UTF-8"},
+      {kCsv, false, "this library, English, ',', UTF-8"},
+      {wide(kVCards, 2, false), true, "vCard, UTF-16LE"},
+      {wide(kCsv, 2, true), false, "this library, English, ',', UTF-16BE"},
+  };
+  for (const Input& input : inputs) {
+    const std::string& text = input.text;
     // Few bytes per read, as from a pipe: the sniffing must gather its head across reads.
     auto stream = std::make_shared<testing::FakeInputStream>(text);
     stream->setChunkLimit(3);
     ContactFileReader reader;
     ASSERT_TRUE(reader.open(stream, text.size())) << reader.errorReason();
-    const bool isVCard = text == kVCards;
-    EXPECT_EQ(reader.format(), isVCard ? ContactFileFormat::VCard : ContactFileFormat::Csv);
-    EXPECT_EQ(reader.csvColumns() == nullptr, isVCard);
-    EXPECT_EQ(readAll(reader), expected);
+    EXPECT_EQ(reader.format(), input.isVCard ? ContactFileFormat::VCard : ContactFileFormat::Csv);
+    EXPECT_EQ(reader.csvColumns() == nullptr, input.isVCard);
+    EXPECT_EQ(readAll(reader), expected) << input.described;
     const ContactFileSummary& summary = reader.summary();
     EXPECT_EQ(summary.contacts, 2u);
     EXPECT_EQ(summary.numbers, 3u);
     EXPECT_EQ(summary.emails, 1u);
     EXPECT_EQ(reader.bytesRead(), text.size());
-    EXPECT_EQ(describeContactFile(summary), isVCard ? "vCard, UTF-8" : "this library, English, ',', UTF-8");
+    EXPECT_EQ(describeContactFile(summary), input.described);
     EXPECT_EQ(stream->closeCalls(), 0) << "the input is closed with the reader";
   }
 }
