@@ -9,7 +9,7 @@ foreach(part IN LISTS xr_libraries)
   target_sources(xrfoundation_static PRIVATE $<TARGET_OBJECTS:${part}>)
 endforeach()
 target_link_libraries(xrfoundation_static PUBLIC Threads::Threads
-  PRIVATE pugixml turbojpeg png z ws2_32)
+  PRIVATE pugixml turbojpeg png uchardet utf8proc z ws2_32)
 target_include_directories(xrfoundation_static PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
   $<BUILD_INTERFACE:${XR_GENERATED_INCLUDE_DIR}>

@@ -10,7 +10,7 @@ packages=(
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev libexpat1-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   qt6-base-dev libglib2.0-dev
-  libcsv-dev libphonenumber-dev libssl-dev python3-vobject
+  libcsv-dev libphonenumber-dev libssl-dev python3-vobject libutf8proc-dev locales
   doxygen
   dpkg-dev man-db bash-completion
 )
@@ -30,6 +30,14 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Turkish locale, under which the contacts tests check that title matching ignores the
+# process locale ("I" lowers to a dotless "ı" there).
+if ! locale -a 2>/dev/null | grep -qi '^tr_TR\.utf-\?8$'; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" localedef -i tr_TR -f UTF-8 tr_TR.UTF-8
 fi
 
 # The Windows build's libraries, built once from Debian's sources into a cache folder.

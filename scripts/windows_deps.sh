@@ -3,8 +3,8 @@
 # into /var/cache/xrfoundation/mingw-HASH (HASH: of cmake/windows/dependencies.txt, where every
 # version is pinned), where later runs find them. Called by scripts/setup.sh; does nothing when
 # the folder is complete. XRF_WINDOWS_DEPS names another folder.
-#   compiled: pugixml, zlib, libpng, libjpeg-turbo (TurboJPEG), GoogleTest (/usr/src/googletest),
-#             Google Benchmark -- static libraries
+#   compiled: pugixml, zlib, libpng, libjpeg-turbo (TurboJPEG), utf8proc, uchardet, GoogleTest
+#             (/usr/src/googletest), Google Benchmark -- static libraries
 #   headers:  fmt, spdlog, CLI11, nlohmann-json from their -dev packages, with CMake packages
 #             that use them header-only
 # deb-src is enabled in a private apt configuration inside the build folder, for this alone.
@@ -76,6 +76,8 @@ built libpng1.6 || cmake_build libpng1.6 "$(source_of libpng1.6)" -DPNG_SHARED=O
 built libjpeg-turbo || cmake_build libjpeg-turbo "$(source_of libjpeg-turbo)" -DENABLE_SHARED=OFF \
   -DWITH_SIMD=OFF -DWITH_TURBOJPEG=ON
 built pugixml || cmake_build pugixml "$(source_of pugixml)"
+built utf8proc || cmake_build utf8proc "$(source_of utf8proc)" -DUTF8PROC_ENABLE_TESTING=OFF
+built uchardet || cmake_build uchardet "$(source_of uchardet)" -DBUILD_BINARY=OFF -DBUILD_STATIC=ON
 # Debian's benchmark takes its version from the command line (no git history in the source).
 built benchmark || cmake_build benchmark "$(source_of benchmark)" -DBENCHMARK_ENABLE_TESTING=OFF \
   -DBENCHMARK_ENABLE_WERROR=OFF -DGIT_VERSION="$(pin benchmark | cut -d- -f1)"

@@ -16,12 +16,16 @@ bool ContactCsvReader::open(std::shared_ptr<InputStream> input, std::filesystem:
   errorLine_ = 0;
   errorReason_.clear();
   columns_.reset();
-  csv_ = std::make_unique<StandardCsvReader>(std::move(input));
+  csv_ = std::make_unique<StandardCsvReader>(std::move(input), CsvReadOptions{delimiter_, encoding_});
   if (!csv_->open()) {
     readerFailed();
     return false;
   }
-  const auto* titles = csv_->readRecord();
+  const auto fieldsNamed = [](const std::vector<std::string_view>& titles) {
+    const ContactCsvColumns columns(std::vector<std::string>(titles.begin(), titles.end()));
+    return columns.titles().size() - columns.unknown().size();
+  };
+  const auto* titles = csv_->readHeader(fieldsNamed);
   if (!titles) {
     if (csv_->failed()) {
       readerFailed();
@@ -30,9 +34,35 @@ bool ContactCsvReader::open(std::shared_ptr<InputStream> input, std::filesystem:
     errorReason_ = "no header line (an empty file)";
     return false;
   }
-  columns_ =
+  auto columns =
       std::make_unique<ContactCsvColumns>(std::vector<std::string>(titles->begin(), titles->end()));
-  return true;
+  if (columns->titles().size() == columns->unknown().size()) {
+    errorLine_ = csv_->recordLine();
+    errorReason_ = "no column names a contact field; its columns: ";
+    for (std::size_t i = 0; i < columns->titles().size(); ++i) {
+      errorReason_ += (i > 0 ? ", " : "") + columns->titles()[i];
+    }
+    return false;
+  }
+  columns_ = std::move(columns);
+  return checkUndecodable(csv_->recordLine());
+}
+
+char ContactCsvReader::delimiter() const { return csv_ ? csv_->delimiter() : ','; }
+
+const std::string& ContactCsvReader::encoding() const {
+  static const std::string kNone;
+  return csv_ ? csv_->encodingName() : kNone;
+}
+
+bool ContactCsvReader::checkUndecodable(std::uint64_t upTo) {
+  const DecodeDamage& damage = csv_->undecodable();
+  summary_.undecodable = damage.count;
+  summary_.undecodableLines = damage.lines;
+  if (!strict_ || damage.count == 0 || damage.lines.front() > upTo) return true;
+  errorLine_ = damage.lines.front();
+  errorReason_ = "bytes that are not valid " + csv_->encodingName() + " text";
+  return false;
 }
 
 ContactCsvReader::Next ContactCsvReader::readerFailed() {
@@ -45,6 +75,7 @@ ContactCsvReader::Next ContactCsvReader::next(ContactInfo& contact) {
   if (!csv_ || !columns_ || !errorReason_.empty()) return Next::Error;
   std::string reason;
   while (const auto* fields = csv_->readRecord()) {
+    if (!checkUndecodable(csv_->recordLine())) return Next::Error;
     auto read = columns_->contactFromRecord(*fields, photoBase_, rowUnplaced_, reason);
     if (!reason.empty()) {
       errorLine_ = csv_->recordLine();
@@ -70,6 +101,7 @@ ContactCsvReader::Next ContactCsvReader::next(ContactInfo& contact) {
     return Next::Contact;
   }
   if (csv_->failed()) return readerFailed();
+  if (!checkUndecodable(UINT64_MAX)) return Next::Error;
   return Next::End;
 }
 

@@ -1,29 +1,38 @@
-// contacts/contact_csv_columns.cpp: the column vocabulary -- the title tables of each layout
-// and the binding of a header's titles to fields -- and the writer of this library's own
-// layout, which uses the same names.
+// contacts/contact_csv_columns.cpp: the binding of a header's titles to fields -- by the title
+// tables made from csv_columns.tsv and by the numbered families' rules -- and the writer of this
+// library's own layout, which uses the same names.
 #include "xrfoundation/contacts/contact_csv_columns.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <set>
+#include <unordered_map>
 
 #include "xrfoundation/contacts/contact_csv_columns_internal.h"
+#include "xrfoundation/contacts/contact_csv_vocabulary_internal.h"
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/platform/unicode_text.h"
 
 namespace xr {
 namespace contact_csv_internal {
 
-// Lower case without blanks, '_' and '-': the form in which titles and kind words compare.
+// Folded case without blanks, '_' and '-': the form in which titles and kind words compare.
+// ASCII text, nearly every title and kind word, folds without a library call.
 std::string normalized(std::string_view text) {
   std::string out;
+  out.reserve(text.size());
+  bool ascii = true;
   for (const char c : text) {
     if (c == ' ' || c == '_' || c == '-' || c == '\t' || c == '\r' || c == '\n') continue;
-    out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    if (c >= 'A' && c <= 'Z') {
+      out.push_back(static_cast<char>(c - 'A' + 'a'));
+    } else {
+      ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+      out.push_back(c);
+    }
   }
-  return out;
+  return ascii ? out : foldedNfc(out);
 }
 
 }  // namespace contact_csv_internal
@@ -38,106 +47,6 @@ constexpr int kMaxItemDigits = 6;  // "Phone 1234567" is no item number anyone w
 // Item numbers of columns that name their item by a word ("Home Street", "Mobile Phone"):
 // above any written number, so that they never meet a numbered column's item.
 constexpr int kWordItemBase = 10'000'000;
-
-struct SingleTitle {
-  const char* title;  // normalized
-  Field field;
-  Part part;
-};
-// This library's own names and those every layout shares.
-constexpr SingleTitle kSingleTitles[] = {
-    {"givenname", Field::GivenName, Part::Value},
-    {"firstname", Field::GivenName, Part::Value},
-    {"middlename", Field::MiddleName, Part::Value},
-    {"additionalname", Field::MiddleName, Part::Value},
-    {"familyname", Field::FamilyName, Part::Value},
-    {"lastname", Field::FamilyName, Part::Value},
-    {"surname", Field::FamilyName, Part::Value},
-    {"prefix", Field::Prefix, Part::Value},
-    {"nameprefix", Field::Prefix, Part::Value},
-    {"suffix", Field::Suffix, Part::Value},
-    {"namesuffix", Field::Suffix, Part::Value},
-    {"displayname", Field::DisplayName, Part::Value},
-    {"fullname", Field::DisplayName, Part::Value},
-    {"name", Field::DisplayName, Part::Value},
-    {"nickname", Field::Nickname, Part::Value},
-    {"organisation", Field::Organization, Part::Value},
-    {"company", Field::Organization, Part::Value},
-    {"department", Field::Organization, Part::Department},
-    {"title", Field::Organization, Part::JobTitle},
-    {"jobtitle", Field::Organization, Part::JobTitle},
-    {"note", Field::Note, Part::Value},
-    {"notes", Field::Note, Part::Value},
-    {"groups", Field::Groups, Part::Value},
-    {"group", Field::Groups, Part::Value},
-    {"categories", Field::Groups, Part::Value},
-    {"groupmembership", Field::Groups, Part::Value},
-    {"labels", Field::Groups, Part::Value},
-    {"photo", Field::Photo, Part::Value},
-    {"birthday", Field::Birthday, Part::Value},
-    {"anniversary", Field::Anniversary, Part::Value},
-    {"webpage", Field::Website, Part::Value},
-    {"webpage1", Field::Website, Part::Value},
-    {"webpage2", Field::Website, Part::Value},
-    {"birthyear", Field::Birthday, Part::Year},
-    {"birthmonth", Field::Birthday, Part::Month},
-};
-
-struct KindTitle {
-  const char* title;  // normalized
-  Field field;
-  const char* kind;  // the kind every value of the column has
-};
-// Columns of the mail programs that name a kind by the column: one item per column.
-constexpr KindTitle kKindTitles[] = {
-    {"mobilephone", Field::Phone, E_Number_Mobile},
-    {"homephone", Field::Phone, E_Number_Home},
-    {"homephone2", Field::Phone, E_Number_Home},
-    {"businessphone", Field::Phone, E_Number_Work},
-    {"businessphone2", Field::Phone, E_Number_Work},
-    {"businessfax", Field::Phone, E_Number_FaxWork},
-    {"homefax", Field::Phone, E_Number_FaxHome},
-    {"otherfax", Field::Phone, E_Number_OtherFax},
-    {"pager", Field::Phone, E_Number_Pager},
-    {"primaryphone", Field::Phone, E_Number_Main},
-    {"companymainphone", Field::Phone, E_Number_CompanyMain},
-    {"assistant'sphone", Field::Phone, E_Number_Assistant},
-    {"carphone", Field::Phone, E_Number_Car},
-    {"callback", Field::Phone, E_Number_Callback},
-    {"isdn", Field::Phone, E_Number_ISDN},
-    {"radiophone", Field::Phone, E_Number_Radio},
-    {"tty/tddphone", Field::Phone, E_Number_TTY},
-    {"telex", Field::Phone, E_Number_Telex},
-    {"otherphone", Field::Phone, E_Number_Other},
-    {"workphone", Field::Phone, E_Number_Work},
-    {"faxnumber", Field::Phone, E_Number_FaxWork},
-    {"pagernumber", Field::Phone, E_Number_Pager},
-    {"mobilenumber", Field::Phone, E_Number_Mobile},
-    {"primaryemail", Field::Email, nullptr},
-    {"secondaryemail", Field::Email, nullptr},
-    {"screenname", Field::Im, E_Im_AIM},
-};
-
-// Address columns named "<place> <part>": "Home Street", "Business Postal Code", "Work ZipCode".
-struct AddressPlace {
-  const char* word;
-  const char* kind;
-  int item;
-};
-constexpr AddressPlace kAddressPlaces[] = {{"home", E_Address_Home, 1},
-                                           {"business", E_Address_Work, 2},
-                                           {"work", E_Address_Work, 2},
-                                           {"other", E_Address_Other, 3}};
-struct AddressPartWord {
-  const char* word;
-  Part part;
-};
-constexpr AddressPartWord kAddressPartWords[] = {
-    {"street", Part::Street},    {"address", Part::Street},         {"street2", Part::Street2},
-    {"street3", Part::Street2},  {"address2", Part::Street2},       {"pobox", Part::PoBox},
-    {"city", Part::City},        {"state", Part::Region},           {"postalcode", Part::Postcode},
-    {"zipcode", Part::Postcode}, {"country/region", Part::Country}, {"country", Part::Country},
-};
 
 struct FamilyTitle {
   const char* prefix;  // normalized
@@ -192,62 +101,12 @@ std::optional<Part> partOf(Field family, std::string_view rest, ContactCsvColumn
   return std::nullopt;
 }
 
-ContactCsvColumns::Layout detectLayout(const std::set<std::string>& names) {
-  const auto has = [&](std::initializer_list<const char*> any) {
-    return std::any_of(any.begin(), any.end(), [&](const char* n) { return names.count(n) > 0; });
-  };
-  if (has({"birthyear", "primaryemail", "mobilenumber", "homezipcode", "workzipcode"})) {
-    return ContactCsvColumns::Layout::OpenSourceMail;
-  }
-  if (has({"emailaddress", "mobilephone", "businessphone", "homestreet", "businessstreet"})) {
-    return ContactCsvColumns::Layout::DesktopMail;
-  }
-  if (has({"phone1value", "email1value", "groupmembership", "phone1label", "email1label",
-           "address1formatted", "organization1name", "organizationname"})) {
-    return ContactCsvColumns::Layout::WebAddressBook;
-  }
-  return ContactCsvColumns::Layout::Own;
-}
-
-std::optional<ContactCsvColumns::Binding> bindingOf(const std::string& name,
-                                                    ContactCsvColumns::Layout layout,
-                                                    std::size_t column) {
-  using Binding = ContactCsvColumns::Binding;
-  using Layout = ContactCsvColumns::Layout;
-  const int wordItem = kWordItemBase + static_cast<int>(column);
-  // Names whose meaning depends on the layout.
-  if (layout == Layout::DesktopMail && name == "title") {
-    return Binding{Field::Prefix, 1, Part::Value};  // "Mr.", "Dr."
-  }
-  if (layout == Layout::OpenSourceMail && name == "birthday") {
-    return Binding{Field::Birthday, 1, Part::Day};  // "Birth Day", beside "Birth Month"
-  }
-  for (const KindTitle& kindTitle : kKindTitles) {
-    if (name != kindTitle.title) continue;
-    // The two mail client e-mail columns are items 1 and 2 of the family.
-    if (name == "primaryemail") return Binding{Field::Email, 1, Part::Value};
-    if (name == "secondaryemail") return Binding{Field::Email, 2, Part::Value};
-    return Binding{kindTitle.field, wordItem, Part::Value, kindTitle.kind};
-  }
-  for (const SingleTitle& single : kSingleTitles) {
-    if (name == single.title) {
-      const int index = single.field == Field::Website ? wordItem : 1;
-      return Binding{single.field, index, single.part};
-    }
-  }
-  for (const AddressPlace& place : kAddressPlaces) {
-    const std::size_t length = std::strlen(place.word);
-    if (name.compare(0, length, place.word) != 0) continue;
-    const std::string_view rest = std::string_view(name).substr(length);
-    for (const AddressPartWord& word : kAddressPartWords) {
-      if (rest == word.word) {
-        return Binding{Field::Address, kWordItemBase + place.item, word.part, place.kind};
-      }
-    }
-  }
+// The place a numbered title names: "Phone 2", "E-mail 1 - Value", "Address 3 City".
+std::optional<ContactCsvColumns::Binding> numberedBinding(std::string_view name,
+                                                          ContactCsvColumns::Layout layout) {
   for (const FamilyTitle& family : kFamilyTitles) {
     if (name.rfind(family.prefix, 0) != 0) continue;
-    std::string_view rest = std::string_view(name).substr(std::strlen(family.prefix));
+    std::string_view rest = name.substr(std::strlen(family.prefix));
     int index = 1;
     const std::size_t digits = rest.find_first_not_of("0123456789");
     const std::size_t digitCount = digits == std::string_view::npos ? rest.size() : digits;
@@ -258,11 +117,60 @@ std::optional<ContactCsvColumns::Binding> bindingOf(const std::string& name,
       if (index < 1) return std::nullopt;
     }
     if (const auto part = partOf(family.field, rest, layout)) {
-      return Binding{family.field, index, *part};
+      return ContactCsvColumns::Binding{family.field, index, *part};
     }
     return std::nullopt;
   }
   return std::nullopt;
+}
+
+// Where the tables hold each title: table and entry indexes by normalized title, in table order.
+using Place = std::pair<std::size_t, std::size_t>;
+const std::unordered_map<std::string, std::vector<Place>>& titleIndex() {
+  static const auto* index = [] {
+    auto* made = new std::unordered_map<std::string, std::vector<Place>>();
+    const auto tables = contact_csv_internal::vocabularyTables();
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+      for (std::size_t e = 0; e < tables[t].entries.size(); ++e) {
+        (*made)[normalized(tables[t].entries[e].title)].emplace_back(t, e);
+      }
+    }
+    return made;
+  }();
+  return *index;
+}
+
+// The item of an address column that names its kind: one per kind, so that "Home Street" and
+// "Home City" make one address.
+int addressItem(const char* kind) {
+  if (kind == nullptr) return kWordItemBase;
+  const std::string_view k(kind);
+  if (k == E_Address_Home) return kWordItemBase + 1;
+  if (k == E_Address_Work) return kWordItemBase + 2;
+  return kWordItemBase + 3;
+}
+
+std::optional<ContactCsvColumns::Binding> entryBinding(
+    const contact_csv_internal::VocabularyEntry& entry, std::size_t column) {
+  if (!entry.placed) return std::nullopt;
+  int item = entry.item;
+  if (item == 0) {
+    switch (entry.field) {
+      case Field::Address:
+        item = addressItem(entry.kind);
+        break;
+      case Field::Phone:
+      case Field::Email:
+      case Field::Im:
+      case Field::Date:
+      case Field::Website:
+        item = kWordItemBase + static_cast<int>(column);
+        break;
+      default:
+        item = 1;
+    }
+  }
+  return ContactCsvColumns::Binding{entry.field, item, entry.part, entry.kind};
 }
 
 }  // namespace
@@ -277,10 +185,61 @@ ContactCsvColumns::ContactCsvColumns(const std::vector<std::string>& titles) {
     titles_.emplace_back(title);
     names.push_back(normalized(title));
   }
-  layout_ = detectLayout(std::set<std::string>(names.begin(), names.end()));
+
+  // The layout and language: the table that knows the most columns; the first on a tie.
+  const auto tables = contact_csv_internal::vocabularyTables();
+  const auto& index = titleIndex();
+  std::vector<const std::vector<Place>*> found(names.size(), nullptr);
+  std::vector<std::size_t> score(tables.size(), 0);
+  for (std::size_t column = 0; column < names.size(); ++column) {
+    const auto at = index.find(names[column]);
+    if (at == index.end()) continue;
+    found[column] = &at->second;
+    std::size_t last = tables.size();
+    for (const auto& [table, entry] : at->second) {
+      if (table != last) ++score[table];  // a table's own spellings count once
+      last = table;
+    }
+  }
+  std::size_t best = 0;
+  for (std::size_t t = 1; t < tables.size(); ++t) {
+    if (score[t] > score[best]) best = t;
+  }
+  layout_ = tables[best].layout;
+  language_ = tables[best].language;
+
+  // A column's place: in the best table, in the layout's other languages, by its number, or in
+  // any table, in this order. A title that a table holds more than once ("Ville" for the home
+  // and the work city) takes its entries in turn, one per column of that title.
+  std::unordered_map<std::string_view, std::size_t> seen;  // earlier columns, by name
+  const auto bindingOf = [&](std::size_t column) -> std::optional<Binding> {
+    const std::vector<Place> none;
+    const std::vector<Place>& places = found[column] ? *found[column] : none;
+    std::size_t earlier = seen[names[column]]++;
+    const auto firstWhere = [&](auto&& wanted, std::size_t skip) -> const Place* {
+      const Place* first = nullptr;
+      for (const Place& place : places) {
+        if (!wanted(place.first)) continue;
+        if (!first) first = &place;
+        if (skip-- == 0) return &place;
+      }
+      return first;
+    };
+    const Place* place = firstWhere([&](std::size_t t) { return t == best; }, earlier);
+    if (!place) {
+      place = firstWhere([&](std::size_t t) { return tables[t].layout == layout_; }, 0);
+    }
+    if (!place) {
+      if (auto numbered = numberedBinding(names[column], layout_)) return numbered;
+      if (!places.empty()) place = &places.front();
+    }
+    if (!place) return std::nullopt;
+    return entryBinding(tables[place->first].entries[place->second], column);
+  };
+
   std::vector<Binding> taken;
   for (std::size_t column = 0; column < titles_.size(); ++column) {
-    std::optional<Binding> binding = bindingOf(names[column], layout_, column);
+    std::optional<Binding> binding = bindingOf(column);
     if (!binding) {
       unknown_.push_back(titles_[column]);
       bindings_.emplace_back();
@@ -301,6 +260,10 @@ ContactCsvColumns::ContactCsvColumns(const std::vector<std::string>& titles) {
 ContactCsvColumns::~ContactCsvColumns() = default;
 ContactCsvColumns::ContactCsvColumns(ContactCsvColumns&&) noexcept = default;
 ContactCsvColumns& ContactCsvColumns::operator=(ContactCsvColumns&&) noexcept = default;
+
+std::string ContactCsvColumns::layoutName() const {
+  return contact_csv_internal::layoutName(layout_);
+}
 
 std::string ContactCsvColumns::columnName(std::size_t column) const {
   if (column < titles_.size() && !titles_[column].empty()) return titles_[column];

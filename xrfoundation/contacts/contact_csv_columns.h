@@ -9,8 +9,13 @@
 //     "Organization 1 - Name", "Group Membership", and the newer "First Name"/"Phone 1 -
 //     Label"/"Organization Name" form);
 //   - the open-source mail client's ("Primary Email", "Work Phone", "Mobile Number",
-//     "Home Address", "Home ZipCode", "Birth Year"/"Birth Month"/"Birth Day", ...).
-// Titles compare without regard to letter case, spaces, '_' and '-'.
+//     "Home Address", "Home ZipCode", "Birth Year"/"Birth Month"/"Birth Day", ...);
+//   - webmail exports ("Email Home", "Home Mobile", "Work Zip") and the business network's
+//     connections ("Email Address", "Position", "Connected On");
+// each in the user-interface languages listed in contacts/csv_columns.tsv, the reference of every
+// title. The header's layout and language are those of the table its titles match best; a title
+// of any other table still binds. Titles compare without regard to letter case (Unicode case
+// folding, the same under every locale), Unicode normalisation, spaces, '_' and '-'.
 //
 // The writer (contactCsvTitles, contactCsvFields, appendCsvRecord) writes the own layout, whose
 // every column ContactCsvColumns reads back to the same place. Pure functions; a
@@ -39,16 +44,18 @@ class XR_EXPORT ContactCsvColumns {
  public:
   // The program whose column names the header uses.
   enum class Layout {
-    Own,             // this library's names ("Given Name", "Phone 1", "Phone 1 Type", ...)
-    DesktopMail,     // "E-mail Address", "Mobile Phone", "Home Street", "Title" = prefix
-    WebAddressBook,  // "Phone 1 - Value", "E-mail 1 - Type", "Group Membership"
-    OpenSourceMail,  // "Primary Email", "Mobile Number", "Home ZipCode", "Birth Year"
+    Own,              // this library's names ("Given Name", "Phone 1", "Phone 1 Type", ...)
+    DesktopMail,      // "E-mail Address", "Mobile Phone", "Home Street", "Title" = prefix
+    WebAddressBook,   // "Phone 1 - Value", "E-mail 1 - Type", "Group Membership"
+    OpenSourceMail,   // "Primary Email", "Mobile Number", "Home ZipCode", "Birth Year"
+    Webmail,          // "Email Home", "Home Mobile", "Work Zip"
+    BusinessNetwork,  // "Email Address", "Position", "Connected On"
   };
 
   struct Binding;  // a column's field, item number and part
 
-  // Works out the layout and each column's place from the titles (a UTF-8 byte order mark or
-  // blanks around a title don't matter).
+  // Works out the layout, the language and each column's place from the titles (a UTF-8 byte order
+  // mark or blanks around a title don't matter).
   explicit ContactCsvColumns(const std::vector<std::string>& titles);
   ~ContactCsvColumns();
   // Movable, like the titles it is made of.
@@ -58,6 +65,11 @@ class XR_EXPORT ContactCsvColumns {
 
   // The layout the titles were taken for.
   Layout layout() const { return layout_; }
+  // The layout's name in English words: "desktop mail program", "web address book".
+  std::string layoutName() const;
+  // The user-interface language of the titles, in English: "German". A header without a known
+  // title is taken for this library's own layout in English.
+  const std::string& languageName() const { return language_; }
   // The titles, trimmed, by column index.
   const std::vector<std::string>& titles() const { return titles_; }
   // Titles that name no field; their values are unplaced.
@@ -79,6 +91,7 @@ class XR_EXPORT ContactCsvColumns {
 
  private:
   Layout layout_ = Layout::Own;
+  std::string language_;
   std::vector<std::string> titles_;
   std::vector<std::optional<Binding>> bindings_;  // by column index; none: no place
   std::vector<std::string> unknown_;

@@ -38,7 +38,8 @@ enum class Part {
   Value,
   Type,
   Street,
-  Street2,  // a second or third street line, joined to the street
+  Street2,  // a second street line, joined to the street
+  Street3,  // a third street line, joined after the second
   PoBox,
   Extended,
   City,

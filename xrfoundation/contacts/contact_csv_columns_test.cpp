@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <string>
 #include <vector>
 
+#include "xrfoundation/contacts/contact_csv_vocabulary_internal.h"
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/testing/contact_csv_import.h"
 #include "xrfoundation/contacts/testing/contact_text.h"
@@ -18,6 +21,224 @@ using testing::contactText;
 using testing::Import;
 using testing::importCsv;
 
+// The titles of a header line; a title in double quotes may hold a comma.
+std::vector<std::string> splitTitles(const std::string& line) {
+  std::vector<std::string> titles(1);
+  bool quoted = false;
+  for (const char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      titles.emplace_back();
+    } else {
+      titles.back().push_back(c);
+    }
+  }
+  return titles;
+}
+
+// A real header of each layout and language with one row: the layout and language are told
+// and the main columns (names, phones, e-mails, organisation, address) go to their places.
+TEST(ContactCsvColumnsTest, ReadsEachLayoutAndLanguage) {
+  using Layout = ContactCsvColumns::Layout;
+  struct Case {
+    Layout layout;
+    const char* language;
+    std::string header;
+    std::string row;
+    std::string contact;
+  };
+  const Case cases[] = {
+      {Layout::Own, "English",
+       "Given Name,Family Name,Phone 1,Phone 1 Type,Email 1,Organization,Title,Address 1 City",
+       "Ann,Lee,555,Work Mobile,a@x,Acme,CEO,Bern",
+       "family='Lee' given='Ann' display='Ann Lee'\n"
+       "tel='555'/E_Number_WorkMobile\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Other city='Bern'\norg company='Acme' title='CEO'\n"},
+      {Layout::DesktopMail, "English",
+       "Title,First Name,Last Name,Company,Job Title,Home Street,Home City,Home Postal Code,"
+       "Mobile Phone,Business Phone,E-mail Address,E-mail 2 Address,Home Street 3",
+       "Dr.,Ann,Lee,Acme,CEO,1 Main St,Bern,3000,555,556,a@x,b@x,Flat 2",
+       "family='Lee' given='Ann' prefix='Dr.' display='Dr. Ann Lee'\n"
+       "tel='555'/E_Number_Mobile tel='556'/E_Number_Work\n"
+       "email='a@x'/E_Email_Other email='b@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='1 Main St, Flat 2' city='Bern' code='3000'\n"
+       "org company='Acme' title='CEO'\n"},
+      {Layout::DesktopMail, "German",
+       "Anrede,Vorname,Weitere Vornamen,Nachname,Firma,Position,Straße privat,Ort privat,"
+       "Postleitzahl privat,Bundesland/Kanton privat,Land/Region privat,Mobiltelefon,"
+       "Telefon geschäftlich,E-Mail-Adresse,E-Mail-Typ",
+       "Dr.,Jörg,K.,Müller,Beispiel AG,Leiter,Hauptstr. 1,Köln,50667,NRW,Deutschland,0151,"
+       "0221,j@x,SMTP",
+       "family='Müller' middle='K.' given='Jörg' prefix='Dr.' display='Dr. Jörg K. Müller'\n"
+       "tel='0151'/E_Number_Mobile tel='0221'/E_Number_Work\nemail='j@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='Hauptstr. 1' city='Köln' region='NRW' code='50667' "
+       "country='Deutschland'\norg company='Beispiel AG' title='Leiter'\n"},
+      {Layout::DesktopMail, "Japanese",
+       "姓,名,会社名,役職,携帯電話,会社電話,電子メール アドレス,番地 (自宅),市町村 (自宅),"
+       "郵便番号 (自宅)",
+       "佐藤,健二,例株式会社,部長,090-1,03-2,k@x,渋谷1-2-3,東京,150-0002",
+       "family='佐藤' given='健二' display='健二 佐藤'\n"
+       "tel='090-1'/E_Number_Mobile tel='03-2'/E_Number_Work\nemail='k@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='渋谷1-2-3' city='東京' code='150-0002'\n"
+       "org company='例株式会社' title='部長'\n"},
+      {Layout::DesktopMail, "Dutch",
+       "Voornaam,Achternaam,Bedrijf,Functie,Mobiele telefoon,Telefoon op werk,E-mailadres,"
+       "\"Werkadres, straat\",\"Werkadres, plaats\"",
+       "Anne,Jansen,Voorbeeld BV,Directeur,06-1,020-2,a@x,Dam 1,Amsterdam",
+       "family='Jansen' given='Anne' display='Anne Jansen'\n"
+       "tel='06-1'/E_Number_Mobile tel='020-2'/E_Number_Work\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Work street='Dam 1' city='Amsterdam'\n"
+       "org company='Voorbeeld BV' title='Directeur'\n"},
+      {Layout::WebAddressBook, "English",
+       "Name,Given Name,Family Name,E-mail 1 - Type,E-mail 1 - Value,Phone 1 - Type,"
+       "Phone 1 - Value,Organization 1 - Name,Address 1 - Type,Address 1 - City",
+       "Ann Lee,Ann,Lee,Work,a@x,Mobile,555,Acme,Home,Bern",
+       "family='Lee' given='Ann' display='Ann Lee'\n"
+       "tel='555'/E_Number_Mobile\nemail='a@x'/E_Email_Work\n"
+       "adr/E_Address_Home city='Bern'\norg company='Acme'\n"},
+      {Layout::OpenSourceMail, "English",
+       "First Name,Last Name,Primary Email,Mobile Number,Work Phone,Organization,Home Address,"
+       "Home City",
+       "Ann,Lee,a@x,555,556,Acme,1 Main St,Bern",
+       "family='Lee' given='Ann' display='Ann Lee'\n"
+       "tel='555'/E_Number_Mobile tel='556'/E_Number_Work\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='1 Main St' city='Bern'\norg company='Acme'\n"},
+      {Layout::OpenSourceMail, "German",
+       "Vorname,Nachname,Anzeigename,Primäre E-Mail-Adresse,Mobil-Tel.-Nr.,Tel. dienstlich,"
+       "Organisation,Privat: Adresse,Privat: PLZ,Geburtsjahr,Geburtsmonat,Geburtstag",
+       "Jörg,Müller,Jörg M.,j@x,0151,0221,Beispiel AG,Hauptstr. 1,50667,1980,2,29",
+       "family='Müller' given='Jörg' display='Jörg M.'\n"
+       "tel='0151'/E_Number_Mobile tel='0221'/E_Number_Work\nemail='j@x'/E_Email_Other\n"
+       "date='1980-02-29'/E_Date_Birthday\n"
+       "adr/E_Address_Home street='Hauptstr. 1' code='50667'\norg company='Beispiel AG'\n"},
+      // The same title for the home and the work address: the first column is the home's.
+      {Layout::OpenSourceMail, "French",
+       "Prénom,Nom de famille,Adresse électronique principale,Portable,Adresse privée,Ville,"
+       "Code postal,Adresse professionnelle,Ville,Code postal,Société",
+       "Léa,Dubois,l@x,06,1 rue A,Paris,75001,2 rue B,Lyon,69001,Exemple SA",
+       "family='Dubois' given='Léa' display='Léa Dubois'\n"
+       "tel='06'/E_Number_Mobile\nemail='l@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='1 rue A' city='Paris' code='75001'\n"
+       "adr/E_Address_Work street='2 rue B' city='Lyon' code='69001'\n"
+       "org company='Exemple SA'\n"},
+      {Layout::OpenSourceMail, "Russian",
+       "Имя,Фамилия,Адрес электронной почты,Номер мобильного телефона,Рабочий телефон,"
+       "Организация,Город,Почтовый индекс",
+       "Анна,Иванова,a@x,8-900,8-495,Пример,Москва,101000",
+       "family='Иванова' given='Анна' display='Анна Иванова'\n"
+       "tel='8-900'/E_Number_Mobile tel='8-495'/E_Number_Work\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Home city='Москва' code='101000'\norg company='Пример'\n"},
+      {Layout::Webmail, "English",
+       "Display Name,First Name,Last Name,Email Home,Email Work,Home Mobile,Company,Job Title,"
+       "Work City,Work Zip,IM Skype",
+       "Ann Lee,Ann,Lee,a@x,b@x,555,Acme,CEO,Bern,3000,ann.lee",
+       "family='Lee' given='Ann' display='Ann Lee'\n"
+       "tel='555'/E_Number_Mobile\nemail='a@x'/E_Email_Home email='b@x'/E_Email_Work\n"
+       "im='ann.lee'/E_Im_Skype\n"
+       "adr/E_Address_Work city='Bern' code='3000'\norg company='Acme' title='CEO'\n"},
+      {Layout::Webmail, "English",
+       "First,Last,Email,Mobile,Work,Title,Company,Home Address,Home City,Home ZIP",
+       "Ann,Lee,a@x,555,556,CEO,Acme,1 Main St,Bern,3000",
+       "family='Lee' given='Ann' display='Ann Lee'\n"
+       "tel='555'/E_Number_Mobile tel='556'/E_Number_Work\nemail='a@x'/E_Email_Other\n"
+       "adr/E_Address_Home street='1 Main St' city='Bern' code='3000'\n"
+       "org company='Acme' title='CEO'\n"},
+      {Layout::BusinessNetwork, "English",
+       "First Name,Last Name,URL,Email Address,Company,Position,Connected On",
+       "Ann,Lee,https://x.example/ann,a@x,Acme,CEO,01 Jan 2024",
+       "family='Lee' given='Ann' display='Ann Lee'\nemail='a@x'/E_Email_Other\n"
+       "org company='Acme' title='CEO'\nurl='https://x.example/ann'\n"},
+  };
+  for (const Case& c : cases) {
+    const ContactCsvColumns columns(splitTitles(c.header));
+    EXPECT_EQ(columns.layout(), c.layout) << c.header;
+    EXPECT_EQ(columns.languageName(), c.language) << c.header;
+    const Import import = importCsv(c.header + "\n" + c.row + "\n");
+    ASSERT_EQ(import.contacts.size(), 1u) << c.header << ": " << import.error;
+    EXPECT_EQ(contactText(import.contacts[0]), c.contact) << c.header;
+  }
+  EXPECT_EQ(ContactCsvColumns(splitTitles(cases[2].header)).layoutName(), "desktop mail program");
+}
+
+// Every table of the vocabulary, as a header of all its titles, is told as itself (or as an
+// earlier table of the same layout and language) and binds every title it places.
+TEST(ContactCsvColumnsTest, EveryTableIsToldAsItselfAndBindsItsTitles) {
+  for (const auto& table : contact_csv_internal::vocabularyTables()) {
+    std::vector<std::string> header;
+    std::vector<std::string> placed;
+    for (const auto& entry : table.entries) {
+      header.emplace_back(entry.title);
+      if (entry.placed) placed.emplace_back(entry.title);
+    }
+    const ContactCsvColumns columns(header);
+    const std::string what =
+        std::string(contact_csv_internal::layoutName(table.layout)) + ", " + table.language;
+    EXPECT_EQ(columns.layout(), table.layout) << what;
+    EXPECT_EQ(columns.languageName(), table.language) << what;
+    for (const std::string& title : placed) {
+      EXPECT_EQ(std::count(columns.unknown().begin(), columns.unknown().end(), title), 0)
+          << what << ": " << title;
+    }
+    EXPECT_EQ(columns.unknown().size(), header.size() - placed.size()) << what;
+  }
+}
+
+// Titles typed another way: other letter case beyond ASCII, decomposed accents, blanks.
+TEST(ContactCsvColumnsTest, TitlesMatchInAnyCaseAndNormalisation) {
+  const std::vector<std::string> ways = {
+      "Primäre E-Mail-Adresse",
+      "PRIMÄRE E-MAIL-ADRESSE",
+      "prima\xCC\x88re e-mail-adresse",  // "a" and a combining diaeresis
+      "  Primäre_E-Mail Adresse ",
+  };
+  for (const std::string& title : ways) {
+    const ContactCsvColumns columns({"Vorname", title});
+    EXPECT_TRUE(columns.unknown().empty()) << title;
+    std::vector<ContactCsvUnplaced> unplaced;
+    std::string error;
+    const auto contact = columns.contactFromRecord({"Jörg", "j@x"}, ".", unplaced, error);
+    ASSERT_TRUE(contact) << title;
+    ASSERT_EQ(contact->groupEmail.arrItem.size(), 1u) << title;
+    EXPECT_EQ(contact->groupEmail.arrItem[0].email, "j@x") << title;
+  }
+}
+
+TEST(ContactCsvColumnsTest, AHeaderOfUnknownTitlesBindsNothing) {
+  const std::vector<std::string> titles = {"Shoe Size", "Lieblingsfarbe", "Größe", "血液型"};
+  const ContactCsvColumns columns(titles);
+  EXPECT_EQ(columns.layout(), ContactCsvColumns::Layout::Own);
+  EXPECT_EQ(columns.unknown(), titles);
+  std::vector<ContactCsvUnplaced> unplaced;
+  std::string error;
+  EXPECT_FALSE(columns.contactFromRecord({"44", "blue", "1.80", "A"}, ".", unplaced, error));
+  EXPECT_EQ(unplaced.size(), 4u);
+}
+
+// The header's language is the one most of its titles are in; a title of another table binds
+// all the same, and a title keeps the meaning of the layout the header was taken for.
+TEST(ContactCsvColumnsTest, TheBestTableGivesLayoutLanguageAndMeaning) {
+  const ContactCsvColumns german({"Vorname", "Nachname", "Firma", "Mobile Phone"});
+  EXPECT_EQ(german.languageName(), "German");
+  EXPECT_EQ(german.layout(), ContactCsvColumns::Layout::DesktopMail);
+  EXPECT_TRUE(german.unknown().empty());
+
+  std::vector<ContactCsvUnplaced> unplaced;
+  std::string error;
+  // "Title" is the name prefix of the desktop mail program, the job title of the own layout.
+  const ContactCsvColumns desktop({"First Name", "Title", "Mobile Phone", "Business Fax"});
+  const auto prefixed = desktop.contactFromRecord({"Ann", "Dr.", "1", "2"}, ".", unplaced, error);
+  ASSERT_TRUE(prefixed);
+  EXPECT_EQ(prefixed->prefix, "Dr.");
+  const ContactCsvColumns own({"Given Name", "Title", "Phone 1"});
+  const auto titled = own.contactFromRecord({"Ann", "CEO", "1"}, ".", unplaced, error);
+  ASSERT_TRUE(titled);
+  EXPECT_FALSE(titled->prefix);
+  ASSERT_EQ(titled->groupOrganization.arrItem.size(), 1u);
+  EXPECT_EQ(titled->groupOrganization.arrItem[0].title, "CEO");
+  EXPECT_TRUE(unplaced.empty());
+}
+
 TEST(ContactCsvColumnsTest, MatchesOwnTitlesLooselyAndReportsUnknownAndRepeatedOnes) {
   const ContactCsvColumns columns(
       {"\xEF\xBB\xBFGiven Name", "given_name", "PHONE-2-TYPE", "IM 3 Service", "Address 12 Zip",
@@ -28,6 +249,31 @@ TEST(ContactCsvColumnsTest, MatchesOwnTitlesLooselyAndReportsUnknownAndRepeatedO
   EXPECT_EQ(columns.repeated(), (std::vector<std::string>{"given_name", "Email 1"}));
   EXPECT_EQ(columns.columnName(0), "Given Name");
   EXPECT_EQ(columns.columnName(12), "(column 13)");
+}
+
+// The process locale is the user's in a desktop application (Qt sets it at start); under
+// Turkish rules "I" lowers to a dotless "ı" and the titles and kind words with an "I" -- "IM 1",
+// "ISDN" -- must still match.
+TEST(ContactCsvColumnsTest, MatchingIsTheSameUnderTheTurkishLocale) {
+  const std::string csv =
+      "Given Name,IM 1,IM 1 Service,Phone,Phone Type,INITIALS,ISDN\n"
+      "Ann,ann1,ICQ,555 0100,ISDN,A.L.,555 0199\n";
+  const Import before = importCsv(csv);
+  ASSERT_EQ(before.contacts.size(), 1u) << before.error;
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "tr_TR.UTF-8")) {
+    GTEST_SKIP() << "no tr_TR.UTF-8 locale here (scripts/setup.sh makes one with localedef)";
+  }
+  const Import turkish = importCsv(csv);
+  std::setlocale(LC_ALL, saved.c_str());
+  EXPECT_EQ(turkish.error, "");
+  EXPECT_EQ(turkish.unknown, before.unknown);
+  ASSERT_EQ(turkish.contacts.size(), 1u);
+  EXPECT_EQ(contactText(turkish.contacts[0]), contactText(before.contacts[0]));
+  EXPECT_EQ(contactText(before.contacts[0]),
+            "given='Ann' display='Ann'\n"
+            "tel='555 0100'/E_Number_ISDN tel='555 0199'/E_Number_ISDN\n"
+            "im='ann1'/E_Im_ICQ\n");
 }
 
 TEST(ContactCsvWriterTest, FieldsLineUpWithTitlesAndQuoteWhatNeedsIt) {

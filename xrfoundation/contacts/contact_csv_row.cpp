@@ -381,7 +381,8 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
   for (const auto& [index, item] : families.items(Field::Address)) {
     ContactAddressItem address;
     std::string street;
-    for (const Part part : {Part::PoBox, Part::Street, Part::Street2, Part::Extended}) {
+    for (const Part part :
+         {Part::PoBox, Part::Street, Part::Street2, Part::Street3, Part::Extended}) {
       if (const auto text = textOf(item, part)) street += (street.empty() ? "" : ", ") + *text;
     }
     address.city = textOf(item, Part::City);

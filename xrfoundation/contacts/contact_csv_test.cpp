@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,90 @@ TEST(ContactCsvReaderTest, ErrorsNameTheLineTheRowBeginsOn) {
 
   EXPECT_EQ(importCsv("").error, "no header line (an empty file)");
   EXPECT_NE(importCsv(std::string("G\0i\0v\0e\0n\0", 10)).error, "");
+}
+
+}  // namespace
+}  // namespace xr
+
+namespace xr {
+namespace {
+
+struct Opened {
+  bool ok = false;
+  std::string encoding;
+  char delimiter = 0;
+  std::string error;
+  std::uint64_t errorLine = 0;
+  std::vector<std::string> names;  // display names read
+  ContactCsvSummary summary;
+};
+
+Opened openCsv(const std::string& text, std::optional<std::string> encoding = std::nullopt,
+               std::optional<char> delimiter = std::nullopt, bool strict = false) {
+  ContactCsvReader reader;
+  reader.setEncoding(std::move(encoding));
+  reader.setDelimiter(delimiter);
+  reader.setStrict(strict);
+  Opened opened;
+  opened.ok = reader.open(makeDataInputStream(text), ".");
+  opened.encoding = reader.encoding();
+  opened.delimiter = reader.delimiter();
+  ContactInfo contact;
+  while (opened.ok && reader.next(contact) == ContactCsvReader::Next::Contact) {
+    opened.names.push_back(contact.displayName.value_or(""));
+  }
+  opened.error = reader.errorReason();
+  opened.errorLine = reader.errorLine();
+  opened.summary = reader.summary();
+  return opened;
+}
+
+TEST(ContactCsvReaderTest, ReadsSemicolonsAndLegacyEncodingsAndSaysWhichItTook) {
+  // A German spreadsheet's export: semicolons, quoted, Windows-1252.
+  const std::string text =
+      "\"Display Name\";\"Mobile Phone\";\"City\"\r\n"
+      "\"J\xFCrgen M\xFCller\";\"+49 151 2345678\";\"D\xFCsseldorf\"\r\n"
+      "\"Fran\xE7oise L\xE9vy\";\"+33 6 12 34 56 78\";\"N\xEEmes\"\r\n";
+  const Opened detected = openCsv(text);
+  EXPECT_TRUE(detected.ok) << detected.error;
+  EXPECT_EQ(detected.delimiter, ';');
+  EXPECT_EQ(detected.names, (std::vector<std::string>{"J\xC3\xBCrgen M\xC3\xBCller",
+                                                      "Fran\xC3\xA7oise L\xC3\xA9vy"}));
+  EXPECT_EQ(detected.encoding, "Windows-1252");
+  // Told otherwise, the reader takes the options.
+  const Opened told = openCsv(text, "latin1", ';');
+  EXPECT_EQ(told.encoding, "ISO-8859-1");
+  EXPECT_EQ(told.names, detected.names);
+  EXPECT_FALSE(openCsv(text, "no-such-encoding").ok);
+}
+
+TEST(ContactCsvReaderTest, AHeaderThatNamesNoFieldIsAnError) {
+  const Opened opened = openCsv("Shoe Size,\"Colour, favourite\",Pet\n42,blue,cat\n");
+  EXPECT_FALSE(opened.ok);
+  EXPECT_EQ(opened.error,
+            "no column names a contact field; its columns: Shoe Size, Colour, favourite, Pet");
+  // Read with the wrong separator, a header is one unknown column.
+  EXPECT_EQ(openCsv("Name;Phone\nAnn;1\n", std::nullopt, ',').error,
+            "no column names a contact field; its columns: Name;Phone");
+  EXPECT_EQ(openCsv("").error, "no header line (an empty file)");
+}
+
+TEST(ContactCsvReaderTest, CountsUndecodableBytesAndStrictStopsAtTheFirst) {
+  // 0x81 is no Windows-1252 character: on lines 3 and 4.
+  const std::string text =
+      "Display Name,Note\n"
+      "Ren\xE9,caf\xE9\n"
+      "Zo\xEB,x\x81\n"
+      "Chlo\xE9,\x81\x81\n";
+  const Opened lenient = openCsv(text, "cp1252");
+  EXPECT_TRUE(lenient.ok);
+  EXPECT_EQ(lenient.names.size(), 3u);
+  EXPECT_EQ(lenient.summary.undecodable, 3u);
+  EXPECT_EQ(lenient.summary.undecodableLines, (std::vector<std::uint64_t>{3, 4}));
+  const Opened strict = openCsv(text, "cp1252", std::nullopt, true);
+  EXPECT_EQ(strict.names, (std::vector<std::string>{"Ren\xC3\xA9"}));
+  EXPECT_EQ(strict.errorLine, 3u);
+  EXPECT_EQ(strict.error, "bytes that are not valid Windows-1252 text");
 }
 
 }  // namespace

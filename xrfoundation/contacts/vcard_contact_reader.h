@@ -3,17 +3,25 @@
 // for the next contact. It reads the records that readVCardContacts() (vcard_parser.h) finds
 // in the same text, and makes the same contacts of them: byte order marks (a UTF-16 or UTF-32
 // one converts the rest), every line end, folded lines, stray END:VCARD lines and records cut
-// short alike. Memory stays bounded by the block size and the longest record, whatever the
+// short alike.
+//
+// Encodings (platform/text_encoding.h): UTF-16 without a mark is told by its zero bytes and
+// converted. A file in a legacy encoding (a phone's Shift_JIS export, say) is detected, or
+// named by setEncoding(): values with their own CHARSET parameter keep it, and those without
+// one that are not UTF-8 are read in the file's encoding. Bytes that the encoding doesn't
+// explain become U+FFFD and are counted with their lines (undecodable()). Memory stays bounded by the block size and the longest record, whatever the
 // size of the input. One thread at a time per object.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "xrfoundation/contacts/contact_info.h"
 #include "xrfoundation/export.h"
 #include "xrfoundation/platform/input_stream.h"
+#include "xrfoundation/platform/text_encoding.h"
 
 namespace xr {
 
@@ -43,6 +51,13 @@ class XR_EXPORT VCardContactReader {
   // can't be opened or read, or its byte order mark names an encoding this system can't
   // convert.
   bool open(std::shared_ptr<InputStream> input);
+  // Before open(): the input's encoding, a name encodingDisplayName() knows; none, the
+  // default, detects it. An unknown name makes open() fail.
+  void setEncoding(std::optional<std::string> encoding);
+  // After open(): the encoding taken, by display name ("UTF-8", "UTF-16LE", "Shift_JIS", ...).
+  const std::string& encoding() const;
+  // Where bytes that the encoding doesn't explain were replaced so far.
+  const DecodeDamage& undecodable() const;
   // Drops the buffers and closes the input if open() opened it; next() then gives End.
   void close();
 

@@ -46,6 +46,9 @@ std::optional<std::string> part(const std::vector<std::string>& parts, std::size
 // Builds one contact from the logical lines of one record.
 class RecordBuilder {
  public:
+  // The file's encoding, for values without a CHARSET of their own that are not UTF-8.
+  std::string fileCharset;
+
   void read(std::string_view body, ContactInfo& contact) {
     labels_.clear();
     usedGroups_.clear();
@@ -61,7 +64,7 @@ class RecordBuilder {
       if (line.name == "VERSION") version21_ = trimmed(line.value) == "2.1";
       if (!line.group.empty() && line.name == "X-ABLABEL") {
         labels_.emplace_back(line.group,
-                             trimmed(decodedValue(line, infoOf(line, tokens_.paramsOf(line)))));
+                             trimmed(decodedValue(line, lineInfo(line))));
       }
     }
     for (const ContentLine& line : tokens_.lines()) place(line, contact);
@@ -80,6 +83,12 @@ class RecordBuilder {
   }
 
  private:
+  LineInfo lineInfo(const ContentLine& line) const {
+    LineInfo info = infoOf(line, tokens_.paramsOf(line));
+    info.fileCharset = fileCharset;
+    return info;
+  }
+
   std::string_view findLabelLine(std::string_view group) const {
     for (const ContentLine& line : tokens_.lines()) {
       if (line.name == "X-ABLABEL" && line.group == group) return line.raw;
@@ -102,7 +111,7 @@ class RecordBuilder {
     // A view compares its length first, so each test below is cheap when it fails.
     const std::string_view name = line.name;
     if (name == "VERSION" || name == "X-ABLABEL") return;
-    const LineInfo info = infoOf(line, tokens_.paramsOf(line));
+    const LineInfo info = lineInfo(line);
     if (name == "PHOTO" && !contact.icon) {
       if ((contact.icon = photoOf(line, info))) return;
       return keep(line);
@@ -339,6 +348,10 @@ class RecordParser::Impl {
 RecordParser::RecordParser() : impl_(std::make_unique<Impl>()) {}
 
 RecordParser::~RecordParser() = default;
+
+void RecordParser::setFileCharset(std::string_view charset) {
+  impl_->builder.fileCharset = charset;
+}
 
 void RecordParser::read(std::string_view body, ContactInfo& contact) {
   impl_->builder.read(body, contact);

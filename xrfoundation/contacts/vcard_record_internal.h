@@ -46,6 +46,9 @@ class RecordParser {
   RecordParser(const RecordParser&) = delete;
   RecordParser& operator=(const RecordParser&) = delete;
 
+  // The encoding of the file (a name encodingDisplayName() knows), for the values that have
+  // no CHARSET parameter and are not UTF-8; "" reads them as Windows-1252.
+  void setFileCharset(std::string_view charset);
   // Adds what body holds to contact, which is expected to be empty.
   void read(std::string_view body, ContactInfo& contact);
 

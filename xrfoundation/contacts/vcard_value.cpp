@@ -100,6 +100,9 @@ std::string decodedValue(const ContentLine& line, const LineInfo& info) {
       !equalsUpper(info.charset, "US-ASCII")) {
     if (auto converted = convertToUtf8(bytes, iconvName(info.charset)))
       return std::move(*converted);
+  } else if (info.charset.empty() && !info.fileCharset.empty() && !isValidUtf8(bytes)) {
+    if (auto converted = convertToUtf8(bytes, iconvName(info.fileCharset)))
+      return std::move(*converted);
   }
   return asUtf8(std::move(bytes));
 }

@@ -22,10 +22,13 @@ struct LineInfo {
   std::string_view charset;
   std::string_view valueType;
   std::string_view service;  // X-SERVICE-TYPE, or the device's bare X-IM parameter
+  // Not a parameter: the file's encoding, for a value without CHARSET that is not UTF-8.
+  std::string_view fileCharset;
 };
 LineInfo infoOf(const ContentLine& line, std::span<const Param> params);
 
-// The value's bytes after QUOTED-PRINTABLE and the charset: UTF-8 text, escapes still in.
+// The value's bytes after QUOTED-PRINTABLE and the charset: UTF-8 text, escapes still in. A
+// value without CHARSET that is not UTF-8 is read in the file's encoding when one is known.
 std::string decodedValue(const ContentLine& line, const LineInfo& info);
 
 // text itself when it is UTF-8; else, since it came without a charset, read as Windows-1252,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 
 #include "xrfoundation/platform/byte_search_internal.h"
 #include "xrfoundation/platform/charset.h"
@@ -14,19 +15,9 @@
 namespace xr {
 namespace {
 
-constexpr char kSeparator = ',';
 constexpr char kQuote = '"';
-
-// Bytes that end an unquoted field.
-constexpr std::array<bool, 256> kEndsField = [] {
-  std::array<bool, 256> table{};
-  table[static_cast<unsigned char>(kSeparator)] = true;
-  table['\n'] = true;
-  table['\r'] = true;
-  return table;
-}();
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+// Bytes read before the encoding and the separator are decided, if the header line is longer.
+constexpr std::size_t kSampleBytes = 64 * 1024;
 
 // Line breaks in text as an editor counts them: LF, CR LF and a lone CR are one each.
 std::uint64_t countBreaks(const char* p, std::size_t n) {
@@ -41,10 +32,80 @@ std::uint64_t countBreaks(const char* p, std::size_t n) {
   return breaks;
 }
 
+// The separator of a header line at the start of text: the one of comma, semicolon and tab
+// found most often outside quotes, a comma when two tie or none is there.
+char separatorOf(std::string_view text) {
+  std::size_t comma = 0;
+  std::size_t semicolon = 0;
+  std::size_t tab = 0;
+  bool quoted = false;
+  for (const char c : text) {
+    if (c == kQuote) {
+      quoted = !quoted;
+    } else if (quoted) {
+      continue;
+    } else if (c == '\n' || c == '\r') {
+      break;
+    } else if (c == ',') {
+      ++comma;
+    } else if (c == ';') {
+      ++semicolon;
+    } else if (c == '\t') {
+      ++tab;
+    }
+  }
+  if (semicolon > comma && semicolon > tab) return ';';
+  if (tab > comma && tab > semicolon) return '\t';
+  return ',';
+}
+
+// The length of a spreadsheet's "sep=X" line at the start of text, its line end included, and
+// X; 0 when text doesn't start with one.
+std::size_t separatorLineOf(std::string_view text, bool complete, char& separator) {
+  if (text.size() < 5) return 0;
+  std::string prefix(text.substr(0, 4));
+  for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (prefix != "sep=" || text[4] == '\n' || text[4] == '\r') return 0;
+  if (text.size() == 5) {
+    if (!complete) return 0;
+    separator = text[4];
+    return 5;
+  }
+  if (text[5] != '\n' && text[5] != '\r') return 0;
+  separator = text[4];
+  return text[5] == '\r' && text.size() > 6 && text[6] == '\n' ? 7 : 6;
+}
+
+StandardCsvReader::Encoding encodingOf(std::string_view name) {
+  using Encoding = StandardCsvReader::Encoding;
+  if (name == "UTF-8") return Encoding::Utf8;
+  if (name == "UTF-16LE") return Encoding::Utf16LE;
+  if (name == "UTF-16BE") return Encoding::Utf16BE;
+  if (name == "UTF-32LE") return Encoding::Utf32LE;
+  if (name == "UTF-32BE") return Encoding::Utf32BE;
+  return Encoding::Legacy;
+}
+
+// U+FFFD characters in text.
+std::size_t replacementsIn(std::string_view text) {
+  std::size_t found = 0;
+  for (std::size_t at = text.find(utf8::kReplacementCharacter); at != std::string_view::npos;
+       at = text.find(utf8::kReplacementCharacter, at + 3)) {
+    ++found;
+  }
+  return found;
+}
+
 }  // namespace
 
 StandardCsvReader::StandardCsvReader(std::shared_ptr<InputStream> stream, std::size_t blockSize)
-    : stream_(std::move(stream)), blockSize_(std::max<std::size_t>(blockSize, 16)) {}
+    : StandardCsvReader(std::move(stream), CsvReadOptions{}, blockSize) {}
+
+StandardCsvReader::StandardCsvReader(std::shared_ptr<InputStream> stream, CsvReadOptions options,
+                                     std::size_t blockSize)
+    : stream_(std::move(stream)),
+      blockSize_(std::max<std::size_t>(blockSize, 16)),
+      options_(std::move(options)) {}
 
 StandardCsvReader::~StandardCsvReader() { close(); }
 
@@ -61,7 +122,13 @@ bool StandardCsvReader::open() {
   bytesRead_ = 0;
   repairedRecords_ = 0;
   encoding_ = Encoding::Utf8;
-  converter_.reset();
+  decoder_.reset();
+  rawStart_.clear();
+  asciiSoFar_ = false;
+  encodingName_ = "UTF-8";
+  basis_ = EncodingBasis::Utf8;
+  utf8Damage_ = {};
+  delimiter_ = ',';
   if (!stream_) return fail(0, "no input");
   shouldClose_ = stream_->status() == StreamStatus::NotOpen;
   if (shouldClose_) stream_->open();
@@ -81,51 +148,166 @@ void StandardCsvReader::close() {
   std::string().swap(raw_);
   std::string().swap(scratch_);
   std::string().swap(repaired_);
+  std::string().swap(rawStart_);
   fields_.clear();
   spans_.clear();
-  converter_.reset();
+  decoder_.reset();
 }
 
 bool StandardCsvReader::detectEncoding() {
-  // Four bytes tell every mark apart; a pipe may deliver fewer per read.
-  while (buffer_.size() < 4 && !endSeen_) {
+  // Four bytes tell every mark apart, and the separator wants the header line; a pipe may
+  // deliver fewer per read.
+  const auto lineSeen = [&] {
+    return buffer_.find_first_of("\r\n") != std::string::npos || buffer_.size() >= kSampleBytes;
+  };
+  while ((buffer_.size() < 4 || !lineSeen()) && !endSeen_) {
     if (!readBlock(blockSize_) && failed()) return false;
   }
   const std::optional<ByteOrderMark> mark = byteOrderMarkOf(buffer_);
-  if (mark && mark->encoding.starts_with("UTF-32")) {
-    return fail(0, "the input is UTF-32 text, which is not read; save it as UTF-8");
-  }
-  if (mark && mark->encoding == "UTF-8") {
-    pos_ = mark->length;  // the UTF-8 byte order mark that spreadsheets write
-    return true;
-  }
-  if (mark) {
-    const bool little = mark->encoding == "UTF-16LE";
-    encoding_ = little ? Encoding::Utf16LE : Encoding::Utf16BE;
-    converter_ = CharsetConverter::toUtf8(std::string(mark->encoding));
-    if (!converter_) {
-      return fail(0,
-                  "the input is UTF-16 text and this system cannot convert it; save it as UTF-8");
+  if (options_.encoding) {
+    const std::optional<std::string> name = encodingDisplayName(*options_.encoding);
+    basis_ = EncodingBasis::Given;
+    if (name == "UTF-8") {
+      pos_ = mark && mark->encoding == "UTF-8" ? mark->length : 0;
+      startText();
+      return true;
     }
-    const std::string rawStart = buffer_.substr(mark->length);
-    buffer_.clear();
-    if (!converter_->convert(rawStart, buffer_)) return fail(1, "the input is not valid UTF-16");
+    // A mark of the encoding named is no text.
+    const std::size_t skip = mark && name == mark->encoding ? mark->length : 0;
+    if (!startDecoding(*options_.encoding, skip)) {
+      return fail(0, "unknown encoding \"" + *options_.encoding + "\"");
+    }
     return true;
   }
-  if (buffer_.size() >= 2 && (buffer_[0] == '\0' || buffer_[1] == '\0')) {
-    return fail(0,
-                "the input starts with NUL bytes (UTF-16 without a byte order mark?); save it "
-                "as UTF-8");
+  const DetectedEncoding found = xr::detectEncoding(buffer_, endSeen_);
+  basis_ = found.basis;
+  if (found.name == "UTF-8") {
+    pos_ = found.markLength;  // the UTF-8 byte order mark that spreadsheets write
+    asciiSoFar_ = found.asciiOnly;
+    startText();
+    return true;
+  }
+  if (found.basis == EncodingBasis::Guessed) rawStart_ = buffer_;
+  if (!startDecoding(found.name, found.markLength)) {
+    return fail(0, "the input is " + found.name +
+                       " text and this system cannot convert it; save it as UTF-8");
   }
   return true;
+}
+
+bool StandardCsvReader::startDecoding(std::string_view encoding, std::size_t skip) {
+  std::unique_ptr<TextDecoder> decoder = TextDecoder::create(encoding);
+  if (!decoder) return false;
+  decoder_ = std::move(decoder);
+  encodingName_ = decoder_->encoding();
+  encoding_ = encodingOf(encodingName_);
+  const std::string rawStart = buffer_.substr(std::min(skip, buffer_.size()));
+  buffer_.clear();
+  pos_ = 0;
+  decoder_->decode(rawStart, buffer_, endSeen_);
+  startText();
+  return true;
+}
+
+bool StandardCsvReader::reread(std::string_view encoding) {
+  if (rawStart_.empty() || bytesRead_ != rawStart_.size() ||
+      (failed() && errorLine_ == 0)) {
+    return false;
+  }
+  std::unique_ptr<TextDecoder> decoder = TextDecoder::create(encoding);
+  if (!decoder) return false;
+  error_.clear();  // a fault in the text as the last encoding read it
+  errorLine_ = 0;
+  errorReason_.clear();
+  decoder_ = std::move(decoder);
+  encodingName_ = decoder_->encoding();
+  encoding_ = encodingOf(encodingName_);
+  buffer_.clear();
+  pos_ = 0;
+  line_ = 1;
+  recordLine_ = 0;
+  repairedRecords_ = 0;
+  decoder_->decode(rawStart_, buffer_, endSeen_);
+  startText();
+  return true;
+}
+
+const std::vector<std::string_view>* StandardCsvReader::readHeader(const HeaderScore& score) {
+  const std::vector<std::string_view>* header = readRecord();
+  if (!header || basis_ != EncodingBasis::Guessed || score(*header) > 0 || rawStart_.empty() ||
+      bytesRead_ != rawStart_.size()) {
+    return header;
+  }
+  const std::string guess = encodingName_;
+  std::string best = guess;
+  std::size_t bestScore = 0;
+  for (const std::string_view candidate : legacyEncodings()) {
+    if (candidate == guess || !reread(candidate)) continue;
+    header = readRecord();
+    const std::size_t got = header ? score(*header) : 0;
+    if (got > bestScore) {
+      best = candidate;
+      bestScore = got;
+    }
+  }
+  reread(best);
+  return readRecord();
+}
+
+void StandardCsvReader::startText() {
+  char named = ',';
+  const std::size_t sepLine =
+      separatorLineOf(std::string_view(buffer_).substr(pos_), endSeen_, named);
+  if (sepLine > 0) {
+    pos_ += sepLine;
+    line_ = 2;
+  }
+  if (options_.delimiter) {
+    delimiter_ = *options_.delimiter;
+  } else {
+    delimiter_ = sepLine > 0 ? named : separatorOf(std::string_view(buffer_).substr(pos_));
+  }
+  endsField_ = {};
+  endsField_[static_cast<unsigned char>(delimiter_)] = true;
+  endsField_['\n'] = true;
+  endsField_['\r'] = true;
+}
+
+void StandardCsvReader::settleAscii(std::size_t held) {
+  // A sequence cut by the last block's end begins before held.
+  std::size_t from = held;
+  while (from > pos_ && held - from < 3 && (buffer_[from - 1] & 0x80) != 0) --from;
+  const std::string_view fresh = std::string_view(buffer_).substr(from);
+  const std::size_t ascii = utf8::asciiPrefix(fresh);
+  if (ascii == fresh.size()) return;
+  const DetectedEncoding later = detectLaterEncoding(fresh.substr(ascii), endSeen_);
+  if (later.asciiOnly) return;  // only a cut sequence so far
+  asciiSoFar_ = false;
+  if (later.basis != EncodingBasis::Guessed) return;
+  // Plain ASCII reads the same in every encoding guessed: convert from here on.
+  const std::uint64_t line = line_ + countBreaks(buffer_.data() + pos_, from - pos_);
+  decoder_ = TextDecoder::create(later.name, line);
+  if (!decoder_) return;
+  basis_ = EncodingBasis::Guessed;
+  encodingName_ = decoder_->encoding();
+  encoding_ = Encoding::Legacy;
+  consoleLog().warn("CSV line {}: the first bytes that are not ASCII are not UTF-8; read as {}",
+                    line + countBreaks(fresh.data(), ascii), encodingName_);
+  const std::string rest(fresh);
+  buffer_.resize(from);
+  decoder_->decode(rest, buffer_, endSeen_);
+}
+
+const DecodeDamage& StandardCsvReader::undecodable() const {
+  return decoder_ ? decoder_->damage() : utf8Damage_;
 }
 
 bool StandardCsvReader::readBlock(std::size_t want) {
   if (endSeen_ || failed()) return false;
   for (;;) {
     char* target;
-    std::string* into = converter_ ? &raw_ : &buffer_;
-    const std::size_t held = converter_ ? 0 : buffer_.size();
+    std::string* into = decoder_ ? &raw_ : &buffer_;
+    const std::size_t held = decoder_ ? 0 : buffer_.size();
     into->resize(held + want);
     target = into->data() + held;
     const std::int64_t got = stream_->read(reinterpret_cast<std::uint8_t*>(target), want);
@@ -135,16 +317,21 @@ bool StandardCsvReader::readBlock(std::size_t want) {
     }
     if (got == 0) {
       endSeen_ = true;
-      if (converter_ && converter_->hasPendingBytes()) {
-        return fail(line_, "the input ends inside a UTF-16 character");
-      }
+      // A sequence cut short for good becomes U+FFFD.
+      if (decoder_) decoder_->decode({}, buffer_, true);
       return false;
     }
     bytesRead_ += static_cast<std::uint64_t>(got);
-    if (!converter_) return true;
+    if (!decoder_) {
+      if (asciiSoFar_) settleAscii(held);
+      return true;
+    }
     const std::size_t before = buffer_.size();
-    if (!converter_->convert(raw_, buffer_)) {
-      return fail(line_, "the input is not valid UTF-16 (a lone surrogate)");
+    decoder_->decode(raw_, buffer_);
+    if (decoder_->lastReplaced()) {
+      consoleLog().warn("CSV line {}: bytes that are not valid {} text were replaced by U+FFFD",
+                        decoder_->damage().lines.empty() ? 0 : decoder_->damage().lines.back(),
+                        encodingName_);
     }
     if (buffer_.size() > before) return true;
   }
@@ -211,6 +398,10 @@ StandardCsvReader::Parse StandardCsvReader::parse() {
 
   spans_.clear();
   scratch_.clear();
+  const char separator = delimiter_;
+  const bool* endsField = endsField_.data();
+  // Blanks around a quoted field; a tab is none when it separates.
+  const auto isBlank = [separator](char c) { return c == ' ' || (c == '\t' && separator != '\t'); };
   std::uint64_t breaks = 0;  // line breaks inside the record's quoted fields so far
   std::size_t i = pos_;      // start of the field
   std::size_t end = 0;       // where the record's terminator ends
@@ -254,7 +445,7 @@ StandardCsvReader::Parse StandardCsvReader::parse() {
       k = close + 1;
       while (k < n && isBlank(b[k])) ++k;
       if (k == n && !endSeen_) return Parse::NeedMore;
-      if (k < n && !kEndsField[static_cast<unsigned char>(b[k])]) {
+      if (k < n && !endsField[static_cast<unsigned char>(b[k])]) {
         fail(line_ + breaks,
              "text after the closing quote of a field (a quote inside a quoted field "
              "is written twice)");
@@ -262,7 +453,7 @@ StandardCsvReader::Parse StandardCsvReader::parse() {
       }
     } else {
       k = i;
-      while (k < n && !kEndsField[static_cast<unsigned char>(b[k])]) ++k;
+      while (k < n && !endsField[static_cast<unsigned char>(b[k])]) ++k;
       if (k == n && !endSeen_) return Parse::NeedMore;
       spans_.push_back({i, k - i, false});
     }
@@ -270,7 +461,7 @@ StandardCsvReader::Parse StandardCsvReader::parse() {
       end = n;
       break;
     }
-    if (b[k] == kSeparator) {
+    if (b[k] == separator) {
       i = k + 1;
       continue;
     }
@@ -318,6 +509,8 @@ void StandardCsvReader::finishFields(std::size_t start, std::size_t end) {
     from = to;
   }
   ++repairedRecords_;
+  const std::size_t replaced = replacementsIn(repaired_) - replacementsIn(record);
+  for (std::size_t i = 0; i < replaced; ++i) utf8Damage_.add(recordLine_);
   consoleLog().warn("CSV line {} is not valid UTF-8; invalid bytes were replaced by U+FFFD",
                     recordLine_);
 }

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "xrfoundation/platform/testing/encoded_samples.h"
 #include "xrfoundation/platform/testing/fake_input_stream.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 
@@ -20,14 +23,18 @@ struct Read {
   Records records;
   std::vector<std::uint64_t> lines;  // recordLine() of each record
   std::string error;
+  std::string encoding;  // encodingName()
+  char delimiter = 0;
+  DecodeDamage damage;
 };
 
 // Reads all of input with reads of at most chunk bytes (0: whole blocks) into blocks of
 // blockSize.
-Read readAll(const std::string& input, std::size_t chunk = 0, std::size_t blockSize = 16) {
+Read readAll(const std::string& input, std::size_t chunk = 0, std::size_t blockSize = 16,
+             CsvReadOptions options = {}) {
   auto stream = std::make_shared<FakeInputStream>(input);
   stream->setChunkLimit(chunk);
-  StandardCsvReader reader(stream, blockSize);
+  StandardCsvReader reader(stream, std::move(options), blockSize);
   Read read;
   if (reader.open()) {
     while (const auto* fields = reader.readRecord()) {
@@ -36,7 +43,15 @@ Read readAll(const std::string& input, std::size_t chunk = 0, std::size_t blockS
     }
   }
   read.error = reader.error();
+  read.encoding = reader.encodingName();
+  read.delimiter = reader.delimiter();
+  read.damage = reader.undecodable();
   return read;
+}
+
+// The records of UTF-8 text read with the encoding given.
+Records recordsOf(std::string_view text) {
+  return readAll(std::string(text), 0, 1 << 20, {std::nullopt, "UTF-8"}).records;
 }
 
 struct Case {
@@ -120,39 +135,171 @@ TEST(StandardCsvReaderTest, ConvertsUtf16WithAMark) {
     EXPECT_EQ(readAll(little, chunk).records, expected) << "LE, reads of " << chunk;
     EXPECT_EQ(readAll(big, chunk).records, expected) << "BE, reads of " << chunk;
   }
-  // A character cut short at the end is an error, not a lost or garbled byte.
-  EXPECT_NE(readAll(little.substr(0, little.size() - 1)).error, "");
-  // A lone high surrogate is not UTF-16.
-  EXPECT_NE(readAll(std::string("\xFF\xFE"
-                                "a\0\x3D\xD8"
-                                "b\0",
-                                8))
-                .error,
-            "");
+  // A character cut short at the end, and a lone high surrogate, are replaced and reported.
+  const Read cut = readAll(little.substr(0, little.size() - 1));
+  EXPECT_EQ(cut.damage.lines, std::vector<std::uint64_t>{3});
+  const Read lone = readAll(std::string("\xFF\xFE" "a\0\n\0\x3D\xD8" "b\0", 10));
+  EXPECT_EQ(lone.records, (Records{{"a"}, {"\xEF\xBF\xBD" "b"}}));
+  EXPECT_EQ(lone.damage.lines, std::vector<std::uint64_t>{2});
 }
 
-TEST(StandardCsvReaderTest, RefusesEncodingsItWouldReadAsGarbage) {
-  const std::string cases[] = {
-      std::string("N\0a\0m\0e\0", 8),         // UTF-16 LE without a mark
-      std::string("\0N\0a\0m\0e", 8),         // UTF-16 BE without a mark
-      std::string("\xFF\xFE\0\0N\0\0\0", 8),  // UTF-32 LE
+TEST(StandardCsvReaderTest, ReadsUtf16WithoutAMarkAndUtf32) {
+  const std::pair<std::string, const char*> cases[] = {
+      {std::string("N\0a\0;\0\xE9\0\n\0", 10), "UTF-16LE"},
+      {std::string("\0N\0a\0;\0\xE9\0\n", 10), "UTF-16BE"},
+      {std::string("\xFF\xFE\0\0N\0\0\0a\0\0\0;\0\0\0\xE9\0\0\0", 20), "UTF-32LE"},
+      {std::string("\0\0\xFE\xFF\0\0\0N\0\0\0a\0\0\0;\0\0\0\xE9", 20), "UTF-32BE"},
   };
-  for (const std::string& input : cases) {
-    const Read read = readAll(input);
-    EXPECT_TRUE(read.records.empty());
-    EXPECT_NE(read.error, "") << "input of " << input.size() << " bytes";
+  for (const auto& [input, encoding] : cases) {
+    for (const std::size_t chunk : {0, 1, 3}) {
+      const Read read = readAll(input, chunk);
+      EXPECT_EQ(read.records, (Records{{"Na", "\xC3\xA9"}})) << encoding << chunk;
+      EXPECT_EQ(read.encoding, encoding);
+      EXPECT_EQ(read.delimiter, ';');
+    }
   }
+}
+
+TEST(StandardCsvReaderTest, ReadsEveryLegacySampleWhateverTheBlocks) {
+  for (const testing::EncodedSample& sample : testing::encodedSamples()) {
+    const Records expected = recordsOf(sample.utf8);
+    ASSERT_EQ(expected.size(), 4u);
+    // Told the encoding (by any spelling of it), every sample reads exactly.
+    for (const std::size_t chunk : {0, 5}) {
+      const Read read = readAll(std::string(sample.bytes), chunk, 16,
+                                {std::nullopt, std::string(sample.encoding)});
+      EXPECT_EQ(read.records, expected) << sample.encoding;
+      EXPECT_EQ(read.encoding, sample.encoding);
+      EXPECT_EQ(read.damage.count, 0u);
+    }
+    if (sample.encoding == "ISO-8859-2") continue;  // guessed as Windows-1250
+    // Detected from a first block that holds the sample.
+    const Read guessed = readAll(std::string(sample.bytes), 0, 4096);
+    EXPECT_EQ(guessed.records, expected) << sample.encoding << " read as " << guessed.encoding;
+  }
+}
+
+TEST(StandardCsvReaderTest, AnAsciiStartLeavesTheEncodingToTheFirstOtherBytes) {
+  // Many ASCII rows, then Windows-1252 on line 202 and 204: blocks of 64 bytes see ASCII only
+  // at first.
+  std::string input = "Name,City\n";
+  for (int i = 0; i < 200; ++i) input += "Someone,Somewhere\n";
+  const std::string ascii = input;
+  input += "Fran\xE7ois,Besan\xE7on \x80\nAnn,Bath\nJos\xE9,M\xE1laga \x81\n";
+  testing::LogCapture log;
+  const Read read = readAll(input, 0, 64);
+  ASSERT_EQ(read.records.size(), 204u) << read.error;
+  EXPECT_EQ(read.records[201],
+            (std::vector<std::string>{"Fran\xC3\xA7ois", "Besan\xC3\xA7on \xE2\x82\xAC"}));
+  EXPECT_EQ(read.records[203][1], "M\xC3\xA1laga \xEF\xBF\xBD");
+  EXPECT_EQ(read.encoding, "Windows-1252");
+  EXPECT_EQ(read.damage.lines, std::vector<std::uint64_t>{204});
+  EXPECT_TRUE(log.contains("CSV line 202: the first bytes that are not ASCII are not UTF-8; read as Windows-1252"))
+      << ::testing::PrintToString(log.texts());
+  // Valid UTF-8 late in the file stays UTF-8.
+  const Read utf8 = readAll(ascii + "Zo\xC3\xAB,K\xC3\xB6ln\n", 0, 64);
+  EXPECT_EQ(utf8.records.back(), (std::vector<std::string>{"Zo\xC3\xAB", "K\xC3\xB6ln"}));
+  EXPECT_EQ(utf8.encoding, "UTF-8");
+}
+
+TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
+  struct SeparatorCase {
+    const char* name;
+    std::string input;
+    std::optional<char> option;
+    char delimiter;
+    Records records;
+  };
+  const SeparatorCase cases[] = {
+      {"semicolons", "a;b;c\n1;2,5;3\n", {}, ';', {{"a", "b", "c"}, {"1", "2,5", "3"}}},
+      {"quoted semicolons",
+       "\"Name\";\"Note\"\n\"Lee\";\"x; y\"\n",
+       {},
+       ';',
+       {{"Name", "Note"}, {"Lee", "x; y"}}},
+      {"separators inside quotes don't count",
+       "\"a,b,c\";d;e\n",
+       {},
+       ';',
+       {{"a,b,c", "d", "e"}}},
+      {"tabs, with empty fields and quoted blanks",
+       "a\tb\tc\n\t\" x \"\t\n",
+       {},
+       '\t',
+       {{"a", "b", "c"}, {"", " x ", ""}}},
+      {"a tie goes to the comma", "a,b;c\n", {}, ',', {{"a", "b;c"}}},
+      {"no separator at all", "Name\nLee\n", {}, ',', {{"Name"}, {"Lee"}}},
+      {"sep= line", "sep=;\na,b;c\n", {}, ';', {{"a,b", "c"}}},
+      {"SEP= line with CR LF", "SEP=|\r\na|b\r\n", {}, '|', {{"a", "b"}}},
+      {"the option wins", "a;b,c\n", ',', ',', {{"a;b", "c"}}},
+      {"the option wins over a sep= line", "sep=;\na;b,c\n", ',', ',', {{"a;b", "c"}}},
+  };
+  for (const SeparatorCase& c : cases) {
+    for (const std::size_t chunk : {0, 1}) {
+      const Read read = readAll(c.input, chunk, 16, {c.option, std::nullopt});
+      EXPECT_EQ(read.error, "") << c.name;
+      EXPECT_EQ(read.delimiter, c.delimiter) << c.name;
+      EXPECT_EQ(read.records, c.records) << c.name;
+    }
+  }
+  // A sep= line is line 1: records are numbered after it.
+  EXPECT_EQ(readAll("sep=;\na;b\n").lines, std::vector<std::uint64_t>{2});
+}
+
+TEST(StandardCsvReaderTest, AHeaderScoreConfirmsAGuessedEncoding) {
+  // Russian titles in KOI8-R; scored by a list of titles in UTF-8.
+  const auto sample = *std::find_if(
+      testing::encodedSamples().begin(), testing::encodedSamples().end(),
+      [](const testing::EncodedSample& s) { return s.encoding == "KOI8-R"; });
+  const std::string titles = "\xE9\xCD\xD1,\xF4\xC5\xCC\xC5\xC6\xCF\xCE\n";  // Имя,Телефон
+  const std::string input = titles + std::string(sample.bytes.substr(sample.bytes.find('\n') + 1));
+  const auto russian = [](const std::vector<std::string_view>& header) {
+    std::size_t known = 0;
+    for (const std::string_view title : header) {
+      known += title == "\xD0\x98\xD0\xBC\xD1\x8F" ||
+               title == "\xD0\xA2\xD0\xB5\xD0\xBB\xD0\xB5\xD1\x84\xD0\xBE\xD0\xBD";
+    }
+    return known;
+  };
+  for (const std::size_t score : {0, 1}) {
+    // Score 1 for any header: the guess is kept; else the encodings are tried.
+    auto stream = std::make_shared<FakeInputStream>(input);
+    StandardCsvReader reader(stream, 1 << 16);
+    ASSERT_TRUE(reader.open());
+    const std::string guess = reader.encodingName();
+    const auto* header = reader.readHeader(
+        [&](const std::vector<std::string_view>& h) { return score ? 1 : russian(h); });
+    ASSERT_TRUE(header);
+    if (score) {
+      EXPECT_EQ(reader.encodingName(), guess);
+    } else {
+      EXPECT_EQ(reader.encodingName(), "KOI8-R");
+      EXPECT_EQ(russian(*header), 2u);
+    }
+    const auto* first = reader.readRecord();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->size(), 5u);
+  }
+  // Past the first block, a guess can no longer be reread.
+  auto stream = std::make_shared<FakeInputStream>(input);
+  StandardCsvReader reader(stream, 16);
+  ASSERT_TRUE(reader.open());
+  while (reader.readRecord()) {
+  }
+  EXPECT_FALSE(reader.reread("KOI8-R"));
 }
 
 TEST(StandardCsvReaderTest, ReplacesInvalidUtf8AndSaysWhere) {
   testing::LogCapture log;
-  const Read read = readAll("ok\n\"caf\xE9\",\"x\ny\"\nnext\xFF\n");
+  const Read read = readAll("ok\n\"caf\xE9\",\"x\ny\"\nnext\xFF\n", 0, 16, {std::nullopt, "utf-8"});
   EXPECT_EQ(read.records, (Records{{"ok"}, {"caf\xEF\xBF\xBD", "x\ny"}, {"next\xEF\xBF\xBD"}}));
   for (const char* line : {"2", "4"}) {
     EXPECT_TRUE(log.contains(std::string("CSV line ") + line +
                              " is not valid UTF-8; invalid bytes were replaced by U+FFFD"))
         << "line " << line;
   }
+  EXPECT_EQ(read.damage.lines, (std::vector<std::uint64_t>{2, 4}));
+  EXPECT_EQ(read.damage.count, 2u);
 }
 
 TEST(StandardCsvReaderTest, ReportsReadErrorsAndUnopenableFiles) {

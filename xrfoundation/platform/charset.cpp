@@ -25,4 +25,16 @@ std::optional<ByteOrderMark> byteOrderMarkOf(std::string_view start) {
 
 bool isValidUtf8(std::string_view text) { return utf8::isValid(text); }
 
+void CharsetConverter::replaced(std::string& out) {
+  replacements_.push_back(out.size());
+  out.append(utf8::kReplacementCharacter);
+}
+
+void CharsetConverter::finish(std::string& out) {
+  replacements_.clear();
+  if (pending_.empty()) return;
+  pending_.clear();
+  replaced(out);
+}
+
 }  // namespace xr

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "xrfoundation/export.h"
 
@@ -20,6 +21,9 @@ class XR_EXPORT CharsetConverter {
  public:
   // A converter from the named encoding, or null when the platform knows no such encoding.
   static std::unique_ptr<CharsetConverter> toUtf8(const std::string& fromEncoding);
+  // A lenient converter: a byte that the encoding doesn't explain (a code unit, in UTF-16 and
+  // UTF-32) becomes U+FFFD, replacements() says where, and convert() never fails.
+  static std::unique_ptr<CharsetConverter> toUtf8Lenient(const std::string& fromEncoding);
   virtual ~CharsetConverter() = default;
 
   // Appends the UTF-8 form of bytes to out. A sequence cut by the end of bytes waits for the
@@ -29,6 +33,18 @@ class XR_EXPORT CharsetConverter {
   // Whether a cut sequence is still waiting: at the end of the input that means it was cut
   // short for good.
   virtual bool hasPendingBytes() const = 0;
+
+  // Lenient: where the last convert() or finish() put U+FFFD, as offsets into its out.
+  const std::vector<std::size_t>& replacements() const { return replacements_; }
+  // Lenient: the end of the input. A sequence still cut short becomes U+FFFD in out.
+  void finish(std::string& out);
+
+ protected:
+  // Records a replacement appended to out (lenient converters only).
+  void replaced(std::string& out);
+  bool lenient_ = false;
+  std::vector<std::size_t> replacements_;
+  std::string pending_;  // the start of a sequence cut by the end of the last block
 };
 
 // The whole of text converted from fromEncoding to UTF-8, or none when the encoding is unknown

@@ -1,6 +1,8 @@
 // platform/charset_posix.cpp: CharsetConverter over iconv(3) (Linux and other POSIX systems).
 #include <iconv.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 
 #include "xrfoundation/platform/charset.h"
@@ -12,12 +14,16 @@ constexpr std::size_t kOutputChunk = 16 * 1024;  // bytes of UTF-8 made per icon
 
 class IconvConverter final : public CharsetConverter {
  public:
-  explicit IconvConverter(iconv_t handle) : handle_(handle) {}
+  explicit IconvConverter(iconv_t handle, bool lenient = false, std::size_t unit = 1)
+      : handle_(handle), unit_(unit) {
+    lenient_ = lenient;
+  }
   ~IconvConverter() override { ::iconv_close(handle_); }
   IconvConverter(const IconvConverter&) = delete;
   IconvConverter& operator=(const IconvConverter&) = delete;
 
   bool convert(std::string_view bytes, std::string& out) override {
+    replacements_.clear();
     if (broken_) return false;
     std::string joined;
     if (!pending_.empty()) {
@@ -49,7 +55,15 @@ class IconvConverter final : public CharsetConverter {
       if (result != static_cast<std::size_t>(-1)) continue;
       if (errno == E2BIG) continue;
       if (errno == EINVAL) break;  // a sequence cut by the end of in
-      broken_ = true;              // EILSEQ: not text in this encoding
+      if (lenient_) {              // EILSEQ: one unit the encoding doesn't explain
+        replaced(out);
+        const std::size_t skip = std::min(unit_, sourceLeft);
+        source += skip;
+        sourceLeft -= skip;
+        ::iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        continue;
+      }
+      broken_ = true;  // EILSEQ: not text in this encoding
       used = in.size() - sourceLeft;
       return false;
     }
@@ -58,7 +72,7 @@ class IconvConverter final : public CharsetConverter {
   }
 
   iconv_t handle_;
-  std::string pending_;  // the start of a sequence cut by the end of the last block
+  std::size_t unit_;  // bytes a lenient converter skips past a fault
   bool broken_ = false;
 };
 
@@ -97,6 +111,15 @@ std::unique_ptr<CharsetConverter> CharsetConverter::toUtf8(const std::string& fr
   const iconv_t handle = ::iconv_open("UTF-8", fromEncoding.c_str());
   if (handle == reinterpret_cast<iconv_t>(-1)) return nullptr;
   return std::make_unique<IconvConverter>(handle);
+}
+
+std::unique_ptr<CharsetConverter> CharsetConverter::toUtf8Lenient(const std::string& fromEncoding) {
+  const iconv_t handle = ::iconv_open("UTF-8", fromEncoding.c_str());
+  if (handle == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  std::string upper;
+  for (const char c : fromEncoding) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::size_t unit = upper.starts_with("UTF-16") ? 2 : upper.starts_with("UTF-32") ? 4 : 1;
+  return std::make_unique<IconvConverter>(handle, true, unit);
 }
 
 std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_view charset) {

@@ -1,0 +1,142 @@
+// Encoding detection and lenient decoding: every legacy sample (converted by iconv) detected
+// and decoded to its text, marks and UTF-16 without one, names, and undecodable bytes
+// replaced and reported with their lines.
+#include "xrfoundation/platform/text_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "xrfoundation/platform/testing/encoded_samples.h"
+
+namespace xr {
+namespace {
+
+std::string decodeAll(std::string_view encoding, std::string_view bytes, std::size_t block,
+                      DecodeDamage* damage = nullptr) {
+  auto decoder = TextDecoder::create(encoding);
+  EXPECT_TRUE(decoder) << encoding;
+  if (!decoder) return {};
+  std::string out;
+  for (std::size_t at = 0; at < bytes.size(); at += block) {
+    decoder->decode(bytes.substr(at, block), out);
+  }
+  decoder->decode({}, out, true);
+  if (damage) *damage = decoder->damage();
+  return out;
+}
+
+TEST(TextEncodingTest, DetectsAndDecodesEveryLegacySample) {
+  for (const testing::EncodedSample& sample : testing::encodedSamples()) {
+    const DetectedEncoding found = detectEncoding(sample.bytes, true);
+    EXPECT_EQ(found.basis, EncodingBasis::Guessed) << sample.encoding;
+    if (sample.encoding == "ISO-8859-2") {
+      // The one sample the detector mistakes: a caller that can check the text (the contacts
+      // reader's header) or the user's option sets it right.
+      EXPECT_EQ(found.name, "Windows-1250");
+      continue;
+    }
+    // A close encoding that gives the same text is as good a guess.
+    EXPECT_EQ(decodeAll(found.name, sample.bytes, 4096), sample.utf8)
+        << sample.encoding << " guessed as " << found.name;
+    // Told the encoding, blocks cut inside characters change nothing.
+    for (const std::size_t block : {1, 3, 4096}) {
+      DecodeDamage damage;
+      EXPECT_EQ(decodeAll(sample.encoding, sample.bytes, block, &damage), sample.utf8)
+          << sample.encoding << " in blocks of " << block;
+      EXPECT_EQ(damage.count, 0u) << sample.encoding;
+    }
+  }
+}
+
+TEST(TextEncodingTest, TellsMarksUtf16ByItsZeroBytesAndUtf8) {
+  struct Case {
+    std::string bytes;
+    std::string name;
+    EncodingBasis basis;
+    std::size_t mark;
+    bool asciiOnly;
+  };
+  const Case cases[] = {
+      {"\xEF\xBB\xBFName", "UTF-8", EncodingBasis::ByteOrderMark, 3, false},
+      {std::string("\xFF\xFEN\0", 4), "UTF-16LE", EncodingBasis::ByteOrderMark, 2, false},
+      {std::string("\xFE\xFF\0N", 4), "UTF-16BE", EncodingBasis::ByteOrderMark, 2, false},
+      {std::string("\xFF\xFE\0\0N\0\0\0", 8), "UTF-32LE", EncodingBasis::ByteOrderMark, 4, false},
+      {std::string("\0\0\xFE\xFF\0\0\0N", 8), "UTF-32BE", EncodingBasis::ByteOrderMark, 4, false},
+      {std::string("N\0a\0m\0e\0,\0\x16\x04", 12), "UTF-16LE", EncodingBasis::ZeroBytes, 0, false},
+      {std::string("\0N\0a\0m\0e\0,\x04\x16", 12), "UTF-16BE", EncodingBasis::ZeroBytes, 0, false},
+      {"Name,Phone\n", "UTF-8", EncodingBasis::Utf8, 0, true},
+      {"Name,\xC3\x89lodie\n", "UTF-8", EncodingBasis::Utf8, 0, false},
+      // A block cut inside a character is still UTF-8.
+      {"Name,\xC3\x89lodie\xE2\x82", "UTF-8", EncodingBasis::Utf8, 0, false},
+      // UTF-8 with one stray byte among many characters stays UTF-8.
+      {"\xC3\x89\xC3\xA9\xC3\xA8\xC3\xAA\xC3\xAB\xC3\xA0 \xE9", "UTF-8", EncodingBasis::Utf8, 0,
+       false},
+  };
+  for (const Case& c : cases) {
+    const DetectedEncoding found = detectEncoding(c.bytes, false);
+    EXPECT_EQ(found.name, c.name) << c.bytes;
+    EXPECT_EQ(found.basis, c.basis) << c.bytes;
+    EXPECT_EQ(found.markLength, c.mark) << c.bytes;
+    EXPECT_EQ(found.asciiOnly, c.asciiOnly) << c.bytes;
+  }
+  // Cut for good at the end of the whole text, it is not.
+  EXPECT_EQ(detectEncoding("Name,caf\xE9 cr\xE8me\n", true).basis, EncodingBasis::Guessed);
+}
+
+TEST(TextEncodingTest, NamesEncodingsAsTheUserWritesThem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"cp1252", "Windows-1252"}, {"WINDOWS-1252", "Windows-1252"}, {"latin1", "ISO-8859-1"},
+      {"iso_8859-15", "ISO-8859-15"}, {"sjis", "Shift_JIS"}, {"Shift_JIS", "Shift_JIS"},
+      {"gbk", "GB18030"}, {"koi8r", "KOI8-R"}, {"euc-kr", "EUC-KR"}, {"big5", "Big5"},
+      {"utf8", "UTF-8"},
+  };
+  for (const auto& [given, display] : cases) {
+    EXPECT_EQ(encodingDisplayName(given), display) << given;
+    EXPECT_TRUE(TextDecoder::create(given)) << given;
+  }
+  EXPECT_EQ(encodingDisplayName("no-such-encoding"), std::nullopt);
+  EXPECT_FALSE(TextDecoder::create("no-such-encoding"));
+}
+
+TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {
+  struct Case {
+    const char* encoding;
+    std::string bytes;
+    std::string text;
+    std::vector<std::uint64_t> lines;
+  };
+  const Case cases[] = {
+      // 0x81 is no Windows-1252 character; CR LF and a lone CR end one line each.
+      {"Windows-1252", "a\r\nb\rc\x81\nd\x81\x81\n", "a\r\nb\rc\xEF\xBF\xBD\nd\xEF\xBF\xBD\xEF\xBF\xBD\n",
+       {3, 4}},
+      // A Shift_JIS lead byte before a line end, and one cut short by the end of the input.
+      {"Shift_JIS", "\x93\x8C\n\x82\n\x93", "\xE6\x9D\xB1\n\xEF\xBF\xBD\n\xEF\xBF\xBD", {2, 3}},
+      // A lone surrogate in UTF-16.
+      {"UTF-16LE", std::string("a\0\n\0\x3D\xD8\x62\0", 8), "a\n\xEF\xBF\xBD" "b", {2}},
+  };
+  for (const Case& c : cases) {
+    for (const std::size_t block : {1, 2, 64}) {
+      DecodeDamage damage;
+      EXPECT_EQ(decodeAll(c.encoding, c.bytes, block, &damage), c.text) << c.encoding << block;
+      EXPECT_EQ(damage.lines, c.lines) << c.encoding << " in blocks of " << block;
+      EXPECT_EQ(damage.count, c.text.size() > 0 ? std::count(c.text.begin(), c.text.end(), '\xBD')
+                                                : 0)
+          << c.encoding;
+    }
+  }
+}
+
+TEST(TextEncodingTest, KeepsOnlyTheFirstLinesOfDamage) {
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i) bytes += "x\x81\n";
+  DecodeDamage damage;
+  decodeAll("cp1252", bytes, 100, &damage);
+  EXPECT_EQ(damage.count, 1000u);
+  ASSERT_EQ(damage.lines.size(), DecodeDamage::kMaxLines);
+  EXPECT_EQ(damage.lines.front(), 1u);
+  EXPECT_EQ(damage.lines.back(), DecodeDamage::kMaxLines);
+}
+
+}  // namespace
+}  // namespace xr
