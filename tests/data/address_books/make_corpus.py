@@ -82,7 +82,13 @@ def composed_outlook_header(lang, table):
             and p not in in_groups] + [tuple(p for p in g if p in titles) for g in grouped]
     rest.sort(key=lambda group: sort_key(titles[group[0]]))
     order = fixed + [p for group in rest for p in group]
-    return [titles[p] for p in order], {p: titles[p] for p in order}
+    header = [titles[p] for p in order]
+    # A title the header holds twice names the first column, "Title#2" the second.
+    names = {}
+    for n, p in enumerate(order):
+        seen = header[:n].count(header[n])
+        names[p] = f"{header[n]}#{seen + 1}" if seen else header[n]
+    return header, names
 
 
 def column(header, title):
