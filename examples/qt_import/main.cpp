@@ -1,5 +1,5 @@
-// qt_import: a Qt Widgets program that imports contacts from a CSV file with a progress bar and
-// a Cancel button, shows them in a table and lists the contacts that share a number.
+// qt_import: a Qt Widgets program that imports contacts from a vCard or CSV file with a progress
+// bar and a Cancel button, shows them in a table and lists the contacts that share a number.
 //   qt_import [FILE]                            a window; Open... picks a file
 //   qt_import --check --rows N --shared G FILE  imports FILE, exits 0 only for N rows and G groups
 // The import is a ValueTask whose value is the contacts read; a TaskWatcher brings its progress,
@@ -18,16 +18,14 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "xrfoundation/contacts/contact_csv.h"
+#include "xrfoundation/contacts/contact_file_reader.h"
+#include "xrfoundation/contacts/contact_shared_numbers.h"
 #include "xrfoundation/integration/qt_main_thread.h"
 #include "xrfoundation/integration/qt_task_watcher.h"
-#include "xrfoundation/phone/shared_numbers.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/value_task.h"
 
@@ -36,25 +34,24 @@ namespace {
 using Contacts = std::vector<xr::ContactInfo>;
 using ImportTask = xr::ValueTask<Contacts>;
 
-// Reads the file on a worker thread, reporting the share of its bytes read after each contact.
+// Reads the file (vCard or CSV, as its content shows) on a worker thread, reporting the share
+// of its bytes read after each contact.
 std::shared_ptr<ImportTask> makeImport(const std::string& path) {
   return xr::AsyncTaskBase::create<ImportTask>([path](ImportTask& self) -> std::optional<Contacts> {
-    xr::ContactCsvReader reader;
-    if (!reader.open(xr::makeFileInputStream(path), std::filesystem::path(path).parent_path()))
-      return self.fail(reader.errorReason());
-    std::error_code error;
-    const double size = std::max<std::uintmax_t>(1, std::filesystem::file_size(path, error));
+    xr::ContactFileReader reader;
+    if (!reader.open(path)) return self.fail(reader.errorReason());
+    const double size = static_cast<double>(std::max<std::uint64_t>(1, reader.totalBytes().value_or(1)));
     self.fireStartEvent();
     Contacts contacts;
-    for (xr::ContactInfo contact; !self.isCancelled(); contact = {}) {
+    for (xr::ContactInfo contact; !self.isCancelled();) {
       switch (reader.next(contact)) {
-        case xr::ContactCsvReader::Next::Contact:
+        case xr::ContactFileReader::Next::Contact:
           contacts.push_back(std::move(contact));
-          self.fireProgressEvent(reader.bytesRead() / size);
+          self.fireProgressEvent(static_cast<double>(reader.bytesRead()) / size);
           break;
-        case xr::ContactCsvReader::Next::End:
+        case xr::ContactFileReader::Next::End:
           return contacts;
-        case xr::ContactCsvReader::Next::Error:
+        case xr::ContactFileReader::Next::Error:
           return self.fail("line " + std::to_string(reader.errorLine()) + ": " +
                            reader.errorReason());
       }
@@ -83,7 +80,8 @@ class ImportWindow : public QWidget {
     table_->horizontalHeader()->setStretchLastSection(true);
     cancel_->setEnabled(false);
     connect(open_, &QPushButton::clicked, this, [this] {
-      const QString path = QFileDialog::getOpenFileName(this, "Import contacts", {}, "CSV (*.csv)");
+      const QString path = QFileDialog::getOpenFileName(this, "Import contacts", {},
+                                                        "Contacts (*.vcf *.csv);;All files (*)");
       if (!path.isEmpty()) import(path.toStdString());
     });
     // [watcher]
@@ -121,18 +119,15 @@ class ImportWindow : public QWidget {
       status_->setText("Import " + outcome + (description.isEmpty() ? "" : ": " + description));
       return;
     }
-    std::vector<std::vector<std::string>> numbers;
     table_->setRowCount(static_cast<int>(contacts->size()));
-    for (const xr::ContactInfo& contact : *contacts) {
+    for (int row = 0; row < table_->rowCount(); ++row) {
       QStringList shown;
-      numbers.emplace_back();
-      for (const auto& item : contact.groupNumber.arrItem)
-        if (item.mobile) shown << QString::fromStdString(numbers.back().emplace_back(*item.mobile));
-      const int row = static_cast<int>(numbers.size()) - 1;
-      table_->setItem(row, 0, new QTableWidgetItem(nameOf(contact)));
+      for (const auto& item : (*contacts)[row].groupNumber.arrItem)
+        if (item.mobile) shown << QString::fromStdString(*item.mobile);
+      table_->setItem(row, 0, new QTableWidgetItem(nameOf((*contacts)[row])));
       table_->setItem(row, 1, new QTableWidgetItem(shown.join(", ")));
     }
-    const auto groups = xr::findSharedNumbers(numbers);
+    const auto groups = xr::findSharedNumbers(*contacts);
     sharedGroups_ = groups ? static_cast<int>(groups->size()) : 0;
     QStringList lines;
     for (const xr::SharedNumberGroup& group :
@@ -162,13 +157,13 @@ class ImportWindow : public QWidget {
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QCommandLineParser parser;
-  parser.setApplicationDescription("Imports contacts from a CSV file.");
+  parser.setApplicationDescription("Imports contacts from a vCard or CSV file.");
   parser.addHelpOption();
   const QCommandLineOption check("check", "Import FILE at once, check the result and exit.");
   const QCommandLineOption rows("rows", "With --check: the rows expected.", "n", "0");
   const QCommandLineOption shared("shared", "With --check: the groups expected.", "n", "0");
   parser.addOptions({check, rows, shared});
-  parser.addPositionalArgument("file", "The CSV file to import.");
+  parser.addPositionalArgument("file", "The vCard or CSV file to import.");
   parser.process(application);
   if (parser.isSet(check) && parser.positionalArguments().isEmpty()) parser.showHelp(2);
   if (!xr::installQtMainThread()) return 1;

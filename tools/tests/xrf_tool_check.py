@@ -3,7 +3,7 @@
 as a user runs them.
 
 Usage: xrf_tool_check.py XRF WORK_DIR CASE
-  (CASE: csv2vcf, layouts, dedupe, cancel, errors, demo, help, usage, stdin)
+  (CASE: csv2vcf, layouts, dedupe, cancel, errors, demo, help, usage, stdin, csvinput)
 """
 import base64
 import os
@@ -57,6 +57,7 @@ def case_csv2vcf():
     check(to_file.stderr.decode().splitlines() == [
         'xrf: warning: unknown columns ignored: "Shoe Size"',
         'xrf: warning: repeated columns ignored: "phone 1"',
+        "xrf: " + os.path.join(DATA, "small.csv") + ": this library, English, ',', UTF-8",
         "xrf: 3 contacts, 3 numbers, 2 e-mails written",
         'xrf: warning: 1 value in column "Shoe Size" not written: no place in a contact',
         'xrf: warning: 1 value in column "phone 1" not written: no place in a contact'],
@@ -259,7 +260,8 @@ def case_errors():
         (["contacts", "csv2vcf", bad_kind, "-o", os.path.join(work, "no", "dir.vcf")],
          "cannot create a file in"),
         (["contacts", "dedupe", os.path.join(work, "missing.vcf")], "missing.vcf: No such file"),
-        (["contacts", "dedupe", bad_kind], "no vCard records"),
+        (["contacts", "dedupe", empty], "empty.csv: no vCard records"),
+        (["contacts", "show", bad_kind], 'bad_kind.csv:2: "Cellular" in column "Phone Type"'),
         # A directory opens but cannot be read: a read error, not an empty input.
         (["vcard", "count", work], "cannot read " + work + ": Is a directory"),
         (["csv", "rows", work], "cannot read " + work + ": Is a directory"),
@@ -432,6 +434,100 @@ def case_stdin():
     standard = run("csv", "rows", "--standard", "-", stdin=text).stdout
     check(standard == b'{"Name":"Ann","Note":"Met at \\"DevConf\\", 2019\\r\\nline 2"}\n',
           f"csv rows --standard: {standard!r}")
+
+
+def case_csvinput():
+    """show, dedupe and vcf2csv read CSV files as they read vCard files, told by the content."""
+    work = fresh_dir("csvinput")
+    vcf = os.path.join(DATA, "numbers.vcf")
+    # The vCard file as CSV, under a name that says nothing of either.
+    as_csv = os.path.join(work, "numbers.txt")
+    result = run("contacts", "vcf2csv", vcf, "-o", as_csv)
+    check(result.returncode == 0, f"vcf2csv: {result.returncode} {result.stderr!r}")
+    check(("xrf: " + vcf + ": vCard, UTF-8") in result.stderr.decode().splitlines(),
+          f"vcf2csv names what it read: {result.stderr!r}")
+    same_vcf = os.path.join(work, "cards.csv")  # a vCard file under a CSV name
+    shutil.copy(vcf, same_vcf)
+    for command in (["dedupe"], ["dedupe", "--json"], ["show"], ["show", "--json"]):
+        from_vcf = run("contacts", *command, vcf)
+        from_csv = run("contacts", *command, as_csv)
+        from_named = run("contacts", *command, same_vcf)
+        check(from_vcf.returncode == 0 and from_csv.returncode == 0 and from_named.returncode == 0,
+              f"{command}: exit {from_vcf.returncode}/{from_csv.returncode}/{from_named.returncode}"
+              f" {from_csv.stderr!r}")
+        check(from_named.stdout == from_vcf.stdout, f"{command}: a .csv name changed the reading")
+        # The CSV carries names and numbers alike; the one difference: a CSV row's empty
+        # display name is made of the name parts, where the vCard record had N only.
+        expected = from_vcf.stdout.replace(b"Lee, Ann", b"Ann Lee")
+        if command != ["show", "--json"]:
+            check(from_csv.stdout == expected, f"{command} over CSV: {from_csv.stdout[-300:]!r}")
+        else:
+            check(from_csv.stdout.count(b'"numbers"') == 11, f"show --json over CSV: {from_csv.stdout[:200]!r}")
+        check(("xrf: " + as_csv + ": this library, English, ',', UTF-8").encode()
+              in from_csv.stderr, f"{command}: summary {from_csv.stderr!r}")
+    # CSV to CSV: the own columns come back as they went.
+    again = os.path.join(work, "again.csv")
+    twice = os.path.join(work, "twice.csv")
+    first = run("contacts", "vcf2csv", as_csv, "-o", again)
+    second = run("contacts", "vcf2csv", again, "-o", twice)
+    check(first.returncode == 0 and second.returncode == 0 and
+          open(again, "rb").read() == open(twice, "rb").read(),
+          f"vcf2csv over its own CSV: {second.returncode} {second.stderr!r}")
+
+    # A semicolon CSV, as spreadsheets in many countries write it.
+    semi = os.path.join(work, "semi.csv")
+    with open(semi, "w") as f:
+        f.write("Given Name;Family Name;Phone 1\nAnn;Lee;+44 20 7946 0018\nBo;Ng;020 7946 0018\n")
+    result = run("contacts", "show", semi, "--delimiter", ";")
+    check(result.returncode == 0 and result.stdout.decode().splitlines()[0] == "#1 Ann Lee",
+          f"show --delimiter ';': {result.returncode} {result.stdout!r} {result.stderr!r}")
+    check(b"this library, English, ';', UTF-8" in result.stderr, f"';' summary: {result.stderr!r}")
+    result = run("contacts", "dedupe", semi, "--delimiter", ";")
+    check(result.returncode == 0 and b"1 group: 2 of 2 records" in result.stdout,
+          f"dedupe --delimiter ';': {result.stdout!r} {result.stderr!r}")
+    tab = os.path.join(work, "tab.csv")
+    with open(tab, "w") as f:
+        f.write("Given Name\tPhone 1\nAnn\t1\n")
+    for word in ("tab", "\\t"):
+        result = run("contacts", "show", tab, "--delimiter", word)
+        check(result.returncode == 0 and result.stdout.startswith(b"#1 Ann\n  phone 1"),
+              f"--delimiter {word}: {result.stdout!r} {result.stderr!r}")
+    result = run("contacts", "show", tab, "--delimiter", "|")
+    check(result.returncode == 2, f"--delimiter '|': exit {result.returncode}")
+
+    # A header in which no column names a contact field: an error, never 0 contacts.
+    nothing = os.path.join(work, "nothing.csv")
+    with open(nothing, "w") as f:
+        f.write("Colour,Size,Weight\nred,2,3\n")
+    for command in ("show", "dedupe", "vcf2csv", "csv2vcf"):
+        result = run("contacts", command, nothing)
+        check(result.returncode == 1 and result.stdout == b"" and result.stderr.decode() ==
+              f"xrf: no column of {nothing} names a contact field; its columns: Colour, Size, "
+              "Weight\n" or command == "csv2vcf" and result.returncode == 1 and
+              f"no column of {nothing} names a contact field".encode() in result.stderr,
+              f"{command} without fields: {result.returncode} {result.stderr!r}")
+
+    # A byte that no encoding explains is reported with its file and line; --strict refuses.
+    bad = os.path.join(work, "bad.csv")
+    with open(bad, "wb") as f:
+        f.write(b"Given Name,Phone 1\nAnn,1\nB\xffo,2\n")
+    # A vCard file in UTF-16 without a mark, with a lone surrogate on line 5.
+    bad_vcf = os.path.join(work, "bad.vcf")
+    with open(bad_vcf, "wb") as f:
+        f.write("BEGIN:VCARD\nFN:Ann\nEND:VCARD\nBEGIN:VCARD\nFN:B".encode("utf-16-le") +
+                b"\x00\xd8" + "o\nEND:VCARD\n".encode("utf-16-le"))
+    for command, bad in [(c, bad) for c in ("show", "dedupe", "csv2vcf", "vcf2csv")] + \
+            [(c, bad_vcf) for c in ("show", "dedupe", "vcf2csv")]:
+        line, encoding = (3, ["--encoding", "UTF-8"]) if bad.endswith(".csv") else (5, [])
+        result = run("contacts", command, bad, *encoding)
+        check(result.returncode == 0 and
+              any(text.startswith(f"xrf: warning: {bad}:{line}: ") for text in
+                  result.stderr.decode().splitlines()),
+              f"{command} {bad}: no warning for line {line}: {result.returncode} {result.stderr!r}")
+        strict = run("contacts", command, bad, *encoding, "--strict")
+        check(strict.returncode == 1 and strict.stdout == b"" and
+              strict.stderr.decode().startswith("xrf: ") and f"{bad}:{line}: " in strict.stderr.decode(),
+              f"{command} {bad} --strict: {strict.returncode} {strict.stderr!r}")
 
 
 if __name__ == "__main__":

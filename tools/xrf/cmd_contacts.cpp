@@ -1,8 +1,10 @@
-// xrf contacts csv2vcf and xrf contacts dedupe: contact files from the command line.
-//   xrf contacts csv2vcf IN.csv [-o OUT.vcf] [--strict] [--form F]  one vCard 3.0 record per CSV
-//   row xrf contacts dedupe FILE.vcf [--json]      records that share a telephone number xrf
-//   contacts vcf2csv FILE.vcf [-o OUT.csv] vCard records as a contacts CSV xrf contacts show
-//   FILE.vcf [--json]        the contacts a vCard file holds
+// xrf contacts: contact files from the command line. Every command reads vCard and CSV files
+// alike (the library's ContactFileReader tells them apart by their content).
+//   xrf contacts csv2vcf IN.csv [-o OUT.vcf] [--strict] [--form F]  one vCard 3.0 record per row
+//   xrf contacts dedupe FILE [--json]            contacts that share a telephone number
+//   xrf contacts vcf2csv FILE [-o OUT.csv]       contacts as a CSV in csv2vcf's own columns
+//   xrf contacts show FILE [--json]              the contacts a file holds
+// The reading options of all four: --delimiter X, --encoding NAME, --strict.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,12 +35,64 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kRowsPerProgress = 256;  // rows between progress reports
 constexpr std::size_t kCsvBlockBytes = 1 << 16;  // CSV text gathered before it is written
 
+// How a command reads its contacts file.
+struct ReadOptions {
+  std::string delimiter;  // "" (found from the header), ",", ";", "tab" or "\t"
+  std::string encoding;   // "": what the bytes show
+  bool strict = false;
+};
+
 struct Csv2VcfOptions {
   std::string input;   // "-": standard input
   std::string output;  // "" or "-": standard output
-  bool strict = false;
+  ReadOptions read;
   std::string form = "standard";  // "standard" or "device"
 };
+
+// Gives the reading options to import and opens path.
+bool openImport(xrf::ContactFileImport& import, const std::string& path, const ReadOptions& read,
+                bool rereadable = false) {
+  import.setStrict(read.strict);
+  import.setEncoding(read.encoding);
+  if (read.delimiter == "tab" || read.delimiter == "\\t" || read.delimiter == "\t") {
+    import.setDelimiter('\t');
+  } else if (read.delimiter.size() == 1) {
+    import.setDelimiter(read.delimiter[0]);
+  }
+  return import.open(path, rereadable);
+}
+
+// What the import took and its warnings, on standard error: "xrf: FILE: vCard, UTF-8", then a
+// line for each line of the file where bytes were replaced.
+void printImportSummary(const xrf::ContactFileImport& import) {
+  std::cerr << "xrf: " << xrf::printable(import.name()) << ": "
+            << xrf::printable(xr::describeContactFile(import.reader().summary())) << "\n";
+  for (const std::string& warning : import.warnings())
+    std::cerr << "xrf: warning: " << xrf::printable(warning) << "\n";
+}
+
+// The message of an import that could not be opened: an empty file has no records, as the
+// commands that read vCard files have always said.
+void failOpen(const xrf::ContactFileImport& import) {
+  xrf::fail(import.reader().blank() ? import.noRecordsError() : import.error());
+}
+
+// Adds --delimiter, --encoding and (unless the command has its own) --strict.
+void addReadOptions(CLI::App* command, ReadOptions& read, bool strict = true) {
+  command
+      ->add_option("--delimiter", read.delimiter,
+                   "CSV field delimiter: ',', ';', 'tab' or '\\t' (default: found from the "
+                   "header line)")
+      ->check(CLI::IsMember({",", ";", "tab", "\\t", "\t"}));
+  command->add_option("--encoding", read.encoding,
+                      "Text encoding when the file has no byte order mark (UTF-8, "
+                      "Windows-1252, ISO-8859-15, UTF-16LE, ...; default: what the bytes show)");
+  if (strict) {
+    command->add_flag("--strict", read.strict,
+                      "Refuse (exit 1) a file with a value that has no place in a contact or "
+                      "bytes that its encoding does not explain, instead of warning");
+  }
+}
 
 // The output of one conversion: a temporary file that becomes OUT only when every record is
 // in it, so that a failed or cancelled run never leaves a partial OUT. For standard output
@@ -150,7 +204,7 @@ std::string joined(const std::vector<std::string>& texts) {
 
 // The import's account on standard error: what was written, and every column whose values
 // found no place in a contact.
-void printSummary(const xr::ContactCsvSummary& summary) {
+void printSummary(const xr::ContactFileSummary& summary) {
   const auto plural = [](std::uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
   };
@@ -165,23 +219,24 @@ void printSummary(const xr::ContactCsvSummary& summary) {
 
 void csv2vcf(const Csv2VcfOptions& options) {
   struct Job {
-    xrf::CsvFileImport reader;
+    xrf::ContactFileImport reader;
     PendingOutput output;
   };
   auto job = std::make_shared<Job>();
-  job->reader.setStrict(options.strict);
   std::optional<fs::path> target;
   if (!options.output.empty() && options.output != "-") target = xr::pathFromUtf8(options.output);
 
   std::vector<xrf::Step> steps;
   steps.push_back(
-      {"Read the CSV header", false, [job, target, input = options.input](xrf::StepContext& step) {
-         if (!job->reader.open(input)) return step.fail(job->reader.error());
-         const auto& columns = job->reader.columns();
-         if (!columns.unknown().empty())
-           step.warn("unknown columns ignored: " + joined(columns.unknown()));
-         if (!columns.repeated().empty())
-           step.warn("repeated columns ignored: " + joined(columns.repeated()));
+      {"Read the CSV header", false,
+       [job, target, input = options.input, read = options.read](xrf::StepContext& step) {
+         if (!openImport(job->reader, input, read)) return step.fail(job->reader.error());
+         if (const xr::ContactCsvColumns* columns = job->reader.reader().csvColumns()) {
+           if (!columns->unknown().empty())
+             step.warn("unknown columns ignored: " + joined(columns->unknown()));
+           if (!columns->repeated().empty())
+             step.warn("repeated columns ignored: " + joined(columns->repeated()));
+         }
          std::string error;
          return job->output.create(target, error) || step.fail(error);
        }});
@@ -193,8 +248,8 @@ void csv2vcf(const Csv2VcfOptions& options) {
                      for (;;) {
                        if (step.cancelled()) return false;
                        const auto next = job->reader.next(contact);
-                       if (next == xrf::CsvFileImport::Next::End) break;
-                       if (next == xrf::CsvFileImport::Next::Error)
+                       if (next == xrf::ContactFileImport::Next::End) break;
+                       if (next == xrf::ContactFileImport::Next::Error)
                          return step.fail(job->reader.error());
                        if (!job->output.write(xrf::composeVCard(contact, form)))
                          return step.fail("cannot write: " + std::string(std::strerror(errno)));
@@ -203,7 +258,8 @@ void csv2vcf(const Csv2VcfOptions& options) {
                        if (++rows % kRowsPerProgress == 0)
                          step.progress(job->reader.fractionRead());
                      }
-                     step.setSummary(std::to_string(job->reader.contactsRead()) + " contacts");
+                     step.setSummary(
+                         std::to_string(job->reader.reader().summary().contacts) + " contacts");
                      return true;
                    }});
   steps.push_back(
@@ -217,7 +273,8 @@ void csv2vcf(const Csv2VcfOptions& options) {
   job->output.discard();
   switch (outcome.kind) {
     case xrf::RunOutcome::Kind::Success:
-      printSummary(job->reader.summary());
+      printImportSummary(job->reader);
+      printSummary(job->reader.reader().summary());
       xrf::setExitCode(0);
       break;
     case xrf::RunOutcome::Kind::Cancelled:
@@ -233,21 +290,23 @@ struct DedupeOptions {
   std::string file;
   bool verbose = false;
   bool json = false;
+  ReadOptions read;
 };
 
 void dedupe(const DedupeOptions& options) {
   xrf::setLibraryLogging(options.verbose);
-  xrf::VCardFileImport input;
-  if (!input.open(options.file)) return xrf::fail(input.error());
+  xrf::ContactFileImport input;
+  if (!openImport(input, options.file, options.read)) return failOpen(input);
   // Each contact is cut down to its name and numbers as soon as it is read, so that a large
   // file's photos and notes are not all held at once.
   std::vector<xrf::CardNumbers> cards;
   xr::ContactInfo contact;
-  xrf::VCardFileImport::Next next;
-  while ((next = input.next(contact)) == xrf::VCardFileImport::Next::Contact)
+  xrf::ContactFileImport::Next next;
+  while ((next = input.next(contact)) == xrf::ContactFileImport::Next::Contact)
     cards.push_back(xrf::cardNumbersFromContact(contact));
-  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
+  if (next == xrf::ContactFileImport::Next::Error) return xrf::fail(input.error());
   if (cards.empty()) return xrf::fail(input.noRecordsError());
+  printImportSummary(input);
 
   // The grouping runs as a step, so that a long run shows a progress bar and Ctrl-C stops it.
   auto groups = std::make_shared<std::optional<std::vector<xr::SharedNumberGroup>>>();
@@ -360,18 +419,18 @@ nlohmann::ordered_json contactJson(const xr::ContactInfo& c) {
 
 void show(const DedupeOptions& options) {
   xrf::setLibraryLogging(options.verbose);
-  xrf::VCardFileImport input;
-  if (!input.open(options.file)) return xrf::fail(input.error());
+  xrf::ContactFileImport input;
+  if (!openImport(input, options.file, options.read)) return failOpen(input);
   // The contacts are printed as they are read, to a temporary file that reaches standard output
   // only once the whole file has been read: a failure prints nothing but its message.
   PendingOutput output;
   std::string error;
   if (!output.create(std::nullopt, error)) return xrf::fail(error);
   xr::ContactInfo contact;
-  xrf::VCardFileImport::Next next = xrf::VCardFileImport::Next::End;
+  xrf::ContactFileImport::Next next = xrf::ContactFileImport::Next::End;
   std::size_t n = 0;
   bool written = true;
-  while (written && (next = input.next(contact)) == xrf::VCardFileImport::Next::Contact) {
+  while (written && (next = input.next(contact)) == xrf::ContactFileImport::Next::Contact) {
     std::ostringstream out;
     if (options.json) {
       // Each contact as an element of one array, indented as the array's dump() indents it.
@@ -394,8 +453,9 @@ void show(const DedupeOptions& options) {
   }
   if (!written)
     return xrf::fail("cannot write a temporary file: " + std::string(std::strerror(errno)));
-  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
+  if (next == xrf::ContactFileImport::Next::Error) return xrf::fail(input.error());
   if (n == 0) return xrf::fail(input.noRecordsError());
+  printImportSummary(input);
   written =
       output.write(options.json ? std::string("\n]\n")
                                 : std::to_string(n) + (n == 1 ? " contact\n" : " contacts\n"));
@@ -408,23 +468,24 @@ struct Vcf2CsvOptions {
   std::string input;
   std::string output;  // "" or "-": standard output
   bool verbose = false;
+  ReadOptions read;
 };
 
 void vcf2csv(const Vcf2CsvOptions& options) {
   xrf::setLibraryLogging(options.verbose);
   // Two passes over the file, so that no more than one contact is held at a time: the first
   // counts the columns each family needs, the second writes the rows under them.
-  xrf::VCardFileImport input;
-  if (!input.open(options.input, true)) return xrf::fail(input.error());
+  xrf::ContactFileImport input;
+  if (!openImport(input, options.input, options.read, true)) return failOpen(input);
   xr::ContactCsvItemCounts counts;
   xr::ContactInfo contact;
-  xrf::VCardFileImport::Next next;
+  xrf::ContactFileImport::Next next;
   std::size_t contacts = 0;
-  while ((next = input.next(contact)) == xrf::VCardFileImport::Next::Contact) {
+  while ((next = input.next(contact)) == xrf::ContactFileImport::Next::Contact) {
     counts.include(contact);
     ++contacts;
   }
-  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
+  if (next == xrf::ContactFileImport::Next::Error) return xrf::fail(input.error());
   if (contacts == 0) return xrf::fail(input.noRecordsError());
   if (!input.rewind()) return xrf::fail(input.error());
 
@@ -447,7 +508,7 @@ void vcf2csv(const Vcf2CsvOptions& options) {
   std::size_t photosSkipped = 0;
   std::vector<std::string> lostExamples;
   std::size_t n = 0;
-  while ((next = input.next(contact)) == xrf::VCardFileImport::Next::Contact) {
+  while ((next = input.next(contact)) == xrf::ContactFileImport::Next::Contact) {
     std::string photoFile;
     if (contact.icon && target) {
       std::error_code createError;
@@ -476,7 +537,8 @@ void vcf2csv(const Vcf2CsvOptions& options) {
       csv.clear();
     }
   }
-  if (next == xrf::VCardFileImport::Next::Error) return xrf::fail(input.error());
+  if (next == xrf::ContactFileImport::Next::Error) return xrf::fail(input.error());
+  printImportSummary(input);
   if (photosSkipped) {
     std::cerr << "xrf: warning: " << photosSkipped
               << " photos not written: give -o OUT.csv to have them saved beside it\n";
@@ -494,7 +556,8 @@ void vcf2csv(const Vcf2CsvOptions& options) {
 }
 
 xrf::CommandRegistrar registrar([](CLI::App& app) {
-  auto* contacts = app.add_subcommand("contacts", "Contact files: CSV to vCard, duplicate numbers");
+  auto* contacts =
+      app.add_subcommand("contacts", "Contact files (vCard or CSV): convert, show, duplicate numbers");
   contacts->require_subcommand(1);
 
   auto options = std::make_shared<Csv2VcfOptions>();
@@ -507,9 +570,11 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
   convert->add_option("-o,--output", options->output,
                       "vCard file to write (replaced only once complete; default: standard "
                       "output)");
-  convert->add_flag("--strict", options->strict,
+  convert->add_flag("--strict", options->read.strict,
                     "Refuse (exit 1, nothing written) a file with a value that has no place in a "
-                    "contact, instead of reporting it");
+                    "contact, or bytes that its encoding does not explain, instead of reporting "
+                    "it");
+  addReadOptions(convert, options->read, false);
   convert
       ->add_option("--form", options->form,
                    "standard (default): vCard 3.0 as other programs read it; device: the "
@@ -540,10 +605,11 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
   auto dedupeOptions = std::make_shared<DedupeOptions>();
   auto* dedupeCommand = contacts->add_subcommand(
       "dedupe",
-      "Group the records of a vCard file whose telephone numbers denote the same number, "
-      "with their names and the matching numbers");
-  dedupeCommand->add_option("FILE", dedupeOptions->file, "vCard file ('-': standard input)")
+      "Group the contacts of a vCard or CSV file whose telephone numbers denote the same "
+      "number, with their names and the matching numbers");
+  dedupeCommand->add_option("FILE", dedupeOptions->file, "vCard or CSV file ('-': standard input)")
       ->required();
+  addReadOptions(dedupeCommand, dedupeOptions->read);
   dedupeCommand->add_flag("--json", dedupeOptions->json, "Print the groups as JSON");
   dedupeCommand->add_flag("-v,--verbose", dedupeOptions->verbose,
                           "Show the library's diagnostic lines");
@@ -551,9 +617,11 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
 
   auto showOptions = std::make_shared<DedupeOptions>();
   auto* showCommand = contacts->add_subcommand(
-      "show", "Print the contacts of a vCard file (2.1, 3.0 or 4.0) as the library reads them");
-  showCommand->add_option("FILE", showOptions->file, "vCard file ('-': standard input)")
+      "show",
+      "Print the contacts of a vCard (2.1, 3.0 or 4.0) or CSV file as the library reads them");
+  showCommand->add_option("FILE", showOptions->file, "vCard or CSV file ('-': standard input)")
       ->required();
+  addReadOptions(showCommand, showOptions->read);
   showCommand->add_flag("--json", showOptions->json, "Print every field as JSON");
   showCommand->add_flag("-v,--verbose", showOptions->verbose,
                         "Show the library's diagnostic lines");
@@ -562,9 +630,11 @@ xrf::CommandRegistrar registrar([](CLI::App& app) {
   auto csvOptions = std::make_shared<Vcf2CsvOptions>();
   auto* toCsv = contacts->add_subcommand(
       "vcf2csv",
-      "Write the contacts of a vCard file as a standard CSV in csv2vcf's own column names, "
-      "photos as JPEG files beside OUT");
-  toCsv->add_option("FILE", csvOptions->input, "vCard file ('-': standard input)")->required();
+      "Write the contacts of a vCard (or CSV) file as a standard CSV in csv2vcf's own column "
+      "names, photos as JPEG files beside OUT");
+  toCsv->add_option("FILE", csvOptions->input, "vCard or CSV file ('-': standard input)")
+      ->required();
+  addReadOptions(toCsv, csvOptions->read);
   toCsv->add_option("-o,--output", csvOptions->output,
                     "CSV file to write (replaced only once complete; default: standard output)");
   toCsv->add_flag("-v,--verbose", csvOptions->verbose, "Show the library's diagnostic lines");

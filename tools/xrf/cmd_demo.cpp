@@ -54,21 +54,22 @@ std::string kilobytes(std::uintmax_t bytes) {
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 bool readContacts(DemoState& state, xrf::StepContext& step) {
-  xrf::CsvFileImport reader;
+  xrf::ContactFileImport reader;
   const fs::path csv = state.samples / "contacts.csv";
   if (!reader.open(csv.string())) return step.fail(reader.error());
   xr::ContactInfo contact;
   for (;;) {
     if (step.cancelled()) return false;
     const auto next = reader.next(contact);
-    if (next == xrf::CsvFileImport::Next::End) break;
-    if (next == xrf::CsvFileImport::Next::Error) return step.fail(reader.error());
+    if (next == xrf::ContactFileImport::Next::End) break;
+    if (next == xrf::ContactFileImport::Next::Error) return step.fail(reader.error());
     state.contacts.push_back(std::move(contact));
     step.progress(reader.fractionRead());
   }
   if (state.contacts.empty()) return step.fail(csv.string() + " holds no contact");
-  if (!reader.columns().unknown().empty())
-    step.warn(std::to_string(reader.columns().unknown().size()) + " unknown columns ignored");
+  const xr::ContactCsvColumns* columns = reader.reader().csvColumns();
+  if (columns && !columns->unknown().empty())
+    step.warn(std::to_string(columns->unknown().size()) + " unknown columns ignored");
   std::size_t numbers = 0;
   for (const auto& c : state.contacts) numbers += c.groupNumber.arrItem.size();
   step.setSummary(std::to_string(state.contacts.size()) + " contacts with " +

@@ -1,6 +1,5 @@
-// tools/xrf/contact_jobs.cpp: the contacts CSV and vCard imports over a named file, vCard
-// composition,
-// and the names and numbers of vCard records.
+// tools/xrf/contact_jobs.cpp: the contacts import over a named file, vCard composition, and the
+// names and numbers of contacts.
 #include "contact_jobs.h"
 
 #include <algorithm>
@@ -22,60 +21,12 @@
 
 namespace xrf {
 
-CsvFileImport::CsvFileImport() = default;
-CsvFileImport::~CsvFileImport() = default;
-
-bool CsvFileImport::open(const std::string& path) {
-  name_ = isStandardInput(path) ? std::string("standard input") : path;
-  // Photos are named relative to the CSV file's folder (the working folder for a pipe).
-  const std::filesystem::path base =
-      isStandardInput(path) ? std::filesystem::path(".") : xr::pathFromUtf8(path).parent_path();
-  std::error_code sizeError;
-  fileSize_ =
-      isStandardInput(path) ? 0 : std::filesystem::file_size(xr::pathFromUtf8(path), sizeError);
-  reader_.setStrict(strict_);
-  if (!reader_.open(openInputStream(path), base.empty() ? "." : base)) {
-    setError();
-    return false;
-  }
-  return true;
-}
-
-void CsvFileImport::setError() {
-  const std::string& reason = reader_.errorReason();
-  if (reader_.errorLine() > 0) {
-    error_ = name_ + ":" + std::to_string(reader_.errorLine()) + ": " + reason;
-  } else if (reason.find(name_) != std::string::npos) {
-    error_ = reason;  // the stream's own message names the file
-  } else {
-    error_ = name_ + ": " + reason;
-  }
-}
-
-CsvFileImport::Next CsvFileImport::next(xr::ContactInfo& contact) {
-  switch (reader_.next(contact)) {
-    case xr::ContactCsvReader::Next::Contact:
-      return Next::Contact;
-    case xr::ContactCsvReader::Next::End:
-      return Next::End;
-    case xr::ContactCsvReader::Next::Error:
-      break;
-  }
-  setError();
-  return Next::Error;
-}
-
-double CsvFileImport::fractionRead() const {
-  if (fileSize_ == 0) return 0.0;
-  return std::min(1.0, static_cast<double>(reader_.bytesRead()) / static_cast<double>(fileSize_));
-}
-
-VCardFileImport::~VCardFileImport() {
-  reader_.close();
+ContactFileImport::~ContactFileImport() {
+  // The copy's stream only reads the C stream; it never closes it.
   if (copy_) std::fclose(copy_);
 }
 
-bool VCardFileImport::open(const std::string& path, bool rereadable) {
+bool ContactFileImport::open(const std::string& path, bool rereadable) {
   path_ = path;
   name_ = isStandardInput(path) ? std::string("standard input") : path;
   if (isStandardInput(path) && rereadable) {
@@ -97,48 +48,79 @@ bool VCardFileImport::open(const std::string& path, bool rereadable) {
       error_ = std::string("cannot read standard input: ") + std::strerror(errno);
       return false;
     }
-    fileSize_ = static_cast<std::uint64_t>(std::ftell(copy_));
-  } else if (!isStandardInput(path)) {
-    std::error_code sizeError;
-    fileSize_ = std::filesystem::file_size(xr::pathFromUtf8(path), sizeError);
+    copySize_ = static_cast<std::uint64_t>(std::ftell(copy_));
   }
   return rewind();
 }
 
-bool VCardFileImport::rewind() {
+bool ContactFileImport::rewind() {
   error_.clear();
-  if (copy_) std::rewind(copy_);
-  if (reader_.open(copy_ ? openStdioStream(copy_, name_) : openInputStream(path_))) return true;
-  return failed();
+  bool opened;
+  if (copy_) {
+    std::rewind(copy_);
+    // Photos are named relative to the working folder for a pipe.
+    opened = reader_.open(openStdioStream(copy_, name_), copySize_);
+  } else if (isStandardInput(path_)) {
+    opened = reader_.open(openInputStream(path_));
+  } else {
+    opened = reader_.open(xr::pathFromUtf8(path_));
+  }
+  return opened || failed();
 }
 
-VCardFileImport::Next VCardFileImport::next(xr::ContactInfo& contact) {
+ContactFileImport::Next ContactFileImport::next(xr::ContactInfo& contact) {
   switch (reader_.next(contact)) {
-    case xr::VCardContactReader::Next::Contact:
+    case xr::ContactFileReader::Next::Contact:
       return Next::Contact;
-    case xr::VCardContactReader::Next::End:
+    case xr::ContactFileReader::Next::End:
       return Next::End;
-    case xr::VCardContactReader::Next::Error:
+    case xr::ContactFileReader::Next::Error:
       break;
   }
   failed();
   return Next::Error;
 }
 
-bool VCardFileImport::failed() {
+bool ContactFileImport::failed() {
   const std::string& reason = reader_.errorReason();
-  // The file stream's own message names the file.
-  error_ = reason.find(name_) != std::string::npos ? reason : name_ + ": " + reason;
+  static constexpr std::string_view kNoField = "no column names a contact field";
+  if (reason.rfind(kNoField, 0) == 0) {
+    // The header as a whole is at fault, not its line: "no column of FILE names ...".
+    error_ = "no column of " + name_ + " names a contact field" + reason.substr(kNoField.size());
+  } else if (reader_.errorLine() > 0) {
+    error_ = name_ + ":" + std::to_string(reader_.errorLine()) + ": " + reason;
+  } else if (reason.find(name_) != std::string::npos) {
+    error_ = reason;  // the stream's own message names the file
+  } else {
+    error_ = name_ + ": " + reason;
+  }
   return false;
 }
 
-std::string VCardFileImport::noRecordsError() const {
+std::string ContactFileImport::noRecordsError() const {
+  if (reader_.format() == xr::ContactFileFormat::Csv && !reader_.blank())
+    return path_ + ": no contacts in the file";
   return path_ + ": no vCard records (BEGIN:VCARD ... END:VCARD) in the file";
 }
 
-double VCardFileImport::fractionRead() const {
-  if (fileSize_ == 0) return 0.0;
-  return std::min(1.0, static_cast<double>(reader_.bytesRead()) / static_cast<double>(fileSize_));
+double ContactFileImport::fractionRead() const {
+  const std::optional<std::uint64_t> total = reader_.totalBytes();
+  if (!total || *total == 0) return 0.0;
+  return std::min(1.0, static_cast<double>(reader_.bytesRead()) / static_cast<double>(*total));
+}
+
+std::vector<std::string> ContactFileImport::warnings() const {
+  const xr::ContactFileSummary& summary = reader_.summary();
+  std::vector<std::string> out;
+  for (const std::uint64_t line : summary.replacedLines) {
+    out.push_back(name_ + ":" + std::to_string(line) + ": bytes that " + summary.encoding +
+                  " does not explain were replaced by U+FFFD");
+  }
+  if (summary.replaced > summary.replacedLines.size()) {
+    out.push_back(name_ + ": " + std::to_string(summary.replaced) +
+                  " bytes replaced in all (the first lines are named above)");
+  }
+  return out;
 }
 
 std::string composeVCard(const xr::ContactInfo& contact, xr::VCardForm form) {

@@ -1,8 +1,7 @@
-// tools/xrf/contact_jobs.h: the contact work that xrf contacts csv2vcf, xrf contacts dedupe and
-// xrf demo share -- a contacts CSV file and a vCard file read through the library's imports,
-// a contact composed
-// as a vCard record, and the names and numbers of vCard records for the grouping by shared
-// telephone numbers.
+// tools/xrf/contact_jobs.h: the contact work that the xrf contacts commands and xrf demo share --
+// a contacts file (vCard or CSV) read through the library's import, a contact composed as a
+// vCard record, and the names and numbers of contacts for the grouping by shared telephone
+// numbers.
 //
 // None of it prints: failures come back as texts for the caller to report. One thread at a
 // time uses a reader; the grouping reads its input only.
@@ -12,67 +11,37 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "xrfoundation/contacts/contact_csv.h"
+#include "xrfoundation/contacts/contact_file_reader.h"
 #include "xrfoundation/contacts/contact_info.h"
-#include "xrfoundation/contacts/vcard_contact_reader.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/phone/shared_numbers.h"
 
 namespace xrf {
 
-// The library's contacts CSV import (xr::ContactCsvReader) over a file named on the command
-// line ("-": standard input), with errors worded for the user: "FILE:LINE: reason".
-class CsvFileImport {
+// The library's contacts import (xr::ContactFileReader: vCard or CSV, told by the content) over
+// a file named on the command line ("-": standard input), one contact at a time, with errors
+// worded for the user: "FILE:LINE: reason" or "FILE: reason".
+class ContactFileImport {
  public:
   enum class Next { Contact, End, Error };
 
-  CsvFileImport();
-  ~CsvFileImport();
+  ContactFileImport() = default;
+  ~ContactFileImport();
+  ContactFileImport(const ContactFileImport&) = delete;
+  ContactFileImport& operator=(const ContactFileImport&) = delete;
 
-  // Strict: the first value without a place is an Error. Set before open().
-  void setStrict(bool strict) { strict_ = strict; }
-  // Opens the file and reads its header line; false with error() set when it can't be read,
-  // has no header line or is in an encoding the reader refuses.
-  bool open(const std::string& path);
-  const xr::ContactCsvColumns& columns() const { return reader_.columns(); }
+  // Options, set before open(): see xr::ContactFileReader.
+  void setStrict(bool strict) { reader_.setStrict(strict); }
+  void setDelimiter(char delimiter) { reader_.setDelimiter(delimiter); }
+  void setEncoding(std::string encoding) { reader_.setEncoding(std::move(encoding)); }
 
-  // The next contact; rows without a placed value are skipped. End at the end of the file;
-  // Error (see error()) for a row that can't be read or a read error.
-  Next next(xr::ContactInfo& contact);
-
-  // "FILE:LINE: reason" of the last failure, or "" when there was none.
-  const std::string& error() const { return error_; }
-  // Share of the file's bytes read so far, from 0.0 to 1.0 (0 for standard input).
-  double fractionRead() const;
-  std::uint64_t contactsRead() const { return reader_.summary().contacts; }
-  const xr::ContactCsvSummary& summary() const { return reader_.summary(); }
-
- private:
-  void setError();
-
-  xr::ContactCsvReader reader_;
-  std::string name_;  // the file's name in messages
-  std::string error_;
-  std::uint64_t fileSize_ = 0;
-  bool strict_ = false;
-};
-
-// The library's vCard import (xr::VCardContactReader) over a file named on the command line
-// ("-": standard input), one contact at a time, with errors worded for the user.
-class VCardFileImport {
- public:
-  enum class Next { Contact, End, Error };
-
-  VCardFileImport() = default;
-  ~VCardFileImport();
-  VCardFileImport(const VCardFileImport&) = delete;
-  VCardFileImport& operator=(const VCardFileImport&) = delete;
-
-  // Opens the file; false with error() set when it can't be opened or read. Rereadable: the
-  // file will be read again from its start (rewind()); standard input is then copied to a
-  // temporary file first.
+  // Opens the file and reads what tells its format (and a CSV file's header line); false with
+  // error() set when it can't be opened or read, is blank, or its header names no contact
+  // field. Rereadable: the file will be read again from its start (rewind()); standard input
+  // is then copied to a temporary file first.
   bool open(const std::string& path, bool rereadable = false);
   // Starts again at the file's first contact; false with error() set when that fails.
   bool rewind();
@@ -81,22 +50,29 @@ class VCardFileImport {
   // error()) when it can't be read.
   Next next(xr::ContactInfo& contact);
 
-  // "FILE: reason" of the last failure, or "" when there was none.
+  // The message of the last failure, or "" when there was none.
   const std::string& error() const { return error_; }
-  // "FILE: no vCard records (BEGIN:VCARD ... END:VCARD) in the file", FILE as given ("-").
+  // "FILE: no vCard records (BEGIN:VCARD ... END:VCARD) in the file" for a vCard or blank
+  // file, "FILE: no contacts in the file" for a CSV file; FILE as given ("-").
   std::string noRecordsError() const;
-  // Share of the file's bytes read so far, from 0.0 to 1.0 (0 for standard input not copied).
+  // Share of the file's bytes read so far, from 0.0 to 1.0 (0 when the size is not known).
   double fractionRead() const;
+  const xr::ContactFileReader& reader() const { return reader_; }
+  // The file's name in messages: as given, or "standard input".
+  const std::string& name() const { return name_; }
+  // Warnings about what was read, for standard error (without "xrf: warning: "): each line
+  // where undecodable bytes were replaced, as "FILE:LINE: ...".
+  std::vector<std::string> warnings() const;
 
  private:
   bool failed();
 
-  xr::VCardContactReader reader_;
+  xr::ContactFileReader reader_;
   std::string path_;
-  std::string name_;  // the file's name in messages
+  std::string name_;
   std::string error_;
   std::FILE* copy_ = nullptr;  // standard input's copy, for a rereadable import
-  std::uint64_t fileSize_ = 0;
+  std::uint64_t copySize_ = 0;
 };
 
 // The vCard 3.0 record of a contact, in the device form or the standard form.

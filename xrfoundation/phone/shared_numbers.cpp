@@ -10,6 +10,9 @@
 // digit. A number with L >= kKeyLength therefore goes into the bucket of its last kKeyLength
 // significant bytes, and a shorter one is compared with every number that ends in its last L
 // significant bytes.
+//
+// A number without a digit ("", "abc", "-") joins no group: the comparison says that a text
+// equals itself and that "" equals "", but such texts denote no line two records could share.
 #include "xrfoundation/phone/shared_numbers.h"
 
 #include <algorithm>
@@ -45,6 +48,10 @@ std::string asCompared(std::string_view number) {
     if (c != '(' && c != ')') text.push_back(c);
   }
   return text;
+}
+
+bool hasDigit(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 void describe(Entry& entry) {
@@ -101,7 +108,8 @@ std::optional<std::vector<SharedNumberGroup>> findSharedNumbers(
     matched[r].resize(numbersByRecord[r].size());
     for (std::size_t n = 0; n < numbersByRecord[r].size(); ++n) {
       Entry entry{r, n, asCompared(numbersByRecord[r][n]), {}, 0};
-      if (entry.text.size() >= kMaxTextLength) continue;  // equals nothing
+      // Too long for a number, or no digit: equals nothing.
+      if (entry.text.size() >= kMaxTextLength || !hasDigit(entry.text)) continue;
       describe(entry);
       entries.push_back(std::move(entry));
     }

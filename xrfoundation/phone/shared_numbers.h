@@ -32,7 +32,9 @@ struct XR_EXPORT SharedNumberGroup {
 // numbers as typed; a record that repeats its own number is no duplicate of itself. Groups
 // come in the order of their first record. keepGoing (when given) is told the share of the
 // work done, from time to time, and stops the work when it answers false; the result is then
-// none. Numbers of 2^31 bytes or more equal nothing, as with compareStrict.
+// none. Numbers of 2^31 bytes or more equal nothing, as with compareStrict, and so do numbers
+// without a digit ("", "abc"): compareStrict says such a text equals itself, but it denotes no
+// line that two records could share.
 XR_EXPORT std::optional<std::vector<SharedNumberGroup>> findSharedNumbers(
     const std::vector<std::vector<std::string>>& numbersByRecord,
     const std::function<bool(double)>& keepGoing = {});

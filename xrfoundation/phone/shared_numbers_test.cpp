@@ -16,7 +16,12 @@ namespace {
 
 using Records = std::vector<std::vector<std::string>>;
 
-// The reference: every number against every number of every other record.
+bool hasDigit(const std::string& number) {
+  return number.substr(0, number.find('\0')).find_first_of("0123456789") != std::string::npos;
+}
+
+// The reference: every number against every number of every other record; a number without a
+// digit matches nothing.
 std::vector<SharedNumberGroup> allPairs(const Records& records) {
   std::vector<std::size_t> parent(records.size());
   std::iota(parent.begin(), parent.end(), 0);
@@ -30,6 +35,7 @@ std::vector<SharedNumberGroup> allPairs(const Records& records) {
     for (std::size_t b = a + 1; b < records.size(); ++b) {
       for (std::size_t i = 0; i < records[a].size(); ++i) {
         for (std::size_t j = 0; j < records[b].size(); ++j) {
+          if (!hasDigit(records[a][i]) || !hasDigit(records[b][j])) continue;
           if (!compareStrict(records[a][i], records[b][j])) continue;
           matched[a][i] = matched[b][j] = true;
           parent[root(a)] = root(b);
@@ -149,9 +155,22 @@ TEST(SharedNumbers, KnownEqualFormsJoinAndChainsMerge) {
 }
 
 TEST(SharedNumbers, ShortAndEmptyNumbersMeetEveryCandidate) {
-  // "" equals a text of letters and separators only; "1" equals ""; "123" equals "1123".
+  // "123" equals "1123" and "0123"; the texts without a digit stay out.
   expectSameGroups({{""}, {"abc"}, {"1"}, {"-"}, {"123"}, {"1123"}, {"0123"}, {"+"}, {"+"}});
   expectSameGroups({{"1(6)6 1234"}, {"+66 1234"}, {"1234"}, {"61234"}});
+}
+
+TEST(SharedNumbers, NumbersWithoutADigitShareNothing) {
+  // Each pair below is equal by the comparison (a text equals itself, "" equals ""), yet none
+  // is a number two contacts could share; the digits in the last records still join them.
+  ASSERT_TRUE(compareStrict("", "") && compareStrict("abc", "abc"));
+  // A text ends at its first NUL, as the comparison reads it: "x\01" and "x\02" are both "x".
+  const Records records = {{""},  {""},  {"abc"}, {"abc"}, {"-"},
+                           {"-"}, {"#", "+"}, {"+"}, {std::string("x\0" "1", 3)},
+                           {std::string("x\0" "2", 3)}, {"*1#"}, {"*1#"}};
+  const auto groups = findSharedNumbers(records);
+  ASSERT_TRUE(groups.has_value());
+  EXPECT_EQ(describe(*groups), "[ #10{'*1#'} #11{'*1#'} ]\n");
 }
 
 TEST(SharedNumbers, KeepGoingStopsTheWorkAndSeesItFinish) {
