@@ -146,7 +146,7 @@ bool mostlyUtf8(std::string_view sample) {
 
 // The detector's guess corrected where it is known to mistake close encodings on short samples: an
 // ISO-8859 guess for text with bytes 0x80 to 0x9F (controls there, letters and punctuation in the
-// Windows sibling that programs actually write), and ISO-8859-1 always (see below);
+// Windows sibling that programs actually write), and ISO-8859-1 and 9 always (see below);
 // Windows-1252 for text with bytes it leaves undefined and Windows-1250 uses; GB18030 for text whose characters include Japanese kana, which
 // Chinese text hardly uses (EUC-JP shares the byte layout).
 std::string_view corrected(std::string_view guess, std::string_view sample) {
@@ -163,9 +163,11 @@ std::string_view corrected(std::string_view guess, std::string_view sample) {
       "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F");
   // Text taken for Latin-1 is Windows-1252 in practice, which reads every Latin-1 letter
   // the same; unless it holds the bytes where ISO-8859-15 has the euro sign and its letters.
+  // Windows-1254 reads every letter of ISO-8859-9 the same way.
   if (guess == "ISO-8859-1") {
     return has("\xA4\xA6\xA8\xBC\xBD\xBE") && !has(c1) ? "ISO-8859-15" : "Windows-1252";
   }
+  if (guess == "ISO-8859-9") return "Windows-1254";
   for (const auto& [iso, windows] : kSiblings) {
     if (guess == iso && has(c1)) guess = windows;
   }
