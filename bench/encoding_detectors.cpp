@@ -1,13 +1,14 @@
 // encoding_detectors: measures the two encoding detectors that Debian offers, uchardet and
-// ICU's ucsdet, over a folder of sample files named after their true encoding
-// (DIR/Windows-1252.csv, ...; scripts/encoded_samples.py --dir DIR writes a set). Prints per
+// ICU's ucsdet, over a folder of sample files named after their true encoding, up to the
+// first dot (DIR/Windows-1252.csv, DIR/cp1250.outlook_pl.csv, ...; scripts/encoded_samples.py
+// --dir DIR writes a set). Prints per
 // file the true encoding and each detector's guess, then how many each got right. A guess
 // counts as right when it names the same encoding (an alias or a superset such as GB18030 for
 // GBK, UHC for EUC-KR) or when it decodes the file to the very text the true one gives.
 // Linux only; the one program that links ICU.
 #include <iconv.h>
-#include <unicode/ucsdet.h>
 #include <uchardet/uchardet.h>
+#include <unicode/ucsdet.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -80,11 +81,13 @@ int main(int argc, char** argv) {
   int uchardetRight = 0;
   int icuRight = 0;
   int libraryRight = 0;
-  std::printf("%-14s %6s  %-14s %-14s %-14s\n", "true", "bytes", "uchardet", "ICU", "library");
+  std::printf("%-14s %6s  %-14s %-14s %-14s %s\n", "true", "bytes", "uchardet", "ICU", "library",
+              "file");
   for (const auto& path : files) {
     std::ifstream in(path, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    const std::string truth = path.stem().string();
+    const std::string name = path.filename().string();
+    const std::string truth = name.substr(0, name.find('.'));
     const std::string byUchardet = uchardetGuess(bytes);
     const std::string byIcu = icuGuess(bytes);
     const std::string byLibrary = xr::detectEncoding(bytes, true).name;
@@ -94,9 +97,9 @@ int main(int argc, char** argv) {
     uchardetRight += u;
     icuRight += i;
     libraryRight += l;
-    std::printf("%-14s %6zu  %-13s%s %-13s%s %-13s%s\n", truth.c_str(), bytes.size(),
-                byUchardet.c_str(), u ? " " : "*", byIcu.c_str(), i ? " " : "*",
-                byLibrary.c_str(), l ? " " : "*");
+    std::printf("%-14s %6zu  %-13s%s %-13s%s %-13s%s %s\n", truth.c_str(), bytes.size(),
+                byUchardet.c_str(), u ? " " : "*", byIcu.c_str(), i ? " " : "*", byLibrary.c_str(),
+                l ? " " : "*", name.c_str());
   }
   std::printf("right of %zu: uchardet %d, ICU %d, library %d  (* wrong)\n", files.size(),
               uchardetRight, icuRight, libraryRight);

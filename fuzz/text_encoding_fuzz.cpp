@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string start = out.substr(out.starts_with("\xEF\xBB\xBF") ? 3 : 0, 4);
   std::transform(start.begin(), start.end(), start.begin(),
                  [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-  FUZZ_CHECK(reader.delimiter() == ',' || reader.delimiter() == ';' ||
-             reader.delimiter() == '\t' || start == "sep=");
+  FUZZ_CHECK(reader.delimiter() == ',' || reader.delimiter() == ';' || reader.delimiter() == '\t' ||
+             start == "sep=");
   FUZZ_CHECK(xr::encodingDisplayName(reader.encodingName()).has_value());
   while (const auto* fields = reader.readRecord()) {
     for (const std::string_view field : *fields) {

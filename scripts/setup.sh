@@ -11,6 +11,7 @@ packages=(
   libpugixml-dev libexpat1-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
   qt6-base-dev libglib2.0-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject libutf8proc-dev locales
+  libuchardet-dev libicu-dev
   doxygen
   dpkg-dev man-db bash-completion
 )

@@ -16,7 +16,8 @@ bool ContactCsvReader::open(std::shared_ptr<InputStream> input, std::filesystem:
   errorLine_ = 0;
   errorReason_.clear();
   columns_.reset();
-  csv_ = std::make_unique<StandardCsvReader>(std::move(input), CsvReadOptions{delimiter_, encoding_});
+  csv_ =
+      std::make_unique<StandardCsvReader>(std::move(input), CsvReadOptions{delimiter_, encoding_});
   if (!csv_->open()) {
     readerFailed();
     return false;

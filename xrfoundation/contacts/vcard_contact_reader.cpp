@@ -22,7 +22,6 @@ namespace {
 // Four bytes tell every byte order mark apart (FF FE begins both UTF-16LE's and UTF-32LE's).
 constexpr std::size_t kMarkBytes = 4;
 
-
 }  // namespace
 
 struct VCardContactReader::State {
@@ -31,15 +30,15 @@ struct VCardContactReader::State {
   bool opened = false;
   bool shouldClose = false;
   bool endSeen = false;  // the stream has reported its end: the text's end is the input's
-  std::optional<std::string> given;       // the encoding setEncoding() named
+  std::optional<std::string> given;        // the encoding setEncoding() named
   std::unique_ptr<TextDecoder> converter;  // for UTF-16 and UTF-32 input
   std::unique_ptr<TextDecoder> checker;    // for legacy input: counts what it can't decode
   std::string checked;                     // the checker's output, dropped
   bool asciiSoFar = false;                 // UTF-8 so far only because all was ASCII
   std::string encoding = "UTF-8";          // display name
   DecodeDamage noDamage;
-  std::string raw;                         // a block before conversion
-  std::string text;                             // UTF-8 text from the cutter's keepFrom() on
+  std::string raw;   // a block before conversion
+  std::string text;  // UTF-8 text from the cutter's keepFrom() on
   std::uint64_t bytesRead = 0;
   std::uint64_t droppedLines = 0;  // line breaks in the text dropped, while it was ASCII
   std::string error;
@@ -109,6 +108,7 @@ struct VCardContactReader::State {
     std::size_t from = held;
     while (from > 0 && held - from < 3 && (text[from - 1] & 0x80) != 0) --from;
     const std::string_view fresh = std::string_view(text).substr(from);
+    if (utf8::isAscii(fresh.data(), fresh.size())) return;  // the common case, word by word
     const std::size_t ascii = utf8::asciiPrefix(fresh);
     if (ascii == fresh.size()) return;
     const DetectedEncoding later = detectLaterEncoding(fresh.substr(ascii), endSeen);
@@ -121,7 +121,8 @@ struct VCardContactReader::State {
   // The line that text[at] is on, counting what was dropped before (by its LFs: the line ends
   // of vCard files).
   std::uint64_t linesBefore(std::size_t at) const {
-    return droppedLines + static_cast<std::uint64_t>(std::count(text.begin(), text.begin() + at, '\n')) + 1;
+    return droppedLines +
+           static_cast<std::uint64_t>(std::count(text.begin(), text.begin() + at, '\n')) + 1;
   }
 
   // Reads the first bytes, passes over a byte order mark and learns the encoding: UTF-16 and
@@ -151,18 +152,22 @@ struct VCardContactReader::State {
     }
     if (!found.name.starts_with("UTF-")) {
       useLegacy(found.name, 1);
-      if (!checker) return fail(fmt::format("the input is {} text and this system cannot convert it", found.name));
+      if (!checker)
+        return fail(
+            fmt::format("the input is {} text and this system cannot convert it", found.name));
       check(text, endSeen);
       return true;
     }
     converter = TextDecoder::create(found.name);
     if (!converter)
-      return fail(fmt::format("the input is {} text and this system cannot convert it", found.name));
+      return fail(
+          fmt::format("the input is {} text and this system cannot convert it", found.name));
     const std::string rest = text.substr(found.markLength);
     text.clear();
     converter->decode(rest, text, endSeen);
     return true;
-  }};
+  }
+};
 
 VCardContactReader::VCardContactReader(std::size_t blockSize) : state_(std::make_unique<State>()) {
   state_->blockSize = std::max<std::size_t>(blockSize, 1);

@@ -9,8 +9,9 @@
 // converted. A file in a legacy encoding (a phone's Shift_JIS export, say) is detected, or
 // named by setEncoding(): values with their own CHARSET parameter keep it, and those without
 // one that are not UTF-8 are read in the file's encoding. Bytes that the encoding doesn't
-// explain become U+FFFD and are counted with their lines (undecodable()). Memory stays bounded by the block size and the longest record, whatever the
-// size of the input. One thread at a time per object.
+// explain become U+FFFD and are counted with their lines (undecodable()). Memory stays bounded by
+// the block size and the longest record, whatever the size of the input. One thread at a time per
+// object.
 #pragma once
 #include <cstddef>
 #include <cstdint>

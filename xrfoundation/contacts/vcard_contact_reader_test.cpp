@@ -219,8 +219,8 @@ TEST(VCardContactReader, ReadsLegacyExportsWhereCharsetParametersWin) {
       const std::string_view row = encodedRows[i];
       const std::string_view name = row.substr(0, row.find(','));
       const std::string_view note = row.substr(row.rfind(',') + 1);
-      file += "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:" + std::string(name) + "\r\nNOTE:" +
-              std::string(note) +
+      file += "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:" + std::string(name) +
+              "\r\nNOTE:" + std::string(note) +
               "\r\nNOTE;CHARSET=UTF-8:Caf\xC3\xA9\r\nEND:VCARD\r\n";
       names.emplace_back(rows[i].substr(0, rows[i].find(',')));
     }
@@ -264,7 +264,9 @@ TEST(VCardContactReader, ReadsUtf16WithoutAMarkAndUtf32AndReportsBadUnits) {
   std::string bad = units(2, true);
   bad.insert(bad.find(std::string("A\0n\0n\0", 6)), "\x3D\xD8", 2);
   const VCardRead read = readVCards(bad + units(2, true));
-  EXPECT_EQ(read.names, (std::vector<std::string>{"\xEF\xBF\xBD" "Ann", "Ann"}));
+  EXPECT_EQ(read.names, (std::vector<std::string>{"\xEF\xBF\xBD"
+                                                  "Ann",
+                                                  "Ann"}));
   EXPECT_EQ(read.damage.lines, std::vector<std::uint64_t>{2});
 }
 

@@ -63,8 +63,7 @@ class RecordBuilder {
     for (const ContentLine& line : tokens_.lines()) {
       if (line.name == "VERSION") version21_ = trimmed(line.value) == "2.1";
       if (!line.group.empty() && line.name == "X-ABLABEL") {
-        labels_.emplace_back(line.group,
-                             trimmed(decodedValue(line, lineInfo(line))));
+        labels_.emplace_back(line.group, trimmed(decodedValue(line, lineInfo(line))));
       }
     }
     for (const ContentLine& line : tokens_.lines()) place(line, contact);

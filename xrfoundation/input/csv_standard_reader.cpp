@@ -210,8 +210,7 @@ bool StandardCsvReader::startDecoding(std::string_view encoding, std::size_t ski
 }
 
 bool StandardCsvReader::reread(std::string_view encoding) {
-  if (rawStart_.empty() || bytesRead_ != rawStart_.size() ||
-      (failed() && errorLine_ == 0)) {
+  if (rawStart_.empty() || bytesRead_ != rawStart_.size() || (failed() && errorLine_ == 0)) {
     return false;
   }
   std::unique_ptr<TextDecoder> decoder = TextDecoder::create(encoding);
@@ -278,6 +277,7 @@ void StandardCsvReader::settleAscii(std::size_t held) {
   std::size_t from = held;
   while (from > pos_ && held - from < 3 && (buffer_[from - 1] & 0x80) != 0) --from;
   const std::string_view fresh = std::string_view(buffer_).substr(from);
+  if (utf8::isAscii(fresh.data(), fresh.size())) return;  // the common case, word by word
   const std::size_t ascii = utf8::asciiPrefix(fresh);
   if (ascii == fresh.size()) return;
   const DetectedEncoding later = detectLaterEncoding(fresh.substr(ascii), endSeen_);

@@ -20,8 +20,8 @@
 // bounded by the block size and the longest record (which is capped, so that one quote left
 // open can't make the whole file one record in memory). One thread at a time.
 #pragma once
-#include <cstddef>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -155,7 +155,7 @@ class XR_EXPORT StandardCsvReader {
   DecodeDamage utf8Damage_;  // records of UTF-8 input repaired
   char delimiter_ = ',';
   std::array<bool, 256> endsField_{};  // bytes that end an unquoted field
-  std::string buffer_;                           // UTF-8 text from pos_ on not yet read
+  std::string buffer_;                 // UTF-8 text from pos_ on not yet read
   std::size_t pos_ = 0;
   bool endSeen_ = false;  // the stream has reported its end: the buffer's end is the input's
   bool opened_ = false;

@@ -138,8 +138,14 @@ TEST(StandardCsvReaderTest, ConvertsUtf16WithAMark) {
   // A character cut short at the end, and a lone high surrogate, are replaced and reported.
   const Read cut = readAll(little.substr(0, little.size() - 1));
   EXPECT_EQ(cut.damage.lines, std::vector<std::uint64_t>{3});
-  const Read lone = readAll(std::string("\xFF\xFE" "a\0\n\0\x3D\xD8" "b\0", 10));
-  EXPECT_EQ(lone.records, (Records{{"a"}, {"\xEF\xBF\xBD" "b"}}));
+  const Read lone =
+      readAll(std::string("\xFF\xFE"
+                          "a\0\n\0\x3D\xD8"
+                          "b\0",
+                          10));
+  EXPECT_EQ(lone.records, (Records{{"a"},
+                                   {"\xEF\xBF\xBD"
+                                    "b"}}));
   EXPECT_EQ(lone.damage.lines, std::vector<std::uint64_t>{2});
 }
 
@@ -194,7 +200,8 @@ TEST(StandardCsvReaderTest, AnAsciiStartLeavesTheEncodingToTheFirstOtherBytes) {
   EXPECT_EQ(read.records[203][1], "M\xC3\xA1laga \xEF\xBF\xBD");
   EXPECT_EQ(read.encoding, "Windows-1252");
   EXPECT_EQ(read.damage.lines, std::vector<std::uint64_t>{204});
-  EXPECT_TRUE(log.contains("CSV line 202: the first bytes that are not ASCII are not UTF-8; read as Windows-1252"))
+  EXPECT_TRUE(log.contains(
+      "CSV line 202: the first bytes that are not ASCII are not UTF-8; read as Windows-1252"))
       << ::testing::PrintToString(log.texts());
   // Valid UTF-8 late in the file stays UTF-8.
   const Read utf8 = readAll(ascii + "Zo\xC3\xAB,K\xC3\xB6ln\n", 0, 64);
@@ -217,11 +224,7 @@ TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
        {},
        ';',
        {{"Name", "Note"}, {"Lee", "x; y"}}},
-      {"separators inside quotes don't count",
-       "\"a,b,c\";d;e\n",
-       {},
-       ';',
-       {{"a,b,c", "d", "e"}}},
+      {"separators inside quotes don't count", "\"a,b,c\";d;e\n", {}, ';', {{"a,b,c", "d", "e"}}},
       {"tabs, with empty fields and quoted blanks",
        "a\tb\tc\n\t\" x \"\t\n",
        {},
@@ -248,9 +251,9 @@ TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
 
 TEST(StandardCsvReaderTest, AHeaderScoreConfirmsAGuessedEncoding) {
   // Russian titles in KOI8-R; scored by a list of titles in UTF-8.
-  const auto sample = *std::find_if(
-      testing::encodedSamples().begin(), testing::encodedSamples().end(),
-      [](const testing::EncodedSample& s) { return s.encoding == "KOI8-R"; });
+  const auto sample =
+      *std::find_if(testing::encodedSamples().begin(), testing::encodedSamples().end(),
+                    [](const testing::EncodedSample& s) { return s.encoding == "KOI8-R"; });
   const std::string titles = "\xE9\xCD\xD1,\xF4\xC5\xCC\xC5\xC6\xCF\xCE\n";  // Имя,Телефон
   const std::string input = titles + std::string(sample.bytes.substr(sample.bytes.find('\n') + 1));
   const auto russian = [](const std::vector<std::string_view>& header) {

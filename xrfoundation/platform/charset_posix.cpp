@@ -117,7 +117,8 @@ std::unique_ptr<CharsetConverter> CharsetConverter::toUtf8Lenient(const std::str
   const iconv_t handle = ::iconv_open("UTF-8", fromEncoding.c_str());
   if (handle == reinterpret_cast<iconv_t>(-1)) return nullptr;
   std::string upper;
-  for (const char c : fromEncoding) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char c : fromEncoding)
+    upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   const std::size_t unit = upper.starts_with("UTF-16") ? 2 : upper.starts_with("UTF-32") ? 4 : 1;
   return std::make_unique<IconvConverter>(handle, true, unit);
 }

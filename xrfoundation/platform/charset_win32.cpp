@@ -20,14 +20,17 @@ struct CodePageName {
   UINT codePage;
 };
 
-// The encodings that phones and address books write. ISO-8859-x are the 2859x pages.
+// The encodings that phones and address books write. ISO-8859-x are the 2859x pages; EUC-KR
+// is read as its superset 949, which every Windows (and Wine) has.
 constexpr CodePageName kCodePages[] = {
-    {"SHIFTJIS", 932}, {"SJIS", 932},      {"CP932", 932},    {"WINDOWS31J", 932}, {"MSKANJI", 932},
-    {"EUCJP", 20932},  {"GB18030", 54936}, {"GBK", 936},       {"GB2312", 936},   {"CP936", 936},      {"BIG5", 950},
-    {"CP950", 950},    {"EUCKR", 51949},   {"CP949", 949},    {"KOI8R", 20866},    {"KOI8U", 21866},
-    {"ASCII", 20127},  {"USASCII", 20127}, {"LATIN1", 28591}, {"LATIN2", 28592}, {"LATIN9", 28605}, {"UHC", 949}, {"UTF8", CP_UTF8},   {"CP1250", 1250},
-    {"CP1251", 1251},  {"CP1252", 1252},   {"CP1253", 1253},  {"CP1254", 1254},    {"CP1255", 1255},
-    {"CP1256", 1256},  {"CP1257", 1257},   {"CP1258", 1258},
+    {"SHIFTJIS", 932}, {"SJIS", 932},      {"CP932", 932},     {"WINDOWS31J", 932},
+    {"MSKANJI", 932},  {"EUCJP", 20932},   {"GB18030", 54936}, {"GBK", 936},
+    {"GB2312", 936},   {"CP936", 936},     {"BIG5", 950},      {"CP950", 950},
+    {"EUCKR", 949},    {"CP949", 949},     {"KOI8R", 20866},   {"KOI8U", 21866},
+    {"ASCII", 20127},  {"USASCII", 20127}, {"LATIN1", 28591},  {"LATIN2", 28592},
+    {"LATIN9", 28605}, {"UHC", 949},       {"UTF8", CP_UTF8},  {"CP1250", 1250},
+    {"CP1251", 1251},  {"CP1252", 1252},   {"CP1253", 1253},   {"CP1254", 1254},
+    {"CP1255", 1255},  {"CP1256", 1256},   {"CP1257", 1257},   {"CP1258", 1258},
 };
 
 std::string normalized(const std::string& name) {
@@ -218,8 +221,7 @@ class CodePageConverter final : public BlockConverter {
   bool append(std::string_view in, std::string& out) const {
     // Windows maps the five bytes that Windows-1252 leaves undefined to C1 controls; iconv
     // refuses them, and so do we.
-    if (codePage_ == 1252 &&
-        in.find_first_of("\x81\x8D\x8F\x90\x9D") != std::string_view::npos) {
+    if (codePage_ == 1252 && in.find_first_of("\x81\x8D\x8F\x90\x9D") != std::string_view::npos) {
       return false;
     }
     const int length = static_cast<int>(in.size());
@@ -247,7 +249,8 @@ class CodePageConverter final : public BlockConverter {
       const auto second = static_cast<unsigned char>(in[at + 1]);
       return std::min<std::size_t>(second >= 0x30 && second <= 0x39 ? 4 : 2, end - at);
     }
-    if (doubleByte_ && ::IsDBCSLeadByteEx(codePage_, lead)) return std::min<std::size_t>(2, end - at);
+    if (doubleByte_ && ::IsDBCSLeadByteEx(codePage_, lead))
+      return std::min<std::size_t>(2, end - at);
     return 1;
   }
 
@@ -301,7 +304,9 @@ std::unique_ptr<CharsetConverter> makeConverter(const std::string& fromEncoding,
   if (name == "UTF16BE") return std::make_unique<UnicodeConverter>(2, Order::Big, lenient);
   if (name == "UTF32LE") return std::make_unique<UnicodeConverter>(4, Order::Little, lenient);
   if (name == "UTF32BE") return std::make_unique<UnicodeConverter>(4, Order::Big, lenient);
-  const UINT codePage = codePageOf(name);
+  UINT codePage = codePageOf(name);
+  // Systems without GB18030's code page (Wine) read it as GBK, its two-byte part.
+  if (codePage == 54936 && !::IsValidCodePage(codePage)) codePage = 936;
   if (codePage == 0 || !::IsValidCodePage(codePage)) return nullptr;
   return std::make_unique<CodePageConverter>(codePage, lenient);
 }

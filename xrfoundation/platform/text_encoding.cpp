@@ -21,7 +21,7 @@ constexpr std::size_t kGuessSample = 64 * 1024;
 
 struct KnownEncoding {
   std::string_view display;
-  std::string_view converter;  // the name both iconv and the Windows code pages accept
+  std::string_view converter;               // the name both iconv and the Windows code pages accept
   std::array<std::string_view, 6> aliases;  // upper case, without '-', '_' and blanks
 };
 
@@ -156,9 +156,9 @@ std::string_view corrected(std::string_view guess, std::string_view sample) {
     return sample.find_first_of(bytes) != std::string_view::npos;
   };
   static constexpr std::pair<std::string_view, std::string_view> kSiblings[] = {
-      {"ISO-8859-1", "Windows-1252"},  {"ISO-8859-15", "Windows-1252"},
-      {"ISO-8859-2", "Windows-1250"},  {"ISO-8859-7", "Windows-1253"},
-      {"ISO-8859-9", "Windows-1254"},  {"ISO-8859-13", "Windows-1257"},
+      {"ISO-8859-1", "Windows-1252"}, {"ISO-8859-15", "Windows-1252"},
+      {"ISO-8859-2", "Windows-1250"}, {"ISO-8859-7", "Windows-1253"},
+      {"ISO-8859-9", "Windows-1254"}, {"ISO-8859-13", "Windows-1257"},
   };
   const std::string_view c1(
       "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F"
@@ -204,6 +204,18 @@ std::string guessLegacyEncoding(std::string_view sample) {
   // ASCII or UTF-8 can't be right for bytes that aren't valid UTF-8, and a guess among the
   // DOS and Mac code pages is seldom right for an address book: Windows-1252 unless it can't be.
   if (!entry || entry->display.starts_with("UTF") || entry->display == "IBM866") {
+    // A few bytes of Japanese (a phone's vCard) get such guesses too: Shift_JIS when the
+    // bytes read as it, and many are the lead bytes 0x81 to 0x9F, which Windows-1252 text
+    // hardly holds.
+    const std::size_t high =
+        static_cast<std::size_t>(std::count_if(sample.begin(), sample.end(), [](char c) {
+          return static_cast<unsigned char>(c) >= 0x80;
+        }));
+    const std::size_t leads =
+        static_cast<std::size_t>(std::count_if(sample.begin(), sample.end(), [](char c) {
+          return static_cast<unsigned char>(c) >= 0x81 && static_cast<unsigned char>(c) <= 0x9F;
+        }));
+    if (leads * 4 >= high && convertToUtf8(sample, "CP932")) return "Shift_JIS";
     return std::string(corrected("Windows-1252", sample));
   }
   return std::string(corrected(entry->display, sample));

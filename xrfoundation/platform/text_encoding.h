@@ -36,7 +36,7 @@ enum class EncodingBasis {
 struct XR_EXPORT DetectedEncoding {
   std::string name;  // display name: "UTF-8", "UTF-16LE", "Windows-1252", "Shift_JIS", ...
   EncodingBasis basis = EncodingBasis::Utf8;  // how it was learned
-  std::size_t markLength = 0;  // bytes of the byte order mark at the start
+  std::size_t markLength = 0;                 // bytes of the byte order mark at the start
   // Utf8 basis from plain ASCII: the first non-ASCII bytes, later in the file, may still
   // show another encoding.
   bool asciiOnly = false;
@@ -67,7 +67,7 @@ XR_EXPORT std::span<const std::string_view> legacyEncodings();
 // wrong encoding can't grow the list without bound.
 struct XR_EXPORT DecodeDamage {
   static constexpr std::size_t kMaxLines = 20;  // lines kept at most
-  std::uint64_t count = 0;           // replacements made
+  std::uint64_t count = 0;                      // replacements made
   std::vector<std::uint64_t> lines;  // distinct lines (from 1), ascending, at most kMaxLines
   // Counts one replacement on line.
   void add(std::uint64_t line);
@@ -102,7 +102,7 @@ class XR_EXPORT TextDecoder {
   std::unique_ptr<CharsetConverter> converter_;
   std::string name_;
   DecodeDamage damage_;
-  std::uint64_t line_;  // the line of the next byte produced
+  std::uint64_t line_;    // the line of the next byte produced
   bool afterCr_ = false;  // the output so far ends with CR: an LF next ends no further line
   bool lastReplaced_ = false;
 };

@@ -86,9 +86,11 @@ TEST(TextEncodingTest, TellsMarksUtf16ByItsZeroBytesAndUtf8) {
 
 TEST(TextEncodingTest, NamesEncodingsAsTheUserWritesThem) {
   const std::pair<const char*, const char*> cases[] = {
-      {"cp1252", "Windows-1252"}, {"WINDOWS-1252", "Windows-1252"}, {"latin1", "ISO-8859-1"},
-      {"iso_8859-15", "ISO-8859-15"}, {"sjis", "Shift_JIS"}, {"Shift_JIS", "Shift_JIS"},
-      {"gbk", "GB18030"}, {"koi8r", "KOI8-R"}, {"euc-kr", "EUC-KR"}, {"big5", "Big5"},
+      {"cp1252", "Windows-1252"}, {"WINDOWS-1252", "Windows-1252"},
+      {"latin1", "ISO-8859-1"},   {"iso_8859-15", "ISO-8859-15"},
+      {"sjis", "Shift_JIS"},      {"Shift_JIS", "Shift_JIS"},
+      {"gbk", "GB18030"},         {"koi8r", "KOI8-R"},
+      {"euc-kr", "EUC-KR"},       {"big5", "Big5"},
       {"utf8", "UTF-8"},
   };
   for (const auto& [given, display] : cases) {
@@ -108,20 +110,26 @@ TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {
   };
   const Case cases[] = {
       // 0x81 is no Windows-1252 character; CR LF and a lone CR end one line each.
-      {"Windows-1252", "a\r\nb\rc\x81\nd\x81\x81\n", "a\r\nb\rc\xEF\xBF\xBD\nd\xEF\xBF\xBD\xEF\xBF\xBD\n",
+      {"Windows-1252",
+       "a\r\nb\rc\x81\nd\x81\x81\n",
+       "a\r\nb\rc\xEF\xBF\xBD\nd\xEF\xBF\xBD\xEF\xBF\xBD\n",
        {3, 4}},
       // A Shift_JIS lead byte before a line end, and one cut short by the end of the input.
       {"Shift_JIS", "\x93\x8C\n\x82\n\x93", "\xE6\x9D\xB1\n\xEF\xBF\xBD\n\xEF\xBF\xBD", {2, 3}},
       // A lone surrogate in UTF-16.
-      {"UTF-16LE", std::string("a\0\n\0\x3D\xD8\x62\0", 8), "a\n\xEF\xBF\xBD" "b", {2}},
+      {"UTF-16LE",
+       std::string("a\0\n\0\x3D\xD8\x62\0", 8),
+       "a\n\xEF\xBF\xBD"
+       "b",
+       {2}},
   };
   for (const Case& c : cases) {
     for (const std::size_t block : {1, 2, 64}) {
       DecodeDamage damage;
       EXPECT_EQ(decodeAll(c.encoding, c.bytes, block, &damage), c.text) << c.encoding << block;
       EXPECT_EQ(damage.lines, c.lines) << c.encoding << " in blocks of " << block;
-      EXPECT_EQ(damage.count, c.text.size() > 0 ? std::count(c.text.begin(), c.text.end(), '\xBD')
-                                                : 0)
+      EXPECT_EQ(damage.count,
+                c.text.size() > 0 ? std::count(c.text.begin(), c.text.end(), '\xBD') : 0)
           << c.encoding;
     }
   }
