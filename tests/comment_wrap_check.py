@@ -33,7 +33,8 @@ def damaged(lines):
         if not following[0].islower() or ITEM.match(following) or "(" in first:
             continue
         if table_row:
-            if len(lines[i]) >= LIMIT - 3 and re.search(r"\S {2,}\S", text):
+            new_row = first == text.split()[0]  # rows of a table start alike
+            if not new_row and len(lines[i]) >= LIMIT - 3 and re.search(r"\S {2,}\S", text):
                 yield i + 1, "table rows joined into one paragraph"
         elif len(lines[i]) + 1 + len(first) <= LIMIT - SLACK and not text.endswith(":"):
             yield i + 1, f"line broken early ('{first}' fits on it)"

@@ -110,9 +110,9 @@ TEST(ContactFileReader, GivesTheSameContactsAndCountsForEitherFormat) {
   // Also in UTF-16 without a mark, told by its zero bytes.
   const Input inputs[] = {
       {kVCards, true, "vCard, UTF-8"},
-      {kCsv, false, "this library, English, ',', UTF-8"},
+      {kCsv, false, "this library's own, English, ',', UTF-8"},
       {wide(kVCards, 2, false), true, "vCard, UTF-16LE"},
-      {wide(kCsv, 2, true), false, "this library, English, ',', UTF-16BE"},
+      {wide(kCsv, 2, true), false, "this library's own, English, ',', UTF-16BE"},
   };
   for (const Input& input : inputs) {
     const std::string& text = input.text;
