@@ -32,7 +32,7 @@ enum class ContactFileFormat {
 
 // What the sniffing of an input's first bytes found.
 struct XR_EXPORT ContactFileSniff {
-  ContactFileFormat format = ContactFileFormat::Csv;
+  ContactFileFormat format = ContactFileFormat::Csv;  // vCard or CSV
   // The encoding its first bytes show: "UTF-8", "UTF-16LE", ..., from a byte order mark or
   // from zero bytes between ASCII characters; "" when nothing tells (8-bit text).
   std::string encoding;
@@ -46,7 +46,7 @@ XR_EXPORT ContactFileSniff sniffContactFile(std::string_view head);
 
 // What one import has read so far; complete once next() has given End.
 struct XR_EXPORT ContactFileSummary {
-  ContactFileFormat format = ContactFileFormat::Csv;
+  ContactFileFormat format = ContactFileFormat::Csv;  // vCard or CSV
   // The encoding the text was read in ("UTF-8", "UTF-16LE", "Windows-1252", ...).
   std::string encoding;
   // CSV only: the header's layout and language in English words ("desktop mail program",
