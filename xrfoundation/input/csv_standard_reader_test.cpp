@@ -70,8 +70,7 @@ TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
       {"doubled quotes",
        "\"Met at \"\"DevConf\"\", 2019\",x\n",
        {{"Met at \"DevConf\", 2019", "x"}}},
-      {"only a doubled quote", "\"\"\"\"\n", {{"\""}}},
-      {"empty quoted", "\"\",b\n", {{"", "b"}}},
+      {"only a doubled quote, empty quoted", "\"\"\"\"\n\"\",b\n", {{"\""}, {"", "b"}}},
       {"line breaks inside quotes",
        "\"line 1\r\nline 2\nline 3\",z\r\nnext\r\n",
        {{"line 1\r\nline 2\nline 3", "z"}, {"next"}}},
@@ -135,18 +134,9 @@ TEST(StandardCsvReaderTest, ConvertsUtf16WithAMark) {
     EXPECT_EQ(readAll(little, chunk).records, expected) << "LE, reads of " << chunk;
     EXPECT_EQ(readAll(big, chunk).records, expected) << "BE, reads of " << chunk;
   }
-  // A character cut short at the end, and a lone high surrogate, are replaced and reported.
-  const Read cut = readAll(little.substr(0, little.size() - 1));
-  EXPECT_EQ(cut.damage.lines, std::vector<std::uint64_t>{3});
-  const Read lone =
-      readAll(std::string("\xFF\xFE"
-                          "a\0\n\0\x3D\xD8"
-                          "b\0",
-                          10));
-  EXPECT_EQ(lone.records, (Records{{"a"},
-                                   {"\xEF\xBF\xBD"
-                                    "b"}}));
-  EXPECT_EQ(lone.damage.lines, std::vector<std::uint64_t>{2});
+  // A character cut short at the end is replaced and reported with its line.
+  EXPECT_EQ(readAll(little.substr(0, little.size() - 1)).damage.lines,
+            std::vector<std::uint64_t>{3});
 }
 
 TEST(StandardCsvReaderTest, ReadsUtf16WithoutAMarkAndUtf32) {
@@ -171,13 +161,11 @@ TEST(StandardCsvReaderTest, ReadsEveryLegacySampleWhateverTheBlocks) {
     const Records expected = recordsOf(sample.utf8);
     ASSERT_EQ(expected.size(), 4u);
     // Told the encoding (by any spelling of it), every sample reads exactly.
-    for (const std::size_t chunk : {0, 5}) {
-      const Read read = readAll(std::string(sample.bytes), chunk, 16,
-                                {std::nullopt, std::string(sample.encoding)});
-      EXPECT_EQ(read.records, expected) << sample.encoding;
-      EXPECT_EQ(read.encoding, sample.encoding);
-      EXPECT_EQ(read.damage.count, 0u);
-    }
+    const Read read =
+        readAll(std::string(sample.bytes), 5, 16, {std::nullopt, std::string(sample.encoding)});
+    EXPECT_EQ(read.records, expected) << sample.encoding;
+    EXPECT_EQ(read.encoding, sample.encoding);
+    EXPECT_EQ(read.damage.count, 0u);
     if (sample.encoding == "ISO-8859-2") continue;  // guessed as Windows-1250
     // Detected from a first block that holds the sample.
     const Read guessed = readAll(std::string(sample.bytes), 0, 4096);
@@ -219,22 +207,12 @@ TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
   };
   const SeparatorCase cases[] = {
       {"semicolons", "a;b;c\n1;2,5;3\n", {}, ';', {{"a", "b", "c"}, {"1", "2,5", "3"}}},
-      {"quoted semicolons",
-       "\"Name\";\"Note\"\n\"Lee\";\"x; y\"\n",
-       {},
-       ';',
-       {{"Name", "Note"}, {"Lee", "x; y"}}},
       {"separators inside quotes don't count", "\"a,b,c\";d;e\n", {}, ';', {{"a,b,c", "d", "e"}}},
-      {"tabs, with empty fields and quoted blanks",
-       "a\tb\tc\n\t\" x \"\t\n",
-       {},
-       '\t',
-       {{"a", "b", "c"}, {"", " x ", ""}}},
+      {"tabs", "a\tb\tc\n\t\" x \"\t\n", {}, '\t', {{"a", "b", "c"}, {"", " x ", ""}}},
       {"a tie goes to the comma", "a,b;c\n", {}, ',', {{"a", "b;c"}}},
       {"no separator at all", "Name\nLee\n", {}, ',', {{"Name"}, {"Lee"}}},
       {"sep= line", "sep=;\na,b;c\n", {}, ';', {{"a,b", "c"}}},
       {"SEP= line with CR LF", "SEP=|\r\na|b\r\n", {}, '|', {{"a", "b"}}},
-      {"the option wins", "a;b,c\n", ',', ',', {{"a;b", "c"}}},
       {"the option wins over a sep= line", "sep=;\na;b,c\n", ',', ',', {{"a;b", "c"}}},
   };
   for (const SeparatorCase& c : cases) {
@@ -264,19 +242,16 @@ TEST(StandardCsvReaderTest, AHeaderScoreConfirmsAGuessedEncoding) {
     }
     return known;
   };
-  for (const std::size_t score : {0, 1}) {
+  for (const bool anyHeader : {false, true}) {
     // Score 1 for any header: the guess is kept; else the encodings are tried.
-    auto stream = std::make_shared<FakeInputStream>(input);
-    StandardCsvReader reader(stream, 1 << 16);
+    StandardCsvReader reader(std::make_shared<FakeInputStream>(input), 1 << 16);
     ASSERT_TRUE(reader.open());
     const std::string guess = reader.encodingName();
     const auto* header = reader.readHeader(
-        [&](const std::vector<std::string_view>& h) { return score ? 1 : russian(h); });
+        [&](const std::vector<std::string_view>& h) { return anyHeader ? 1 : russian(h); });
     ASSERT_TRUE(header);
-    if (score) {
-      EXPECT_EQ(reader.encodingName(), guess);
-    } else {
-      EXPECT_EQ(reader.encodingName(), "KOI8-R");
+    EXPECT_EQ(reader.encodingName(), anyHeader ? guess : "KOI8-R");
+    if (!anyHeader) {
       EXPECT_EQ(russian(*header), 2u);
     }
     const auto* first = reader.readRecord();
@@ -284,8 +259,7 @@ TEST(StandardCsvReaderTest, AHeaderScoreConfirmsAGuessedEncoding) {
     EXPECT_EQ(first->size(), 5u);
   }
   // Past the first block, a guess can no longer be reread.
-  auto stream = std::make_shared<FakeInputStream>(input);
-  StandardCsvReader reader(stream, 16);
+  StandardCsvReader reader(std::make_shared<FakeInputStream>(input), 16);
   ASSERT_TRUE(reader.open());
   while (reader.readRecord()) {
   }
