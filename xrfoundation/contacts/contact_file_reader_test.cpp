@@ -37,12 +37,10 @@ TEST(ContactFileSniff, TellsTheFormatByTheContent) {
   };
   using F = ContactFileFormat;
   const Row rows[] = {
-      {"lower case, blank lines, spaces", "\r\n \n\t\r\n  begin:vcard \t\nFN:A\n", F::VCard, "",
-       false},
+      {"lower case, blanks", "\r\n \n\t\r\n  begin:vcard \t\nFN:A\n", F::VCard, "", false},
       {"UTF-8 mark", "\xEF\xBB\xBF" + vcard, F::VCard, "UTF-8", false},
       {"UTF-16LE mark", "\xFF\xFE" + wide("\r\n" + vcard, 2, false), F::VCard, "UTF-16LE", false},
       {"UTF-16LE, no mark", wide("\n" + vcard, 2, false), F::VCard, "UTF-16LE", false},
-      {"UTF-16BE, no mark", wide(vcard, 2, true), F::VCard, "UTF-16BE", false},
       {"UTF-32LE, no mark", wide(vcard, 4, false), F::VCard, "UTF-32LE", false},
       {"nothing after the line", "BEGIN:VCARD", F::VCard, "", false},
       {"CSV with ; after it", "begin:vcard;Phone\n", F::Csv, "", false},
@@ -194,8 +192,6 @@ TEST(ContactFileReader, ErrorsNameTheirLineAndStay) {
        "Ann ?:\nerror at 3: "},
       {"strict: a value without a place", "Given Name,Shoe Size\r\nAnn,\r\nBob,42\r\n", true,
        "Ann ?:\nerror at 3: \"42\" in column \"Shoe Size\" has no place in a contact"},
-      {"a UTF-16 vCard cut inside a character, strict", "\xFF\xFE" + wide(kVCards, 2, false) + "x",
-       true, "Ann Lee: +44 20 7946 0018 ann@example.org\nCy Ng: 555 0100 555 0101\nerror at "},
       {"a header only", "Given Name,Phone 1\r\n", false, ""},
   };
   for (const Row& row : rows) {
@@ -261,11 +257,9 @@ TEST(ContactFileReader, VCardEncodingAndReplacedBytes) {
   EXPECT_EQ(describeContactFile(reader.summary()), "vCard, Windows-1252");
 
   // UTF-16 without a mark, with a lone surrogate on line 5.
-  const std::string bad = wide(
-                              "BEGIN:VCARD\r\nN:Lee;Ann;;;\r\nEND:VCARD\r\n"
-                              "BEGIN:VCARD\r\nN:Ng;C",
-                              2, false) +
-                          std::string("\x00\xD8", 2) + wide("y;;;\r\nEND:VCARD\r\n", 2, false);
+  std::string bad = wide("BEGIN:VCARD\r\nN:Lee;Ann;;;\r\nEND:VCARD\r\n", 2, false);
+  bad += wide("BEGIN:VCARD\r\nN:Ng;Cy;;;\r\nEND:VCARD\r\n", 2, false);
+  bad.insert(bad.rfind(wide("y;", 2, false)), "\x00\xD8", 2);
   for (const bool strict : {false, true}) {
     ContactFileReader utf8;
     utf8.setStrict(strict);

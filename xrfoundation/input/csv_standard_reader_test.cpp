@@ -67,9 +67,7 @@ TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
       {"lone CR", "a,b\rc,d\r", {{"a", "b"}, {"c", "d"}}},
       {"no final line end", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
       {"empty fields", ",a,,\n", {{"", "a", "", ""}}},
-      {"doubled quotes",
-       "\"Met at \"\"DevConf\"\", 2019\",x\n",
-       {{"Met at \"DevConf\", 2019", "x"}}},
+      {"doubled quotes", "\"Met \"\"Dev\"\", 2019\",x\n", {{"Met \"Dev\", 2019", "x"}}},
       {"only a doubled quote, empty quoted", "\"\"\"\"\n\"\",b\n", {{"\""}, {"", "b"}}},
       {"line breaks inside quotes",
        "\"line 1\r\nline 2\nline 3\",z\r\nnext\r\n",
@@ -78,10 +76,7 @@ TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
       {"blanks around quotes", "  \"a\"  , b \n", {{"a", " b "}}},
       {"quote inside an unquoted field", "5'10\",x\n", {{"5'10\"", "x"}}},
       {"blank lines skipped", "\n\r\n\ra\n\n\nb\n", {{"a"}, {"b"}}},
-      {"UTF-8 mark dropped", "\xEF\xBB\xBF\"First Name\",Last\r\n", {{"First Name", "Last"}}},
-      {"non-ASCII kept",
-       "\xC3\x89lodie,\xE6\x97\xA5\xE6\x9C\xAC\n",
-       {{"\xC3\x89lodie", "\xE6\x97\xA5\xE6\x9C\xAC"}}},
+      {"non-ASCII kept", "\xC3\x89lodie,\xE6\x97\xA5\n", {{"\xC3\x89lodie", "\xE6\x97\xA5"}}},
       {"empty input", "", {}},
   };
   for (const Case& c : cases) {
@@ -279,34 +274,29 @@ TEST(StandardCsvReaderTest, ReplacesInvalidUtf8AndSaysWhere) {
   EXPECT_EQ(read.damage.count, 2u);
 }
 
-TEST(StandardCsvReaderTest, ReportsReadErrorsAndUnopenableFiles) {
-  auto stream = std::make_shared<FakeInputStream>("a,b\nc,d\ne,f\n");
-  stream->setChunkLimit(4);
-  stream->setFailAt(8);
-  StandardCsvReader reader(stream, 4);
-  ASSERT_TRUE(reader.open());
-  int records = 0;
-  while (reader.readRecord()) ++records;
-  EXPECT_EQ(records, 2);
-  EXPECT_TRUE(reader.failed());
+// A read error ends the records; the reader closes the stream only if it opened it.
+TEST(StandardCsvReaderTest, ReportsReadErrorsUnopenableFilesAndClosesOnlyWhatItOpened) {
+  for (const bool openedByCaller : {false, true}) {
+    auto stream = std::make_shared<FakeInputStream>("a,b\nc,d\ne,f\n");
+    stream->setChunkLimit(4);
+    stream->setFailAt(8);
+    if (openedByCaller) stream->open();
+    {
+      StandardCsvReader reader(stream, 4);
+      ASSERT_TRUE(reader.open());
+      int records = 0;
+      while (reader.readRecord()) ++records;
+      EXPECT_EQ(records, 2);
+      EXPECT_TRUE(reader.failed());
+    }
+    EXPECT_EQ(stream->closeCalls(), openedByCaller ? 0 : 1)
+        << "opened by caller " << openedByCaller;
+  }
 
   StandardCsvReader missing(makeFileInputStream("/nonexistent/contacts.csv"));
   EXPECT_FALSE(missing.open());
   EXPECT_NE(missing.error(), "");
   EXPECT_EQ(missing.readRecord(), nullptr);
-}
-
-TEST(StandardCsvReaderTest, ClosesOnlyAStreamItOpened) {
-  for (const bool openedByCaller : {false, true}) {
-    auto stream = std::make_shared<FakeInputStream>("a\n");
-    if (openedByCaller) stream->open();
-    {
-      StandardCsvReader reader(stream);
-      ASSERT_TRUE(reader.open());
-    }
-    EXPECT_EQ(stream->closeCalls(), openedByCaller ? 0 : 1)
-        << "opened by caller " << openedByCaller;
-  }
 }
 
 }  // namespace

@@ -86,13 +86,10 @@ TEST(TextEncodingTest, TellsMarksUtf16ByItsZeroBytesAndUtf8) {
 
 TEST(TextEncodingTest, NamesEncodingsAsTheUserWritesThem) {
   const std::pair<const char*, const char*> cases[] = {
-      {"cp1252", "Windows-1252"},
-      {"WINDOWS-1252", "Windows-1252"},
-      {"iso_8859-15", "ISO-8859-15"},
-      {"sjis", "Shift_JIS"},
-      {"gbk", "GB18030"},
-      {"koi8r", "KOI8-R"},
-      {"utf8", "UTF-8"},
+      {"cp1252", "Windows-1252"}, {"WINDOWS-1252", "Windows-1252"},
+      {"latin1", "ISO-8859-1"},   {"iso_8859-15", "ISO-8859-15"},
+      {"sjis", "Shift_JIS"},      {"gbk", "GB18030"},
+      {"koi8r", "KOI8-R"},        {"utf8", "UTF-8"},
   };
   for (const auto& [given, display] : cases) {
     EXPECT_EQ(encodingDisplayName(given), display) << given;
