@@ -100,7 +100,7 @@ class KindWordSet {
       // wordKey() without a string: a key longer than the longest word names none.
       if (type.size() > 2 && (type[0] == 'x' || type[0] == 'X') && type[1] == '-')
         type.remove_prefix(2);
-      char key[16];
+      char key[16] = {};
       std::size_t size = 0;
       for (const char c : type) {
         if (c == ' ' || c == '-' || c == '_' || c == '"') continue;
