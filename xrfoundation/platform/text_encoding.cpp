@@ -264,6 +264,9 @@ void DecodeDamage::add(std::uint64_t line) {
 std::unique_ptr<TextDecoder> TextDecoder::create(std::string_view encoding,
                                                  std::uint64_t firstLine) {
   const KnownEncoding* entry = knownEncoding(encoding);
+  if (entry && entry->display == "UTF-8") {
+    return std::unique_ptr<TextDecoder>(new TextDecoder(nullptr, "UTF-8", firstLine));
+  }
   const std::string converterName(entry ? entry->converter : encoding);
   auto converter = CharsetConverter::toUtf8Lenient(converterName);
   if (!converter) return nullptr;
@@ -279,14 +282,65 @@ TextDecoder::~TextDecoder() = default;
 
 void TextDecoder::decode(std::string_view bytes, std::string& out, bool last) {
   const std::size_t from = out.size();
-  converter_->convert(bytes, out);
-  std::vector<std::size_t> at = converter_->replacements();
-  if (last) {
-    converter_->finish(out);
-    at.insert(at.end(), converter_->replacements().begin(), converter_->replacements().end());
+  std::vector<std::size_t> at;
+  if (!converter_) {
+    decodeUtf8(bytes, out, last, at);
+  } else {
+    converter_->convert(bytes, out);
+    at = converter_->replacements();
+    if (last) {
+      converter_->finish(out);
+      at.insert(at.end(), converter_->replacements().begin(), converter_->replacements().end());
+    }
   }
   lastReplaced_ = !at.empty();
   count(out, from, at);
+}
+
+void TextDecoder::decodeUtf8(std::string_view bytes, std::string& out, bool last,
+                             std::vector<std::size_t>& at) {
+  std::string joined;
+  if (!pending_.empty()) {
+    joined = std::move(pending_);
+    pending_.clear();
+    joined.append(bytes);
+    bytes = joined;
+  }
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t ascii = utf8::asciiPrefix(bytes.substr(i));
+    out.append(bytes.substr(i, ascii));
+    i += ascii;
+    if (i == bytes.size()) break;
+    char32_t code = 0;
+    const std::size_t length = utf8::decode(bytes.substr(i), &code);
+    if (length > 0) {
+      out.append(bytes.substr(i, length));
+      i += length;
+      continue;
+    }
+    // A lead byte whose continuation bytes so far are right, cut by the end of the block,
+    // waits for the next one.
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t want = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+    std::size_t held = 1;
+    while (i + held < bytes.size() && held < want &&
+           utf8::isContinuation(static_cast<unsigned char>(bytes[i + held]))) {
+      ++held;
+    }
+    if (!last && want > 0 && i + held == bytes.size()) {
+      pending_.assign(bytes.substr(i));
+      break;
+    }
+    // Not UTF-8: each maximal invalid part becomes one U+FFFD.
+    const std::size_t before = out.size();
+    utf8::appendRepaired(out, bytes.substr(i, want > 0 ? held : 1));
+    for (std::size_t p = before; p + 2 < out.size(); p += 3) at.push_back(p);
+    i += want > 0 ? held : 1;
+  }
 }
 
 void TextDecoder::count(const std::string& out, std::size_t from,

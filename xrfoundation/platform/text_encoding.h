@@ -98,8 +98,13 @@ class XR_EXPORT TextDecoder {
   TextDecoder(std::unique_ptr<CharsetConverter> converter, std::string name,
               std::uint64_t firstLine);
   void count(const std::string& out, std::size_t from, const std::vector<std::size_t>& at);
+  // UTF-8 input, checked here: iconv's UTF-8 takes the old five- and six-byte forms and code
+  // points above U+10FFFF as characters.
+  void decodeUtf8(std::string_view bytes, std::string& out, bool last,
+                  std::vector<std::size_t>& at);
 
-  std::unique_ptr<CharsetConverter> converter_;
+  std::unique_ptr<CharsetConverter> converter_;  // null for UTF-8
+  std::string pending_;  // UTF-8 input: a sequence cut by the end of the last block
   std::string name_;
   DecodeDamage damage_;
   std::uint64_t line_;    // the line of the next byte produced

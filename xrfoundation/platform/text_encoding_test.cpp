@@ -114,6 +114,13 @@ TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {
        {3, 4}},
       // A Shift_JIS lead byte before a line end, and one cut short by the end of the input.
       {"Shift_JIS", "\x93\x8C\n\x82\n\x93", "\xE6\x9D\xB1\n\xEF\xBF\xBD\n\xEF\xBF\xBD", {2, 3}},
+      // UTF-8 whole and cut by the blocks; the old six-byte form and a code point above
+      // U+10FFFF, which iconv's UTF-8 passes on; a sequence cut short by the end.
+      {"UTF-8",
+       "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\n\xFC\xAE\xAE\n\xF4\x90\x80\x80\n\xE2\x82",
+       "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\n" + std::string(3 * 3, '\0') + "\n" +
+           std::string(4 * 3, '\0') + "\n" + std::string(3, '\0'),
+       {2, 3, 4}},
       // A lone surrogate in UTF-16.
       {"UTF-16LE",
        std::string("a\0\n\0\x3D\xD8\x62\0", 8),
@@ -121,7 +128,10 @@ TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {
        "b",
        {2}},
   };
-  for (const Case& c : cases) {
+  for (Case c : cases) {
+    // U+FFFD written as three NULs above, for brevity.
+    for (std::size_t at = c.text.find('\0'); at != std::string::npos; at = c.text.find('\0', at))
+      c.text.replace(at, 3, "\xEF\xBF\xBD");
     for (const std::size_t block : {1, 2, 64}) {
       DecodeDamage damage;
       EXPECT_EQ(decodeAll(c.encoding, c.bytes, block, &damage), c.text) << c.encoding << block;
