@@ -18,8 +18,8 @@ bool valid(const std::optional<std::string>& text) {
 }
 
 bool allValid(const xr::ContactInfo& c) {
-  bool ok = valid(c.familyName) && valid(c.middleName) && valid(c.givenName) &&
-            valid(c.prefix) && valid(c.suffix) && valid(c.displayName) && valid(c.nickname);
+  bool ok = valid(c.familyName) && valid(c.middleName) && valid(c.givenName) && valid(c.prefix) &&
+            valid(c.suffix) && valid(c.displayName) && valid(c.nickname);
   for (const auto& i : c.groupNumber.arrItem) ok = ok && valid(i.mobile) && valid(i.mobileType);
   for (const auto& i : c.groupEmail.arrItem) ok = ok && valid(i.email) && valid(i.emailType);
   for (const auto& i : c.groupIm.arrItem) ok = ok && valid(i.im) && valid(i.imType);
@@ -56,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   reader.setStrict(strict);
   reader.setDelimiter(delimiter);
   // Photo names lead nowhere: a folder that does not exist.
-  const bool opened = reader.open(stream, sizeKnown ? std::optional<std::uint64_t>(text.size())
-                                                    : std::nullopt,
-                                  "/nonexistent-folder-for-fuzzing");
+  const bool opened =
+      reader.open(stream, sizeKnown ? std::optional<std::uint64_t>(text.size()) : std::nullopt,
+                  "/nonexistent-folder-for-fuzzing");
   FUZZ_CHECK(reader.bytesRead() <= text.size());
   if (!opened) {
     FUZZ_CHECK(!reader.errorReason().empty());

@@ -40,7 +40,8 @@ std::shared_ptr<ImportTask> makeImport(const std::string& path) {
   return xr::AsyncTaskBase::create<ImportTask>([path](ImportTask& self) -> std::optional<Contacts> {
     xr::ContactFileReader reader;
     if (!reader.open(path)) return self.fail(reader.errorReason());
-    const double size = static_cast<double>(std::max<std::uint64_t>(1, reader.totalBytes().value_or(1)));
+    const double size =
+        static_cast<double>(std::max<std::uint64_t>(1, reader.totalBytes().value_or(1)));
     self.fireStartEvent();
     Contacts contacts;
     for (xr::ContactInfo contact; !self.isCancelled();) {

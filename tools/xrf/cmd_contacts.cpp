@@ -258,8 +258,8 @@ void csv2vcf(const Csv2VcfOptions& options) {
                        if (++rows % kRowsPerProgress == 0)
                          step.progress(job->reader.fractionRead());
                      }
-                     step.setSummary(
-                         std::to_string(job->reader.reader().summary().contacts) + " contacts");
+                     step.setSummary(std::to_string(job->reader.reader().summary().contacts) +
+                                     " contacts");
                      return true;
                    }});
   steps.push_back(
@@ -556,8 +556,8 @@ void vcf2csv(const Vcf2CsvOptions& options) {
 }
 
 xrf::CommandRegistrar registrar([](CLI::App& app) {
-  auto* contacts =
-      app.add_subcommand("contacts", "Contact files (vCard or CSV): convert, show, duplicate numbers");
+  auto* contacts = app.add_subcommand(
+      "contacts", "Contact files (vCard or CSV): convert, show, duplicate numbers");
   contacts->require_subcommand(1);
 
   auto options = std::make_shared<Csv2VcfOptions>();

@@ -16,7 +16,7 @@
 namespace xr {
 namespace {
 
-constexpr std::size_t kSniffBytes = 4096;           // read before the format is looked at
+constexpr std::size_t kSniffBytes = 4096;            // read before the format is looked at
 constexpr std::size_t kMaxBlankBytes = 1024 * 1024;  // blank bytes read on before CSV is taken
 
 // The ASCII text an encoding candidate makes of the head: it stops at the first unit that is
@@ -152,8 +152,8 @@ ContactFileSniff sniffContactFile(std::string_view head) {
 
 std::string describeContactFile(const ContactFileSummary& summary) {
   if (summary.format == ContactFileFormat::VCard) return "vCard, " + summary.encoding;
-  return summary.layout + ", " + summary.language + ", " + delimiterName(summary.delimiter) +
-         ", " + summary.encoding;
+  return summary.layout + ", " + summary.language + ", " + delimiterName(summary.delimiter) + ", " +
+         summary.encoding;
 }
 
 struct ContactFileReader::Readers {
@@ -219,8 +219,9 @@ bool ContactFileReader::open(std::shared_ptr<InputStream> input, std::optional<s
     head.resize(want);
     std::int64_t got = 0;
     std::size_t filled = held;
-    while (filled < want && (got = input->read(reinterpret_cast<std::uint8_t*>(head.data() + filled),
-                                               want - filled)) > 0)
+    while (filled < want &&
+           (got = input->read(reinterpret_cast<std::uint8_t*>(head.data() + filled),
+                              want - filled)) > 0)
       filled += static_cast<std::size_t>(got);
     head.resize(filled);
     if (got < 0) return fail(0, input->streamError().value_or("read error"));

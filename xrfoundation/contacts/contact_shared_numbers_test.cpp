@@ -17,11 +17,11 @@ ContactInfo withNumbers(std::vector<std::optional<std::string>> numbers) {
 TEST(ContactSharedNumbers, GroupsContactsByTheirNumberItems) {
   const std::vector<ContactInfo> contacts = {
       withNumbers({std::nullopt, "+44 20 7946 0018"}),  // 0: an absent number is skipped
-      withNumbers({"", "abc"}),                          // 1: no digit: shares nothing
-      withNumbers({"020 7946 0018", "555 1234"}),        // 2: joins 0
-      withNumbers({""}),                                 // 3: "" is no number either
-      withNumbers({}),                                   // 4
-      withNumbers({"555-1234"}),                         // 5: joins 2, and so 0
+      withNumbers({"", "abc"}),                         // 1: no digit: shares nothing
+      withNumbers({"020 7946 0018", "555 1234"}),       // 2: joins 0
+      withNumbers({""}),                                // 3: "" is no number either
+      withNumbers({}),                                  // 4
+      withNumbers({"555-1234"}),                        // 5: joins 2, and so 0
   };
   const auto groups = findSharedNumbers(contacts);
   ASSERT_TRUE(groups.has_value());

@@ -165,9 +165,22 @@ TEST(SharedNumbers, NumbersWithoutADigitShareNothing) {
   // is a number two contacts could share; the digits in the last records still join them.
   ASSERT_TRUE(compareStrict("", "") && compareStrict("abc", "abc"));
   // A text ends at its first NUL, as the comparison reads it: "x\01" and "x\02" are both "x".
-  const Records records = {{""},  {""},  {"abc"}, {"abc"}, {"-"},
-                           {"-"}, {"#", "+"}, {"+"}, {std::string("x\0" "1", 3)},
-                           {std::string("x\0" "2", 3)}, {"*1#"}, {"*1#"}};
+  const Records records = {{""},
+                           {""},
+                           {"abc"},
+                           {"abc"},
+                           {"-"},
+                           {"-"},
+                           {"#", "+"},
+                           {"+"},
+                           {std::string("x\0"
+                                        "1",
+                                        3)},
+                           {std::string("x\0"
+                                        "2",
+                                        3)},
+                           {"*1#"},
+                           {"*1#"}};
   const auto groups = findSharedNumbers(records);
   ASSERT_TRUE(groups.has_value());
   EXPECT_EQ(describe(*groups), "[ #10{'*1#'} #11{'*1#'} ]\n");

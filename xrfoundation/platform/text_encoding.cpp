@@ -147,8 +147,9 @@ bool mostlyUtf8(std::string_view sample) {
 // The detector's guess corrected where it is known to mistake close encodings on short samples: an
 // ISO-8859 guess for text with bytes 0x80 to 0x9F (controls there, letters and punctuation in the
 // Windows sibling that programs actually write), and ISO-8859-1 and 9 always (see below);
-// Windows-1252 for text with bytes it leaves undefined and Windows-1250 uses; GB18030 for text whose characters include Japanese kana, which
-// Chinese text hardly uses (EUC-JP shares the byte layout).
+// Windows-1252 for text with bytes it leaves undefined and Windows-1250 uses; GB18030 for text
+// whose characters include Japanese kana, which Chinese text hardly uses (EUC-JP shares the byte
+// layout).
 std::string_view corrected(std::string_view guess, std::string_view sample) {
   const auto has = [&](std::string_view bytes) {
     return sample.find_first_of(bytes) != std::string_view::npos;

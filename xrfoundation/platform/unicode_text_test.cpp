@@ -16,13 +16,16 @@ TEST(UnicodeTextTest, FoldsCaseAndComposesBeyondAscii) {
   };
   const Case cases[] = {
       {"ÉMAIL", "émail"},
-      {"E\xCC\x81mail", "émail"},              // "E" and a combining acute: composed
+      {"E\xCC\x81mail", "émail"},                             // "E" and a combining acute: composed
       {"\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91", "σοφια"},  // Greek capitals
       {"ПОЧТА", "почта"},
-      {"Straße", "strasse"},                   // full folding: ß is "ss"
-      {"電話番号", "電話番号"},                // no case: unchanged
+      {"Straße", "strasse"},     // full folding: ß is "ss"
+      {"電話番号", "電話番号"},  // no case: unchanged
       {"", ""},
-      {"Ab\xFF" "C", "ab\xFF" "c"},            // not UTF-8: ASCII folds, the rest stays
+      {"Ab\xFF"
+       "C",
+       "ab\xFF"
+       "c"},  // not UTF-8: ASCII folds, the rest stays
   };
   for (const Case& c : cases) EXPECT_EQ(foldedNfc(c.text), c.folded) << c.text;
   EXPECT_NE(foldedNfc("émail"), foldedNfc("email"));
