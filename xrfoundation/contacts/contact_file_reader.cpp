@@ -9,6 +9,7 @@
 
 #include "xrfoundation/contacts/contact_csv.h"
 #include "xrfoundation/contacts/vcard_contact_reader.h"
+#include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/file_system.h"
 #include "xrfoundation/platform/text_encoding.h"
@@ -49,16 +50,10 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool beginsVCard(std::string_view text, bool whole) {
   std::size_t at = 0;
   while (at < text.size() && isBlank(text[at])) ++at;
-  static constexpr std::string_view kBegin = "begin:vcard";
-  if (text.size() - at < kBegin.size()) return false;
-  for (std::size_t i = 0; i < kBegin.size(); ++i) {
-    const char c = text[at + i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kBegin[i]) return false;
-  }
-  at += kBegin.size();
-  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-  if (at == text.size()) return whole;
-  return text[at] == '\r' || text[at] == '\n';
+  const std::size_t end = text.find_first_of("\r\n", at);
+  if (end == std::string_view::npos && !whole) return false;  // the line may go on
+  return vcard_internal::recordTagOf(text.substr(at, end - at)) ==
+         vcard_internal::RecordTag::Begin;
 }
 
 // The head's bytes first, then the rest of the input. Opening and closing it leave the input
