@@ -105,14 +105,10 @@ struct VCardContactReader::State {
 
   // While the input has been plain ASCII: whether the bytes from held on show its encoding.
   void settleAscii(std::size_t held) {
-    std::size_t from = held;
-    while (from > 0 && held - from < 3 && (text[from - 1] & 0x80) != 0) --from;
+    const auto settled = encodingAfterAscii(text, 0, held, endSeen);
+    if (!settled) return;
+    const auto& [from, ascii, later] = *settled;
     const std::string_view fresh = std::string_view(text).substr(from);
-    if (utf8::isAscii(fresh.data(), fresh.size())) return;  // the common case, word by word
-    const std::size_t ascii = utf8::asciiPrefix(fresh);
-    if (ascii == fresh.size()) return;
-    const DetectedEncoding later = detectLaterEncoding(fresh.substr(ascii), endSeen);
-    if (later.asciiOnly) return;
     asciiSoFar = false;
     if (later.basis == EncodingBasis::Guessed) useLegacy(later.name, linesBefore(from));
     if (checker) check(fresh.substr(0, held - from), false);  // checked from held on by fetch()

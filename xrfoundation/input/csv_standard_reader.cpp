@@ -273,15 +273,10 @@ void StandardCsvReader::startText() {
 }
 
 void StandardCsvReader::settleAscii(std::size_t held) {
-  // A sequence cut by the last block's end begins before held.
-  std::size_t from = held;
-  while (from > pos_ && held - from < 3 && (buffer_[from - 1] & 0x80) != 0) --from;
+  const auto settled = encodingAfterAscii(buffer_, pos_, held, endSeen_);
+  if (!settled) return;
+  const auto& [from, ascii, later] = *settled;
   const std::string_view fresh = std::string_view(buffer_).substr(from);
-  if (utf8::isAscii(fresh.data(), fresh.size())) return;  // the common case, word by word
-  const std::size_t ascii = utf8::asciiPrefix(fresh);
-  if (ascii == fresh.size()) return;
-  const DetectedEncoding later = detectLaterEncoding(fresh.substr(ascii), endSeen_);
-  if (later.asciiOnly) return;  // only a cut sequence so far
   asciiSoFar_ = false;
   if (later.basis != EncodingBasis::Guessed) return;
   // Plain ASCII reads the same in every encoding guessed: convert from here on.

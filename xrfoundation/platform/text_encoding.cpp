@@ -242,6 +242,18 @@ DetectedEncoding detectEncoding(std::string_view sample, bool complete) {
   return detectLaterEncoding(sample, complete);
 }
 
+std::optional<EncodingAfterAscii> encodingAfterAscii(std::string_view text, std::size_t floor,
+                                                     std::size_t held, bool complete) {
+  std::size_t from = held;
+  while (from > floor && held - from < 3 && (text[from - 1] & 0x80) != 0) --from;
+  const std::string_view fresh = text.substr(from);
+  if (utf8::isAscii(fresh.data(), fresh.size())) return std::nullopt;  // word by word
+  const std::size_t ascii = utf8::asciiPrefix(fresh);
+  DetectedEncoding later = detectLaterEncoding(fresh.substr(ascii), complete);
+  if (later.asciiOnly) return std::nullopt;  // only a cut sequence so far
+  return EncodingAfterAscii{from, ascii, std::move(later)};
+}
+
 DetectedEncoding detectLaterEncoding(std::string_view bytes, bool complete) {
   DetectedEncoding found;
   const std::string_view whole = complete ? bytes : bytes.substr(0, wholeUtf8Length(bytes));

@@ -50,6 +50,19 @@ XR_EXPORT DetectedEncoding detectEncoding(std::string_view sample, bool complete
 // are not all ASCII: UTF-8 when they are valid UTF-8, else the detector's guess.
 XR_EXPORT DetectedEncoding detectLaterEncoding(std::string_view bytes, bool complete);
 
+// What the bytes after a plain ASCII start show (encodingAfterAscii()).
+struct XR_EXPORT EncodingAfterAscii {
+  std::size_t from;           // the first fresh byte (before held when a sequence was cut there)
+  std::size_t ascii;          // ASCII bytes from there on
+  DetectedEncoding encoding;  // theirs, as detectLaterEncoding() tells it
+};
+// What the bytes of text from held on show, when text[floor, held) was plain ASCII; none while
+// they are ASCII too, or only the start of a cut sequence. The one step of both readers that
+// decide late.
+XR_EXPORT std::optional<EncodingAfterAscii> encodingAfterAscii(std::string_view text,
+                                                               std::size_t floor, std::size_t held,
+                                                               bool complete);
+
 // The detector's guess for bytes that are not UTF-8, as a display name; Windows-1252 when it
 // has none.
 XR_EXPORT std::string guessLegacyEncoding(std::string_view sample);
