@@ -72,16 +72,17 @@ function(xr_add_library name)
   install(EXPORT ${export} NAMESPACE XRFoundation::
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/XRFoundation COMPONENT dev)
 
-  xr_link_fields(requires libs_private PUBLIC xrfoundation ${ARG_DEPS}
-    PRIVATE ${ARG_PRIVATE_DEPS})
+  # A component is a static library: what it links, its users link, with or without --static.
+  xr_link_fields(link PUBLIC xrfoundation ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   set(XR_PC_NAME xrfoundation-${ARG_COMPONENT})
   set(XR_PC_DESCRIPTION "${ARG_DESCRIPTION}")
   if(NOT XR_PC_DESCRIPTION)
     set(XR_PC_DESCRIPTION "XRFoundation's ${ARG_COMPONENT} component")
   endif()
-  set(XR_PC_REQUIRES "${requires}")
-  set(XR_PC_LIBRARY ${name})
-  set(XR_PC_LIBS_PRIVATE "${libs_private}")
+  set(XR_PC_REQUIRES "${link_REQUIRES}")
+  set(XR_PC_LIBS "${name} ${link_LIBS}")
+  set(XR_PC_LIBS_PRIVATE "")
+  set(XR_PC_CFLAGS "${link_CFLAGS}")
   xr_install_pkg_config(xrfoundation-${ARG_COMPONENT})
 endfunction()
 
@@ -128,51 +129,63 @@ endif()
 endfunction()
 
 # xr_describe_dependency(TARGET [PACKAGE find-arguments] [PC_MODULES module ...]
-#                        [PC_LIBS flag ...])
+#                        [PC_LIBS flag ...] [PC_CFLAGS flag ...])
 # What a consumer of an installed library needs for its dependency TARGET: the CMake package
-# that defines TARGET (the arguments of find_dependency, e.g. "fmt CONFIG"), the pkg-config
-# modules that provide it (for Requires when the dependency is public) and the linker flags
-# that stand for it (for Libs.private when it is private, or public without modules).
+# that defines TARGET (the arguments of find_dependency, e.g. "fmt CONFIG"); the pkg-config
+# modules that provide it, for Requires when the dependency is public; else the linker flags
+# that stand for it (and for a public one without modules the compiler flags its headers need).
 function(xr_describe_dependency target)
-  cmake_parse_arguments(ARG "" "" "PACKAGE;PC_MODULES;PC_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "PACKAGE;PC_MODULES;PC_LIBS;PC_CFLAGS" ${ARGN})
   set_target_properties(${target} PROPERTIES XR_PACKAGE "${ARG_PACKAGE}"
-    XR_PC_MODULES "${ARG_PC_MODULES}" XR_PC_LIBS "${ARG_PC_LIBS}")
+    XR_PC_MODULES "${ARG_PC_MODULES}" XR_PC_LIBS "${ARG_PC_LIBS}"
+    XR_PC_CFLAGS "${ARG_PC_CFLAGS}")
 endfunction()
 
-# xr_link_fields(REQUIRES-VAR LIBS-PRIVATE-VAR PUBLIC dep ... PRIVATE dep ...)
-# The pkg-config Requires (", "-separated) and Libs.private of a library with these
-# dependencies: a target as xr_describe_dependency described it, a library linked by plain name
-# (pugixml, png) as -lNAME. A target that was never described stops the configuration.
-function(xr_link_fields requires_var libs_var)
+# xr_link_fields(PREFIX PUBLIC dep ... PRIVATE dep ...)
+# Sets PREFIX_REQUIRES (", "-separated pkg-config modules), PREFIX_LIBS and PREFIX_CFLAGS (flags,
+# space-separated) for a library with these dependencies: a target as xr_describe_dependency
+# described it, a library linked by plain name (pugixml, user32) as -lNAME. A target that was
+# never described stops the configuration.
+function(xr_link_fields prefix)
   cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE" ${ARGN})
   set(requires "")
   set(libs "")
+  set(cflags "")
   foreach(dep IN LISTS ARG_PUBLIC ARG_PRIVATE)
     if(NOT TARGET ${dep})
       list(APPEND libs -l${dep})
       continue()
     endif()
-    get_target_property(modules ${dep} XR_PC_MODULES)
-    get_target_property(flags ${dep} XR_PC_LIBS)
-    if(NOT modules AND NOT flags AND NOT modules STREQUAL "" AND NOT flags STREQUAL "")
+    get_target_property(described ${dep} XR_PC_MODULES)
+    if(described STREQUAL "described-NOTFOUND")
       message(FATAL_ERROR "${dep}: say what a consumer needs for it (xr_describe_dependency)")
     endif()
+    get_target_property(modules ${dep} XR_PC_MODULES)
+    get_target_property(flags ${dep} XR_PC_LIBS)
     if(modules AND dep IN_LIST ARG_PUBLIC)
       list(APPEND requires ${modules})
     else()
       list(APPEND libs ${flags})
+      if(dep IN_LIST ARG_PUBLIC)
+        get_target_property(compile_flags ${dep} XR_PC_CFLAGS)
+        list(APPEND cflags ${compile_flags})
+      endif()
     endif()
   endforeach()
-  list(REMOVE_DUPLICATES requires)
-  list(REMOVE_DUPLICATES libs)
+  foreach(field requires libs cflags)
+    list(REMOVE_DUPLICATES ${field})
+  endforeach()
   list(JOIN requires ", " requires)
   list(JOIN libs " " libs)
-  set(${requires_var} "${requires}" PARENT_SCOPE)
-  set(${libs_var} "${libs}" PARENT_SCOPE)
+  list(JOIN cflags " " cflags)
+  set(${prefix}_REQUIRES "${requires}" PARENT_SCOPE)
+  set(${prefix}_LIBS "${libs}" PARENT_SCOPE)
+  set(${prefix}_CFLAGS "${cflags}" PARENT_SCOPE)
 endfunction()
 
 # xr_install_pkg_config(NAME): NAME.pc from cmake/xrfoundation.pc.in with the XR_PC_* variables
-# in scope (XR_PC_NAME, XR_PC_DESCRIPTION, XR_PC_REQUIRES, XR_PC_LIBRARY, XR_PC_LIBS_PRIVATE).
+# in scope: XR_PC_NAME, XR_PC_DESCRIPTION, XR_PC_REQUIRES, XR_PC_LIBS (the library's name and
+# what follows it on Libs), XR_PC_LIBS_PRIVATE and XR_PC_CFLAGS (after -I${includedir}).
 # The file names the prefix it is installed under, which is known only at install time
 # (`cmake --install --prefix` and CPack choose it then), so it is written then from a template
 # that has everything else. libdir and includedir follow the prefix unless they were given as
@@ -185,6 +198,10 @@ function(xr_install_pkg_config name)
       set(XR_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
     endif()
   endforeach()
+  string(STRIP "${XR_PC_LIBS}" XR_PC_LIBS)
+  if(XR_PC_CFLAGS)
+    set(XR_PC_CFLAGS " ${XR_PC_CFLAGS}")
+  endif()
   set(XR_PC_PREFIX "@XR_PC_PREFIX@")  # left for the install step
   configure_file(${PROJECT_SOURCE_DIR}/cmake/xrfoundation.pc.in
     ${PROJECT_BINARY_DIR}/${name}.pc.template @ONLY)
