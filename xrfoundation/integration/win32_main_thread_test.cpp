@@ -180,27 +180,35 @@ TEST_F(Win32MainThreadTest, CallsRunWhileADialogBoxIsUp) {
   EXPECT_EQ(ran, (std::vector<std::string>{"first in dialog", "waited in dialog"}));
 }
 
-// A posted call that runs a modal loop itself: the calls queued behind it, posted before the
-// loop started, and those posted while it runs, run inside it in posting order, and the last
-// one ends it.
+// A posted call that runs a modal loop itself: the calls queued behind it before its loop
+// started run inside that loop, in posting order, with nothing else posted to wake it; the last
+// one ends the dialog. Should they not run, a worker ends the dialog after a while instead.
 TEST_F(Win32MainThreadTest, CallsQueuedBehindACallThatRunsADialogRunInsideIt) {
   ModalDialog dialog;
   std::vector<std::string> ran;  // on the UI thread only
   INT_PTR result = 0;
   mainThread().post([&] { result = dialog.run(); }, false);
-  mainThread().post([&] { ran.push_back(dialog.window() ? "queued, in dialog" : "queued"); },
+  mainThread().post([&] { ran.push_back(dialog.window() ? "first, in dialog" : "first"); },
                     false);
+  mainThread().post([&] { ran.push_back(dialog.window() ? "second, in dialog" : "second"); },
+                    false);
+  mainThread().post([&] { dialog.end(3); }, false);
+  std::atomic<bool> stuck{false};
   std::thread worker([&] {
     if (!waitOnWorker([&] { return dialog.window() != nullptr; })) return;
-    mainThread().post([&] { ran.push_back(dialog.window() ? "later, in dialog" : "later"); },
-                      true);
-    mainThread().post([&] { dialog.end(3); }, false);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (dialog.window() != nullptr && std::chrono::steady_clock::now() < giveUp)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (dialog.window() == nullptr) return;
+    stuck = true;
+    mainThread().post([&] { dialog.end(-2); }, false);
   });
   const bool ended = loop_.runUntil([&] { return result != 0; }, kPatienceSeconds);
   worker.join();
   ASSERT_TRUE(ended);
+  EXPECT_FALSE(stuck) << "the calls queued behind the dialog's call did not run inside it";
   EXPECT_EQ(result, 3);
-  EXPECT_EQ(ran, (std::vector<std::string>{"queued, in dialog", "later, in dialog"}));
+  EXPECT_EQ(ran, (std::vector<std::string>{"first, in dialog", "second, in dialog"}));
 }
 
 // Calls run while a popup menu is tracked, and a posted call closes the menu.
@@ -228,6 +236,47 @@ TEST_F(Win32MainThreadTest, CallsRunWhileAMenuIsTracked) {
   DestroyMenu(menu);
   DestroyWindow(owner);
   EXPECT_TRUE(ranWhileTracking);
+}
+
+// A top-level window that says whether its move or size loop runs.
+std::atomic<bool> g_inSizeMove{false};
+
+LRESULT CALLBACK sizeMoveProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ENTERSIZEMOVE) g_inSizeMove = true;
+  if (message == WM_EXITSIZEMOVE) g_inSizeMove = false;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Calls run while a window is moved from the keyboard (the window menu's Move) and while it is
+// sized from its corner; a posted call ends each loop as the Escape key does.
+TEST_F(Win32MainThreadTest, CallsRunWhileAWindowIsMovedOrSized) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = sizeMoveProcedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"xr.test.SizeMove";
+  RegisterClassExW(&windowClass);
+  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                10, 10, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  for (const WPARAM command : {WPARAM{SC_MOVE}, WPARAM{SC_SIZE | WMSZ_BOTTOMRIGHT}}) {
+    std::atomic<bool> workerDone{false};
+    bool ranInLoop = false;
+    std::thread worker([&] {
+      if (waitOnWorker([] { return g_inSizeMove.load(); })) {
+        mainThread().post([&] { ranInLoop = g_inSizeMove.load(); }, true);
+        mainThread().post([&] { PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0); }, false);
+      }
+      workerDone = true;
+    });
+    SetForegroundWindow(window);
+    SendMessageW(window, WM_SYSCOMMAND, command, 0);
+    loop_.runUntil([&] { return workerDone.load(); }, kPatienceSeconds);  // should it fail
+    worker.join();
+    EXPECT_TRUE(ranInLoop) << (command == SC_MOVE ? "move" : "size");
+    EXPECT_FALSE(g_inSizeMove.load());
+  }
+  DestroyWindow(window);
 }
 
 // The application quits its loop (PostQuitMessage from a posted call) while a worker keeps
