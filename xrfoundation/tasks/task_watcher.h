@@ -51,6 +51,7 @@ struct TaskOutcome {
   // The task that ended.
   std::shared_ptr<IAsyncTask> task;
 
+  // True for "success".
   bool succeeded() const { return word == "success"; }
   // The task's typed value (ValueTask<T>); null when the task failed or was cancelled, when it
   // is no ValueTask<T>, or once the value was taken.
@@ -64,12 +65,13 @@ struct TaskOutcome {
     return takeValueOf<T>(task.get());
   }
 
-  // The same for any task.
+  // The typed value of any task, as value() answers it.
   template <class T>
   static const T* valueOf(const IAsyncTask* task) {
     auto* typed = dynamic_cast<const ValueTask<T>*>(task);
     return typed != nullptr ? typed->value() : nullptr;
   }
+  // Moves the typed value out of any task, as takeValue() does.
   template <class T>
   static std::optional<T> takeValueOf(IAsyncTask* task) {
     auto* typed = dynamic_cast<ValueTask<T>*>(task);
