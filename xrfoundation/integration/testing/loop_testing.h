@@ -1,16 +1,14 @@
 // integration/testing/loop_testing.h: the main-thread guarantees checked inside a toolkit's
-// real event loop, written once for the Qt and the GLib adapter tests, and the step task that
-// they and the watcher tests run. A Loop runs the toolkit's loop on the calling thread (the
+// real event loop, written once for the adapter tests, which run the step task of
+// tasks/testing/task_testing.h too. A Loop runs the toolkit's loop on the calling thread (the
 // installed main thread):
 //   bool runUntil(const std::function<bool()>& done, double seconds);  // done() on the loop
 #pragma once
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -19,50 +17,14 @@
 #include "xrfoundation/events/main_thread_posting.h"
 #include "xrfoundation/platform/main_thread.h"
 #include "xrfoundation/platform/operation.h"
-#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
-#include "xrfoundation/tasks/value_task.h"
 
 namespace xr::testing {
 
 // Generous: two cores shared by many builds.
 constexpr double kPatienceSeconds = 60.0;
-
-// Holds a step task's second value until an observer has taken its first, so that the two are
-// never coalesced into one delivery, and tells when the second is on its way, so that a test
-// acting on the first delivery acts while the next one is pending. The observer's first
-// callback calls firstTaken.count_down(), then secondReported.wait().
-struct SecondValueGate {
-  Latch firstTaken{1};
-  Latch secondReported{1};
-};
-
-// Sends start, reports `steps` values a millisecond apart and yields make(); or, with
-// `untilCancelled`, reports two values and runs until it is cancelled ("canceled"). With a gate,
-// the second value waits for the first to be taken (see SecondValueGate).
-template <class T = int, class Make = T (*)()>
-std::shared_ptr<ValueTask<T>> makeStepTask(
-    int steps, bool untilCancelled = false, std::shared_ptr<SecondValueGate> gate = nullptr,
-    Make make = [] { return T(); }) {
-  return AsyncTaskBase::create<ValueTask<T>>([=](ValueTask<T>& self) -> std::optional<T> {
-    self.fireStartEvent();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    const auto waiting = [&] {
-      return !self.isCancelled() && std::chrono::steady_clock::now() < giveUp;
-    };
-    for (int i = 1; waiting(); ++i) {
-      if (!untilCancelled && i > steps) return make();
-      while (i == 2 && gate && !gate->firstTaken.try_wait() && waiting())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
-      if (i == 2 && gate) gate->secondReported.count_down();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return std::nullopt;
-  });
-}
 
 // A recorder whose events count as on the main thread when they come on the calling thread,
 // the loop's.
