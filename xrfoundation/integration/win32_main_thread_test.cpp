@@ -8,7 +8,7 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +16,7 @@
 #include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/tasks/task_watcher.h"
 
 namespace xr {
 namespace {
@@ -121,6 +122,50 @@ XR_LOOP_ADAPTER_TESTS(Win32MainThreadTest, UiThread)
 
 TEST_F(Win32MainThreadTest, TasksAndCompositeAreObservedOnTheUiThreadInOrder) {
   testing::expectCompositeObservedOnLoop(loop_);
+}
+
+// A task watched by the library's task watcher, from start to finished: the callbacks run on
+// the UI thread in the task's order (started, progress that never goes back and ends at 1,
+// finished once with the outcome and the typed value), and nothing comes after finished.
+TEST_F(Win32MainThreadTest, TaskWatcherReportsATaskFromStartToFinishedOnTheUiThread) {
+  const auto uiThread = std::this_thread::get_id();
+  std::vector<std::string> story;  // on the UI thread only
+  std::vector<double> progress;
+  int offUi = 0;
+  std::optional<int> value;
+  auto note = [&](std::string what) {
+    if (std::this_thread::get_id() != uiThread) ++offUi;
+    story.push_back(std::move(what));
+  };
+  TaskWatcher watcher({.started = [&] { note("started"); },
+                       .progressChanged =
+                           [&](double share) {
+                             note("progress");
+                             progress.push_back(share);
+                           },
+                       .finished =
+                           [&](const TaskOutcome& outcome) {
+                             note("finished " + outcome.word);
+                             if (const int* result = outcome.value<int>()) value = *result;
+                           }});
+  OperationQueue queue;
+  auto task = testing::makeStepTask(8, false, nullptr, [] { return 42; });
+  watcher.setTask(task);
+  task->startOnQueue(queue);
+  ASSERT_TRUE(loop_.runUntil([&] { return watcher.isFinished(); }, kPatienceSeconds));
+  testing::drain(loop_);
+
+  EXPECT_EQ(offUi, 0);
+  ASSERT_GE(story.size(), 3u);
+  EXPECT_EQ(story.front(), "started");
+  EXPECT_EQ(story.back(), "finished success");
+  for (std::size_t i = 1; i + 1 < story.size(); ++i) EXPECT_EQ(story[i], "progress") << i;
+  ASSERT_FALSE(progress.empty());
+  for (std::size_t i = 1; i < progress.size(); ++i)
+    EXPECT_GE(progress[i], progress[i - 1]) << "progress went back";
+  EXPECT_DOUBLE_EQ(progress.back(), 1.0);
+  EXPECT_EQ(value, 42);
+  EXPECT_EQ(*watcher.value<int>(), 42);
 }
 
 // Eight workers post at once, every seventh post waiting: every call runs once, on the UI
