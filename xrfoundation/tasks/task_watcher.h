@@ -82,14 +82,14 @@ struct TaskOutcome {
 // Follows one task (see the file comment).
 class XR_EXPORT TaskWatcher {
  public:
-  // Each may be empty.
+  // Each may be empty, and left out of a designated initializer.
   struct Callbacks {
     // The work began.
-    std::function<void()> started;
+    std::function<void()> started = {};
     // The task's progress, 0.0 to 1.0; coalesced.
-    std::function<void(double progress)> progressChanged;
+    std::function<void(double progress)> progressChanged = {};
     // The task ended; once per task.
-    std::function<void(const TaskOutcome& outcome)> finished;
+    std::function<void(const TaskOutcome& outcome)> finished = {};
   };
 
   // A watcher whose callbacks run on the library's main thread; or, given `thread`, on that
