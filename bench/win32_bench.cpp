@@ -79,8 +79,8 @@ HWND countingWindow() {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"xr.bench.Counting";
     RegisterClassExW(&windowClass);
-    return CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                           nullptr, windowClass.hInstance, nullptr);
+    return CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           windowClass.hInstance, nullptr);
   }();
   return window;
 }

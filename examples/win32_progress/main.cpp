@@ -89,7 +89,8 @@ class ProgressLine : public xr::IAsyncTaskDelegate {
 
 xr::MultiTask* g_composite = nullptr;  // set before Ctrl-C or WM_CLOSE can reach it
 
-// The console calls this on a thread of its own.
+// [ctrl-c]
+// The console calls this on a thread of its own: the cancel is handed to the UI thread.
 BOOL WINAPI onConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   xr::mainThread().post(
@@ -101,6 +102,7 @@ BOOL WINAPI onConsoleControl(DWORD event) {
       false);
   return TRUE;
 }
+// [ctrl-c]
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CLOSE) {  // the window stays until the outcome is in
@@ -137,9 +139,9 @@ int main(int argc, char** argv) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = L"win32_progress";
   RegisterClassExW(&windowClass);
-  HWND window = CreateWindowExW(0, L"win32_progress", L"copying", WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 320, 80, nullptr, nullptr,
-                                windowClass.hInstance, nullptr);
+  HWND window =
+      CreateWindowExW(0, L"win32_progress", L"copying", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 320, 80, nullptr, nullptr, windowClass.hInstance, nullptr);
   if (window == nullptr) {
     std::fprintf(stderr, "win32_progress: cannot make the window\n");
     return 1;
@@ -169,14 +171,14 @@ int main(int argc, char** argv) {
     }).detach();
 
   composite->startTask();
+  // [loop]
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  // [uninstall]
-  xr::uninstallWin32MainThread();  // calls posted from now on are dropped
-  // [uninstall]
+  xr::uninstallWin32MainThread();  // queued calls and later posts are dropped
+  // [loop]
   SetConsoleCtrlHandler(onConsoleControl, FALSE);
   composite->removeDelegate(line.get());
   DestroyWindow(window);

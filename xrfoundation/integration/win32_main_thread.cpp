@@ -65,16 +65,18 @@ namespace {
 using State = internal::Win32MainThreadState;
 
 // Sends the call message, which the caller has marked pending under the lock. PostMessageW
-// fails when the window is gone (the thread ended without detaching) or the thread's message
-// queue is full; the calls then wait for the next post's message.
+// fails when the window is gone (detached meanwhile, or the thread ended without detaching) or
+// the thread's message queue is full; the calls then wait for the next post's message.
 void sendCallMessage(State& state) {
   if (PostMessageW(state.window, callMessage(), 0, 0)) return;
   const DWORD error = GetLastError();
+  bool attached;
   {
     std::lock_guard lock(state.mutex);
     state.messagePending = false;
+    attached = state.attached;
   }
-  if (!state.postFailureLogged.exchange(true))
+  if (attached && !state.postFailureLogged.exchange(true))
     internal::logLine(LogLevel::Warn, std::string(kWhere) +
                                           ": the main thread's window takes no messages (error " +
                                           std::to_string(error) + "); posted calls wait");

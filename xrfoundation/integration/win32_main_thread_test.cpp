@@ -211,8 +211,7 @@ TEST_F(Win32MainThreadTest, CallsRunWhileADialogBoxIsUp) {
   std::atomic<bool> waitedCallRan{false};
   std::thread worker([&] {
     if (!waitOnWorker([&] { return dialog.window() != nullptr; })) return;
-    mainThread().post([&] { ran.push_back(dialog.window() ? "first in dialog" : "first"); },
-                      false);
+    mainThread().post([&] { ran.push_back(dialog.window() ? "first in dialog" : "first"); }, false);
     mainThread().post([&] { ran.push_back(dialog.window() ? "waited in dialog" : "waited"); },
                       true);
     waitedCallRan = true;
@@ -233,8 +232,7 @@ TEST_F(Win32MainThreadTest, CallsQueuedBehindACallThatRunsADialogRunInsideIt) {
   std::vector<std::string> ran;  // on the UI thread only
   INT_PTR result = 0;
   mainThread().post([&] { result = dialog.run(); }, false);
-  mainThread().post([&] { ran.push_back(dialog.window() ? "first, in dialog" : "first"); },
-                    false);
+  mainThread().post([&] { ran.push_back(dialog.window() ? "first, in dialog" : "first"); }, false);
   mainThread().post([&] { ran.push_back(dialog.window() ? "second, in dialog" : "second"); },
                     false);
   mainThread().post([&] { dialog.end(3); }, false);
