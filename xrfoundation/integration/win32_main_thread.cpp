@@ -12,7 +12,6 @@
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
 namespace {
@@ -212,18 +211,8 @@ void Win32MainThread::detach() {
     PostMessageW(state_->window, WM_CLOSE, 0, 0);
 }
 
-bool installWin32MainThread() {
-  std::shared_ptr<Win32MainThread> adapter = Win32MainThread::create();
-  if (adapter == nullptr) return false;
-  // Calls posted to the library's own loop before now would wait there forever; queued ahead
-  // of anything posted through the adapter, they run first on the message loop.
-  adapter->post([] { mainLoop().processPending(); }, false);
-  setMainThread(adapter);
-  return true;
-}
+bool installWin32MainThread() { return internal::installAdapter(Win32MainThread::create()); }
 
-void uninstallWin32MainThread() {
-  if (auto* adapter = dynamic_cast<Win32MainThread*>(&mainThread())) adapter->detach();
-}
+void uninstallWin32MainThread() { internal::uninstallAdapter<Win32MainThread>(); }
 
 }  // namespace xr
