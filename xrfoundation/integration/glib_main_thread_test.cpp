@@ -104,33 +104,12 @@ TEST(GlibMainThreadShutdownTest, DetachDropsQueuedAndLaterCallsAndReleasesWaiter
 // coalesced: once the adapter is uninstalled and the task's work ends, the task leaves the
 // registry, and nothing of ours keeps the observers or the task alive.
 TEST(GlibMainThreadShutdownTest, TaskOutlivingTheLoopLeavesTheRegistryAndItsObservers) {
-  OperationQueue queue;
-  auto task = testing::makeStepTask(2, true);
-  std::weak_ptr<testing::Recorder> weakEvery, weakNewest;
-  ASSERT_TRUE(installGlibMainThread());
-  {
-    auto every = testing::loopRecorder();
-    auto newest = testing::loopRecorder();
-    weakEvery = every;
-    weakNewest = newest;
+  testing::expectTaskOutlivingTheLoopLetsGo([](auto observe) {
+    ASSERT_TRUE(installGlibMainThread());
     GlibLoop loop;
-    ASSERT_TRUE(testing::startObservedUntilProgress(loop, *task, queue, every, newest));
-  }
-  uninstallGlibMainThread();
-  task->cancel();  // the work ends now, its finished event posted to a detached adapter
-  task->waitUntilFinished();
-  const IAsyncTask* const address = task.get();
-  std::weak_ptr<ValueTask<int>> weakTask = task;
-  task.reset();
-  // The dropped calls let go on the worker's last step and on the library's timer thread.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_FALSE(testing::isRegistered(address)) << "the task stayed registered";
-  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
-  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
-  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
+    observe(loop);
+    uninstallGlibMainThread();
+  });
 }
 
 // Calls that reached the library's own loop before the install are handed over and run first,

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -49,6 +50,41 @@ bool startObservedUntilProgress(Loop& loop, AsyncTaskBase& task, OperationQueue&
       kPatienceSeconds);
   if (!reported) task.cancel();
   return reported;
+}
+
+// The application quits while a task runs, observed on the loop's thread every call and
+// coalesced: once the loop has ended for good and the task's work ends, the task leaves the
+// registry, and nothing of ours keeps the observers or the task alive. session(observe)
+// installs the adapter, calls observe(loop) with a Loop of the toolkit (which starts the task and
+// runs the loop until both observers have had progress), then ends the application's loop for
+// good: destroys the application object, or uninstalls the adapter.
+template <class Session>
+void expectTaskOutlivingTheLoopLetsGo(Session session) {
+  OperationQueue queue;
+  auto task = makeStepTask(2, true);
+  std::weak_ptr<Recorder> weakEvery, weakNewest;
+  session([&](auto& loop) {
+    auto every = loopRecorder();
+    auto newest = loopRecorder();
+    weakEvery = every;
+    weakNewest = newest;
+    ASSERT_TRUE(startObservedUntilProgress(loop, *task, queue, every, newest));
+  });
+  if (::testing::Test::HasFatalFailure()) return;
+  task->cancel();  // the work ends now, its finished event posted to a loop that is gone
+  task->waitUntilFinished();
+  const IAsyncTask* const address = task.get();
+  std::weak_ptr<ValueTask<int>> weakTask = task;
+  task.reset();
+  // The dropped calls let go on the worker's last step and on the library's timer thread.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(isRegistered(address)) << "the task stayed registered";
+  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
+  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
+  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
 }
 
 // Runs the loop until every call posted so far, and every call those post in turn, has run.
