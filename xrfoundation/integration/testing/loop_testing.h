@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -276,6 +277,34 @@ inline void postNumberedCall(int i, bool wait, std::vector<int>& ran, std::atomi
         ran.push_back(i);
       },
       wait);
+}
+
+// Once `adapter` is detached, a queued call and a later one are let go unrun, a waiting worker
+// is released, turning the loop (turnLoop(), on the adapter's thread, which is the caller's)
+// runs neither, and the adapter's thread itself still runs a waiting call at once.
+template <class Adapter, class TurnLoop>
+void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop) {
+  std::atomic<int> released{0}, ranCount{0};
+  EXPECT_TRUE(adapter.attached());
+  auto probe = std::make_shared<DropProbe>(released);
+  adapter.post([probe, &ranCount] { ++ranCount; }, false);
+  probe.reset();
+  adapter.detach();
+  EXPECT_FALSE(adapter.attached());
+  EXPECT_EQ(released.load(), 1) << "the queued call was not let go at the detach";
+
+  auto waiting = std::async(std::launch::async, [&] {
+    auto late = std::make_shared<DropProbe>(released);
+    adapter.post([late, &ranCount] { ++ranCount; }, true);
+  });
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+      << "a waiting post to a detached adapter blocked";
+  EXPECT_EQ(released.load(), 2);
+  turnLoop();
+  EXPECT_EQ(ranCount.load(), 0);
+  bool ranHere = false;
+  adapter.post([&] { ranHere = true; }, true);
+  EXPECT_TRUE(ranHere);
 }
 
 // A posted call that throws is dropped, and the calls posted after it still run.
