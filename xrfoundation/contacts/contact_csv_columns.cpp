@@ -10,8 +10,8 @@
 #include "xrfoundation/contacts/contact_csv_columns_internal.h"
 #include "xrfoundation/contacts/contact_csv_vocabulary_internal.h"
 #include "xrfoundation/contacts/contact_enums.h"
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/unicode_text.h"
 
 namespace xr {

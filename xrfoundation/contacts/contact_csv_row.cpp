@@ -12,7 +12,7 @@
 
 #include "xrfoundation/contacts/contact_csv_columns_internal.h"
 #include "xrfoundation/contacts/contact_enums.h"
-#include "xrfoundation/contacts/text_trim.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/image.h"
 
 namespace xr {
