@@ -27,10 +27,16 @@ constexpr bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 // Whether c is one of the ASCII letters A-Z and a-z.
 constexpr bool isAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+// Whether a and b are the same character but for the case of ASCII letters.
+constexpr bool equalsIgnoringCase(char a, char b) {
+  // Most bytes compared are equal already: vCard names and parameters come in capitals.
+  return a == b || asciiLower(a) == asciiLower(b);
+}
+
 // Whether a and b are the same text but for the case of ASCII letters.
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return asciiLower(x) == asciiLower(y);
+           return equalsIgnoringCase(x, y);
          });
 }
 
@@ -52,7 +58,7 @@ constexpr bool endsWithIgnoringCase(std::string_view text, std::string_view suff
 constexpr bool containsIgnoringCase(std::string_view text, std::string_view word) {
   return word.empty() ||
          std::search(text.begin(), text.end(), word.begin(), word.end(),
-                     [](char x, char y) { return asciiLower(x) == asciiLower(y); }) != text.end();
+                     [](char x, char y) { return equalsIgnoringCase(x, y); }) != text.end();
 }
 
 // A copy of text with its ASCII capitals lowered.
