@@ -25,12 +25,8 @@ std::string normalized(std::string_view text) {
   bool ascii = true;
   for (const char c : text) {
     if (c == ' ' || c == '_' || c == '-' || c == '\t' || c == '\r' || c == '\n') continue;
-    if (c >= 'A' && c <= 'Z') {
-      out.push_back(static_cast<char>(c - 'A' + 'a'));
-    } else {
-      ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-      out.push_back(c);
-    }
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    out.push_back(asciiLower(c));
   }
   return ascii ? out : foldedNfc(out);
 }

@@ -188,8 +188,7 @@ std::string_view uriScheme(std::string_view text) {
   if (colon == std::string_view::npos || colon == 0) return {};
   const std::string_view scheme = text.substr(0, colon);
   const bool valid = std::all_of(scheme.begin(), scheme.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '.' || c == '-';
+    return isAsciiAlpha(c) || isAsciiDigit(c) || c == '+' || c == '.' || c == '-';
   });
   return valid ? scheme : std::string_view();
 }
