@@ -1,5 +1,5 @@
-// input/vcard_reader.cpp: readVCardData of XRBufferedInputStream, which cuts a vCard file into
-// records.
+// input/buffered_input_stream_vcard.cpp: readVCardData of XRBufferedInputStream, which cuts a
+// vCard file into records.
 
 #include "xrfoundation/input/buffered_input_stream.h"
 #include "xrfoundation/platform/ascii.h"
