@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "xrfoundation/contacts/contact_csv_columns_internal.h"
+#include "xrfoundation/contacts/contact_csv_row_internal.h"
 #include "xrfoundation/contacts/contact_csv_vocabulary_internal.h"
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/vcard_parser.h"
@@ -264,6 +265,12 @@ std::string ContactCsvColumns::layoutName() const {
 std::string ContactCsvColumns::columnName(std::size_t column) const {
   if (column < titles_.size() && !titles_[column].empty()) return titles_[column];
   return "(column " + std::to_string(column + 1) + ")";
+}
+
+std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
+    const std::vector<std::string_view>& fields, const std::filesystem::path& photoBase,
+    std::vector<ContactCsvUnplaced>& unplaced, std::string& error) const {
+  return contact_csv_internal::contactFromRow(*this, bindings_, fields, photoBase, unplaced, error);
 }
 
 namespace {
