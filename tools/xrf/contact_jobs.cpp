@@ -16,6 +16,7 @@
 #include "tool_input.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/contacts/vcard_standard.h"
 #include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/file_system.h"
 
