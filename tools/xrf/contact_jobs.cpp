@@ -3,7 +3,6 @@
 #include "contact_jobs.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
