@@ -296,34 +296,6 @@ TEST(VCardParser, FoldedLinesFollowTheRecordsVersion) {
   }
 }
 
-// TYPE words in the spellings writers use: any case, quoted, with "X-", '-' or '_', and the
-// other names of a kind; a word only like a kind's (CELLULAR, a long X- word) names none.
-TEST(VCardParser, TypeWordsInEverySpellingNameTheirKind) {
-  struct Row {
-    const char* line;
-    const char* kind;
-  };
-  const Row rows[] = {
-      {"TEL;TYPE=x-mobile:1", E_Number_Mobile},
-      {"TEL;type=\"Work\";type=iPhone:1", E_Number_WorkMobile},
-      {"TEL;TYPE=Home,FAX:1", E_Number_FaxHome},
-      {"TEL;TYPE=text-phone:1", E_Number_TTY},
-      {"TEL;TYPE=Company_Main:1", E_Number_CompanyMain},
-      {"TEL;PAGER;WORK:1", E_Number_WorkPager},
-      {"TEL;TYPE=cellular:1", E_Number_Other},
-      {"TEL;TYPE=x-work-extension-number:1", E_Number_Other},
-      {"EMAIL;TYPE=INTERNET,x-home:a@example.org", E_Email_Home},
-      {"EMAIL;TYPE=Mobile:a@example.org", E_Email_Mobile},
-  };
-  for (const Row& row : rows) {
-    const ContactInfo c = readBack(std::string("BEGIN:VCARD\r\n") + row.line + "\r\nEND:VCARD\r\n");
-    const auto& numbers = c.groupNumber.arrItem;
-    const auto& emails = c.groupEmail.arrItem;
-    ASSERT_EQ(numbers.size() + emails.size(), 1u) << row.line;
-    EXPECT_EQ(numbers.empty() ? emails[0].emailType : numbers[0].mobileType, row.kind) << row.line;
-  }
-}
-
 // ASCII text as UTF-16LE with its byte order mark.
 std::string utf16le(std::string_view ascii) {
   std::string out = "\xFF\xFE";

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "xrfoundation/events/main_thread_posting.h"
+#include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/main_thread.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
@@ -277,6 +278,56 @@ inline void postNumberedCall(int i, bool wait, std::vector<int>& ran, std::atomi
         ran.push_back(i);
       },
       wait);
+}
+
+// A worker keeps posting, some posts waiting, while the loop runs; then end() ends the
+// application's loop for good (destroys the application object) with calls still queued and
+// the worker still posting: the calls that ran did so on the loop's thread in posting order,
+// the rest were dropped, none was lost or let go twice, and the waiting worker was released.
+template <class Loop, class End>
+void expectPostingThroughTheEndIsNeverStuckNorRunTwice(Loop& loop, End end) {
+  const auto loopThread = std::this_thread::get_id();
+  std::vector<int> ran;  // on the loop's thread only
+  std::atomic<int> offLoop{0}, posted{0}, released{0};
+  std::atomic<bool> ended{false};
+  std::thread worker([&] {
+    int afterEnd = 0;
+    for (int i = 0; afterEnd < 50 && i < 1000000; ++i) {
+      postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
+      ++posted;
+      if (ended) ++afterEnd;
+    }
+  });
+  const bool running = loop.runUntil([&] { return posted.load() >= 200; }, kPatienceSeconds);
+  end();
+  ended = true;
+  worker.join();
+  ASSERT_TRUE(running);
+  EXPECT_EQ(released.load(), posted.load()) << "a call was lost or let go twice";
+  EXPECT_EQ(offLoop.load(), 0);
+  ASSERT_GE(ran.size(), 1u);
+  EXPECT_LT(ran.size(), static_cast<std::size_t>(posted.load()));
+  for (std::size_t i = 0; i < ran.size(); ++i) ASSERT_EQ(ran[i], static_cast<int>(i));
+}
+
+// Calls that reached the library's own loop before the install are handed over and run first,
+// on the loop's thread. session(run) makes the application, installs the adapter and calls
+// run(loop) with its loop.
+template <class Session>
+void expectCallsPostedBeforeTheInstallRunFirst(Session session) {
+  std::vector<std::string> order;
+  std::vector<std::thread::id> threads;
+  auto note = [&](const char* what) {
+    order.push_back(what);
+    threads.push_back(std::this_thread::get_id());
+  };
+  mainLoop().post([&] { note("early"); }, false);
+  session([&](auto& loop) {
+    mainThread().post([&] { note("late"); }, false);
+    ASSERT_TRUE(loop.runUntil([&] { return order.size() == 2; }, kPatienceSeconds));
+  });
+  EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
+  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
 }
 
 // Once `adapter` is detached, a queued call and a later one are let go unrun, a waiting worker
