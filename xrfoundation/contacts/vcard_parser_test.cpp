@@ -296,6 +296,34 @@ TEST(VCardParser, FoldedLinesFollowTheRecordsVersion) {
   }
 }
 
+// Lines a contact takes once, lines of no value, the parts of an address's street and an
+// organisation's departments, every name of an anniversary, and the device form's copies.
+TEST(VCardParser, RepeatedEmptyAndManyPartLines) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"N:A;B;;;\r\nN:C;D;;;\r\nFN:Ann\r\nFN:Bob\r\nNICKNAME:a\r\nNICKNAME:b\r\n",
+       "family='A' given='B' display='Ann' nick='a'\n"
+       "VCardUnplacedLines: 'N:C;D;;;' 'FN:Bob' 'NICKNAME:b'\n"},
+      {"EMAIL: \r\nURL:\r\nTEL:TEL:\r\nX-IM;Skype: \r\nPHOTO:x\r\n",
+       "VCardUnplacedLines: 'EMAIL: ' 'URL:' 'TEL:TEL:' 'X-IM;Skype: ' 'PHOTO:x'\n"},
+      {"ADR;TYPE=WORK:Box 1;Suite 2;1 Way;;;;\r\nORG:Acme;;Lab;Unit\r\n",
+       "adr/E_Address_Work street='Box 1\nSuite 2\n1 Way'\norg company='Acme' dept='Lab;Unit'\n"},
+      {"X-ANNIVERSARY:2001-01-01\r\nX-EVOLUTION-ANNIVERSARY:2002-02-02\r\n"
+       "ANNIVERSARY:2003-03-03\r\nBDAY:\r\nX-ABDATE:2004-04-04\r\n",
+       "date='2001-01-01'/E_Date_Anniversary date='2002-02-02'/E_Date_Anniversary "
+       "date='2003-03-03'/E_Date_Anniversary date='2004-04-04'/E_Date_Other\n"},
+      {"BDAY:1990-01-01\r\nX-DE;Birthday:1990-01-01\r\nX-DE;Anniversary:1990-01-01\r\n",
+       "date='1990-01-01'/E_Date_Birthday date='1990-01-01'/E_Date_Anniversary\n"},
+      {"X-IM;Skype:ann\r\nX-SKYPE:ann\r\nIMPP:im:bob\r\nIMPP:sip:x@y\r\n",
+       "im='ann'/E_Im_Skype im='bob' im='sip:x@y'\n"},
+  };
+  for (const auto& [lines, text] : rows) {
+    EXPECT_EQ(contactText(readBack(std::string("BEGIN:VCARD\r\nVERSION:3.0\r\n") + lines +
+                                   "END:VCARD\r\n")),
+              text)
+        << lines;
+  }
+}
+
 // ASCII text as UTF-16LE with its byte order mark.
 std::string utf16le(std::string_view ascii) {
   std::string out = "\xFF\xFE";
