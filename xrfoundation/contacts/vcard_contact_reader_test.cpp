@@ -140,6 +140,10 @@ TEST(VCardContactReader, FailuresEndTheReadingAfterTheRecordsBeforeThem) {
   EXPECT_NE(reader.errorReason().find("/nonexistent/contacts.vcf"), std::string::npos);
   ContactInfo contact;
   EXPECT_EQ(reader.next(contact), Next::Error);
+  VCardContactReader unknown;
+  unknown.setEncoding("no-such-encoding");
+  EXPECT_FALSE(unknown.open(std::make_shared<testing::FakeInputStream>(ann)));
+  EXPECT_EQ(unknown.errorReason(), "unknown encoding \"no-such-encoding\"");
 }
 
 TEST(VCardContactReader, MemoryStaysBoundedByTheBlockAndTheLongestRecord) {
