@@ -74,6 +74,10 @@ TEST(XmlWellFormedTest, RefusesTextWithTheFirstRuleItBreaks) {
       {"<a xmlns='http://www.w3.org/XML/1998/namespace'/>", "reserved namespace as the default"},
       {"<a xmlns='http://www.w3.org/2000/xmlns/'/>", "reserved namespace as the default"},
       {"<a xmlns:p='http://www.w3.org/2000/xmlns/'/>", "reserved namespace prefix or name"},
+      // A namespace is compared as the parser reads it, its references replaced.
+      {"<a xmlns:p='&#x68;ttp://www.w3.org/2000/xmlns/'/>", "reserved namespace prefix or name"},
+      {"<a xmlns='&#104;ttp://www.w3.org/XML/1998/namespace'/>",
+       "reserved namespace as the default"},
       {"<a \xC3\x97='1'/>", "attribute name not allowed"},
       // Names: a colon at either end, a digit or a combining mark first, and characters between
       // the ranges of name characters.
