@@ -20,10 +20,12 @@
 namespace xr {
 namespace {
 
+using vcard_internal::appendUnescaped;
 using vcard_internal::asUtf8;
 using vcard_internal::ContentLine;
 using vcard_internal::decodedValue;
 using vcard_internal::equalsUpper;
+using vcard_internal::EscapedPart;
 using vcard_internal::infoOf;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
@@ -40,10 +42,6 @@ std::optional<std::string> nonEmpty(std::string text) {
   return text;
 }
 
-// Takes the part at index.
-std::optional<std::string> part(std::vector<std::string>& parts, std::size_t index) {
-  return index < parts.size() ? nonEmpty(std::move(parts[index])) : std::nullopt;
-}
 
 // Builds one contact from the logical lines of one record.
 class RecordBuilder {
@@ -132,13 +130,12 @@ class RecordBuilder {
     const auto value = [&] { return decodedValue(line, info, decoded_, bodyUtf8_); };
     if (name == "N" && !nameRead_) {
       nameRead_ = true;
-      std::vector<std::string>& parts = parts_;
-      splitEscaped(value(), ';', version21_, parts);
-      contact.familyName = part(parts, 0);
-      contact.givenName = part(parts, 1);
-      contact.middleName = part(parts, 2);
-      contact.prefix = part(parts, 3);
-      contact.suffix = part(parts, 4);
+      splitEscaped(value(), ';', parts_);
+      contact.familyName = part(0);
+      contact.givenName = part(1);
+      contact.middleName = part(2);
+      contact.prefix = part(3);
+      contact.suffix = part(4);
     } else if (name == "FN" && !contact.displayName) {
       contact.displayName = nonEmpty(unescaped(value(), version21_));
     } else if (name == "NICKNAME" && !contact.nickname) {
@@ -161,13 +158,12 @@ class RecordBuilder {
       if (!kind) kind = vcard_internal::emailKindOfTypes(words(info));
       contact.groupEmail.arrItem.push_back({std::move(email), std::move(kind)});
     } else if (name == "ADR") {
-      std::vector<std::string>& parts = parts_;
-      splitEscaped(value(), ';', version21_, parts);
+      splitEscaped(value(), ';', parts_);
       std::string street;
-      for (std::size_t i : {0, 1, 2}) {
-        if (i >= parts.size() || parts[i].empty()) continue;
+      for (std::size_t i = 0; i < 3 && i < parts_.size(); ++i) {
+        if (parts_[i].text.empty()) continue;
         if (!street.empty()) street += '\n';
-        street += parts[i];
+        appendUnescaped(street, parts_[i], version21_);
       }
       ContactAddressItem address;
       const std::string* label = labelOf(line.group);
@@ -176,22 +172,21 @@ class RecordBuilder {
       address.addressType =
           kind ? std::move(kind) : vcard_internal::addressKindOfTypes(words(info));
       address.street = nonEmpty(std::move(street));
-      address.city = part(parts, 3);
-      address.region = part(parts, 4);
-      address.postcode = part(parts, 5);
-      address.country = part(parts, 6);
+      address.city = part(3);
+      address.region = part(4);
+      address.postcode = part(5);
+      address.country = part(6);
       contact.groupAddress.arrItem.push_back(std::move(address));
     } else if (name == "ORG") {
-      std::vector<std::string>& parts = parts_;
-      splitEscaped(value(), ';', version21_, parts);
+      splitEscaped(value(), ';', parts_);
       std::string department;
-      for (std::size_t i = 1; i < parts.size(); ++i) {
-        if (parts[i].empty()) continue;
+      for (std::size_t i = 1; i < parts_.size(); ++i) {
+        if (parts_[i].text.empty()) continue;
         if (!department.empty()) department += ';';
-        department += parts[i];
+        appendUnescaped(department, parts_[i], version21_);
       }
       ContactOrganizationItem& organization = organizationFor(line.group, contact, true);
-      organization.company = part(parts, 0);
+      organization.company = part(0);
       organization.department = nonEmpty(std::move(department));
     } else if (name == "TITLE") {
       ContactOrganizationItem& organization = organizationFor(line.group, contact, false);
@@ -203,9 +198,9 @@ class RecordBuilder {
     } else if (name == "NOTE") {
       contact.groupNote.arrItem.push_back({unescaped(value(), version21_)});
     } else if (name == "CATEGORIES") {
-      splitEscaped(value(), ',', version21_, parts_);
-      for (auto& category : parts_) {
-        if (!category.empty()) categories_.push_back(std::move(category));
+      splitEscaped(value(), ',', parts_);
+      for (const EscapedPart& category : parts_) {
+        if (!category.text.empty()) categories_.push_back(unescaped(category, version21_));
       }
     } else if (name == "BDAY") {
       addDate(trimmed(value()), E_Date_Birthday, contact, false);
@@ -228,6 +223,12 @@ class RecordBuilder {
   }
 
   const std::vector<std::string_view>& words(const LineInfo& info) const { return info.types; }
+
+  // The part at index of the structured value split last, escapes read; none when empty.
+  std::optional<std::string> part(std::size_t index) const {
+    if (index >= parts_.size() || parts_[index].text.empty()) return std::nullopt;
+    return unescaped(parts_[index], version21_);
+  }
 
   void keep(const ContentLine& line) { unplaced_.emplace_back(line.raw); }
 
@@ -290,7 +291,7 @@ class RecordBuilder {
 
   vcard_internal::ContentLineReader tokens_;
   LineInfo info_;                   // of the line being read
-  std::vector<std::string> parts_;  // of the structured value being read
+  std::vector<EscapedPart> parts_;  // of the structured value being read
   std::string decoded_;             // the value being read, when it needed decoding
   std::vector<std::pair<std::string_view, std::string>> labels_;  // group -> decoded label
   std::vector<std::string_view> usedGroups_;
@@ -346,7 +347,7 @@ RecordCutter::Step RecordCutter::next(std::string_view text, bool complete,
     }
     if (tag == RecordTag::Begin) ++depth_;
     // Kept for the parser, which so need not look for the line ends again.
-    lines_.push_back({lineStart - bodyStart_, line.text.size()});
+    lines_.push_back({lineStart - bodyStart_, line.text.size(), tag});
   }
   if (!complete) return Step::NeedMore;
   if (depth_ == 0) return Step::End;
