@@ -64,7 +64,7 @@ class RecordBuilder {
     // Lines are cut, joined and split at ASCII bytes only: in a valid body every value is
     // valid, and one check of the body spares one per value.
     bodyUtf8_ = isValidUtf8(body);
-    for (const std::string_view text : tokens_.unparsed()) unplaced_.emplace_back(text);
+    unplaced_.assign(tokens_.unparsed().begin(), tokens_.unparsed().end());
     std::size_t numbers = 0;
     std::size_t emails = 0;
     for (const ContentLine& line : tokens_.lines()) {
@@ -83,12 +83,14 @@ class RecordBuilder {
     for (const ContentLine& line : tokens_.lines()) place(line, contact);
     for (const auto& [group, label] : labels_) {
       if (std::find(usedGroups_.begin(), usedGroups_.end(), group) == usedGroups_.end())
-        unplaced_.push_back(std::string(findLabelLine(group)));
+        unplaced_.push_back(findLabelLine(group));
     }
     if (!unplaced_.empty()) {
       auto& kept = contact.userData[kContactVCardUnplacedKey];
       kept.reserve(kept.size() + unplaced_.size());
-      for (auto& text : unplaced_) kept.push_back(asUtf8(std::move(text)));
+      // Each kept line is part of the body: valid UTF-8 when the body is.
+      for (const std::string_view text : unplaced_)
+        kept.push_back(bodyUtf8_ ? std::string(text) : asUtf8(std::string(text)));
     }
     if (!categories_.empty()) {
       auto& groups = contact.userData[kContactGroupNamesKey];
@@ -297,7 +299,7 @@ class RecordBuilder {
   std::vector<std::string_view> usedGroups_;
   std::vector<std::pair<std::string_view, std::size_t>> organizationGroups_;
   std::optional<std::size_t> lastUngrouped_;
-  std::vector<std::string> unplaced_;
+  std::vector<std::string_view> unplaced_;  // into the body or the tokenizer's storage
   std::vector<std::string> categories_;
   bool version21_ = false;
   bool bodyUtf8_ = false;

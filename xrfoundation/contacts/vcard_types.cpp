@@ -1,5 +1,7 @@
 // contacts/vcard_types.cpp: the standard form's type words, read and written.
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <map>
 
 #include "xrfoundation/contacts/contact_enums.h"
@@ -78,18 +80,34 @@ struct KindWordKey {
   std::string_view key;  // as wordKey() gives it
   KindWord word;
 };
+// In the order of their first letters, which kRowsFrom indexes.
 constexpr KindWordKey kKindWordKeys[] = {
-    {"HOME", kHome},         {"WORK", kWork},
-    {"FAX", kFax},           {"CELL", kCell},
-    {"MOBILE", kCell},       {"IPHONE", kCell},
-    {"PAGER", kPager},       {"COMPANYMAIN", kCompanyMain},
-    {"MAIN", kMain},         {"ASSISTANT", kAssistant},
-    {"CALLBACK", kCallback}, {"CAR", kCar},
-    {"ISDN", kIsdn},         {"MMS", kMms},
-    {"RADIO", kRadio},       {"TELEX", kTelex},
-    {"TLX", kTelex},         {"TTY", kTty},
-    {"TEXTPHONE", kTty},
+    {"ASSISTANT", kAssistant}, {"CALLBACK", kCallback}, {"CAR", kCar},
+    {"CELL", kCell},           {"COMPANYMAIN", kCompanyMain},
+    {"FAX", kFax},             {"HOME", kHome},         {"IPHONE", kCell},
+    {"ISDN", kIsdn},           {"MAIN", kMain},         {"MMS", kMms},
+    {"MOBILE", kCell},         {"PAGER", kPager},       {"RADIO", kRadio},
+    {"TELEX", kTelex},         {"TEXTPHONE", kTty},     {"TLX", kTelex},
+    {"TTY", kTty},             {"WORK", kWork},
 };
+static_assert(std::is_sorted(std::begin(kKindWordKeys), std::end(kKindWordKeys),
+                             [](const KindWordKey& a, const KindWordKey& b) {
+                               return a.key[0] < b.key[0];
+                             }));
+
+// The first row of kKindWordKeys whose key starts with 'A' + letter or a later letter: a word's
+// candidates are the rows from its letter's entry to the next letter's.
+constexpr auto kRowsFrom = [] {
+  std::array<unsigned char, 27> from{};
+  unsigned char row = 0;
+  for (std::size_t letter = 0; letter < from.size(); ++letter) {
+    while (row < std::size(kKindWordKeys) &&
+           static_cast<std::size_t>(kKindWordKeys[row].key[0] - 'A') < letter)
+      ++row;
+    from[letter] = row;
+  }
+  return from;
+}();
 
 // Which kind-naming words a set of TYPE words holds, their other spellings (MOBILE, IPHONE,
 // TLX, TEXTPHONE) read as the word they mean.
@@ -107,10 +125,11 @@ class KindWordSet {
         if (size == sizeof key) break;
         key[size++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
       }
-      for (const KindWordKey& row : kKindWordKeys) {
-        if (size == row.key.size() && key[0] == row.key[0] &&
-            std::string_view(key, size) == row.key) {
-          words_ |= row.word;
+      if (size == 0 || key[0] < 'A' || key[0] > 'Z') continue;
+      const std::size_t letter = static_cast<std::size_t>(key[0] - 'A');
+      for (std::size_t row = kRowsFrom[letter]; row < kRowsFrom[letter + 1]; ++row) {
+        if (std::string_view(key, size) == kKindWordKeys[row].key) {
+          words_ |= kKindWordKeys[row].word;
           break;  // each key stands once
         }
       }
@@ -275,7 +294,7 @@ std::optional<std::string> numberKindOfLabel(std::string_view label) {
   std::string key = lowerKey(label);
   if (key == "iphone" || key == "cell") key = "mobile";
   if (key == "other") return E_Number_Other;
-  const std::string kind = convertPhoneLabel("phone." + key);
+  std::string kind = convertPhoneLabel("phone." + key);
   if (kind != E_Number_Other) return kind;
   return std::nullopt;
 }
@@ -283,7 +302,7 @@ std::optional<std::string> numberKindOfLabel(std::string_view label) {
 std::optional<std::string> emailKindOfLabel(std::string_view label) {
   const std::string key = lowerKey(label);
   if (key == "other") return E_Email_Other;
-  const std::string kind = convertEmailLabel("email." + key);
+  std::string kind = convertEmailLabel("email." + key);
   if (kind != E_Email_Other) return kind;
   return std::nullopt;
 }
@@ -291,7 +310,7 @@ std::optional<std::string> emailKindOfLabel(std::string_view label) {
 std::optional<std::string> addressKindOfLabel(std::string_view label) {
   const std::string key = lowerKey(label);
   if (key == "other") return E_Address_Other;
-  const std::string kind = convertAddressLabel("address." + key);
+  std::string kind = convertAddressLabel("address." + key);
   if (kind != E_Address_Other) return kind;
   return std::nullopt;
 }
