@@ -1,14 +1,12 @@
 // contacts/vcard_content_line.cpp: physical lines, unfolding and the split of a content line.
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstdint>
-#include <cstring>
 #include <optional>
 
 #include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
+#include "xrfoundation/platform/byte_search_internal.h"
 
 namespace xr::vcard_internal {
 namespace {
@@ -45,31 +43,10 @@ std::optional<bool> versionOf(const ContentLine& line) {
   return trimmed(line.value) == "2.1";
 }
 
-// The first byte of text from at on that ends a line (CR or LF), or its end. Lines are short,
-// and a call of memchr() per line end costs more than the search: eight bytes are looked at a
-// time, and only a word that holds a byte below 0x0E (CR, LF, but also a tab) one by one.
+// The first byte of text from at on that ends a line (CR or LF), or its end.
 std::size_t lineEndFrom(std::string_view text, std::size_t at) {
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  const char* p = begin + at;
-  const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    for (; end - p >= 8; p += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      // The lowest mark is exact; a borrow may mark bytes above it, hence the look at each.
-      const std::uint64_t below = (word - kOnes * 0x0E) & ~word & (kOnes * 0x80);
-      if (below == 0) continue;
-      for (const char* c = p + (std::countr_zero(below) >> 3); c < p + 8; ++c) {
-        if (isLineEnd(*c)) return static_cast<std::size_t>(c - begin);
-      }
-    }
-  }
-  for (; p < end; ++p) {
-    if (isLineEnd(*p)) break;
-  }
-  return static_cast<std::size_t>(p - begin);
+  const char* const end = findLineEnd(text.data() + at, text.size() - at);
+  return end ? static_cast<std::size_t>(end - text.data()) : text.size();
 }
 
 }  // namespace

@@ -68,11 +68,13 @@ class RecordBuilder {
     std::size_t numbers = 0;
     std::size_t emails = 0;
     for (const ContentLine& line : tokens_.lines()) {
-      if (line.name == "TEL") {
+      // As views, the names compare their lengths first.
+      const std::string_view name = line.name;
+      if (name == "TEL") {
         ++numbers;
-      } else if (line.name == "EMAIL") {
+      } else if (name == "EMAIL") {
         ++emails;
-      } else if (!line.group.empty() && line.name == "X-ABLABEL") {
+      } else if (!line.group.empty() && name == "X-ABLABEL") {
         infoOf(line, tokens_.paramsOf(line), info_);
         labels_.emplace_back(line.group, trimmed(decodedValue(line, info_, decoded_, bodyUtf8_)));
       }
@@ -102,7 +104,7 @@ class RecordBuilder {
  private:
   std::string_view findLabelLine(std::string_view group) const {
     for (const ContentLine& line : tokens_.lines()) {
-      if (line.name == "X-ABLABEL" && line.group == group) return line.raw;
+      if (std::string_view(line.name) == "X-ABLABEL" && line.group == group) return line.raw;
     }
     return {};
   }

@@ -76,19 +76,29 @@ enum KindWord : unsigned {
   kTty = 1u << 14,
 };
 
+// Keys are compared whole, as the sixteen bytes KindWordSet builds: zeros after the letters.
+using KeyBytes = std::array<char, 16>;
+
 struct KindWordKey {
-  std::string_view key;  // as wordKey() gives it
+  KeyBytes key;  // as wordKey() gives it
+  std::size_t size;
   KindWord word;
 };
+
+constexpr KindWordKey kindWordKey(std::string_view key, KindWord word) {
+  KeyBytes bytes{};
+  for (std::size_t i = 0; i < key.size(); ++i) bytes[i] = key[i];
+  return {bytes, key.size(), word};
+}
 // In the order of their first letters, which kRowsFrom indexes.
 constexpr KindWordKey kKindWordKeys[] = {
-    {"ASSISTANT", kAssistant}, {"CALLBACK", kCallback}, {"CAR", kCar},
-    {"CELL", kCell},           {"COMPANYMAIN", kCompanyMain},
-    {"FAX", kFax},             {"HOME", kHome},         {"IPHONE", kCell},
-    {"ISDN", kIsdn},           {"MAIN", kMain},         {"MMS", kMms},
-    {"MOBILE", kCell},         {"PAGER", kPager},       {"RADIO", kRadio},
-    {"TELEX", kTelex},         {"TEXTPHONE", kTty},     {"TLX", kTelex},
-    {"TTY", kTty},             {"WORK", kWork},
+    kindWordKey("ASSISTANT", kAssistant), kindWordKey("CALLBACK", kCallback), kindWordKey("CAR", kCar),
+    kindWordKey("CELL", kCell),           kindWordKey("COMPANYMAIN", kCompanyMain),
+    kindWordKey("FAX", kFax),             kindWordKey("HOME", kHome),         kindWordKey("IPHONE", kCell),
+    kindWordKey("ISDN", kIsdn),           kindWordKey("MAIN", kMain),         kindWordKey("MMS", kMms),
+    kindWordKey("MOBILE", kCell),         kindWordKey("PAGER", kPager),       kindWordKey("RADIO", kRadio),
+    kindWordKey("TELEX", kTelex),         kindWordKey("TEXTPHONE", kTty),     kindWordKey("TLX", kTelex),
+    kindWordKey("TTY", kTty),             kindWordKey("WORK", kWork),
 };
 static_assert(std::is_sorted(std::begin(kKindWordKeys), std::end(kKindWordKeys),
                              [](const KindWordKey& a, const KindWordKey& b) {
@@ -118,17 +128,17 @@ class KindWordSet {
       // wordKey() without a string: a key longer than the longest word names none.
       if (type.size() > 2 && (type[0] == 'x' || type[0] == 'X') && type[1] == '-')
         type.remove_prefix(2);
-      char key[16] = {};
+      KeyBytes key{};
       std::size_t size = 0;
       for (const char c : type) {
         if (c == ' ' || c == '-' || c == '_' || c == '"') continue;
-        if (size == sizeof key) break;
+        if (size == key.size()) break;
         key[size++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
       }
       if (size == 0 || key[0] < 'A' || key[0] > 'Z') continue;
       const std::size_t letter = static_cast<std::size_t>(key[0] - 'A');
       for (std::size_t row = kRowsFrom[letter]; row < kRowsFrom[letter + 1]; ++row) {
-        if (std::string_view(key, size) == kKindWordKeys[row].key) {
+        if (size == kKindWordKeys[row].size && key == kKindWordKeys[row].key) {
           words_ |= kKindWordKeys[row].word;
           break;  // each key stands once
         }
