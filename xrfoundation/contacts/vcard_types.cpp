@@ -3,9 +3,11 @@
 #include <array>
 #include <iterator>
 #include <map>
+#include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/label_conversion.h"
+#include "xrfoundation/contacts/label_conversion_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 
 namespace xr::vcard_internal {
@@ -168,6 +170,17 @@ std::string lowerKey(std::string_view label) {
   return key;
 }
 
+// The kind that the label table gives family + key; none for a label it lacks or gives the
+// family's Other.
+std::optional<std::string> kindInTable(const char* (*kindOfLabel)(std::string_view),
+                                       std::string_view family, std::string key,
+                                       std::string_view other) {
+  key.insert(0, family);
+  const char* kind = kindOfLabel(key);
+  if (kind == nullptr || kind == other) return std::nullopt;
+  return kind;
+}
+
 struct ImRow {
   const char* kind;
   const char* property;
@@ -304,25 +317,20 @@ std::optional<std::string> numberKindOfLabel(std::string_view label) {
   std::string key = lowerKey(label);
   if (key == "iphone" || key == "cell") key = "mobile";
   if (key == "other") return E_Number_Other;
-  std::string kind = convertPhoneLabel("phone." + key);
-  if (kind != E_Number_Other) return kind;
-  return std::nullopt;
+  return kindInTable(label_internal::phoneKindOfLabel, "phone.", std::move(key), E_Number_Other);
 }
 
 std::optional<std::string> emailKindOfLabel(std::string_view label) {
-  const std::string key = lowerKey(label);
+  std::string key = lowerKey(label);
   if (key == "other") return E_Email_Other;
-  std::string kind = convertEmailLabel("email." + key);
-  if (kind != E_Email_Other) return kind;
-  return std::nullopt;
+  return kindInTable(label_internal::emailKindOfLabel, "email.", std::move(key), E_Email_Other);
 }
 
 std::optional<std::string> addressKindOfLabel(std::string_view label) {
-  const std::string key = lowerKey(label);
+  std::string key = lowerKey(label);
   if (key == "other") return E_Address_Other;
-  std::string kind = convertAddressLabel("address." + key);
-  if (kind != E_Address_Other) return kind;
-  return std::nullopt;
+  return kindInTable(label_internal::addressKindOfLabel, "address.", std::move(key),
+                     E_Address_Other);
 }
 
 }  // namespace xr::vcard_internal
