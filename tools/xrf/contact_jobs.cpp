@@ -14,9 +14,9 @@
 #include <tuple>
 
 #include "tool_input.h"
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/file_system.h"
 
 namespace xrf {

@@ -8,10 +8,11 @@
 #include <unordered_map>
 
 #include "xrfoundation/contacts/contact_csv_columns_internal.h"
+#include "xrfoundation/contacts/contact_csv_row_internal.h"
 #include "xrfoundation/contacts/contact_csv_vocabulary_internal.h"
 #include "xrfoundation/contacts/contact_enums.h"
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/unicode_text.h"
 
 namespace xr {
@@ -25,12 +26,8 @@ std::string normalized(std::string_view text) {
   bool ascii = true;
   for (const char c : text) {
     if (c == ' ' || c == '_' || c == '-' || c == '\t' || c == '\r' || c == '\n') continue;
-    if (c >= 'A' && c <= 'Z') {
-      out.push_back(static_cast<char>(c - 'A' + 'a'));
-    } else {
-      ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-      out.push_back(c);
-    }
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    out.push_back(asciiLower(c));
   }
   return ascii ? out : foldedNfc(out);
 }
@@ -268,6 +265,12 @@ std::string ContactCsvColumns::layoutName() const {
 std::string ContactCsvColumns::columnName(std::size_t column) const {
   if (column < titles_.size() && !titles_[column].empty()) return titles_[column];
   return "(column " + std::to_string(column + 1) + ")";
+}
+
+std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
+    const std::vector<std::string_view>& fields, const std::filesystem::path& photoBase,
+    std::vector<ContactCsvUnplaced>& unplaced, std::string& error) const {
+  return contact_csv_internal::contactFromRow(*this, bindings_, fields, photoBase, unplaced, error);
 }
 
 namespace {

@@ -79,7 +79,7 @@ class XR_EXPORT ContactCsvColumns {
   // The title of column index, or "(column N)" (N from 1) for a field beyond the header.
   std::string columnName(std::size_t column) const;
 
-  // The contact in a row of fields (by column index; the mapping is contact_csv_row.cpp). None and
+  // The contact in a row of fields (by column index; the mapping is contact_csv_row.h's). None and
   // an empty error for a row without a placed value; none and the reason for a row that can't be
   // read (a kind word of this library's own type columns that names no kind, a photo file that is
   // missing or no image). Photo paths are relative to photoBase. Values without a place go to

@@ -3,15 +3,13 @@
 #include <array>
 #include <optional>
 
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/byte_search_internal.h"
 
 namespace xr::vcard_internal {
 namespace {
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 // What a byte is to the split of a content line into name and parameters: most are plain; a
 // lower-case letter makes the name need upper-casing; ';' and ':' end a name or parameter.
@@ -34,7 +32,7 @@ bool isIndented(std::string_view line) {
 // A QUOTED-PRINTABLE line that ends in its soft break '=' goes on in the next line.
 bool endsInSoftBreak(std::string_view line) {
   return !line.empty() && line.back() == '=' &&
-         containsUpper(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
+         containsIgnoringCase(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
 }
 
 // Whether a content line is a VERSION line, and then whether it says 2.1.
@@ -55,24 +53,13 @@ RecordTag recordTagOf(std::string_view line) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
   // Most lines fail at their first byte: a line end never starts a line, a blank folds.
   if (line.empty()) return RecordTag::None;
-  const char first = upper(line.front());
+  const char first = asciiUpper(line.front());
   if (first != 'B' && first != 'E' && first != kUtf8Mark[0]) return RecordTag::None;
   if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
   line = trimmed(line);
-  if (equalsUpper(line, "BEGIN:VCARD")) return RecordTag::Begin;
-  if (equalsUpper(line, "END:VCARD")) return RecordTag::End;
+  if (equalsIgnoringCase(line, "BEGIN:VCARD")) return RecordTag::Begin;
+  if (equalsIgnoringCase(line, "END:VCARD")) return RecordTag::End;
   return RecordTag::None;
-}
-
-bool equalsUpper(std::string_view text, std::string_view upperWord) {
-  return text.size() == upperWord.size() &&
-         std::equal(text.begin(), text.end(), upperWord.begin(),
-                    [](char a, char b) { return upper(a) == b; });
-}
-
-bool containsUpper(std::string_view text, std::string_view upperWord) {
-  return std::search(text.begin(), text.end(), upperWord.begin(), upperWord.end(),
-                     [](char a, char b) { return upper(a) == b; }) != text.end();
 }
 
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at) {
@@ -112,7 +99,7 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
   line.group = dot == kNone ? std::string_view() : name.substr(0, dot);
   if (dot != kNone) name.remove_prefix(dot + 1);
   line.name.assign(trimmed(name));
-  if (lower) std::transform(line.name.begin(), line.name.end(), line.name.begin(), upper);
+  if (lower) std::transform(line.name.begin(), line.name.end(), line.name.begin(), asciiUpper);
   while (text[at] == ';') {
     const std::size_t start = ++at;
     std::size_t equals = kNone;  // the parameter's first '=', quoted or not
