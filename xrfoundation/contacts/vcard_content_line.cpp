@@ -41,12 +41,6 @@ std::optional<bool> versionOf(const ContentLine& line) {
   return trimmed(line.value) == "2.1";
 }
 
-// The first byte of text from at on that ends a line (CR or LF), or its end.
-std::size_t lineEndFrom(std::string_view text, std::size_t at) {
-  const char* const end = findLineEnd(text.data() + at, text.size() - at);
-  return end ? static_cast<std::size_t>(end - text.data()) : text.size();
-}
-
 }  // namespace
 
 RecordTag recordTagOf(std::string_view line) {
@@ -63,14 +57,18 @@ RecordTag recordTagOf(std::string_view line) {
 }
 
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at) {
-  const std::size_t end = lineEndFrom(text, at);
+  const char* const begin = text.data();
+  const std::size_t size = text.size();
+  const char* const found = findLineEnd(begin + at, size - at);
+  if (found == nullptr) return {text.substr(at), size};
+  const auto end = static_cast<std::size_t>(found - begin);
   std::size_t next = end + 1;
-  if (end < text.size() && text[end] == '\r') {
-    std::size_t feed = end + 1;
-    while (feed < text.size() && text[feed] == '\r') ++feed;
-    if (feed < text.size() && text[feed] == '\n') next = feed + 1;
+  if (*found == '\r') {
+    std::size_t feed = next;
+    while (feed < size && begin[feed] == '\r') ++feed;
+    if (feed < size && begin[feed] == '\n') next = feed + 1;
   }
-  return {text.substr(at, end - at), std::min(next, text.size())};
+  return {std::string_view(begin + at, end - at), std::min(next, size)};
 }
 
 bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Param>& params) {
