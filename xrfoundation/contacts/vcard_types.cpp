@@ -83,25 +83,37 @@ enum KindWord : unsigned {
 using KeyBytes = std::array<char, 16>;
 
 struct KindWordKey {
-  KeyBytes key;  // as wordKey() gives it
+  constexpr KindWordKey(std::string_view text, KindWord kindWord)
+      : size(text.size()), word(kindWord) {
+    for (std::size_t i = 0; i < text.size(); ++i) key[i] = text[i];
+  }
+
+  KeyBytes key{};  // as wordKey() gives it
   std::size_t size;
   KindWord word;
 };
 
-constexpr KindWordKey kindWordKey(std::string_view key, KindWord word) {
-  KeyBytes bytes{};
-  for (std::size_t i = 0; i < key.size(); ++i) bytes[i] = key[i];
-  return {bytes, key.size(), word};
-}
 // In the order of their first letters, which kRowsFrom indexes.
 constexpr KindWordKey kKindWordKeys[] = {
-    kindWordKey("ASSISTANT", kAssistant), kindWordKey("CALLBACK", kCallback), kindWordKey("CAR", kCar),
-    kindWordKey("CELL", kCell),           kindWordKey("COMPANYMAIN", kCompanyMain),
-    kindWordKey("FAX", kFax),             kindWordKey("HOME", kHome),         kindWordKey("IPHONE", kCell),
-    kindWordKey("ISDN", kIsdn),           kindWordKey("MAIN", kMain),         kindWordKey("MMS", kMms),
-    kindWordKey("MOBILE", kCell),         kindWordKey("PAGER", kPager),       kindWordKey("RADIO", kRadio),
-    kindWordKey("TELEX", kTelex),         kindWordKey("TEXTPHONE", kTty),     kindWordKey("TLX", kTelex),
-    kindWordKey("TTY", kTty),             kindWordKey("WORK", kWork),
+    {"ASSISTANT", kAssistant},
+    {"CALLBACK", kCallback},
+    {"CAR", kCar},
+    {"CELL", kCell},
+    {"COMPANYMAIN", kCompanyMain},
+    {"FAX", kFax},
+    {"HOME", kHome},
+    {"IPHONE", kCell},
+    {"ISDN", kIsdn},
+    {"MAIN", kMain},
+    {"MMS", kMms},
+    {"MOBILE", kCell},
+    {"PAGER", kPager},
+    {"RADIO", kRadio},
+    {"TELEX", kTelex},
+    {"TEXTPHONE", kTty},
+    {"TLX", kTelex},
+    {"TTY", kTty},
+    {"WORK", kWork},
 };
 static_assert(std::is_sorted(std::begin(kKindWordKeys), std::end(kKindWordKeys),
                              [](const KindWordKey& a, const KindWordKey& b) {
