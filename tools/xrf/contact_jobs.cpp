@@ -3,7 +3,6 @@
 #include "contact_jobs.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "tool_input.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/contacts/vcard_standard.h"
 #include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/file_system.h"
 

@@ -1,4 +1,4 @@
-// The CSV reader of XRBufferedInputStream and the rows it returns.
+// The CSV reader of XRBufferedInputStream: fields, keys and titles, repaired lines.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -113,22 +113,6 @@ TEST(BufferedInputStreamCsvTest, WithoutTitlesKeysAreFieldNumbersAndCharactersAr
   EXPECT_EQ(reader->csvReadData()->toMap(),
             (Row{{"field0", "\xF0\x9F\x98\x80 Name"}, {"field1", "\xF0\x9D\x84\x9E\n"}}));
   EXPECT_TRUE(log.texts().empty()) << "no titles: surplus fields are no error";
-}
-
-TEST(BufferedInputStreamCsvTest, LaterFieldReplacesEarlierOneOfTheSameKey) {
-  auto reader = openReader("a,b,a,c\n1,2,3,4\nfield3,k\n5,6,7,8\n");
-  reader->csvReadHeader();
-  const std::optional<CsvRow> row = reader->csvReadData();
-  ASSERT_TRUE(row);
-  EXPECT_EQ(row->size(), 3u);
-  EXPECT_EQ(row->value("a"), "3");
-  using Entries = std::vector<std::pair<std::string_view, std::string_view>>;
-  EXPECT_EQ(row->entries(), (Entries{{"b", "2"}, {"a", "3"}, {"c\n", "4\n"}}));
-  // A title may read like a surplus field's key: the surplus field, coming later, wins.
-  testing::LogCapture log;
-  reader->csvReadHeader();
-  EXPECT_EQ(reader->csvReadData()->toMap(),
-            (Row{{"field3", "8\n"}, {"k\n", "6"}, {"field2", "7"}}));
 }
 
 // A stray byte of another encoding must not end the import: the line is repaired and logged.

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <initializer_list>
 #include <string>
+
+#include "xrfoundation/platform/testing/turkish_locales.h"
 
 namespace xr {
 namespace {
@@ -82,18 +82,13 @@ TEST(AsciiTest, CopiesChangeAsciiLettersAndKeepEveryOtherByte) {
 // Under Turkish rules the C library lowers "I" to a dotless "ı" (or, in a UTF-8 locale, leaves
 // it), and raises "i" to "İ"; the helpers keep to ASCII whatever the process's locale.
 TEST(AsciiTest, TheTurkishLocaleChangesNothing) {
-  const std::string saved = std::setlocale(LC_ALL, nullptr);
-  int tried = 0;
-  for (const char* locale : {"tr_TR.UTF-8", "tr_TR.ISO-8859-9"}) {
-    if (!std::setlocale(LC_ALL, locale)) continue;
-    ++tried;
+  const int ran = testing::underTurkishLocales([](const char* locale) {
     EXPECT_EQ(toLowerCopy("WINDOWS-1254 INITIALS"), "windows-1254 initials") << locale;
     EXPECT_EQ(toUpperCopy("iso-8859-9 initials"), "ISO-8859-9 INITIALS") << locale;
     EXPECT_TRUE(equalsIgnoringCase("IM", "im")) << locale;
     EXPECT_TRUE(startsWithIgnoringCase("ISDN Phone", "isdn")) << locale;
-  }
-  std::setlocale(LC_ALL, saved.c_str());
-  if (tried == 0) GTEST_SKIP() << "no Turkish locale here (scripts/setup.sh makes one)";
+  });
+  if (ran == 0) GTEST_SKIP() << "no Turkish locale here (scripts/setup.sh makes one)";
 }
 
 struct TrimRow {

@@ -5,12 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <initializer_list>
 #include <string>
 #include <utility>
 
 #include "xrfoundation/platform/testing/encoded_samples.h"
+#include "xrfoundation/platform/testing/turkish_locales.h"
 
 namespace xr {
 namespace {
@@ -106,17 +105,12 @@ TEST(TextEncodingTest, NamesEncodingsAsTheUserWritesThem) {
 // 'i' (or makes it a dotted capital), which must not turn "windows-1254" or "latin1" into
 // unknown names.
 TEST(TextEncodingTest, NamesEncodingsTheSameUnderTheTurkishLocale) {
-  const std::string saved = std::setlocale(LC_ALL, nullptr);
-  int tried = 0;
-  for (const char* locale : {"tr_TR.UTF-8", "tr_TR.ISO-8859-9"}) {
-    if (!std::setlocale(LC_ALL, locale)) continue;
-    ++tried;
+  const int ran = testing::underTurkishLocales([](const char* locale) {
     for (const auto& [given, display] : kNames) {
       EXPECT_EQ(encodingDisplayName(given), std::string(display)) << given << " under " << locale;
     }
-  }
-  std::setlocale(LC_ALL, saved.c_str());
-  if (tried == 0) GTEST_SKIP() << "no Turkish locale here (scripts/setup.sh makes one)";
+  });
+  if (ran == 0) GTEST_SKIP() << "no Turkish locale here (scripts/setup.sh makes one)";
 }
 
 TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {
