@@ -36,11 +36,6 @@ using vcard_internal::splitEscaped;
 using vcard_internal::unescaped;
 using vcard_internal::uriScheme;
 
-std::optional<std::string> nonEmpty(std::string text) {
-  if (text.empty()) return std::nullopt;
-  return text;
-}
-
 // Builds one contact from the logical lines of one record.
 class RecordBuilder {
  public:
@@ -133,72 +128,72 @@ class RecordBuilder {
     if (name == "N" && !nameRead_) {
       nameRead_ = true;
       splitEscaped(value(), ';', parts_);
-      contact.familyName = part(0);
-      contact.givenName = part(1);
-      contact.middleName = part(2);
-      contact.prefix = part(3);
-      contact.suffix = part(4);
+      setPart(contact.familyName, 0);
+      setPart(contact.givenName, 1);
+      setPart(contact.middleName, 2);
+      setPart(contact.prefix, 3);
+      setPart(contact.suffix, 4);
     } else if (name == "FN" && !contact.displayName) {
-      contact.displayName = nonEmpty(unescaped(value(), version21_));
+      setText(contact.displayName, value());
     } else if (name == "NICKNAME" && !contact.nickname) {
-      contact.nickname = nonEmpty(unescaped(value(), version21_));
+      setText(contact.nickname, value());
     } else if (name == "TEL") {
       std::string_view number = trimmed(value());
       if (startsWithIgnoringCase(number, "TEL:")) number.remove_prefix(4);
       if (number.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind =
-          label ? vcard_internal::numberKindOfLabel(*label) : std::nullopt;
-      if (!kind) kind = vcard_internal::numberKindOfTypes(words(info));
-      contact.groupNumber.arrItem.push_back({std::string(number), std::move(kind)});
+      // Items are filled where they stand in the contact: nothing is moved into place.
+      ContactNumberItem& item = contact.groupNumber.arrItem.emplace_back();
+      item.mobile.emplace(number);
+      if (label) item.mobileType = vcard_internal::numberKindOfLabel(*label);
+      if (!item.mobileType) item.mobileType = vcard_internal::numberKindOfTypes(words(info));
     } else if (name == "EMAIL") {
-      std::string email = unescaped(trimmed(value()), version21_);
+      // Reading escapes leaves at least one byte of each: only an empty text gives none.
+      const std::string_view email = trimmed(value());
       if (email.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind =
-          label ? vcard_internal::emailKindOfLabel(*label) : std::nullopt;
-      if (!kind) kind = vcard_internal::emailKindOfTypes(words(info));
-      contact.groupEmail.arrItem.push_back({std::move(email), std::move(kind)});
+      ContactEmailItem& item = contact.groupEmail.arrItem.emplace_back();
+      appendUnescaped(item.email.emplace(), email, version21_);
+      if (label) item.emailType = vcard_internal::emailKindOfLabel(*label);
+      if (!item.emailType) item.emailType = vcard_internal::emailKindOfTypes(words(info));
     } else if (name == "ADR") {
       splitEscaped(value(), ';', parts_);
-      std::string street;
+      ContactAddressItem& address = contact.groupAddress.arrItem.emplace_back();
+      std::string& street = address.street.emplace();
       for (std::size_t i = 0; i < 3 && i < parts_.size(); ++i) {
         if (parts_[i].text.empty()) continue;
         if (!street.empty()) street += '\n';
         appendUnescaped(street, parts_[i], version21_);
       }
-      ContactAddressItem address;
+      if (street.empty()) address.street.reset();
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind =
-          label ? vcard_internal::addressKindOfLabel(*label) : std::nullopt;
-      address.addressType =
-          kind ? std::move(kind) : vcard_internal::addressKindOfTypes(words(info));
-      address.street = nonEmpty(std::move(street));
-      address.city = part(3);
-      address.region = part(4);
-      address.postcode = part(5);
-      address.country = part(6);
-      contact.groupAddress.arrItem.push_back(std::move(address));
+      if (label) address.addressType = vcard_internal::addressKindOfLabel(*label);
+      if (!address.addressType)
+        address.addressType = vcard_internal::addressKindOfTypes(words(info));
+      setPart(address.city, 3);
+      setPart(address.region, 4);
+      setPart(address.postcode, 5);
+      setPart(address.country, 6);
     } else if (name == "ORG") {
       splitEscaped(value(), ';', parts_);
-      std::string department;
+      ContactOrganizationItem& organization = organizationFor(line.group, contact, true);
+      setPart(organization.company, 0);
+      std::string& department = organization.department.emplace();
       for (std::size_t i = 1; i < parts_.size(); ++i) {
         if (parts_[i].text.empty()) continue;
         if (!department.empty()) department += ';';
         appendUnescaped(department, parts_[i], version21_);
       }
-      ContactOrganizationItem& organization = organizationFor(line.group, contact, true);
-      organization.company = part(0);
-      organization.department = nonEmpty(std::move(department));
+      if (department.empty()) organization.department.reset();
     } else if (name == "TITLE") {
       ContactOrganizationItem& organization = organizationFor(line.group, contact, false);
-      organization.title = nonEmpty(unescaped(value(), version21_));
+      setText(organization.title, value());
     } else if (name == "URL") {
       const std::string_view url = trimmed(value());
       if (url.empty()) return keep(line);
-      contact.groupWebsite.arrItem.push_back({std::string(url)});
+      contact.groupWebsite.arrItem.emplace_back().website.emplace(url);
     } else if (name == "NOTE") {
-      contact.groupNote.arrItem.push_back({unescaped(value(), version21_)});
+      appendUnescaped(contact.groupNote.arrItem.emplace_back().note.emplace(), value(), version21_);
     } else if (name == "CATEGORIES") {
       splitEscaped(value(), ',', parts_);
       for (const EscapedPart& category : parts_) {
@@ -226,10 +221,21 @@ class RecordBuilder {
 
   const std::vector<std::string_view>& words(const LineInfo& info) const { return info.types; }
 
-  // The part at index of the structured value split last, escapes read; none when empty.
-  std::optional<std::string> part(std::size_t index) const {
-    if (index >= parts_.size() || parts_[index].text.empty()) return std::nullopt;
-    return unescaped(parts_[index], version21_);
+  // Sets field to the part at index of the structured value split last, escapes read; to none
+  // when that is empty. The text is written in place: no string is moved into the field.
+  void setPart(std::optional<std::string>& field, std::size_t index) const {
+    if (index >= parts_.size() || parts_[index].text.empty()) {
+      field.reset();
+      return;
+    }
+    appendUnescaped(field.emplace(), parts_[index], version21_);
+  }
+
+  // Sets field to text with its escapes read; to none when that is empty.
+  void setText(std::optional<std::string>& field, std::string_view text) const {
+    std::string& out = field.emplace();
+    appendUnescaped(out, text, version21_);
+    if (out.empty()) field.reset();
   }
 
   void keep(const ContentLine& line) { unplaced_.emplace_back(line.raw); }
