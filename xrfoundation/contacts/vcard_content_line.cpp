@@ -77,6 +77,10 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
   line.firstParam = params.size();
   line.paramCount = 0;
   const std::size_t size = text.size();
+  // Every piece lies within text: views made from its bytes need no bounds checks.
+  const auto piece = [&text](std::size_t from, std::size_t to) {
+    return std::string_view(text.data() + from, to - from);
+  };
   std::size_t at = 0;
   std::size_t dot = kNone;
   bool lower = false;
@@ -93,10 +97,8 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
     }
   }
   if (at == size) return false;
-  std::string_view name = text.substr(0, at);
-  line.group = dot == kNone ? std::string_view() : name.substr(0, dot);
-  if (dot != kNone) name.remove_prefix(dot + 1);
-  line.name.assign(trimmed(name));
+  line.group = dot == kNone ? std::string_view() : piece(0, dot);
+  line.name.assign(trimmed(piece(dot == kNone ? 0 : dot + 1, at)));
   if (lower) std::transform(line.name.begin(), line.name.end(), line.name.begin(), asciiUpper);
   while (text[at] == ';') {
     const std::size_t start = ++at;
@@ -116,16 +118,16 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
     if (at == size) return false;
     Param& entry = params.emplace_back();
     if (equals == kNone) {
-      entry.value = trimmed(text.substr(start, at - start));
+      entry.value = trimmed(piece(start, at));
     } else {
-      entry.name = trimmed(text.substr(start, equals - start));
-      entry.value = trimmed(text.substr(equals + 1, at - equals - 1));
+      entry.name = trimmed(piece(start, equals));
+      entry.value = trimmed(piece(equals + 1, at));
     }
     if (entry.value.size() >= 2 && entry.value.front() == '"' && entry.value.back() == '"')
       entry.value = entry.value.substr(1, entry.value.size() - 2);
     ++line.paramCount;
   }
-  line.value = text.substr(at + 1);
+  line.value = piece(at + 1, size);
   return true;
 }
 
