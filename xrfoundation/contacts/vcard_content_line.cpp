@@ -29,10 +29,15 @@ bool isIndented(std::string_view line) {
   return !line.empty() && (line.front() == ' ' || line.front() == '\t');
 }
 
-// A QUOTED-PRINTABLE line that ends in its soft break '=' goes on in the next line.
+// Whether the name and parameters of a line say QUOTED-PRINTABLE.
+bool saysQuotedPrintable(std::string_view line) {
+  return containsIgnoringCase(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
+}
+
+// A QUOTED-PRINTABLE line that ends in its soft break '=' goes on in the next line. The last
+// byte is looked at first, where the unfolding asks about every line.
 bool endsInSoftBreak(std::string_view line) {
-  return !line.empty() && line.back() == '=' &&
-         containsIgnoringCase(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
+  return !line.empty() && line.back() == '=' && saysQuotedPrintable(line);
 }
 
 // Whether a content line is a VERSION line, and then whether it says 2.1.
