@@ -60,15 +60,11 @@ def main():
     with open(log, encoding="utf-8", errors="replace") as source:
         text = source.read()
     try:
-        with open(page, encoding="utf-8") as source:
-            written = write_block.replace_block(
-                source.read(), "test-command-time",
-                block(text, day.strftime("%Y-%m-%d"), machine()))
+        write_block.write_block(page, "test-command-time",
+                                block(text, day.strftime("%Y-%m-%d"), machine()))
     except ValueError as error:
         print(f"test_times: {log}: {error}", file=sys.stderr)
         return 1
-    with open(page, "w", encoding="utf-8") as target:
-        target.write(written)
     return 0
 
 

@@ -22,20 +22,27 @@ def replace_block(page_text, name, block):
     return "\n".join(lines[:starts[0] + 1] + body + lines[ends[0]:])
 
 
+def write_block(page, name, block):
+    """Replaces the block NAME of the file PAGE; a ValueError names the page when it cannot."""
+    with open(page, encoding="utf-8") as source:
+        text = source.read()
+    try:
+        text = replace_block(text, name, block)
+    except ValueError as error:
+        raise ValueError(f"{page}: {error}") from error
+    with open(page, "w", encoding="utf-8") as target:
+        target.write(text)
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
         return 2
-    page, name = sys.argv[1], sys.argv[2]
-    with open(page, encoding="utf-8") as source:
-        text = source.read()
     try:
-        text = replace_block(text, name, sys.stdin.read())
+        write_block(sys.argv[1], sys.argv[2], sys.stdin.read())
     except ValueError as error:
-        print(f"{page}: {error}", file=sys.stderr)
+        print(error, file=sys.stderr)
         return 1
-    with open(page, "w", encoding="utf-8") as target:
-        target.write(text)
     return 0
 
 

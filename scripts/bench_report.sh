@@ -102,6 +102,13 @@ def short(value):
     return f"{value:.3g}"
 
 
+def duration(seconds):
+    for unit, size in (("s", 1.0), ("ms", 1e-3), ("us", 1e-6)):
+        if seconds >= size:
+            return f"{seconds / size:.3g} {unit}"
+    return f"{seconds / 1e-9:.3g} ns"
+
+
 def figures(entry):
     rate = []
     if "items_per_second" in entry:
@@ -110,8 +117,8 @@ def figures(entry):
         rate.append(f"{entry['bytes_per_second'] / 1e9:.3g} GB/s")
     counters = [f"{key} {short(value)}" for key, value in entry.items()
                 if key not in STANDARD and isinstance(value, (int, float))]
-    unit = entry.get("time_unit", "ns")
-    return (f"{entry['real_time']:.3g} {unit}", f"{entry['cpu_time']:.3g} {unit}",
+    scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[entry.get("time_unit", "ns")]
+    return (duration(entry["real_time"] * scale), duration(entry["cpu_time"] * scale),
             ", ".join(rate), ", ".join(counters))
 
 
