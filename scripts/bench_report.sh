@@ -113,10 +113,12 @@ def figures(entry):
     rate = []
     if "items_per_second" in entry:
         rate.append(f"{short(entry['items_per_second'])}/s")
-    if "bytes_per_second" in entry:
-        rate.append(f"{entry['bytes_per_second'] / 1e9:.3g} GB/s")
+    # Bytes a second, whether Google Benchmark's own or a counter named after its unit.
+    for key in ("bytes_per_second", "GB/s"):
+        if key in entry:
+            rate.append(f"{entry[key] / 1e9:.3g} GB/s")
     counters = [f"{key} {short(value)}" for key, value in entry.items()
-                if key not in STANDARD and isinstance(value, (int, float))]
+                if key not in STANDARD and key != "GB/s" and isinstance(value, (int, float))]
     scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[entry.get("time_unit", "ns")]
     return (duration(entry["real_time"] * scale), duration(entry["cpu_time"] * scale),
             ", ".join(rate), ", ".join(counters))
