@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Checks pages_check.py and write_block.py, the helpers that keep the pages whole and true."""
+"""Checks the helpers that keep the pages whole and true: pages_check.py, and the writers of
+the measured figures (write_block.py, test_times.py, bench_tables.py)."""
 import os
 import sys
 import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bench_tables  # noqa: E402
 import pages_check  # noqa: E402
 import test_times  # noqa: E402
 import write_block  # noqa: E402
@@ -100,6 +102,36 @@ class TestTimesTest(unittest.TestCase):
     def test_a_run_that_did_not_pass_writes_nothing(self):
         with self.assertRaises(ValueError):
             test_times.block(self.LOG.replace("all test runs passed in 698 s\n", ""), "", "")
+
+
+class BenchTablesTest(unittest.TestCase):
+    def test_medians_are_taken_with_their_rates_counters_and_labels(self):
+        runs = [
+            {"name": "BM_A/1_mean", "run_name": "BM_A/1", "aggregate_name": "mean",
+             "real_time": 9.0, "cpu_time": 9.0, "time_unit": "ms"},
+            {"name": "BM_A/1_median", "run_name": "BM_A/1", "aggregate_name": "median",
+             "label": "mix", "real_time": 2500.0, "cpu_time": 0.5, "time_unit": "ms",
+             "items_per_second": 1.5e6, "GB/s": 3.04e9, "allocs": 0},
+        ]
+        self.assertEqual(bench_tables.benchmark_table("phone_bench", runs).split("\n")[-2],
+                         "| `BM_A/1 (mix)` | 2.5 s | 500 us | 1.5 M/s, 3.04 GB/s | allocs 0 |")
+
+    def test_a_run_without_repetitions_or_with_an_error_is_shown_as_it_is(self):
+        runs = [{"name": "BM_B", "run_type": "iteration", "real_time": 12.0, "cpu_time": 11.0,
+                 "time_unit": "ns"},
+                {"name": "BM_C", "error_occurred": True, "error_message": "decode differs"}]
+        self.assertEqual(bench_tables.benchmark_table("x", runs).split("\n")[-3:-1],
+                         ["| `BM_B` | 12 ns | 11 ns |  |  |",
+                          "| `BM_C` | error: decode differs |  |  |  |"])
+
+    def test_a_detector_report_gives_its_guesses_with_the_wrong_ones_marked(self):
+        report = ("true  bytes  uchardet  ICU  library  file\n"
+                  "CP1252  2212  MAC-CENTRALEUROPE* ISO-8859-1     Windows-1252   "
+                  "CP1252.outlook_nl.csv\n"
+                  "right of 1: uchardet 0, ICU 1, library 1  (* wrong)\n")
+        self.assertEqual(bench_tables.detector_rows(report),
+                         ([("CP1252", ["MAC-CENTRALEUROPE (wrong)", "ISO-8859-1", "Windows-1252"],
+                            "outlook_nl.csv")], "right of 1: uchardet 0, ICU 1, library 1"))
 
 
 if __name__ == "__main__":
