@@ -2,6 +2,8 @@
 """The tables scripts/bench_report.sh writes into the pages, made from what the programs wrote.
 
     bench_tables.py benchmarks DIR PROGRAM...     tables of DIR/PROGRAM.json (Google Benchmark)
+    bench_tables.py wine DIR PROGRAM...           the Windows build's speed against Linux's, from
+                                                  DIR/PROGRAM.windows.json and .linux.json
     bench_tables.py corpus DIR                    copies the address-book corpus into DIR, each
                                                   file named after its manifest's encoding
     bench_tables.py detectors SAMPLES CORPUS      tables of two reports of encoding_detectors
@@ -66,10 +68,15 @@ def figures(run):
             ", ".join(rate), ", ".join(counters)]
 
 
-def benchmark_table(program, runs):
-    """One program's table: the medians where it ran repeatedly, else each run."""
+def chosen_runs(runs):
+    """The medians where the benchmarks ran repeatedly, else each run."""
     medians = [run for run in runs if run.get("aggregate_name") == "median"]
-    chosen = medians or [run for run in runs if run.get("run_type", "iteration") == "iteration"]
+    return medians or [run for run in runs if run.get("run_type", "iteration") == "iteration"]
+
+
+def benchmark_table(program, runs):
+    """One program's table."""
+    chosen = chosen_runs(runs)
     lines = [f"`{program}`: {ABOUT.get(program, 'the library alone')}.", "",
              "| benchmark | real time | CPU time | rate | counters |", "|---|---|---|---|---|"]
     for run in chosen:
@@ -79,6 +86,27 @@ def benchmark_table(program, runs):
         cells = ([f"error: {run.get('error_message', '')}", "", "", ""]
                  if run.get("error_occurred") else figures(run))
         lines.append(f"| `{name}` | " + " | ".join(cells) + " |")
+    return "\n".join(lines) + "\n"
+
+
+def wine_table(pairs):
+    """The Windows build's speed against Linux's: Linux's CPU time over Windows's, per benchmark
+    that both ran; `pairs` holds (Windows runs, Linux runs) for each program."""
+    lines = ["| benchmark | CPU time under Wine | CPU time on Linux | Windows speed against Linux |",
+             "|---|---|---|---|"]
+    for windows_runs, linux_runs in pairs:
+        linux = {run.get("run_name", run["name"]): run for run in chosen_runs(linux_runs)}
+        for run in chosen_runs(windows_runs):
+            name = run.get("run_name", run["name"])
+            other = linux.get(name)
+            if other is None or run.get("error_occurred") or other.get("error_occurred"):
+                continue
+            scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+            ours = run["cpu_time"] * scale[run.get("time_unit", "ns")]
+            theirs = other["cpu_time"] * scale[other.get("time_unit", "ns")]
+            label = f" ({run['label']})" if run.get("label") else ""
+            lines.append(f"| `{name}`{label} | {duration(ours)} | {duration(theirs)} | "
+                         f"{theirs / ours:.2f}x |")
     return "\n".join(lines) + "\n"
 
 
@@ -126,6 +154,16 @@ def main():
         for program in arguments[1:]:
             with open(os.path.join(arguments[0], program + ".json"), encoding="utf-8") as source:
                 print(benchmark_table(program, json.load(source)["benchmarks"]))
+    elif command == "wine":
+        pairs = []
+        for program in arguments[1:]:
+            runs = []
+            for system in ("windows", "linux"):
+                path = os.path.join(arguments[0], f"{program}.{system}.json")
+                with open(path, encoding="utf-8") as source:
+                    runs.append(json.load(source)["benchmarks"])
+            pairs.append(tuple(runs))
+        sys.stdout.write(wine_table(pairs))
     elif command == "corpus":
         copy_corpus(arguments[0])
     elif command == "detectors" and len(arguments) == 2:

@@ -124,6 +124,13 @@ class BenchTablesTest(unittest.TestCase):
                          ["| `BM_B` | 12 ns | 11 ns |  |  |",
                           "| `BM_C` | error: decode differs |  |  |  |"])
 
+    def test_wine_ratios_pair_the_benchmarks_both_builds_ran(self):
+        windows = [{"name": "BM_A", "real_time": 1, "cpu_time": 400.0, "time_unit": "ns"},
+                   {"name": "BM_OnlyWindows", "real_time": 1, "cpu_time": 1.0}]
+        linux = [{"name": "BM_A", "real_time": 1, "cpu_time": 0.1, "time_unit": "us"}]
+        self.assertEqual(bench_tables.wine_table([(windows, linux)]).split("\n")[2:],
+                         ["| `BM_A` | 400 ns | 100 ns | 0.25x |", ""])
+
     def test_a_detector_report_gives_its_guesses_with_the_wrong_ones_marked(self):
         report = ("true  bytes  uchardet  ICU  library  file\n"
                   "CP1252  2212  MAC-CENTRALEUROPE* ISO-8859-1     Windows-1252   "

@@ -11,6 +11,7 @@
 # docs/bench_tables.py.
 #
 #   scripts/bench_report.sh [--quick] [--no-write] [--detectors] [PROGRAM...]
+#   scripts/bench_report.sh --windows [--quick]
 #
 # --quick: one short run of each benchmark (a minute or two, for trying the script) instead of
 # the median of three runs at Google Benchmark's usual length. --no-write: print the benchmarks'
@@ -19,6 +20,11 @@
 # it; by default every program the build has runs, the detectors too, and the blocks are
 # written. The benchmarks are not part of the test command, which runs each once briefly
 # (label bench) to see that it still works.
+#
+# --windows: only the benchmarks built for Windows (the windows preset's build/windows, or
+# XRF_WINDOWS_BUILD; build them first), each under Wine right after the same Linux program, and
+# the Windows build's speed against Linux's written into docs/performance.md
+# (`<!-- begin: wine -->`).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -26,12 +32,14 @@ source scripts/common.sh
 quick=0
 write=1
 benchmarks=1
+windows=0
 programs=()
 for arg in "$@"; do
   case $arg in
     --quick) quick=1 ;;
     --no-write) write=0 ;;
     --detectors) benchmarks=0 ;;
+    --windows) windows=1 ;;
     -*) echo "bench_report: unknown option $arg" >&2; exit 2 ;;
     *) programs+=("$arg") write=0 ;;
   esac
@@ -42,7 +50,9 @@ out=$dir/report
 # The tests stay on: the vCard import's address book with photos takes the test images.
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXRF_BUILD_TESTS=ON \
   -DXRF_BUILD_BENCH=ON -DXRF_BUILD_EXAMPLES=OFF -DXRF_BUILD_DOCS=OFF >/dev/null
-if [ "$benchmarks" = 1 ] && [ ${#programs[@]} -eq 0 ]; then
+if [ "$windows" = 1 ]; then
+  programs=(phone_bench contacts_bench input_bench csv_bench)
+elif [ "$benchmarks" = 1 ] && [ ${#programs[@]} -eq 0 ]; then
   # Every benchmark program is also a test of the bench label, BenchRun.NAME.
   mapfile -t programs < <(ctest --test-dir "$dir" -N -L bench |
     sed -n 's/^ *Test *#[0-9]*: BenchRun\.//p')
@@ -51,15 +61,41 @@ fi
 cmake --build "$dir" --target "${programs[@]}" encoding_detectors
 rm -rf "$out"
 mkdir -p "$out"
+if [ "$quick" = 1 ]; then
+  run_args=(--benchmark_min_time=0.01)
+else
+  run_args=(--benchmark_repetitions=3 --benchmark_report_aggregates_only=true)
+fi
+started=$(date -u '+%Y-%m-%d %H:%M UTC')
+machine="$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), $(nproc) cores"
+
+if [ "$windows" = 1 ]; then
+  windows_dir=${XRF_WINDOWS_BUILD:-build/windows}
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  for program in "${programs[@]}"; do
+    [ -x "$windows_dir/bench/$program.exe" ] ||
+      { echo "bench_report: build $windows_dir/bench/$program.exe first" >&2; exit 1; }
+    echo "=== $program, Linux and then Windows under Wine"
+    "$dir/bench/$program" "${run_args[@]}" --benchmark_format=json >"$out/$program.linux.json"
+    WINEPREFIX=$PWD/$windows_dir/wine cmake/windows/wine_run.sh \
+      "$windows_dir/bench/$program.exe" "${run_args[@]}" --benchmark_format=json \
+      >"$out/$program.windows.json"
+  done
+  load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  {
+    echo "Measured by \`scripts/bench_report.sh --windows$([ "$quick" = 1 ] && echo ' --quick')\`" \
+      "on $started: $machine, load average $load_before before the run and $load_after after" \
+      "it; Release builds, each Windows program right after the Linux one, CPU time$(
+        [ "$quick" = 1 ] && echo ' of one short run' || echo ', medians of three runs')."
+    echo
+    python3 docs/bench_tables.py wine "$out" "${programs[@]}"
+  } | python3 docs/write_block.py docs/performance.md wine
+  echo "bench_report: docs/performance.md written from the Windows build under Wine"
+  exit 0
+fi
 
 if [ "$benchmarks" = 1 ]; then
-  if [ "$quick" = 1 ]; then
-    run_args=(--benchmark_min_time=0.01)
-  else
-    run_args=(--benchmark_repetitions=3 --benchmark_report_aggregates_only=true)
-  fi
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-  started=$(date -u '+%Y-%m-%d %H:%M UTC')
   for program in "${programs[@]}"; do
     echo "=== $program"
     "$dir/bench/$program" "${run_args[@]}" --benchmark_out="$out/$program.json" \
@@ -68,8 +104,7 @@ if [ "$benchmarks" = 1 ]; then
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
   {
     echo "Measured by \`scripts/bench_report.sh$([ "$quick" = 1 ] && echo ' --quick')\` on" \
-      "$started: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
-      "$(nproc) cores, load average $load_before before the run and $load_after after it;" \
+      "$started: $machine, load average $load_before before the run and $load_after after it;" \
       "$(${CXX:-c++} --version | head -1), Release build."
     if [ "$quick" = 1 ]; then
       echo "One short run of each benchmark: a trial of the script, not figures to compare."
