@@ -73,12 +73,12 @@ if [ "$windows" = 1 ]; then
   windows_dir=${XRF_WINDOWS_BUILD:-build/windows}
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   for program in "${programs[@]}"; do
-    [ -x "$windows_dir/bench/$program.exe" ] ||
-      { echo "bench_report: build $windows_dir/bench/$program.exe first" >&2; exit 1; }
+    [ -x "$windows_dir/bin/$program.exe" ] ||
+      { echo "bench_report: build $windows_dir/bin/$program.exe first" >&2; exit 1; }
     echo "=== $program, Linux and then Windows under Wine"
     "$dir/bench/$program" "${run_args[@]}" --benchmark_format=json >"$out/$program.linux.json"
     WINEPREFIX=$PWD/$windows_dir/wine cmake/windows/wine_run.sh \
-      "$windows_dir/bench/$program.exe" "${run_args[@]}" --benchmark_format=json \
+      "$windows_dir/bin/$program.exe" "${run_args[@]}" --benchmark_format=json \
       >"$out/$program.windows.json"
   done
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
