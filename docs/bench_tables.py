@@ -32,6 +32,8 @@ ABOUT = {
     "csv_bench": "standard and contact CSV reading; peer: libcsv",
     "device_bench": "device messages and socket readiness",
     "xml_bench": "the XML check before pugixml; peers: pugixml and expat alone",
+    "win32_bench": "the Win32 adapter's posting, under Wine; peers: `PostMessageW` and "
+                   "`SendMessageW` to a window procedure of the benchmark's own",
 }
 STANDARD = {"name", "family_index", "per_family_instance_index", "run_name", "run_type",
             "repetitions", "repetition_index", "threads", "iterations", "real_time", "cpu_time",

@@ -22,9 +22,10 @@
 # (label bench) to see that it still works.
 #
 # --windows: only the benchmarks built for Windows (the windows preset's build/windows, or
-# XRF_WINDOWS_BUILD; build them first), each under Wine right after the same Linux program, and
-# the Windows build's speed against Linux's written into docs/performance.md
-# (`<!-- begin: wine -->`).
+# XRF_WINDOWS_BUILD; build them first), each under Wine right after the same Linux program built
+# with the windows preset's flags (-O2, in build/bench-O2), and the Windows build's speed against
+# Linux's written into docs/performance.md (`<!-- begin: wine -->`), with the table of the
+# Win32 adapter's benchmark, which has no Linux side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -46,10 +47,15 @@ for arg in "$@"; do
 done
 
 dir=${XRF_BENCH_DIR:-build/bench}
+flags=()
+if [ "$windows" = 1 ]; then
+  dir=$dir-O2
+  flags=(-DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG")
+fi
 out=$dir/report
 # The tests stay on: the vCard import's address book with photos takes the test images.
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXRF_BUILD_TESTS=ON \
-  -DXRF_BUILD_BENCH=ON -DXRF_BUILD_EXAMPLES=OFF -DXRF_BUILD_DOCS=OFF >/dev/null
+  -DXRF_BUILD_BENCH=ON -DXRF_BUILD_EXAMPLES=OFF -DXRF_BUILD_DOCS=OFF "${flags[@]}" >/dev/null
 if [ "$windows" = 1 ]; then
   programs=(phone_bench contacts_bench input_bench csv_bench)
 elif [ "$benchmarks" = 1 ] && [ ${#programs[@]} -eq 0 ]; then
@@ -71,16 +77,22 @@ machine="$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), $(n
 
 if [ "$windows" = 1 ]; then
   windows_dir=${XRF_WINDOWS_BUILD:-build/windows}
+  under_wine() {  # under_wine PROGRAM: PROGRAM.exe of the Windows build, its results as JSON
+    WINEPREFIX=$PWD/$windows_dir/wine cmake/windows/wine_run.sh "$windows_dir/bin/$1.exe" \
+      "${run_args[@]}" --benchmark_format=json
+  }
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   for program in "${programs[@]}"; do
     [ -x "$windows_dir/bin/$program.exe" ] ||
       { echo "bench_report: build $windows_dir/bin/$program.exe first" >&2; exit 1; }
     echo "=== $program, Linux and then Windows under Wine"
     "$dir/bench/$program" "${run_args[@]}" --benchmark_format=json >"$out/$program.linux.json"
-    WINEPREFIX=$PWD/$windows_dir/wine cmake/windows/wine_run.sh \
-      "$windows_dir/bin/$program.exe" "${run_args[@]}" --benchmark_format=json \
-      >"$out/$program.windows.json"
+    under_wine "$program" >"$out/$program.windows.json"
   done
+  if [ -x "$windows_dir/bin/win32_bench.exe" ]; then
+    echo "=== win32_bench under Wine"
+    under_wine win32_bench >"$out/win32_bench.json"
+  fi
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
   {
     echo "Measured by \`scripts/bench_report.sh --windows$([ "$quick" = 1 ] && echo ' --quick')\`" \
@@ -89,6 +101,10 @@ if [ "$windows" = 1 ]; then
         [ "$quick" = 1 ] && echo ' of one short run' || echo ', medians of three runs')."
     echo
     python3 docs/bench_tables.py wine "$out" "${programs[@]}"
+    if [ -f "$out/win32_bench.json" ]; then
+      echo
+      python3 docs/bench_tables.py benchmarks "$out" win32_bench
+    fi
   } | python3 docs/write_block.py docs/performance.md wine
   echo "bench_report: docs/performance.md written from the Windows build under Wine"
   exit 0
