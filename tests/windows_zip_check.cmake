@@ -42,6 +42,19 @@ xr_run(${CMAKE_COMMAND} --build ${WORK}/consumer)
 # Beside the DLL, where Windows looks for a program's DLLs.
 file(COPY ${WORK}/consumer/consumer.exe DESTINATION ${root}/bin)
 xr_run(${RUN} ${root}/bin/consumer.exe)
+# The same consumer on the static library, all of whose objects it links: it links with what the
+# library's dependencies name, and runs without loading the DLL (the compiler's run-time DLLs
+# are those of bin/).
+xr_run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK}/static_consumer
+  ${consumer_args} -DXRFoundation_DIR=${root}/lib/cmake/XRFoundation -DXRF_EXPECTED_PREFIX=${root}
+  -DXRF_CORE_TARGET=xrfoundation_static -DXRF_LINK_WHOLE=ON)
+xr_run(${CMAKE_COMMAND} --build ${WORK}/static_consumer)
+xr_run(objdump -p ${WORK}/static_consumer/consumer.exe)
+if(run_output MATCHES "DLL Name: libxrfoundation")
+  message(FATAL_ERROR "the consumer of xrfoundation_static loads the DLL:\n${run_output}")
+endif()
+file(COPY_FILE ${WORK}/static_consumer/consumer.exe ${root}/bin/static_consumer.exe)
+xr_run(${RUN} ${root}/bin/static_consumer.exe)
 xr_run(${RUN} ${root}/bin/xrf.exe demo)
 if(NOT run_output MATCHES "Outcome: success")
   message(FATAL_ERROR "xrf.exe demo from the ZIP did not succeed:\n${run_output}")
