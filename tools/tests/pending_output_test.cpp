@@ -38,7 +38,11 @@ class PendingOutputTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  const fs::path folder_ = fs::temp_directory_path() / "xrf_pending_output_test";
+  // A folder of each case's own: ctest runs the cases side by side.
+  const fs::path folder_ =
+      fs::temp_directory_path() /
+      (std::string("xrf_pending_output_") +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name());
   const fs::path out_ = folder_ / "out.vcf";
 };
 

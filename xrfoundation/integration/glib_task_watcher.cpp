@@ -1,12 +1,10 @@
 #include "xrfoundation/integration/glib_task_watcher.h"
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/integration/task_watcher_internal.h"
 
 namespace xr::glib {
 
@@ -20,17 +18,35 @@ gboolean runQueued(gpointer call) {
 
 void freeQueued(gpointer call) { delete static_cast<std::function<void()>*>(call); }
 
-// Runs `call` on the context's thread, as g_main_context_invoke() does from another thread.
-void queueOn(GMainContext* context, std::function<void()> call) {
-  GSource* source = g_idle_source_new();
-  g_source_set_priority(source, G_PRIORITY_DEFAULT);
-  g_source_set_callback(source, runQueued, new std::function<void()>(std::move(call)), freeQueued);
-  // GLib's queue is not visible to the race checkers: the hand-off is ordered in the
-  // language's terms (integration_internal.h), once the call is made and before GLib has it.
-  internal::publishHandoff();
-  g_source_attach(source, context);
-  g_source_unref(source);
-}
+// A context as the library's watcher sees it: its callbacks run on the thread that owns the
+// context, and deliveries made elsewhere are attached to it, as g_main_context_invoke() does
+// from another thread. Keeps a reference on the context for the watcher's life.
+class ContextThread : public IMainThread {
+ public:
+  explicit ContextThread(GMainContext* context)
+      : context_(context != nullptr ? g_main_context_ref(context)
+                                    : g_main_context_ref_thread_default()) {}
+  ~ContextThread() override { g_main_context_unref(context_); }
+  ContextThread(const ContextThread&) = delete;
+  ContextThread& operator=(const ContextThread&) = delete;
+
+  bool isMainThread() const override { return g_main_context_is_owner(context_); }
+  // Never waits: the core watcher only queues.
+  void post(std::function<void()> call, bool) override {
+    GSource* source = g_idle_source_new();
+    g_source_set_priority(source, G_PRIORITY_DEFAULT);
+    g_source_set_callback(source, runQueued, new std::function<void()>(std::move(call)),
+                          freeQueued);
+    // GLib's queue is not visible to the race checkers: the hand-off is ordered in the
+    // language's terms (integration_internal.h), once the call is made and before GLib has it.
+    internal::publishHandoff();
+    g_source_attach(source, context_);
+    g_source_unref(source);
+  }
+
+ private:
+  GMainContext* const context_;
+};
 
 // Holds the task weakly: the cancellable may outlive both the watcher and the task.
 struct CancelBridge {
@@ -47,26 +63,32 @@ void freeBridge(gpointer bridge) { delete static_cast<CancelBridge*>(bridge); }
 
 TaskWatcher::TaskWatcher(std::shared_ptr<IAsyncTask> task, const Callbacks& callbacks,
                          gpointer userData, GDestroyNotify destroyUserData, GMainContext* context)
-    : task_(std::move(task)),
-      callbacks_(callbacks),
+    : callbacks_(callbacks),
       userData_(userData),
       destroyUserData_(destroyUserData),
-      context_(context != nullptr ? g_main_context_ref(context)
-                                  : g_main_context_ref_thread_default()),
-      link_(std::make_shared<internal::WatcherLink<TaskWatcher>>()) {
-  link_->watcher = this;
-  observer_ = std::make_shared<internal::WatcherObserver<TaskWatcher>>(link_, task_.get());
-  if (task_ != nullptr) task_->addDelegateCoalesced(observer_);
+      core_({
+                .started =
+                    [this] {
+                      if (callbacks_.started != nullptr) callbacks_.started(userData_);
+                    },
+                .progressChanged =
+                    [this](double progress) {
+                      if (callbacks_.progressChanged != nullptr)
+                        callbacks_.progressChanged(progress, userData_);
+                    },
+                .finished = [this](const TaskOutcome& outcome) { deliverFinished(outcome); },
+            },
+            std::make_shared<ContextThread>(context)) {
+  core_.setTask(std::move(task));
 }
 
 TaskWatcher::~TaskWatcher() {
   stopDeliveries();
   disconnectCancellable();
-  g_main_context_unref(context_);
 }
 
 void TaskWatcher::tieTo(GObject* object) {
-  if (link_ == nullptr || object == nullptr) return;
+  if (stopped_ || object == nullptr) return;
   if (tiedTo_ != nullptr) g_object_weak_unref(tiedTo_, objectFinalized, this);
   tiedTo_ = object;
   g_object_weak_ref(tiedTo_, objectFinalized, this);
@@ -74,11 +96,11 @@ void TaskWatcher::tieTo(GObject* object) {
 
 void TaskWatcher::setCancellable(GCancellable* cancellable) {
   disconnectCancellable();
-  if (cancellable == nullptr || task_ == nullptr) return;
+  if (cancellable == nullptr || core_.task() == nullptr) return;
   cancellable_ = G_CANCELLABLE(g_object_ref(cancellable));
   // Runs cancelTask() at once, and answers 0, when the cancellable is cancelled already.
   cancelledHandler_ = g_cancellable_connect(cancellable_, G_CALLBACK(cancelTask),
-                                            new CancelBridge{task_}, freeBridge);
+                                            new CancelBridge{core_.task()}, freeBridge);
 }
 
 void TaskWatcher::disconnectCancellable() {
@@ -95,44 +117,24 @@ void TaskWatcher::objectFinalized(gpointer watcher, GObject*) {
 }
 
 void TaskWatcher::stopDeliveries() {
-  if (link_ == nullptr) return;
-  {
-    std::lock_guard lock(link_->mutex);
-    link_->watcher = nullptr;
-  }
-  link_.reset();
-  if (task_ != nullptr) task_->removeDelegate(observer_.get());
-  observer_.reset();
+  if (stopped_) return;
+  stopped_ = true;
+  core_.stop();
   if (tiedTo_ != nullptr)
     g_object_weak_unref(std::exchange(tiedTo_, nullptr), objectFinalized, this);
   if (destroyUserData_ != nullptr) std::exchange(destroyUserData_, nullptr)(userData_);
 }
 
-void TaskWatcher::deliverStarted() {
-  if (!finished_ && callbacks_.started != nullptr) callbacks_.started(userData_);
-}
-
-void TaskWatcher::deliverProgress(double progress) {
-  if (!finished_ && callbacks_.progressChanged != nullptr)
-    callbacks_.progressChanged(progress, userData_);
-}
-
-// Nothing follows finished, so deliveries stop before the callback, and the user data is let
-// go after it from copies: the callback may destroy the watcher.
-void TaskWatcher::deliverFinished(const std::string& outcome, int code,
-                                  const std::string& description) {
-  if (finished_) return;
-  finished_ = true;
+// Nothing follows finished (the core watcher has stopped), and the user data is let go after it
+// from copies: the callback may destroy the watcher.
+void TaskWatcher::deliverFinished(const TaskOutcome& outcome) {
   const auto finished = callbacks_.finished;
   gpointer userData = userData_;
   const GDestroyNotify destroy = std::exchange(destroyUserData_, nullptr);
   stopDeliveries();
-  if (finished != nullptr) finished(outcome.c_str(), code, description.c_str(), userData);
+  if (finished != nullptr)
+    finished(outcome.word.c_str(), outcome.code, outcome.description.c_str(), userData);
   if (destroy != nullptr) destroy(userData);
 }
-
-bool TaskWatcher::onOwnThread() const { return g_main_context_is_owner(context_); }
-
-void TaskWatcher::queue(std::function<void()> call) { queueOn(context_, std::move(call)); }
 
 }  // namespace xr::glib

@@ -8,7 +8,8 @@
 //   watcher->setCancellable(cancellable);   // g_cancellable_cancel() cancels the task
 //   task->startOnQueue(queue);
 //
-// The watcher registers for coalesced delivery (addDelegateCoalesced), so the task's events
+// It is a thin layer over the library's task watcher (tasks/task_watcher.h), which keeps the
+// contract: it registers for coalesced delivery (addDelegateCoalesced), so the task's events
 // travel through the library's main thread (installGlibMainThread(), or the library's loop).
 // The callbacks run on the watcher's context, in the task's order: started when the work sends
 // taskStart (composites do; other work calls fireStartEvent()), progress with the newest value
@@ -31,14 +32,8 @@
 
 #include "xrfoundation/export.h"
 #include "xrfoundation/tasks/async_task.h"
+#include "xrfoundation/tasks/task_watcher.h"
 #include "xrfoundation/tasks/value_task.h"
-
-namespace xr::internal {
-template <class Watcher>
-struct WatcherLink;
-template <class Watcher>
-class WatcherObserver;
-}  // namespace xr::internal
 
 namespace xr::glib {
 
@@ -71,47 +66,34 @@ class XR_EXPORT TaskWatcher {
   void setCancellable(GCancellable* cancellable);
   // Cancels the task (IAsyncTask::cancel()); finished follows with "canceled". Does nothing
   // without a task.
-  void cancel() {
-    if (task_ != nullptr) task_->cancel();
-  }
+  void cancel() { core_.cancel(); }
 
   // The task followed.
-  const std::shared_ptr<IAsyncTask>& task() const { return task_; }
+  const std::shared_ptr<IAsyncTask>& task() const { return core_.task(); }
   // True once finished has been delivered.
-  bool isFinished() const { return finished_; }
+  bool isFinished() const { return core_.isFinished(); }
   // The task's typed value (ValueTask<T>) once finished has been delivered; null before, when
   // the task failed or was cancelled, or when it is no ValueTask<T>.
   template <class T>
   const T* value() const {
-    auto* task = finished_ ? dynamic_cast<const ValueTask<T>*>(task_.get()) : nullptr;
-    return task != nullptr ? task->value() : nullptr;
+    return core_.value<T>();
   }
 
  private:
-  template <class>
-  friend class internal::WatcherObserver;  // registered with the task; calls the five below
-
-  bool onOwnThread() const;
-  void queue(std::function<void()> call);
-  void deliverStarted();
-  void deliverProgress(double progress);
-  void deliverFinished(const std::string& outcome, int code, const std::string& description);
+  void deliverFinished(const TaskOutcome& outcome);
   void stopDeliveries();
   void disconnectCancellable();
   static void objectFinalized(gpointer watcher, GObject* object);
 
-  const std::shared_ptr<IAsyncTask> task_;
   const Callbacks callbacks_;
   gpointer userData_;
-  GDestroyNotify destroyUserData_;
-  GMainContext* context_;  // referenced for the watcher's life
-  // How the observer reaches the watcher; null once deliveries stopped.
-  std::shared_ptr<internal::WatcherLink<TaskWatcher>> link_;
-  std::shared_ptr<IDelegate> observer_;  // registered with task_, which holds it weakly
+  GDestroyNotify destroyUserData_;  // null once called
+  // Calls the callbacks; delivers on the context's thread, attaching to the context from others.
+  xr::TaskWatcher core_;
   GObject* tiedTo_ = nullptr;            // weakly referenced while deliveries go on
   GCancellable* cancellable_ = nullptr;  // referenced
   gulong cancelledHandler_ = 0;
-  bool finished_ = false;
+  bool stopped_ = false;  // deliveries stopped: finished, destroyed or untied
 };
 
 }  // namespace xr::glib

@@ -4,11 +4,10 @@
 #include <QEvent>
 #include <QThread>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/integration/task_watcher_internal.h"
 
 namespace xr::qt {
 namespace {
@@ -30,30 +29,43 @@ class DeliveryEvent : public QEvent {
   std::function<void()> call_;
 };
 
-// Qt's queue is not visible to the race checkers: the hand-off is ordered in the language's
-// terms (integration_internal.h), after the event is made and before Qt has it.
-void postTo(QObject* watcher, std::function<void()> call) {
-  auto* event = new DeliveryEvent(std::move(call));
-  internal::publishHandoff();
-  QCoreApplication::postEvent(watcher, event);
-}
+// The thread a watcher lives in, as the library's watcher sees it: deliveries made elsewhere
+// reach it as events of its own, which TaskWatcher::event() runs. The core watcher posts only
+// while the QObject exists (its destructor stops the core watcher first), and never waits.
+class ObjectThread : public IMainThread {
+ public:
+  explicit ObjectThread(QObject* watcher) : watcher_(watcher) {}
+  bool isMainThread() const override { return watcher_->thread() == QThread::currentThread(); }
+  void post(std::function<void()> call, bool) override {
+    auto* event = new DeliveryEvent(std::move(call));
+    // Qt's queue is not visible to the race checkers: the hand-off is ordered in the
+    // language's terms (integration_internal.h), after the event is made and before Qt has it.
+    internal::publishHandoff();
+    QCoreApplication::postEvent(watcher_, event);
+  }
+
+ private:
+  QObject* const watcher_;
+};
 
 }  // namespace
 
-TaskWatcher::TaskWatcher(QObject* parent) : QObject(parent) {}
+// Each signal is emitted last: a slot may delete the watcher.
+TaskWatcher::TaskWatcher(QObject* parent)
+    : QObject(parent),
+      core_({
+                .started = [this] { Q_EMIT started(); },
+                .progressChanged = [this](double progress) { Q_EMIT progressChanged(progress); },
+                .finished =
+                    [this](const TaskOutcome& outcome) {
+                      Q_EMIT finished(QString::fromStdString(outcome.word), outcome.code,
+                                      QString::fromStdString(outcome.description));
+                    },
+            },
+            std::make_shared<ObjectThread>(this)) {}
 
-TaskWatcher::~TaskWatcher() { detach(); }
-
-void TaskWatcher::setTask(std::shared_ptr<IAsyncTask> task) {
-  detach();
-  task_ = std::move(task);
-  finished_ = false;
-  if (task_ == nullptr) return;
-  link_ = std::make_shared<internal::WatcherLink<TaskWatcher>>();
-  link_->watcher = this;
-  observer_ = std::make_shared<internal::WatcherObserver<TaskWatcher>>(link_, task_.get());
-  task_->addDelegateCoalesced(observer_);
-}
+// Stopped while the whole QObject still exists, so that no delivery is posted to it as it goes.
+TaskWatcher::~TaskWatcher() { core_.stop(); }
 
 bool TaskWatcher::event(QEvent* event) {
   internal::acceptHandoff();  // before the first look at an event another thread may have made
@@ -62,38 +74,6 @@ bool TaskWatcher::event(QEvent* event) {
   return true;
 }
 
-void TaskWatcher::cancel() {
-  if (task_ != nullptr) task_->cancel();
-}
-
-void TaskWatcher::detach() {
-  if (link_ != nullptr) {
-    std::lock_guard lock(link_->mutex);
-    link_->watcher = nullptr;
-  }
-  if (task_ != nullptr && observer_ != nullptr) task_->removeDelegate(observer_.get());
-  observer_.reset();
-  link_.reset();
-}
-
-// Each delivery emits last: a slot may delete the watcher.
-void TaskWatcher::deliverStarted() {
-  if (!finished_) Q_EMIT started();
-}
-
-void TaskWatcher::deliverProgress(double progress) {
-  if (!finished_) Q_EMIT progressChanged(progress);
-}
-
-void TaskWatcher::deliverFinished(const std::string& outcome, int code,
-                                  const std::string& description) {
-  if (finished_) return;
-  finished_ = true;
-  Q_EMIT finished(QString::fromStdString(outcome), code, QString::fromStdString(description));
-}
-
-bool TaskWatcher::onOwnThread() const { return thread() == QThread::currentThread(); }
-
-void TaskWatcher::queue(std::function<void()> call) { postTo(this, std::move(call)); }
+void TaskWatcher::cancel() { core_.cancel(); }
 
 }  // namespace xr::qt

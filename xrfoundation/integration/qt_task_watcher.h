@@ -9,7 +9,8 @@
 //   task->startOnQueue(queue);
 //   ... in imported():  if (const Contacts* contacts = watcher->value<Contacts>()) ...
 //
-// The watcher registers for coalesced delivery (addDelegateCoalesced), so the task's events
+// It is a thin layer over the library's task watcher (tasks/task_watcher.h), which keeps the
+// contract: it registers for coalesced delivery (addDelegateCoalesced), so the task's events
 // travel through the library's main thread: install the Qt adapter (installQtMainThread()).
 // Signals are emitted on the thread the watcher lives in, in the task's order: started() when
 // the work sends taskStart (composites do; other work calls fireStartEvent()), then
@@ -28,17 +29,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "xrfoundation/export.h"
 #include "xrfoundation/tasks/async_task.h"
+#include "xrfoundation/tasks/task_watcher.h"
 #include "xrfoundation/tasks/value_task.h"
-
-namespace xr::internal {
-template <class Watcher>
-struct WatcherLink;
-template <class Watcher>
-class WatcherObserver;
-}  // namespace xr::internal
 
 namespace xr::qt {
 
@@ -53,24 +49,22 @@ class XR_EXPORT TaskWatcher : public QObject {
 
   // Follows `task` from now on (null: none), forgetting the previous task, whose later events
   // are dropped. Set it before the task starts: events sent before this call are not repeated.
-  void setTask(std::shared_ptr<IAsyncTask> task);
+  void setTask(std::shared_ptr<IAsyncTask> task) { core_.setTask(std::move(task)); }
   // The task followed, or null.
-  const std::shared_ptr<IAsyncTask>& task() const { return task_; }
+  const std::shared_ptr<IAsyncTask>& task() const { return core_.task(); }
   // True once finished() has been emitted for the current task.
-  bool isFinished() const { return finished_; }
+  bool isFinished() const { return core_.isFinished(); }
 
   // The task's typed value (ValueTask<T>) once finished() has been emitted; null before, when
   // the task failed or was cancelled, when it is no ValueTask<T>, or after takeValue().
   template <class T>
   const T* value() const {
-    auto* task = finished_ ? dynamic_cast<const ValueTask<T>*>(task_.get()) : nullptr;
-    return task != nullptr ? task->value() : nullptr;
+    return core_.value<T>();
   }
   // Moves the value out (for move-only types), with the same conditions as value().
   template <class T>
   std::optional<T> takeValue() {
-    auto* task = finished_ ? dynamic_cast<ValueTask<T>*>(task_.get()) : nullptr;
-    return task != nullptr ? task->takeValue() : std::nullopt;
+    return core_.takeValue<T>();
   }
 
  public Q_SLOTS:
@@ -92,21 +86,8 @@ class XR_EXPORT TaskWatcher : public QObject {
   bool event(QEvent* event) override;
 
  private:
-  template <class>
-  friend class internal::WatcherObserver;  // registered with the task; calls the five below
-
-  bool onOwnThread() const;
-  void queue(std::function<void()> call);
-  void deliverStarted();
-  void deliverProgress(double progress);
-  void deliverFinished(const std::string& outcome, int code, const std::string& description);
-  void detach();
-
-  std::shared_ptr<IAsyncTask> task_;
-  // How the observer reaches the watcher; cut by the destructor and setTask().
-  std::shared_ptr<internal::WatcherLink<TaskWatcher>> link_;
-  std::shared_ptr<IDelegate> observer_;  // registered with task_, which holds it weakly
-  bool finished_ = false;
+  // Emits the signals; delivers on the watcher's thread, posting to it as Qt events.
+  xr::TaskWatcher core_;
 };
 
 }  // namespace xr::qt

@@ -1,6 +1,6 @@
 // integration/testing/loop_testing.h: the main-thread guarantees checked inside a toolkit's
-// real event loop, written once for the Qt and the GLib adapter tests, and the step task that
-// they and the watcher tests run. A Loop runs the toolkit's loop on the calling thread (the
+// real event loop, written once for the adapter tests, which run the step task of
+// tasks/testing/task_testing.h too. A Loop runs the toolkit's loop on the calling thread (the
 // installed main thread):
 //   bool runUntil(const std::function<bool()>& done, double seconds);  // done() on the loop
 #pragma once
@@ -9,8 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -19,50 +19,14 @@
 #include "xrfoundation/events/main_thread_posting.h"
 #include "xrfoundation/platform/main_thread.h"
 #include "xrfoundation/platform/operation.h"
-#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
-#include "xrfoundation/tasks/value_task.h"
 
 namespace xr::testing {
 
 // Generous: two cores shared by many builds.
 constexpr double kPatienceSeconds = 60.0;
-
-// Holds a step task's second value until an observer has taken its first, so that the two are
-// never coalesced into one delivery, and tells when the second is on its way, so that a test
-// acting on the first delivery acts while the next one is pending. The observer's first
-// callback calls firstTaken.count_down(), then secondReported.wait().
-struct SecondValueGate {
-  Latch firstTaken{1};
-  Latch secondReported{1};
-};
-
-// Sends start, reports `steps` values a millisecond apart and yields make(); or, with
-// `untilCancelled`, reports two values and runs until it is cancelled ("canceled"). With a gate,
-// the second value waits for the first to be taken (see SecondValueGate).
-template <class T = int, class Make = T (*)()>
-std::shared_ptr<ValueTask<T>> makeStepTask(
-    int steps, bool untilCancelled = false, std::shared_ptr<SecondValueGate> gate = nullptr,
-    Make make = [] { return T(); }) {
-  return AsyncTaskBase::create<ValueTask<T>>([=](ValueTask<T>& self) -> std::optional<T> {
-    self.fireStartEvent();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    const auto waiting = [&] {
-      return !self.isCancelled() && std::chrono::steady_clock::now() < giveUp;
-    };
-    for (int i = 1; waiting(); ++i) {
-      if (!untilCancelled && i > steps) return make();
-      while (i == 2 && gate && !gate->firstTaken.try_wait() && waiting())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
-      if (i == 2 && gate) gate->secondReported.count_down();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return std::nullopt;
-  });
-}
 
 // A recorder whose events count as on the main thread when they come on the calling thread,
 // the loop's.
@@ -87,6 +51,41 @@ bool startObservedUntilProgress(Loop& loop, AsyncTaskBase& task, OperationQueue&
       kPatienceSeconds);
   if (!reported) task.cancel();
   return reported;
+}
+
+// The application quits while a task runs, observed on the loop's thread every call and
+// coalesced: once the loop has ended for good and the task's work ends, the task leaves the
+// registry, and nothing of ours keeps the observers or the task alive. session(observe)
+// installs the adapter, calls observe(loop) with a Loop of the toolkit (which starts the task and
+// runs the loop until both observers have had progress), then ends the application's loop for
+// good: destroys the application object, or uninstalls the adapter.
+template <class Session>
+void expectTaskOutlivingTheLoopLetsGo(Session session) {
+  OperationQueue queue;
+  auto task = makeStepTask(2, true);
+  std::weak_ptr<Recorder> weakEvery, weakNewest;
+  session([&](auto& loop) {
+    auto every = loopRecorder();
+    auto newest = loopRecorder();
+    weakEvery = every;
+    weakNewest = newest;
+    ASSERT_TRUE(startObservedUntilProgress(loop, *task, queue, every, newest));
+  });
+  if (::testing::Test::HasFatalFailure()) return;
+  task->cancel();  // the work ends now, its finished event posted to a loop that is gone
+  task->waitUntilFinished();
+  const IAsyncTask* const address = task.get();
+  std::weak_ptr<ValueTask<int>> weakTask = task;
+  task.reset();
+  // The dropped calls let go on the worker's last step and on the library's timer thread.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(isRegistered(address)) << "the task stayed registered";
+  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
+  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
+  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
 }
 
 // Runs the loop until every call posted so far, and every call those post in turn, has run.
@@ -278,6 +277,34 @@ inline void postNumberedCall(int i, bool wait, std::vector<int>& ran, std::atomi
         ran.push_back(i);
       },
       wait);
+}
+
+// Once `adapter` is detached, a queued call and a later one are let go unrun, a waiting worker
+// is released, turning the loop (turnLoop(), on the adapter's thread, which is the caller's)
+// runs neither, and the adapter's thread itself still runs a waiting call at once.
+template <class Adapter, class TurnLoop>
+void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop) {
+  std::atomic<int> released{0}, ranCount{0};
+  EXPECT_TRUE(adapter.attached());
+  auto probe = std::make_shared<DropProbe>(released);
+  adapter.post([probe, &ranCount] { ++ranCount; }, false);
+  probe.reset();
+  adapter.detach();
+  EXPECT_FALSE(adapter.attached());
+  EXPECT_EQ(released.load(), 1) << "the queued call was not let go at the detach";
+
+  auto waiting = std::async(std::launch::async, [&] {
+    auto late = std::make_shared<DropProbe>(released);
+    adapter.post([late, &ranCount] { ++ranCount; }, true);
+  });
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+      << "a waiting post to a detached adapter blocked";
+  EXPECT_EQ(released.load(), 2);
+  turnLoop();
+  EXPECT_EQ(ranCount.load(), 0);
+  bool ranHere = false;
+  adapter.post([&] { ranHere = true; }, true);
+  EXPECT_TRUE(ranHere);
 }
 
 // A posted call that throws is dropped, and the calls posted after it still run.

@@ -1,24 +1,29 @@
 // tasks/testing/task_testing.h: helpers shared by the task tests -- a task whose work is a
-// callable, an observer that records every event, registry and main-loop waits, a log quieter
-// and a fixture for the composite tests. The toolkit loop tests (integration/) use the observer and
-// the registry check too.
+// callable, a step task that reports progress, an observer that records every event, registry
+// and main-loop waits, a log quieter and a fixture for the composite tests. The toolkit loop
+// tests (integration/) use the step task, the observer and the registry check too.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/operation.h"
+#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/tasks/async_task_base.h"
+#include "xrfoundation/tasks/value_task.h"
 
 namespace xr::testing {
 
@@ -145,6 +150,40 @@ class Recorder : public IAsyncTaskDelegate {
   std::vector<Event> events_;  // guarded by mutex_
   std::size_t finished_ = 0;   // guarded by mutex_
 };
+
+// Holds a step task's second value until an observer has taken its first, so that the two are
+// never coalesced into one delivery, and tells when the second is on its way, so that a test
+// acting on the first delivery acts while the next one is pending. The observer's first
+// callback calls firstTaken.count_down(), then secondReported.wait().
+struct SecondValueGate {
+  Latch firstTaken{1};
+  Latch secondReported{1};
+};
+
+// Sends start, reports `steps` values a millisecond apart and yields make(); or, with
+// `untilCancelled`, reports two values and runs until it is cancelled ("canceled"). With a gate,
+// the second value waits for the first to be taken (see SecondValueGate).
+template <class T = int, class Make = T (*)()>
+std::shared_ptr<ValueTask<T>> makeStepTask(
+    int steps, bool untilCancelled = false, std::shared_ptr<SecondValueGate> gate = nullptr,
+    Make make = [] { return T(); }) {
+  return AsyncTaskBase::create<ValueTask<T>>([=](ValueTask<T>& self) -> std::optional<T> {
+    self.fireStartEvent();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto waiting = [&] {
+      return !self.isCancelled() && std::chrono::steady_clock::now() < giveUp;
+    };
+    for (int i = 1; waiting(); ++i) {
+      if (!untilCancelled && i > steps) return make();
+      while (i == 2 && gate && !gate->firstTaken.try_wait() && waiting())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (!untilCancelled || i <= 2) self.fireProgressEvent(static_cast<double>(i) / steps);
+      if (i == 2 && gate) gate->secondReported.count_down();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return std::nullopt;
+  });
+}
 
 inline bool isRegistered(const IAsyncTask* task) {
   for (const auto& registered : registeredTasks())

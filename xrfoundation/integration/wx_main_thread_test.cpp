@@ -1,0 +1,255 @@
+#include "xrfoundation/integration/wx_main_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "xrfoundation/integration/testing/loop_testing.h"
+#include "xrfoundation/integration/testing/wx_loop_testing.h"
+#include "xrfoundation/platform/log.h"
+#include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/tasks/task_watcher.h"
+
+namespace xr {
+namespace {
+
+using testing::DropProbe;
+using testing::kPatienceSeconds;
+using testing::WxApplication;
+using testing::WxLoop;
+
+class WxMainThreadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    application_ = std::make_unique<WxApplication>();
+    ASSERT_TRUE(application_->started());
+    ASSERT_TRUE(installWxMainThread());
+  }
+  void TearDown() override { application_.reset(); }
+
+  std::unique_ptr<WxApplication> application_;
+  WxLoop loop_;
+};
+
+XR_LOOP_ADAPTER_TESTS(WxMainThreadTest, ApplicationThread)
+
+TEST_F(WxMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrder) {
+  testing::expectCompositeObservedOnLoop(loop_);
+}
+
+// The library's task watcher, which needs no toolkit, follows a task from its start to its end
+// on the application's thread.
+TEST_F(WxMainThreadTest, TaskWatcherReportsOnTheApplicationThread) {
+  OperationQueue queue;
+  const auto loopThread = std::this_thread::get_id();
+  std::string story;
+  bool offLoop = false;
+  int value = -1;
+  auto note = [&](const std::string& word) {
+    offLoop = offLoop || std::this_thread::get_id() != loopThread;
+    if (!(word == "progress" && story.ends_with("progress")))
+      story += (story.empty() ? "" : " ") + word;
+  };
+  TaskWatcher watcher({
+      .started = [&] { note("started"); },
+      .progressChanged = [&](double) { note("progress"); },
+      .finished =
+          [&](const TaskOutcome& outcome) {
+            const int* got = outcome.value<int>();
+            value = got != nullptr ? *got : -1;
+            note("finished:" + outcome.word);
+          },
+  });
+  auto task = testing::makeStepTask<int>(20, false, nullptr, [] { return 42; });
+  watcher.setTask(task);
+  task->startOnQueue(queue);
+  ASSERT_TRUE(loop_.runUntil([&] { return watcher.isFinished(); }, kPatienceSeconds));
+  EXPECT_EQ(story, "started progress finished:success");
+  EXPECT_EQ(value, 42);
+  EXPECT_FALSE(offLoop);
+}
+
+// A worker keeps posting, some posts waiting, while the loop quits and the application object
+// goes: the calls that run do so on its thread in posting order, the rest are dropped, none is
+// lost or let go twice, and the waiting worker is released.
+TEST_F(WxMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
+  const auto loopThread = std::this_thread::get_id();
+  std::vector<int> ran;  // on the application's thread only
+  std::atomic<int> offLoop{0}, posted{0}, released{0};
+  std::atomic<bool> applicationGone{false};
+  std::thread worker([&] {
+    int afterGone = 0;
+    for (int i = 0; afterGone < 50 && i < 1000000; ++i) {
+      testing::postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
+      ++posted;
+      if (applicationGone) ++afterGone;
+    }
+  });
+  ASSERT_TRUE(loop_.runUntil([&] { return posted.load() >= 200; }, kPatienceSeconds));
+  application_.reset();  // with calls still queued, and the worker still posting
+  applicationGone = true;
+  worker.join();
+
+  EXPECT_EQ(released.load(), posted.load()) << "a call was lost or let go twice";
+  EXPECT_EQ(offLoop.load(), 0);
+  ASSERT_GE(ran.size(), 1u);
+  EXPECT_LT(ran.size(), static_cast<std::size_t>(posted.load()));
+  for (std::size_t i = 0; i < ran.size(); ++i) ASSERT_EQ(ran[i], static_cast<int>(i));
+}
+
+TEST(WxMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThread) {
+  ASSERT_EQ(wxAppConsole::GetInstance(), nullptr);
+  EXPECT_EQ(WxMainThread::create(), nullptr);
+  EXPECT_FALSE(installWxMainThread());
+
+  WxApplication application;
+  ASSERT_TRUE(application.started());
+  auto fromWorker = std::async(std::launch::async, [] {
+    return std::make_pair(WxMainThread::create() == nullptr, installWxMainThread());
+  });
+  const auto [noAdapter, installed] = fromWorker.get();
+  EXPECT_TRUE(noAdapter);
+  EXPECT_FALSE(installed);
+  EXPECT_NE(WxMainThread::create(), nullptr);
+}
+
+// Counts the library's log lines that contain `text`, while it lives.
+class LogCounter {
+ public:
+  explicit LogCounter(std::string text) : text_(std::move(text)) {
+    previous_ = setLogHandler([this](LogLevel, std::string_view, std::string_view line) {
+      if (line.find(text_) != std::string_view::npos) ++count_;
+    });
+  }
+  ~LogCounter() { setLogHandler(previous_); }
+  int count() const { return count_.load(); }
+
+ private:
+  const std::string text_;
+  std::atomic<int> count_{0};
+  LogHandler previous_;
+};
+
+// Detaching, uninstalling and the application object's end each drop the queued calls unrun
+// and let go of what they held, release a waiting worker, and drop every later call with one
+// log line; the main thread itself still runs a waiting call at once.
+TEST(WxMainThreadShutdownTest, DetachUninstallAndTheApplicationsEndDropCallsAndReleaseWaiters) {
+  enum class End { Detach, Uninstall, ApplicationDestroyed };
+  for (const End end : {End::Detach, End::Uninstall, End::ApplicationDestroyed}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    std::atomic<int> released{0}, ranCount{0};
+    auto application = std::make_unique<WxApplication>();
+    ASSERT_TRUE(application->started());
+    std::shared_ptr<WxMainThread> adapter = WxMainThread::create();
+    ASSERT_NE(adapter, nullptr);
+    if (end == End::Uninstall) setMainThread(adapter);
+    EXPECT_TRUE(adapter->attached());
+
+    // A worker waits for a call queued behind another.
+    auto probe = std::make_shared<DropProbe>(released);
+    adapter->post([probe, &ranCount] { ++ranCount; }, false);
+    probe.reset();
+    std::atomic<bool> waitingPosted{false};
+    auto waiting = std::async(std::launch::async, [&] {
+      auto held = std::make_shared<DropProbe>(released);
+      waitingPosted = true;
+      adapter->post([held, &ranCount] { ++ranCount; }, true);
+    });
+    while (!waitingPosted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // into its wait
+
+    if (end == End::Detach) adapter->detach();
+    if (end == End::Uninstall) uninstallWxMainThread();
+    if (end == End::ApplicationDestroyed) application.reset();
+    EXPECT_FALSE(adapter->attached());
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "a waiting post was not released";
+    EXPECT_EQ(released.load(), 2) << "the queued calls were not let go";
+
+    LogCounter dropped("posted calls are dropped");
+    for (const bool wait : {false, true, false}) {
+      auto late = std::async(std::launch::async, [&, wait] {
+        auto held = std::make_shared<DropProbe>(released);
+        adapter->post([held, &ranCount] { ++ranCount; }, wait);
+      });
+      ASSERT_EQ(late.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+          << "a waiting post to a detached adapter blocked";
+    }
+    EXPECT_EQ(released.load(), 5);
+    EXPECT_EQ(dropped.count(), 1) << "the dropped posts were not logged once";
+    if (application) {
+      WxLoop loop;
+      loop.runUntil([] { return false; }, 0.05);
+    }
+    EXPECT_EQ(ranCount.load(), 0);
+    bool ranHere = false;
+    adapter->post([&] { ranHere = true; }, true);
+    EXPECT_TRUE(ranHere);
+    adapter.reset();
+    application.reset();
+  }
+}
+
+// The application object goes while a task runs, observed on its thread every call and
+// coalesced: once the task's work ends it leaves the registry, and nothing of ours keeps the
+// observers or the task alive.
+TEST(WxMainThreadShutdownTest, TaskOutlivingTheApplicationLeavesTheRegistryAndItsObservers) {
+  OperationQueue queue;
+  auto task = testing::makeStepTask(2, true);
+  std::weak_ptr<testing::Recorder> weakEvery, weakNewest;
+  {
+    WxApplication application;
+    ASSERT_TRUE(application.started());
+    ASSERT_TRUE(installWxMainThread());
+    auto every = testing::loopRecorder();
+    auto newest = testing::loopRecorder();
+    weakEvery = every;
+    weakNewest = newest;
+    WxLoop loop;
+    ASSERT_TRUE(testing::startObservedUntilProgress(loop, *task, queue, every, newest));
+  }
+  task->cancel();  // the work ends now, its finished event posted to a gone application
+  task->waitUntilFinished();
+  const IAsyncTask* const address = task.get();
+  std::weak_ptr<ValueTask<int>> weakTask = task;
+  task.reset();
+  // The dropped calls let go on the worker's last step and on the library's timer thread.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(testing::isRegistered(address)) << "the task stayed registered";
+  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
+  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
+  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
+}
+
+// Calls that reached the library's own loop before the application existed are handed over at
+// the install and run first, on the application's thread.
+TEST(WxMainThreadLifetimeTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {
+  std::vector<std::string> order;
+  std::vector<std::thread::id> threads;
+  auto note = [&](const char* what) {
+    order.push_back(what);
+    threads.push_back(std::this_thread::get_id());
+  };
+  mainLoop().post([&] { note("early"); }, false);
+  WxApplication application;
+  ASSERT_TRUE(application.started());
+  ASSERT_TRUE(installWxMainThread());
+  mainThread().post([&] { note("late"); }, false);
+  WxLoop loop;
+  ASSERT_TRUE(loop.runUntil([&] { return order.size() == 2; }, kPatienceSeconds));
+  EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
+  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+}  // namespace
+}  // namespace xr
