@@ -9,8 +9,13 @@ add_library(xrfoundation_static STATIC)
 foreach(part IN LISTS xr_libraries)
   target_sources(xrfoundation_static PRIVATE $<TARGET_OBJECTS:${part}>)
 endforeach()
-target_link_libraries(xrfoundation_static PUBLIC Threads::Threads
-  PRIVATE pugixml turbojpeg png uchardet utf8proc z ws2_32)
+# Its dependencies are libxrfoundation's (CMakeLists.txt): the public ones as they are, targets
+# whose packages XRFoundationConfig.cmake finds; the private ones, which its users link too, as
+# the linker flags that stand for them (xr_describe_dependency), since the CMake package of a
+# shared build finds no package for them.
+xr_link_fields(xr_static PRIVATE ${xr_private_deps})
+separate_arguments(xr_static_libs UNIX_COMMAND "${xr_static_LIBS}")
+target_link_libraries(xrfoundation_static PUBLIC ${xr_public_deps} PRIVATE ${xr_static_libs})
 target_include_directories(xrfoundation_static PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
   $<BUILD_INTERFACE:${XR_GENERATED_INCLUDE_DIR}>

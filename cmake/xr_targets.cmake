@@ -1,5 +1,6 @@
 # The project's target helpers, included once by the top-level CMakeLists.txt:
 #   xr_add_library   a part of libxrfoundation, or an installed component (COMPONENT)
+#   xr_install_headers  installs headers of libxrfoundation and lists them (XR_PUBLIC_HEADERS)
 #   xr_add_test      a GoogleTest program and its CTest tests
 #   xr_describe_dependency, xr_link_fields, xr_install_pkg_config
 #                    what a consumer needs for a dependency, and the pkg-config file that says it
@@ -34,10 +35,9 @@ function(xr_add_library name)
     $<BUILD_INTERFACE:${XR_GENERATED_INCLUDE_DIR}>)
   target_compile_features(${name} PUBLIC cxx_std_20)
   target_compile_options(${name} PRIVATE ${XR_WARNING_FLAGS})
-  install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xrfoundation/${folder}
-    COMPONENT dev)
 
   if(NOT ARG_COMPONENT)
+    xr_install_headers(xrfoundation/${folder} ${ARG_HEADERS})
     add_library(XRFoundation::${name} ALIAS ${name})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
     # The same objects go into the shared library, where only what XR_EXPORT marks is visible.
@@ -58,6 +58,8 @@ function(xr_add_library name)
     return()
   endif()
 
+  install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xrfoundation/${folder}
+    COMPONENT dev)
   add_library(XRFoundation::${ARG_COMPONENT} ALIAS ${name})
   target_include_directories(${name} PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   target_link_libraries(${name} PUBLIC xrfoundation ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
@@ -84,6 +86,21 @@ function(xr_add_library name)
   set(XR_PC_LIBS_PRIVATE "")
   set(XR_PC_CFLAGS "${link_CFLAGS}")
   xr_install_pkg_config(xrfoundation-${ARG_COMPONENT})
+endfunction()
+
+# xr_install_headers(FOLDER header ...)
+# Installs headers of libxrfoundation under include/FOLDER, and lists each in two global
+# properties: XR_PUBLIC_HEADERS as a consumer includes it ("FOLDER/name.h"), XR_PUBLIC_HEADER_FILES
+# as the file in this tree. The API reference and the installed-headers check (docs/) are made
+# from these lists. A component's headers need its toolkit and are not listed.
+function(xr_install_headers folder)
+  install(FILES ${ARGN} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder} COMPONENT dev)
+  foreach(header IN LISTS ARGN)
+    get_filename_component(name ${header} NAME)
+    get_filename_component(file ${header} ABSOLUTE)
+    set_property(GLOBAL APPEND PROPERTY XR_PUBLIC_HEADERS ${folder}/${name})
+    set_property(GLOBAL APPEND PROPERTY XR_PUBLIC_HEADER_FILES ${file})
+  endforeach()
 endfunction()
 
 # xr_add_test(NAME [SOURCES ...] [DEPS lib ...] [LABELS ...] [TIMEOUT s])

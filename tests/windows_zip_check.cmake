@@ -3,8 +3,8 @@
 # The Windows ZIP as a user gets it: cpack makes it, it is unpacked, its files and licence
 # notices are there, consumers of the core and of the win32 component (the win32_progress
 # example) are built against it with the MinGW toolchain through find_package(XRFoundation) (and
-# the component's also through its pkg-config file, taken where it lies), and they and xrf.exe
-# demo run from the unpacked folder under Wine.
+# the component's also through its pkg-config file, taken where it lies), the core's once more on
+# the static library, and they and xrf.exe demo run from the unpacked folder under Wine.
 include(${CMAKE_CURRENT_LIST_DIR}/check_common.cmake)
 set(RUN ${CMAKE_COMMAND} -E env WINEPREFIX=${WINEPREFIX} ${WINE_RUN})
 file(REMOVE_RECURSE ${WORK})
@@ -48,6 +48,19 @@ xr_run(${CMAKE_COMMAND} --build ${WORK}/consumer)
 file(COPY ${WORK}/consumer/consumer.exe ${WORK}/consumer/win32_consumer.exe
   DESTINATION ${root}/bin)
 xr_run(${RUN} ${root}/bin/consumer.exe)
+# The same consumer on the static library, all of whose objects it links: it links with what the
+# library's dependencies name, and runs without loading the DLL (the compiler's run-time DLLs
+# are those of bin/).
+xr_run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK}/static_consumer
+  ${consumer_args} -DXRFoundation_DIR=${root}/lib/cmake/XRFoundation -DXRF_EXPECTED_PREFIX=${root}
+  -DXRF_CORE_TARGET=xrfoundation_static -DXRF_LINK_WHOLE=ON)
+xr_run(${CMAKE_COMMAND} --build ${WORK}/static_consumer)
+xr_run(objdump -p ${WORK}/static_consumer/consumer.exe)
+if(run_output MATCHES "DLL Name: libxrfoundation")
+  message(FATAL_ERROR "the consumer of xrfoundation_static loads the DLL:\n${run_output}")
+endif()
+file(COPY_FILE ${WORK}/static_consumer/consumer.exe ${root}/bin/static_consumer.exe)
+xr_run(${RUN} ${root}/bin/static_consumer.exe)
 # The Win32 component's consumer: the win32_progress example, run in its message loop.
 set(ENV{PKG_CONFIG_LIBDIR} ${root}/lib/pkgconfig)
 xr_run(pkg-config --define-prefix --cflags --libs xrfoundation-win32)

@@ -82,6 +82,14 @@ std::optional<std::string> readWholeInput(const std::string& path) {
   return data;
 }
 
+bool writeStandardOutput(const void* data, std::size_t size) {
+  if (std::fwrite(data, 1, size, stdout) != size || std::fflush(stdout) != 0) {
+    fail(std::string("cannot write standard output: ") + std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
 void setLibraryLogging(bool verbose) {
   // The tool's -v counts wherever it stood; a command's own flag can only add to it.
   verbose = verbose || xrf::verbose();

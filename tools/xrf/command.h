@@ -1,9 +1,11 @@
 // tools/xrf/command.h: how a command group joins the xrf tool, and what every command shares.
-// Each file of tools/xrf/ defines one static CommandRegistrar whose function adds its
-// subcommands to the application; a subcommand's callback reports its exit status with
-// setExitCode(). Used on the main thread only.
+// Each group's file, cmd_GROUP.cpp, defines one static CommandRegistrar whose function adds the
+// group's commands to the application; a group of several commands has a file per command
+// (cmd_GROUP_NAME.cpp, declared in GROUP_commands.h). A command's callback reports its exit
+// status with setExitCode(). Used on the main thread only.
 #pragma once
 #include <CLI/CLI.hpp>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,5 +49,9 @@ void fail(const std::string& message, int code = 1);
 // reporting why ("cannot open PATH: reason", "cannot read PATH: reason"). Read errors are
 // told apart from the end of the input, so a directory or a failing device is an error.
 std::optional<std::string> readWholeInput(const std::string& path);
+
+// Writes size bytes of data to standard output and flushes it; false after reporting why
+// ("cannot write standard output: reason").
+bool writeStandardOutput(const void* data, std::size_t size);
 
 }  // namespace xrf

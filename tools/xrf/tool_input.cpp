@@ -1,11 +1,13 @@
 // tools/xrf/tool_input.cpp: standard input (or another C stream) as an InputStream, beside the
-// library's file stream.
+// library's file stream, and the vcard and csv commands' reader over either.
 #include "tool_input.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include "command.h"
 
 namespace xrf {
 namespace {
@@ -60,6 +62,22 @@ std::shared_ptr<xr::InputStream> openInputStream(const std::string& path) {
 
 std::shared_ptr<xr::InputStream> openStdioStream(std::FILE* file, std::string name) {
   return std::make_shared<StdioInputStream>(file, std::move(name));
+}
+
+std::unique_ptr<xr::XRBufferedInputStream> openReader(const std::string& path) {
+  auto reader = std::make_unique<xr::XRBufferedInputStream>(xrf::openInputStream(path), kBlockSize);
+  reader->open();
+  if (reader->status() == xr::StreamStatus::Error) {
+    xrf::fail(reader->streamError().value_or("cannot open " + path));
+    return nullptr;
+  }
+  return reader;
+}
+
+bool endedCleanly(const xr::XRBufferedInputStream& reader) {
+  const std::optional<std::string> error = reader.readError();
+  if (error) xrf::fail(*error);
+  return !error;
 }
 
 }  // namespace xrf
