@@ -25,7 +25,8 @@ constexpr auto kForgottenLoopAfter = std::chrono::seconds(2);
 constexpr const char* kForgottenLoopWarning =
     "Calls posted to the main thread have waited 2 s and nothing runs the library's main loop: "
     "run xr::mainLoop() on the main thread (run(), runUntil() or processPending()), or install "
-    "the Qt or GLib adapter (xr::installQtMainThread(), xr::installGlibMainThread()) before "
+    "the adapter of the application's toolkit (xr::installQtMainThread(), "
+    "xr::installGlibMainThread(), xr::installWxMainThread()) before "
     "starting work";
 
 }  // namespace

@@ -22,7 +22,8 @@ using namespace std::chrono_literals;
 constexpr const char* kForgottenLoopWarning =
     "Calls posted to the main thread have waited 2 s and nothing runs the library's main loop: "
     "run xr::mainLoop() on the main thread (run(), runUntil() or processPending()), or install "
-    "the Qt or GLib adapter (xr::installQtMainThread(), xr::installGlibMainThread()) before "
+    "the adapter of the application's toolkit (xr::installQtMainThread(), "
+    "xr::installGlibMainThread(), xr::installWxMainThread()) before "
     "starting work";
 
 // Returns once every deferred call due within `delay` from now has run: deferred calls run in
