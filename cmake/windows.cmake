@@ -3,8 +3,9 @@
 #
 # - Every program goes to bin/, beside the DLL and the compiler's run-time DLLs, as it would be
 #   installed: Windows finds a program's DLLs in its own folder.
-# - One CTest test per test program, not per test case: each program start under Wine costs
-#   seconds, and listing the cases (gtest_discover_tests) would start each program once more.
+# - One CTest test per test program, not per test case (XR_ONE_TEST_PER_PROGRAM, read by
+#   xr_add_test): each program start under Wine costs seconds, and listing the cases
+#   (gtest_discover_tests) would start each program once more.
 # - The tests share one Wine prefix in the build folder (wine/) and one persistent wineserver,
 #   which cmake/windows/wine_run.sh starts and which ends shortly after the last program.
 
@@ -28,21 +29,15 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${XRF_WINE_RUN})
 
 enable_language(RC)  # xrf.exe's manifest
 
-if(XRF_BUILD_TESTS)
-  # Stands in for GoogleTest's gtest_discover_tests: the program is one test, with the labels
-  # and time-out asked for (one case's time-out, which here covers the whole program).
-  function(gtest_discover_tests target)
-    cmake_parse_arguments(ARG "" "DISCOVERY_TIMEOUT" "PROPERTIES" ${ARGN})
-    cmake_parse_arguments(P "" "TIMEOUT" "LABELS" ${ARG_PROPERTIES})
-    add_test(NAME ${target} COMMAND ${target} --gtest_brief=1)
-    list(REMOVE_ITEM P_LABELS "")
-    set_tests_properties(${target} PROPERTIES LABELS "${P_LABELS}" TIMEOUT ${P_TIMEOUT})
-  endfunction()
+# xr_add_test makes each test program one CTest test (see above).
+set(XR_ONE_TEST_PER_PROGRAM ON)
 
+if(XRF_BUILD_TESTS)
   # The ZIP (cpack) builds and runs a consumer under Wine.
   set(xrf_zip_args -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DBUILD_DIR=${PROJECT_BINARY_DIR}
     -DWORK=${PROJECT_BINARY_DIR}/tests/zip_check -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE}
-    -DGENERATOR=${CMAKE_GENERATOR} -DLAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER})
+    -DGENERATOR=${CMAKE_GENERATOR} -DLAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
+    -DCXX=${CMAKE_CXX_COMPILER})
   add_test(NAME BuildCheck.WindowsZipServesConsumers
     COMMAND ${CMAKE_COMMAND} ${xrf_zip_args} -DWINEPREFIX=${XRF_WINE_PREFIX}
       -DWINE_RUN=${PROJECT_SOURCE_DIR}/cmake/windows/wine_run.sh

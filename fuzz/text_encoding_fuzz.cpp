@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/utf8_check.h"
 #include "xrfoundation/input/csv_standard_reader.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/testing/fake_input_stream.h"
 #include "xrfoundation/platform/text_encoding.h"
 
@@ -61,11 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xr::StandardCsvReader reader(stream, options, block);
   if (!reader.open()) return 0;
   // Another separator only from a spreadsheet's "sep=X" first line.
-  std::string start = out.substr(out.starts_with("\xEF\xBB\xBF") ? 3 : 0, 4);
-  std::transform(start.begin(), start.end(), start.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  const std::string_view start =
+      std::string_view(out).substr(out.starts_with("\xEF\xBB\xBF") ? 3 : 0);
   FUZZ_CHECK(reader.delimiter() == ',' || reader.delimiter() == ';' || reader.delimiter() == '\t' ||
-             start == "sep=");
+             xr::startsWithIgnoringCase(start, "sep="));
   FUZZ_CHECK(xr::encodingDisplayName(reader.encodingName()).has_value());
   while (const auto* fields = reader.readRecord()) {
     for (const std::string_view field : *fields) {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/contacts/vcard_standard.h"
 #include "xrfoundation/platform/charset.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

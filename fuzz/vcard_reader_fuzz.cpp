@@ -2,7 +2,6 @@
 // of whole lines of the input, records come in input order without overlapping, each holds
 // the begin marker, and the reader always reaches the end.
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,17 +9,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/reader_input.h"
-
-namespace {
-
-bool containsIgnoringCase(std::string_view text, std::string_view word) {
-  return std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
-           return std::toupper(static_cast<unsigned char>(a)) ==
-                  std::toupper(static_cast<unsigned char>(b));
-         }) != text.end();
-}
-
-}  // namespace
+#include "xrfoundation/platform/ascii.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xr::fuzz::ReaderInput input = xr::fuzz::openReader(data, size);
@@ -47,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (at != std::string_view::npos && !wholeLines(at)) at = text.find(*record, at + 1);
     FUZZ_CHECK(at != std::string_view::npos);
     FUZZ_CHECK(at + record->size() <= input.readable);
-    FUZZ_CHECK(containsIgnoringCase(record->substr(0, record->find('\n')), "BEGIN:VCARD"));
+    FUZZ_CHECK(xr::containsIgnoringCase(record->substr(0, record->find('\n')), "BEGIN:VCARD"));
     searchFrom = at + record->size();
   }
   FUZZ_CHECK(!input.reader->readVCardData());

@@ -7,10 +7,12 @@
 #             (/usr/src/googletest), Google Benchmark -- static libraries
 #   headers:  fmt, spdlog, CLI11, nlohmann-json from their -dev packages, with CMake packages
 #             that use them header-only
-# deb-src is enabled in a private apt configuration inside the build folder, for this alone.
+# The source packages come and are built through scripts/debian_source.sh.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/debian_source.sh
+source "$root/scripts/debian_source.sh"
 pins=$root/cmake/windows/dependencies.txt
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 hash=$(sha256sum "$pins" | cut -c1-12)
@@ -31,33 +33,16 @@ work=$(mktemp -d /tmp/xrf-windows-deps.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$prefix"/{include,lib/cmake}
 
-# apt with deb-src for bookworm, its lists and downloads in $work only.
-apt_dir=$work/apt
-mkdir -p "$apt_dir"/{lists/partial,archives/partial}
-cat > "$apt_dir/sources.list" <<SOURCES
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-updates main
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security bookworm-security main
-SOURCES
-apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/none"
-          -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache::Archives=$apt_dir/archives"
-          -o "APT::Sandbox::User=root")
-apt-get "${apt_opts[@]}" -qq update
-source_of() {  # source_of PACKAGE: unpacks the pinned version, prints its folder
-  (cd "$work" && apt-get "${apt_opts[@]}" -qq source "$1=$(pin "$1")" >&2)
-  find "$work" -maxdepth 1 -type d -name "$1-*" | head -n1
-}
+source_of() { debian_source "$work" "$1" "$(pin "$1")"; }  # source_of PACKAGE: its folder
 # A library built by an earlier, interrupted run is kept (a stamp file per library).
 built() { [ -f "$prefix/.built-$1" ]; }
 stamp() { touch "$prefix/.built-$1"; }
 cmake_build() {  # cmake_build PACKAGE SOURCE-FOLDER [CMAKE-OPTION...]
-  local name=$1 src=$2; shift 2
+  local name=$1 src=$2
+  shift 2
   built "$name" && return 0
-  cmake -S "$src" -B "$src/_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DXRF_WINDOWS_DEPS="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_SHARED_LIBS=OFF -DCMAKE_CROSSCOMPILING_EMULATOR= -Wno-dev "$@" >/dev/null
-  cmake --build "$src/_build" >/dev/null
-  cmake --install "$src/_build" >/dev/null
+  debian_cmake_build "$src" "$prefix" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DXRF_WINDOWS_DEPS="$prefix" -DCMAKE_CROSSCOMPILING_EMULATOR= "$@"
   stamp "$name"
 }
 if ! built zlib; then
@@ -82,8 +67,7 @@ built utf8proc || cmake_build utf8proc "$(source_of utf8proc)" -DUTF8PROC_ENABLE
 built benchmark || cmake_build benchmark "$(source_of benchmark)" -DBENCHMARK_ENABLE_TESTING=OFF \
   -DBENCHMARK_ENABLE_WERROR=OFF -DGIT_VERSION="$(pin benchmark | cut -d- -f1)"
 if ! built googletest; then
-  cp -r /usr/src/googletest "$work/googletest-src"
-  cmake_build googletest "$work/googletest-src" -DCMAKE_CXX_FLAGS=-w
+  cmake_build googletest "$(googletest_source "$work")" -DCMAKE_CXX_FLAGS=-w
 fi
 
 # Header-only libraries: their headers, and a CMake package each that the project's

@@ -22,6 +22,16 @@ mkdir -p "$WINEPREFIX"
   flock 9
   # 9>&-: the server outlives this script, and must not hold the lock while it runs.
   [ -f "$WINEPREFIX/system.reg" ] || "$wine_dir/wine64" wineboot --init >/dev/null 2>&1 9>&-
+  # Windows without a display: Wine's null graphics driver makes windows, dialog boxes and
+  # menus, and runs their modal loops, where the default driver wants an X server. A running
+  # server's desktop keeps the driver it started with, so the server ends before the next start.
+  if [ ! -f "$WINEPREFIX/.xrf-null-display" ]; then
+    "$wine_dir/wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+      >/dev/null 2>&1 9>&-
+    "$wine_dir/wineserver" -k >/dev/null 2>&1 9>&- || true
+    "$wine_dir/wineserver" -w >/dev/null 2>&1 9>&- || true
+    touch "$WINEPREFIX/.xrf-null-display"
+  fi
   # A new server (the command fails when one runs) starts Wine's own processes (services,
   # devices) with the first program, as its children, and they live until the server ends:
   # started by a test they would hold its output pipe open that long, and whoever reads the

@@ -3,7 +3,6 @@
 #include "contact_jobs.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -14,9 +13,10 @@
 #include <tuple>
 
 #include "tool_input.h"
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_parser.h"
+#include "xrfoundation/contacts/vcard_standard.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/file_system.h"
 
 namespace xrf {

@@ -1,7 +1,6 @@
 // contacts/contact_csv_columns.h: the column vocabulary of a contacts CSV file, as address
-// books export them, and the writer of this library's own layout. The header line names the
-// columns; ContactCsvColumns works out where each goes -- in this library's own column names
-// or in the layouts that common programs write:
+// books export them. The header line names the columns; ContactCsvColumns works out where each
+// goes -- in this library's own column names or in the layouts that common programs write:
 //   - the desktop mail program's ("First Name", "E-mail Address", "Mobile Phone",
 //     "Business Fax", "Home Street", "Job Title", ... and "Title" for the name prefix);
 //   - the web address book's ("Given Name", "E-mail 1 - Type"/"- Value", "Phone 1 - Type"/
@@ -17,9 +16,9 @@
 // of any other table still binds. Titles compare without regard to letter case (Unicode case
 // folding, the same under every locale), Unicode normalisation, spaces, '_' and '-'.
 //
-// The writer (contactCsvTitles, contactCsvFields, appendCsvRecord) writes the own layout, whose
-// every column ContactCsvColumns reads back to the same place. Pure functions; a
-// ContactCsvColumns is read-only once made, so any thread may use it.
+// The writer of the own layout, whose every column ContactCsvColumns reads back to the same
+// place, is contact_csv_writer.h (included here). A ContactCsvColumns is read-only once made,
+// so any thread may use it.
 #pragma once
 #include <cstddef>
 #include <filesystem>
@@ -28,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xrfoundation/contacts/contact_csv_writer.h"
 #include "xrfoundation/contacts/contact_info.h"
 #include "xrfoundation/export.h"
 
@@ -79,7 +79,7 @@ class XR_EXPORT ContactCsvColumns {
   // The title of column index, or "(column N)" (N from 1) for a field beyond the header.
   std::string columnName(std::size_t column) const;
 
-  // The contact in a row of fields (by column index; the mapping is contact_csv_row.cpp). None and
+  // The contact in a row of fields (by column index; the mapping is contact_csv_row.h's). None and
   // an empty error for a row without a placed value; none and the reason for a row that can't be
   // read (a kind word of this library's own type columns that names no kind, a photo file that is
   // missing or no image). Photo paths are relative to photoBase. Values without a place go to
@@ -97,37 +97,5 @@ class XR_EXPORT ContactCsvColumns {
   std::vector<std::string> unknown_;
   std::vector<std::string> repeated_;
 };
-
-// How many items of each numbered family the written columns make room for (Phone N, Email N,
-// IM N, Date N, Address N, Website N).
-struct XR_EXPORT ContactCsvItemCounts {
-  std::size_t phones = 0;     // Phone N columns
-  std::size_t emails = 0;     // Email N columns
-  std::size_t ims = 0;        // IM N columns
-  std::size_t dates = 0;      // Date N columns
-  std::size_t addresses = 0;  // Address N columns
-  std::size_t websites = 0;   // Website N columns
-
-  // Makes room for contact's items as well: each count rises to contact's, if that is more.
-  void include(const ContactInfo& contact);
-};
-
-// The most items of each family that any of the contacts holds.
-XR_EXPORT ContactCsvItemCounts contactCsvItemCounts(const std::vector<ContactInfo>& contacts);
-
-// The own layout's column titles, in order, for the given number of items per family.
-XR_EXPORT std::vector<std::string> contactCsvTitles(const ContactCsvItemCounts& counts);
-
-// One contact as the fields under contactCsvTitles(counts), kinds as the own layout's words
-// ("WorkMobile"); photoFile is the Photo column's text. What has no column (a second
-// organisation, the vCard lines the parser kept unplaced) is added to lost, one text each.
-XR_EXPORT std::vector<std::string> contactCsvFields(const ContactInfo& contact,
-                                                    const ContactCsvItemCounts& counts,
-                                                    const std::string& photoFile,
-                                                    std::vector<std::string>& lost);
-
-// Appends one RFC 4180 record: a field is quoted when it holds '"', ',', CR or LF or begins or
-// ends with a space, '"' doubled inside; CR LF at the end.
-XR_EXPORT void appendCsvRecord(std::string& out, const std::vector<std::string>& fields);
 
 }  // namespace xr

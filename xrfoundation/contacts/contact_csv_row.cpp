@@ -1,6 +1,6 @@
-// contacts/contact_csv_row.cpp: one row's values as a contact (ContactCsvColumns::
-// contactFromRecord): kind words, items put together from their parts, dates from their parts,
-// and photos read from files.
+// contacts/contact_csv_row.cpp: one row's values as a contact (contactFromRow(), behind
+// ContactCsvColumns::contactFromRecord): kind words, items put together from their parts, dates
+// from their parts, and photos read from files.
 #include "xrfoundation/contacts/contact_csv_row.h"
 
 #include <algorithm>
@@ -11,8 +11,9 @@
 #include <system_error>
 
 #include "xrfoundation/contacts/contact_csv_columns_internal.h"
+#include "xrfoundation/contacts/contact_csv_row_internal.h"
 #include "xrfoundation/contacts/contact_enums.h"
-#include "xrfoundation/contacts/text_trim.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/image.h"
 
 namespace xr {
@@ -249,22 +250,24 @@ bool isEmptyDate(std::string_view text) { return text == "0/0/00" || text == "0/
 
 }  // namespace
 
-std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
+std::optional<ContactInfo> contact_csv_internal::contactFromRow(
+    const ContactCsvColumns& columns,
+    const std::vector<std::optional<ContactCsvColumns::Binding>>& bindings,
     const std::vector<std::string_view>& fields, const std::filesystem::path& photoBase,
-    std::vector<ContactCsvUnplaced>& unplaced, std::string& error) const {
+    std::vector<ContactCsvUnplaced>& unplaced, std::string& error) {
   error.clear();
   unplaced.clear();
   ContactInfo contact;
   RowItems families;
   std::optional<std::pair<std::string, std::size_t>> photoFile;
   bool any = false;
-  RowBuilder build(*this, photoBase, unplaced, error);
+  RowBuilder build(columns, photoBase, unplaced, error);
 
   for (std::size_t column = 0; column < fields.size(); ++column) {
     const std::string_view value = trimmed(fields[column]);
     if (value.empty()) continue;
-    const Binding* binding =
-        column < bindings_.size() && bindings_[column] ? &*bindings_[column] : nullptr;
+    const ContactCsvColumns::Binding* binding =
+        column < bindings.size() && bindings[column] ? &*bindings[column] : nullptr;
     if (!binding) {
       unplaced.push_back({column, std::string(value)});
       continue;
@@ -308,7 +311,7 @@ std::optional<ContactInfo> ContactCsvColumns::contactFromRecord(
       case Field::Groups: {
         auto& names = contact.userData[kContactGroupNamesKey];
         const bool web = text.find(kMultiValueSeparator) != std::string::npos ||
-                         layout_ == Layout::WebAddressBook;
+                         columns.layout() == ContactCsvColumns::Layout::WebAddressBook;
         for (std::string name : splitOn(text, web ? kMultiValueSeparator : ";")) {
           // "* myContacts" is the web address book's mark on every contact, no group of the
           // user's; its other system groups lose their "* ".

@@ -1,7 +1,7 @@
-// contacts/contact_csv_row.h: one row of a contacts CSV as a contact. The mapping itself is
-// ContactCsvColumns::contactFromRecord (contact_csv_columns.h), defined with this unit: name
-// parts, items gathered from their numbered or named columns, kind words, several values in one
-// field, dates from their parts and photos from files. Pure; any thread.
+// contacts/contact_csv_row.h: one row of a contacts CSV as a contact. Callers reach the mapping
+// through ContactCsvColumns::contactFromRecord (contact_csv_columns.h), which hands the row to
+// this unit: name parts, items gathered from their numbered or named columns, kind words,
+// several values in one field, dates from their parts and photos from files. Pure; any thread.
 #pragma once
 #include <optional>
 #include <string>

@@ -1,5 +1,6 @@
-// ContactCsvColumns::contactFromRecord through the reader: this library's own columns, the
-// export layouts of the common address books, and the report of every value that found no place.
+// The row mapping (ContactCsvColumns::contactFromRecord) through the reader: this library's
+// own columns, the export layouts of the common address books, and the report of every value
+// that found no place.
 #include "xrfoundation/contacts/contact_csv_row.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ using testing::Numbers;
 using testing::numbersOf;
 using testing::Unplaced;
 
-TEST(ContactCsvColumnsTest, OwnTypeColumnsNameKindsAndRefuseOtherWords) {
+TEST(ContactCsvRowTest, OwnTypeColumnsNameKindsAndRefuseOtherWords) {
   const std::pair<const char*, const char*> rows[] = {{"work mobile", E_Number_WorkMobile},
                                                       {"E_Number_Pager", E_Number_Pager},
                                                       {"Cell", E_Number_Mobile},
@@ -44,7 +45,7 @@ TEST(ContactCsvColumnsTest, OwnTypeColumnsNameKindsAndRefuseOtherWords) {
   }
 }
 
-TEST(ContactCsvColumnsTest, OwnItemsFollowTheirNumbers) {
+TEST(ContactCsvRowTest, OwnItemsFollowTheirNumbers) {
   const Import import = importCsv(
       "Phone 2,Phone 1,Email 3,Email,Groups,Anniversary,Birthday\n"
       "222,111,c@x,a@x, A ;;B ,2001-01-01,1990-02-03\n");
@@ -57,7 +58,7 @@ TEST(ContactCsvColumnsTest, OwnItemsFollowTheirNumbers) {
             "ContactGroupNames: 'A' 'B'\n");
 }
 
-TEST(ContactCsvReaderTest, MapsTheDesktopMailProgramsColumns) {
+TEST(ContactCsvRowTest, MapsTheDesktopMailProgramsColumns) {
   const Import import = importCsv(
       "First Name,Middle Name,Last Name,Title,Suffix,E-mail Address,E-mail Type,"
       "E-mail Display Name,E-mail 2 Address,Home Phone,Business Phone,Business Fax,Pager,"
@@ -82,7 +83,7 @@ TEST(ContactCsvReaderTest, MapsTheDesktopMailProgramsColumns) {
   EXPECT_EQ(import.summary.unplaced, (Unplaced{{"Spouse", 1}}));
 }
 
-TEST(ContactCsvReaderTest, MapsTheWebAddressBooksColumns) {
+TEST(ContactCsvRowTest, MapsTheWebAddressBooksColumns) {
   const Import import = importCsv(
       "Name,Given Name,Family Name,Group Membership,E-mail 1 - Type,E-mail 1 - Value,"
       "Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value,Address 1 - Type,"
@@ -110,7 +111,7 @@ TEST(ContactCsvReaderTest, MapsTheWebAddressBooksColumns) {
             (Unplaced{{"Phone 2 - Type", 1}, {"Website 1 - Type", 1}, {"Photo", 1}}));
 }
 
-TEST(ContactCsvReaderTest, MapsTheWebAddressBooksNewerForm) {
+TEST(ContactCsvRowTest, MapsTheWebAddressBooksNewerForm) {
   const Import import = importCsv(
       "First Name,Last Name,Organization Name,Organization Title,Labels,E-mail 1 - Label,"
       "E-mail 1 - Value,Phone 1 - Label,Phone 1 - Value,Phone 2 - Label,Phone 2 - Value\n"
@@ -127,7 +128,7 @@ TEST(ContactCsvReaderTest, MapsTheWebAddressBooksNewerForm) {
   EXPECT_TRUE(import.summary.unplaced.empty());
 }
 
-TEST(ContactCsvReaderTest, MapsTheOpenSourceMailClientsColumns) {
+TEST(ContactCsvRowTest, MapsTheOpenSourceMailClientsColumns) {
   const Import import = importCsv(
       "First Name,Last Name,Display Name,Primary Email,Secondary Email,Work Phone,Fax Number,"
       "Mobile Number,Home Address,Home Address 2,Home City,Home ZipCode,Home Country,"

@@ -5,14 +5,12 @@
 #include <cstring>
 #include <optional>
 
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
+#include "xrfoundation/platform/ascii.h"
 
 namespace xr::vcard_internal {
 namespace {
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 // The bytes that end or split a name or a parameter: ';' ':' '.' '"' '='.
 constexpr auto kSpecial = [] {
@@ -29,7 +27,7 @@ bool isIndented(std::string_view line) {
 // A QUOTED-PRINTABLE line that ends in its soft break '=' goes on in the next line.
 bool endsInSoftBreak(std::string_view line) {
   return !line.empty() && line.back() == '=' &&
-         containsUpper(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
+         containsIgnoringCase(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
 }
 
 // Whether a content line is a VERSION line, and then whether it says 2.1.
@@ -81,24 +79,13 @@ RecordTag recordTagOf(std::string_view line) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
   // Most lines fail at their first byte: a line end never starts a line, a blank folds.
   if (line.empty()) return RecordTag::None;
-  const char first = upper(line.front());
+  const char first = asciiUpper(line.front());
   if (first != 'B' && first != 'E' && first != kUtf8Mark[0]) return RecordTag::None;
   if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
   line = trimmed(line);
-  if (equalsUpper(line, "BEGIN:VCARD")) return RecordTag::Begin;
-  if (equalsUpper(line, "END:VCARD")) return RecordTag::End;
+  if (equalsIgnoringCase(line, "BEGIN:VCARD")) return RecordTag::Begin;
+  if (equalsIgnoringCase(line, "END:VCARD")) return RecordTag::End;
   return RecordTag::None;
-}
-
-bool equalsUpper(std::string_view text, std::string_view upperWord) {
-  return text.size() == upperWord.size() &&
-         std::equal(text.begin(), text.end(), upperWord.begin(),
-                    [](char a, char b) { return upper(a) == b; });
-}
-
-bool containsUpper(std::string_view text, std::string_view upperWord) {
-  return std::search(text.begin(), text.end(), upperWord.begin(), upperWord.end(),
-                     [](char a, char b) { return upper(a) == b; }) != text.end();
 }
 
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at) {
@@ -132,7 +119,7 @@ bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Para
   if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
   name = trimmed(name);
   line.name.resize(name.size());
-  std::transform(name.begin(), name.end(), line.name.begin(), upper);
+  std::transform(name.begin(), name.end(), line.name.begin(), asciiUpper);
   while (text[at] == ';') {
     const std::size_t start = ++at;
     bool quoted = false;

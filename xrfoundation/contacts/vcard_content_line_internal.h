@@ -13,11 +13,6 @@
 
 namespace xr::vcard_internal {
 
-// Letter case of ASCII: whether text equals upperWord (given in upper case) in any case, and
-// whether it contains it.
-bool equalsUpper(std::string_view text, std::string_view upperWord);
-bool containsUpper(std::string_view text, std::string_view upperWord);
-
 // One physical line of a text and where the next one begins. A line ends at LF, CR LF, a lone
 // CR (old Mac files), or CR CR LF as some phones write it: a run of CRs before an LF is one
 // line end, so that a folded line after it still continues its line.

@@ -7,7 +7,9 @@
 
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/label_conversion.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr {
 namespace {
@@ -32,19 +34,6 @@ std::shared_ptr<Property> withValue(std::optional<std::string> value,
   return property;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return lower(x) == lower(y);
-  });
-}
-
-// UTF-16 code units of the UTF-8 sequence that starts with lead: two for a four-byte one.
-std::size_t utf16Units(unsigned char lead) { return lead >= 0xF0 ? 2 : 1; }
-std::size_t utf8Length(unsigned char lead) {
-  return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-}
-
 }  // namespace
 
 std::string formatToFixWidth(std::string_view line) {
@@ -67,10 +56,14 @@ std::string formatToFixWidth(std::string_view line) {
     std::size_t units = 0;
     std::size_t end = at;
     while (end < line.size()) {
-      const auto lead = static_cast<unsigned char>(line[end]);
-      if (units + utf16Units(lead) > kFoldWidth) break;
-      units += utf16Units(lead);
-      end = std::min(line.size(), end + utf8Length(lead));
+      // A byte that begins no character counts as one, as the U+FFFD that stands for it would.
+      char32_t code = 0;
+      std::size_t length = utf8::decode(line.substr(end), &code);
+      const std::size_t charUnits = length != 0 && code > 0xFFFF ? 2 : 1;
+      if (length == 0) length = 1;
+      if (units + charUnits > kFoldWidth) break;
+      units += charUnits;
+      end += length;
     }
     folded.append(line.substr(at, end - at));
     if (units == kFoldWidth || end < line.size()) folded.append(kFoldBreak);

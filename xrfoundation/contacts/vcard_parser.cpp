@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/contacts/vcard_record_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/contacts/vcard_value_internal.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/log_internal.h"
 
@@ -23,7 +23,6 @@ namespace {
 using vcard_internal::asUtf8;
 using vcard_internal::ContentLine;
 using vcard_internal::decodedValue;
-using vcard_internal::equalsUpper;
 using vcard_internal::infoOf;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
@@ -145,7 +144,7 @@ class RecordBuilder {
       contact.nickname = nonEmpty(unescaped(value(), version21_));
     } else if (name == "TEL") {
       std::string_view number = trimmed(value());
-      if (equalsUpper(number.substr(0, 4), "TEL:")) number.remove_prefix(4);
+      if (startsWithIgnoringCase(number, "TEL:")) number.remove_prefix(4);
       if (number.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
       std::optional<std::string> kind =
@@ -248,7 +247,7 @@ class RecordBuilder {
     if (line.name == "IMPP") {
       const std::string_view scheme = uriScheme(handle);
       kind = vcard_internal::imKindOfService(info.service.empty() ? scheme : info.service);
-      if (!scheme.empty() && (kind || equalsUpper(scheme, "IM") || !info.service.empty()))
+      if (!scheme.empty() && (kind || equalsIgnoringCase(scheme, "IM") || !info.service.empty()))
         handle.erase(0, scheme.size() + 1);
     } else if (line.name == "X-IM") {
       kind = vcard_internal::imKindOfService(info.service);

@@ -10,6 +10,7 @@
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/testing/contact_text.h"
 #include "xrfoundation/contacts/vcard_info.h"
+#include "xrfoundation/contacts/vcard_standard.h"
 #include "xrfoundation/platform/image.h"
 #include "xrfoundation/platform/testing/log_capture.h"
 #include "xrfoundation/platform/testing/test_images.h"
@@ -127,43 +128,6 @@ TEST(VCardParser, StandardFormReadsBackAsTheSameContact) {
       EXPECT_EQ(back.icon->jpegRepresentation(), contact.icon->jpegRepresentation());
     }
   }
-}
-
-TEST(VCardParser, StandardFormEscapesFoldsAndLeavesNothingEmpty) {
-  ContactInfo contact;
-  contact.familyName = "Lee;Smith";
-  contact.givenName = "Ann";
-  contact.displayName =
-      "Smith, John \\ 日本語日本語日本語日本語日本語日本語日本語日本語日本語日本語";
-  contact.groupOrganization.arrItem = {{"Acme; Inc", std::nullopt, ""}};
-  contact.groupNote.arrItem = {{"a\nb"}, {""}};
-  contact.groupNumber.arrItem = {{"", E_Number_Home}};
-  // FN's first line stops at 73 octets: the next character would pass 75, and a fold never
-  // splits a UTF-8 sequence. The empty title, note and number give no line; no charset is named.
-  const std::string text = standardForm(contact);
-  EXPECT_EQ(text,
-            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee\\;Smith;Ann;;;\r\n"
-            "FN:Smith\\, John \\\\ 日本語日本語日本語日本語日本語日本語\r\n"
-            " 日本語日本語日本語日本語\r\n"
-            "ORG:Acme\\; Inc\r\nNOTE:a\\nb\r\nEND:VCARD\r\n");
-  EXPECT_EQ(readBack(text).displayName, contact.displayName);
-}
-
-// vCard 3.0 requires FN: without a display name, the name parts, else the first company,
-// e-mail address or number that has text, else none.
-TEST(VCardParser, StandardFormNamesAContactWithoutADisplayName) {
-  ContactInfo contact;
-  const auto fn = [&] { return readBack(standardForm(contact)).displayName.value_or("(none)"); };
-  EXPECT_EQ(fn(), "(none)");
-  contact.groupNumber.arrItem = {{"", E_Number_Home}, {"555 0100", E_Number_Home}};
-  EXPECT_EQ(fn(), "555 0100");
-  contact.groupEmail.arrItem = {{"", E_Email_Home}, {"a@x.example", E_Email_Home}};
-  EXPECT_EQ(fn(), "a@x.example");
-  contact.groupOrganization.arrItem = {{"", "Sales", {}}, {"Acme", {}, {}}};
-  EXPECT_EQ(fn(), "Acme");
-  contact.suffix = "Jr.";
-  contact.prefix = "Dr.";
-  EXPECT_EQ(fn(), "Dr. Jr.");
 }
 
 TEST(VCardParser, DeviceFormIsUnchangedAndStillReadable) {

@@ -1,10 +1,9 @@
-// contacts/vcard_standard.cpp: the standard vCard 3.0 form of a contact, for other programs.
-//
-// Unlike the device form, every text value is escaped ("\\", "\,", "\;", "\n"), structured
-// values keep their components apart, nothing is written without a value, parameters are
-// plain TYPE lists, and every line longer than 75 octets is folded without cutting a UTF-8
-// sequence. Dates other than the first birthday, and several organisations, are tied to
-// their labels and titles by item groups numbered from 1 in each record.
+// contacts/vcard_standard.cpp: the writer of the standard form -- escaping ("\\", "\,", "\;",
+// "\n"), a line writer that folds at 75 octets without cutting a UTF-8 sequence, and the item
+// groups (numbered from 1 in each record) that tie dates other than the first birthday, and
+// several organisations, to their labels and titles.
+#include "xrfoundation/contacts/vcard_standard.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <string>
@@ -12,7 +11,6 @@
 
 #include "xrfoundation/contacts/base64.h"
 #include "xrfoundation/contacts/contact_enums.h"
-#include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_property.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/platform/image.h"

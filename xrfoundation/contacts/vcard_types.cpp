@@ -5,6 +5,7 @@
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/label_conversion.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
+#include "xrfoundation/platform/ascii.h"
 
 namespace xr::vcard_internal {
 namespace {
@@ -46,7 +47,7 @@ const std::map<std::string, std::string, std::less<>>& numberTypeTable() {
 
 // Upper case without a leading "X-", spaces, '-' and '_': the form in which words compare.
 std::string wordKey(std::string_view word) {
-  std::string key = upperAscii(word);
+  std::string key = toUpperCopy(word);
   if (key.size() > 2 && key.compare(0, 2, "X-") == 0) key.erase(0, 2);
   key.erase(std::remove_if(key.begin(), key.end(),
                            [](char c) { return c == ' ' || c == '-' || c == '_' || c == '"'; }),
@@ -105,7 +106,7 @@ class KindWordSet {
       for (const char c : type) {
         if (c == ' ' || c == '-' || c == '_' || c == '"') continue;
         if (size == sizeof key) break;
-        key[size++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        key[size++] = asciiUpper(c);
       }
       for (const KindWordKey& row : kKindWordKeys) {
         if (size == row.key.size() && key[0] == row.key[0] &&
@@ -134,7 +135,7 @@ std::string lowerKey(std::string_view label) {
   std::string key;
   for (char c : unwrapLabel(label)) {
     if (c == ' ' || c == '-' || c == '_') continue;
-    key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+    key.push_back(asciiLower(c));
   }
   return key;
 }
@@ -150,14 +151,6 @@ constexpr ImRow kImProperties[] = {
 };
 
 }  // namespace
-
-std::string upperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return upper;
-}
 
 std::string_view standardNumberTypes(const std::optional<std::string>& kind) {
   if (!kind) return "";

@@ -40,7 +40,4 @@ std::optional<std::string> numberKindOfLabel(std::string_view label);
 std::optional<std::string> emailKindOfLabel(std::string_view label);
 std::optional<std::string> addressKindOfLabel(std::string_view label);
 
-// Upper case in ASCII.
-std::string upperAscii(std::string_view text);
-
 }  // namespace xr::vcard_internal

@@ -3,17 +3,18 @@
 #include <utility>
 
 #include "xrfoundation/contacts/base64.h"
-#include "xrfoundation/contacts/text_trim.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/contacts/vcard_value_internal.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/charset.h"
 
 namespace xr::vcard_internal {
 namespace {
 
 bool isEncodingWord(std::string_view word) {
-  return equalsUpper(word, "QUOTED-PRINTABLE") || equalsUpper(word, "BASE64") ||
-         equalsUpper(word, "B") || equalsUpper(word, "8BIT") || equalsUpper(word, "7BIT");
+  return equalsIgnoringCase(word, "QUOTED-PRINTABLE") || equalsIgnoringCase(word, "BASE64") ||
+         equalsIgnoringCase(word, "B") || equalsIgnoringCase(word, "8BIT") ||
+         equalsIgnoringCase(word, "7BIT");
 }
 
 void splitWords(std::string_view list, std::vector<std::string_view>& out) {
@@ -52,7 +53,7 @@ std::string quotedPrintableDecoded(std::string_view text) {
 // keeps 0x5C a backslash (plain SHIFT_JIS makes it a yen sign) and knows the vendor
 // characters that Japanese phones write.
 std::string_view iconvName(std::string_view charset) {
-  const std::string key = upperAscii(charset);
+  const std::string key = toUpperCopy(charset);
   if (key == "SHIFT_JIS" || key == "SHIFT-JIS" || key == "SJIS" || key == "X-SJIS" ||
       key == "WINDOWS-31J" || key == "MS_KANJI" || key == "CP932")
     return "CP932";
@@ -79,15 +80,15 @@ void infoOf(const ContentLine& line, std::span<const Param> params, LineInfo& in
       } else {
         splitWords(param.value, info.types);
       }
-    } else if (equalsUpper(param.name, "TYPE")) {
+    } else if (equalsIgnoringCase(param.name, "TYPE")) {
       splitWords(param.value, info.types);
-    } else if (equalsUpper(param.name, "ENCODING")) {
+    } else if (equalsIgnoringCase(param.name, "ENCODING")) {
       info.encoding = param.value;
-    } else if (equalsUpper(param.name, "CHARSET")) {
+    } else if (equalsIgnoringCase(param.name, "CHARSET")) {
       info.charset = param.value;
-    } else if (equalsUpper(param.name, "VALUE")) {
+    } else if (equalsIgnoringCase(param.name, "VALUE")) {
       info.valueType = param.value;
-    } else if (equalsUpper(param.name, "X-SERVICE-TYPE")) {
+    } else if (equalsIgnoringCase(param.name, "X-SERVICE-TYPE")) {
       info.service = param.value;
     }
   }
@@ -100,11 +101,11 @@ std::string asUtf8(std::string text) {
 }
 
 std::string decodedValue(const ContentLine& line, const LineInfo& info) {
-  std::string bytes = equalsUpper(info.encoding, "QUOTED-PRINTABLE")
+  std::string bytes = equalsIgnoringCase(info.encoding, "QUOTED-PRINTABLE")
                           ? quotedPrintableDecoded(line.value)
                           : std::string(line.value);
-  if (!info.charset.empty() && !equalsUpper(info.charset, "UTF-8") &&
-      !equalsUpper(info.charset, "US-ASCII")) {
+  if (!info.charset.empty() && !equalsIgnoringCase(info.charset, "UTF-8") &&
+      !equalsIgnoringCase(info.charset, "US-ASCII")) {
     if (auto converted = convertToUtf8(bytes, iconvName(info.charset)))
       return std::move(*converted);
   } else if (info.charset.empty() && !info.fileCharset.empty() && !isValidUtf8(bytes)) {
@@ -116,9 +117,9 @@ std::string decodedValue(const ContentLine& line, const LineInfo& info) {
 
 std::string_view decodedValue(const ContentLine& line, const LineInfo& info, std::string& storage,
                               bool knownUtf8) {
-  if (!equalsUpper(info.encoding, "QUOTED-PRINTABLE") &&
-      (info.charset.empty() || equalsUpper(info.charset, "UTF-8") ||
-       equalsUpper(info.charset, "US-ASCII")) &&
+  if (!equalsIgnoringCase(info.encoding, "QUOTED-PRINTABLE") &&
+      (info.charset.empty() || equalsIgnoringCase(info.charset, "UTF-8") ||
+       equalsIgnoringCase(info.charset, "US-ASCII")) &&
       (knownUtf8 || isValidUtf8(line.value)))
     return line.value;
   storage = decodedValue(line, info);
@@ -187,20 +188,20 @@ std::string_view uriScheme(std::string_view text) {
   if (colon == std::string_view::npos || colon == 0) return {};
   const std::string_view scheme = text.substr(0, colon);
   const bool valid = std::all_of(scheme.begin(), scheme.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '.' || c == '-';
+    return isAsciiAlpha(c) || isAsciiDigit(c) || c == '+' || c == '.' || c == '-';
   });
   return valid ? scheme : std::string_view();
 }
 
 std::shared_ptr<const Image> photoOf(const ContentLine& line, const LineInfo& info) {
   std::string_view value = line.value;
-  if (equalsUpper(value.substr(0, 5), "DATA:")) {
+  if (startsWithIgnoringCase(value, "DATA:")) {
     const std::size_t comma = value.find(',');
-    if (comma == std::string_view::npos || !containsUpper(value.substr(0, comma), ";BASE64"))
+    if (comma == std::string_view::npos || !containsIgnoringCase(value.substr(0, comma), ";BASE64"))
       return nullptr;
     value.remove_prefix(comma + 1);
-  } else if (!equalsUpper(info.encoding, "B") && !equalsUpper(info.encoding, "BASE64")) {
+  } else if (!equalsIgnoringCase(info.encoding, "B") &&
+             !equalsIgnoringCase(info.encoding, "BASE64")) {
     return nullptr;
   }
   // The decoder passes over the blanks and line ends that folding leaves.

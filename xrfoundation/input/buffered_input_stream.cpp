@@ -1,5 +1,6 @@
 // input/buffered_input_stream.cpp: the reader's life cycle, line cutting and the pass-through
-// stream operations. vCard records: vcard_reader.cpp; CSV: csv_reader.cpp.
+// stream operations. vCard records: buffered_input_stream_vcard.cpp; CSV:
+// buffered_input_stream_csv.cpp.
 #include "xrfoundation/input/buffered_input_stream.h"
 
 #include <algorithm>

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/byte_search_internal.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/log_internal.h"
@@ -63,9 +63,7 @@ char separatorOf(std::string_view text) {
 // X; 0 when text doesn't start with one.
 std::size_t separatorLineOf(std::string_view text, bool complete, char& separator) {
   if (text.size() < 5) return 0;
-  std::string prefix(text.substr(0, 4));
-  for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (prefix != "sep=" || text[4] == '\n' || text[4] == '\r') return 0;
+  if (!startsWithIgnoringCase(text, "sep=") || text[4] == '\n' || text[4] == '\r') return 0;
   if (text.size() == 5) {
     if (!complete) return 0;
     separator = text[4];

@@ -1,6 +1,7 @@
-# The optional components of the XRFoundation package: qt (XRFoundation::qt, Qt 6 QtCore),
-# glib (XRFoundation::glib, glib-2.0 and gio-2.0) and wx (XRFoundation::wx, wxWidgets' wxBase). Included by XRFoundationConfig.cmake after the core
-# targets; sets XRFoundation_<component>_FOUND for each component asked for, which
+# The optional components of the XRFoundation package: qt (XRFoundation::qt, Qt 6 QtCore), glib
+# (XRFoundation::glib, glib-2.0 and gio-2.0), wx (XRFoundation::wx, wxWidgets' wxBase) and, on
+# Windows, win32 (XRFoundation::win32, user32). Included by XRFoundationConfig.cmake after the
+# core targets; sets XRFoundation_<component>_FOUND for each component asked for, which
 # check_required_components() then checks.
 foreach(_xr_component IN LISTS ${CMAKE_FIND_PACKAGE_NAME}_FIND_COMPONENTS)
   set(${CMAKE_FIND_PACKAGE_NAME}_${_xr_component}_FOUND FALSE)
@@ -28,6 +29,10 @@ foreach(_xr_component IN LISTS ${CMAKE_FIND_PACKAGE_NAME}_FIND_COMPONENTS)
       include("${CMAKE_CURRENT_LIST_DIR}/XRFoundationWxTargets.cmake")
       set(${CMAKE_FIND_PACKAGE_NAME}_wx_FOUND TRUE)
     endif()
+  elseif(_xr_component STREQUAL "win32"
+         AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/XRFoundationWin32Targets.cmake")
+    include("${CMAKE_CURRENT_LIST_DIR}/XRFoundationWin32Targets.cmake")
+    set(${CMAKE_FIND_PACKAGE_NAME}_win32_FOUND TRUE)
   endif()
 endforeach()
 unset(_xr_component)

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
 namespace {
@@ -135,17 +134,9 @@ void GlibMainThread::detach() {
 }
 
 bool installGlibMainThread(GMainContext* context) {
-  std::shared_ptr<GlibMainThread> adapter = GlibMainThread::create(context);
-  if (adapter == nullptr) return false;
-  // Calls posted to the library's own loop before now would wait there forever; queued ahead
-  // of anything posted through the adapter, they run first on the context.
-  adapter->post([] { mainLoop().processPending(); }, false);
-  setMainThread(adapter);
-  return true;
+  return internal::installAdapter(GlibMainThread::create(context));
 }
 
-void uninstallGlibMainThread() {
-  if (auto* adapter = dynamic_cast<GlibMainThread*>(&mainThread())) adapter->detach();
-}
+void uninstallGlibMainThread() { internal::uninstallAdapter<GlibMainThread>(); }
 
 }  // namespace xr

@@ -75,62 +75,24 @@ TEST(GlibMainThreadContextTest, PrivateContextRunsCallsOnItsOwnThread) {
 // Once the adapter is detached, queued and later calls are let go unrun, a waiting worker is
 // released, and the loop's thread itself still runs a waiting call at once.
 TEST(GlibMainThreadShutdownTest, DetachDropsQueuedAndLaterCallsAndReleasesWaiters) {
-  std::atomic<int> released{0}, ranCount{0};
   std::shared_ptr<GlibMainThread> adapter = GlibMainThread::create();
   ASSERT_NE(adapter, nullptr);
-  auto probe = std::make_shared<DropProbe>(released);
-  adapter->post([probe, &ranCount] { ++ranCount; }, false);
-  probe.reset();
-  adapter->detach();
-  EXPECT_FALSE(adapter->attached());
-  EXPECT_EQ(released.load(), 1) << "the queued call was not let go at the detach";
-
-  auto waiting = std::async(std::launch::async, [&] {
-    auto late = std::make_shared<DropProbe>(released);
-    adapter->post([late, &ranCount] { ++ranCount; }, true);
+  testing::expectDetachDropsQueuedAndLaterCalls(*adapter, [&] {
+    while (g_main_context_iteration(adapter->context(), FALSE)) {
+    }
   });
-  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready)
-      << "a waiting post to a detached adapter blocked";
-  EXPECT_EQ(released.load(), 2);
-  while (g_main_context_iteration(adapter->context(), FALSE)) {
-  }
-  EXPECT_EQ(ranCount.load(), 0);
-  bool ranHere = false;
-  adapter->post([&] { ranHere = true; }, true);
-  EXPECT_TRUE(ranHere);
 }
 
 // The application quits while a task runs, observed on the loop's thread every call and
 // coalesced: once the adapter is uninstalled and the task's work ends, the task leaves the
 // registry, and nothing of ours keeps the observers or the task alive.
 TEST(GlibMainThreadShutdownTest, TaskOutlivingTheLoopLeavesTheRegistryAndItsObservers) {
-  OperationQueue queue;
-  auto task = testing::makeStepTask(2, true);
-  std::weak_ptr<testing::Recorder> weakEvery, weakNewest;
-  ASSERT_TRUE(installGlibMainThread());
-  {
-    auto every = testing::loopRecorder();
-    auto newest = testing::loopRecorder();
-    weakEvery = every;
-    weakNewest = newest;
+  testing::expectTaskOutlivingTheLoopLetsGo([](auto observe) {
+    ASSERT_TRUE(installGlibMainThread());
     GlibLoop loop;
-    ASSERT_TRUE(testing::startObservedUntilProgress(loop, *task, queue, every, newest));
-  }
-  uninstallGlibMainThread();
-  task->cancel();  // the work ends now, its finished event posted to a detached adapter
-  task->waitUntilFinished();
-  const IAsyncTask* const address = task.get();
-  std::weak_ptr<ValueTask<int>> weakTask = task;
-  task.reset();
-  // The dropped calls let go on the worker's last step and on the library's timer thread.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_FALSE(testing::isRegistered(address)) << "the task stayed registered";
-  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
-  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
-  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
+    observe(loop);
+    uninstallGlibMainThread();
+  });
 }
 
 // Calls that reached the library's own loop before the install are handed over and run first,

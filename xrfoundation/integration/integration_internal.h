@@ -1,15 +1,20 @@
 // integration/integration_internal.h: what the toolkit adapters share: the completion a waiting
-// poster blocks on, the hand-off edge between poster and loop, and the guard around a call.
+// poster blocks on, the hand-off edge between poster and loop, the guard around a call, and
+// installing and uninstalling.
 #pragma once
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/main_loop.h"
+#include "xrfoundation/platform/main_thread.h"
 
 namespace xr::internal {
 
@@ -63,6 +68,22 @@ inline void runGuarded(const char* where, const std::function<void()>& call) {
   } catch (...) {
     logLine(LogLevel::Error, std::string(where) + ": a call posted to the main thread threw");
   }
+}
+
+// Makes `adapter` the library's main thread (setMainThread()); false, and nothing installed,
+// when it is null. Calls posted to the library's own loop before now would wait there forever;
+// queued ahead of anything posted through the adapter, they run first on the toolkit's loop.
+inline bool installAdapter(std::shared_ptr<IMainThread> adapter) {
+  if (adapter == nullptr) return false;
+  adapter->post([] { mainLoop().processPending(); }, false);
+  setMainThread(std::move(adapter));
+  return true;
+}
+
+// Detaches the installed dispatcher when it is an Adapter; nothing otherwise.
+template <class Adapter>
+void uninstallAdapter() {
+  if (auto* adapter = dynamic_cast<Adapter*>(&mainThread())) adapter->detach();
 }
 
 }  // namespace xr::internal

@@ -11,7 +11,6 @@
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
 namespace {
@@ -139,14 +138,6 @@ void QtMainThread::post(std::function<void()> call, bool wait) {
   if (completion) completion->wait();
 }
 
-bool installQtMainThread() {
-  std::shared_ptr<QtMainThread> adapter = QtMainThread::create();
-  if (adapter == nullptr) return false;
-  // Calls posted to the library's own loop before now would wait there forever; queued ahead
-  // of anything posted through the adapter, they run first on the application's loop.
-  adapter->post([] { mainLoop().processPending(); }, false);
-  setMainThread(adapter);
-  return true;
-}
+bool installQtMainThread() { return internal::installAdapter(QtMainThread::create()); }
 
 }  // namespace xr

@@ -123,33 +123,12 @@ TEST(QtMainThreadLifetimeTest, CallsOutlivingTheApplicationAreDroppedAndWaitersR
 // coalesced: once the task's work ends it leaves the registry, and nothing of ours keeps the
 // observers or the task alive.
 TEST(QtMainThreadLifetimeTest, TaskOutlivingTheApplicationLeavesTheRegistryAndItsObservers) {
-  OperationQueue queue;
-  auto task = testing::makeStepTask(2, true);
-  std::weak_ptr<testing::Recorder> weakEvery, weakNewest;
-  {
+  testing::expectTaskOutlivingTheLoopLetsGo([](auto observe) {
     QCoreApplication application(g_argc, g_argv);
     ASSERT_TRUE(installQtMainThread());
-    auto every = testing::loopRecorder();
-    auto newest = testing::loopRecorder();
-    weakEvery = every;
-    weakNewest = newest;
     QtLoop loop;
-    ASSERT_TRUE(testing::startObservedUntilProgress(loop, *task, queue, every, newest));
-  }
-  task->cancel();  // the work ends now, its finished event posted to a gone application
-  task->waitUntilFinished();
-  const IAsyncTask* const address = task.get();
-  std::weak_ptr<ValueTask<int>> weakTask = task;
-  task.reset();
-  // The worker's last step lets go of the task and its dropped deliveries.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_FALSE(testing::isRegistered(address)) << "the task stayed registered";
-  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
-  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
-  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
+    observe(loop);
+  });
 }
 
 // Calls that reached the library's own loop before the application existed are handed over at

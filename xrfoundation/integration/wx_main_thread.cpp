@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "xrfoundation/integration/integration_internal.h"
-#include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
 
@@ -190,18 +189,8 @@ void WxMainThread::post(std::function<void()> call, bool wait) {
 
 void WxMainThread::detach() { state_->detach(); }
 
-bool installWxMainThread() {
-  std::shared_ptr<WxMainThread> adapter = WxMainThread::create();
-  if (adapter == nullptr) return false;
-  // Calls posted to the library's own loop before now would wait there forever; queued ahead
-  // of anything posted through the adapter, they run first on the application's loop.
-  adapter->post([] { mainLoop().processPending(); }, false);
-  setMainThread(adapter);
-  return true;
-}
+bool installWxMainThread() { return internal::installAdapter(WxMainThread::create()); }
 
-void uninstallWxMainThread() {
-  if (auto* adapter = dynamic_cast<WxMainThread*>(&mainThread())) adapter->detach();
-}
+void uninstallWxMainThread() { internal::uninstallAdapter<WxMainThread>(); }
 
 }  // namespace xr

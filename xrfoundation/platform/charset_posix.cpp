@@ -2,9 +2,9 @@
 #include <iconv.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/charset.h"
 
 namespace xr {
@@ -116,10 +116,9 @@ std::unique_ptr<CharsetConverter> CharsetConverter::toUtf8(const std::string& fr
 std::unique_ptr<CharsetConverter> CharsetConverter::toUtf8Lenient(const std::string& fromEncoding) {
   const iconv_t handle = ::iconv_open("UTF-8", fromEncoding.c_str());
   if (handle == reinterpret_cast<iconv_t>(-1)) return nullptr;
-  std::string upper;
-  for (const char c : fromEncoding)
-    upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  const std::size_t unit = upper.starts_with("UTF-16") ? 2 : upper.starts_with("UTF-32") ? 4 : 1;
+  const std::size_t unit = startsWithIgnoringCase(fromEncoding, "UTF-16")   ? 2
+                           : startsWithIgnoringCase(fromEncoding, "UTF-32") ? 4
+                                                                            : 1;
   return std::make_unique<IconvConverter>(handle, true, unit);
 }
 

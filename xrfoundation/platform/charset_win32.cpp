@@ -6,10 +6,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <string>
 
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/charset.h"
 
 namespace xr {
@@ -37,7 +37,7 @@ std::string normalized(const std::string& name) {
   std::string out;
   for (char c : name) {
     if (c == '-' || c == '_' || c == ' ') continue;
-    out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    out += asciiUpper(c);
   }
   return out;
 }

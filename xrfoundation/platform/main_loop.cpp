@@ -25,9 +25,9 @@ constexpr auto kForgottenLoopAfter = std::chrono::seconds(2);
 constexpr const char* kForgottenLoopWarning =
     "Calls posted to the main thread have waited 2 s and nothing runs the library's main loop: "
     "run xr::mainLoop() on the main thread (run(), runUntil() or processPending()), or install "
-    "the adapter of the application's toolkit (xr::installQtMainThread(), "
-    "xr::installGlibMainThread(), xr::installWxMainThread()) before "
-    "starting work";
+    "the adapter of the application's loop (xr::installQtMainThread(), "
+    "xr::installGlibMainThread(), xr::installWxMainThread(), xr::installWin32MainThread()) "
+    "before starting work";
 
 }  // namespace
 

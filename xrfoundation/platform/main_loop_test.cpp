@@ -22,9 +22,9 @@ using namespace std::chrono_literals;
 constexpr const char* kForgottenLoopWarning =
     "Calls posted to the main thread have waited 2 s and nothing runs the library's main loop: "
     "run xr::mainLoop() on the main thread (run(), runUntil() or processPending()), or install "
-    "the adapter of the application's toolkit (xr::installQtMainThread(), "
-    "xr::installGlibMainThread(), xr::installWxMainThread()) before "
-    "starting work";
+    "the adapter of the application's loop (xr::installQtMainThread(), "
+    "xr::installGlibMainThread(), xr::installWxMainThread(), xr::installWin32MainThread()) "
+    "before starting work";
 
 // Returns once every deferred call due within `delay` from now has run: deferred calls run in
 // order of their times, so the library's own checks due before have run too.

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/charset.h"
 #include "xrfoundation/platform/utf8_internal.h"
 
@@ -73,7 +73,7 @@ std::string normalized(std::string_view name) {
   std::string out;
   for (const char c : name) {
     if (c == '-' || c == '_' || c == ' ') continue;
-    out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    out += asciiUpper(c);
   }
   return out;
 }

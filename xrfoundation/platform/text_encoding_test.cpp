@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "xrfoundation/platform/testing/encoded_samples.h"
+#include "xrfoundation/platform/testing/turkish_locales.h"
 
 namespace xr {
 namespace {
@@ -84,19 +86,31 @@ TEST(TextEncodingTest, TellsMarksUtf16ByItsZeroBytesAndUtf8) {
   EXPECT_EQ(detectEncoding("Name,caf\xE9 cr\xE8me\n", true).basis, EncodingBasis::Guessed);
 }
 
+constexpr std::pair<const char*, const char*> kNames[] = {
+    {"cp1252", "Windows-1252"}, {"WINDOWS-1252", "Windows-1252"}, {"windows-1254", "Windows-1254"},
+    {"latin1", "ISO-8859-1"},   {"iso_8859-15", "ISO-8859-15"},   {"sjis", "Shift_JIS"},
+    {"gbk", "GB18030"},         {"koi8r", "KOI8-R"},              {"utf8", "UTF-8"},
+};
+
 TEST(TextEncodingTest, NamesEncodingsAsTheUserWritesThem) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"cp1252", "Windows-1252"}, {"WINDOWS-1252", "Windows-1252"},
-      {"latin1", "ISO-8859-1"},   {"iso_8859-15", "ISO-8859-15"},
-      {"sjis", "Shift_JIS"},      {"gbk", "GB18030"},
-      {"koi8r", "KOI8-R"},        {"utf8", "UTF-8"},
-  };
-  for (const auto& [given, display] : cases) {
+  for (const auto& [given, display] : kNames) {
     EXPECT_EQ(encodingDisplayName(given), display) << given;
     EXPECT_TRUE(TextDecoder::create(given)) << given;
   }
   EXPECT_EQ(encodingDisplayName("no-such-encoding"), std::nullopt);
   EXPECT_FALSE(TextDecoder::create("no-such-encoding"));
+}
+
+// An application runs in its user's locale. Under Turkish rules the C library's toupper() leaves
+// 'i' (or makes it a dotted capital), which must not turn "windows-1254" or "latin1" into
+// unknown names.
+TEST(TextEncodingTest, NamesEncodingsTheSameUnderTheTurkishLocale) {
+  const int ran = testing::underTurkishLocales([](const char* locale) {
+    for (const auto& [given, display] : kNames) {
+      EXPECT_EQ(encodingDisplayName(given), std::string(display)) << given << " under " << locale;
+    }
+  });
+  if (ran == 0) GTEST_SKIP() << "no Turkish locale here (scripts/setup.sh makes one)";
 }
 
 TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "xrfoundation/platform/ascii.h"
+
 namespace xr {
 
 std::string foldedNfc(std::string_view text) {
@@ -18,11 +20,7 @@ std::string foldedNfc(std::string_view text) {
   const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(mapped, &std::free);
   if (length >= 0) return std::string(reinterpret_cast<const char*>(mapped), length);
   // Not UTF-8: ASCII letters fold, other bytes stay.
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
+  return toLowerCopy(text);
 }
 
 }  // namespace xr

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/utf8_internal.h"
 #include "xrfoundation/platform/xml.h"  // kMaxXmlDepth
 #include "xrfoundation/platform/xml_wellformed_internal.h"
@@ -49,8 +50,7 @@ bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'
 
 // XML 1.0's PubidChar: the characters of a public identifier.
 bool isPubidChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
-         c == '\n' || c == '\r' ||
+  return isAsciiAlpha(c) || isAsciiDigit(c) || c == ' ' || c == '\n' || c == '\r' ||
          std::string_view("-'()+,./:=?;!*#@$_%").find(c) != std::string_view::npos;
 }
 
@@ -120,17 +120,13 @@ bool isDeclarationBody(std::string_view body) {
     i = close + 1;
     return body.substr(j + 1, close - j - 1);
   };
-  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
   std::optional<std::string_view> version = pseudoAttribute("version");
   if (!version || version->size() < 3 || version->substr(0, 2) != "1." ||
-      !std::all_of(version->begin() + 2, version->end(), isDigit)) {
+      !std::all_of(version->begin() + 2, version->end(), isAsciiDigit)) {
     return false;
   }
   if (std::optional<std::string_view> encoding = pseudoAttribute("encoding")) {
-    if (encoding->size() != 5 || ((*encoding)[0] | 0x20) != 'u' || ((*encoding)[1] | 0x20) != 't' ||
-        ((*encoding)[2] | 0x20) != 'f' || encoding->substr(3) != "-8") {
-      return false;
-    }
+    if (!equalsIgnoringCase(*encoding, "UTF-8")) return false;
   }
   if (std::optional<std::string_view> standalone = pseudoAttribute("standalone")) {
     if (*standalone != "yes" && *standalone != "no") return false;
@@ -158,12 +154,10 @@ bool isQualifiedName(std::string_view name) {
   if (name.empty() || name.front() == ':' || name.back() == ':') return false;
   // The common case: ASCII letters, digits, '_', '-', '.' and no colon.
   auto plain = [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.';
+    return isAsciiAlpha(c) || c == '_' || isAsciiDigit(c) || c == '-' || c == '.';
   };
   char first = name.front();
-  if (((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z') || first == '_') &&
-      std::all_of(name.begin() + 1, name.end(), plain)) {
+  if ((isAsciiAlpha(first) || first == '_') && std::all_of(name.begin() + 1, name.end(), plain)) {
     return true;
   }
   size_t colons = 0;
@@ -359,8 +353,7 @@ class MarkupCheck {
       ++targetEnd;
     }
     std::string_view target = text_.substr(i + 2, targetEnd - i - 2);
-    const bool declaration = target.size() == 3 && (target[0] | 0x20) == 'x' &&
-                             (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l';
+    const bool declaration = equalsIgnoringCase(target, "xml");
     if (declaration) {
       if (target != "xml") return {"reserved processing instruction target", i};
       if (i != documentStart) return {"XML declaration not at the start", i};

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -49,6 +51,41 @@ bool startObservedUntilProgress(Loop& loop, AsyncTaskBase& task, OperationQueue&
       kPatienceSeconds);
   if (!reported) task.cancel();
   return reported;
+}
+
+// The application quits while a task runs, observed on the loop's thread every call and
+// coalesced: once the loop has ended for good and the task's work ends, the task leaves the
+// registry, and nothing of ours keeps the observers or the task alive. session(observe)
+// installs the adapter, calls observe(loop) with a Loop of the toolkit (which starts the task and
+// runs the loop until both observers have had progress), then ends the application's loop for
+// good: destroys the application object, or uninstalls the adapter.
+template <class Session>
+void expectTaskOutlivingTheLoopLetsGo(Session session) {
+  OperationQueue queue;
+  auto task = makeStepTask(2, true);
+  std::weak_ptr<Recorder> weakEvery, weakNewest;
+  session([&](auto& loop) {
+    auto every = loopRecorder();
+    auto newest = loopRecorder();
+    weakEvery = every;
+    weakNewest = newest;
+    ASSERT_TRUE(startObservedUntilProgress(loop, *task, queue, every, newest));
+  });
+  if (::testing::Test::HasFatalFailure()) return;
+  task->cancel();  // the work ends now, its finished event posted to a loop that is gone
+  task->waitUntilFinished();
+  const IAsyncTask* const address = task.get();
+  std::weak_ptr<ValueTask<int>> weakTask = task;
+  task.reset();
+  // The dropped calls let go on the worker's last step and on the library's timer thread.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(isRegistered(address)) << "the task stayed registered";
+  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
+  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
+  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
 }
 
 // Runs the loop until every call posted so far, and every call those post in turn, has run.
@@ -240,6 +277,34 @@ inline void postNumberedCall(int i, bool wait, std::vector<int>& ran, std::atomi
         ran.push_back(i);
       },
       wait);
+}
+
+// Once `adapter` is detached, a queued call and a later one are let go unrun, a waiting worker
+// is released, turning the loop (turnLoop(), on the adapter's thread, which is the caller's)
+// runs neither, and the adapter's thread itself still runs a waiting call at once.
+template <class Adapter, class TurnLoop>
+void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop) {
+  std::atomic<int> released{0}, ranCount{0};
+  EXPECT_TRUE(adapter.attached());
+  auto probe = std::make_shared<DropProbe>(released);
+  adapter.post([probe, &ranCount] { ++ranCount; }, false);
+  probe.reset();
+  adapter.detach();
+  EXPECT_FALSE(adapter.attached());
+  EXPECT_EQ(released.load(), 1) << "the queued call was not let go at the detach";
+
+  auto waiting = std::async(std::launch::async, [&] {
+    auto late = std::make_shared<DropProbe>(released);
+    adapter.post([late, &ranCount] { ++ranCount; }, true);
+  });
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+      << "a waiting post to a detached adapter blocked";
+  EXPECT_EQ(released.load(), 2);
+  turnLoop();
+  EXPECT_EQ(ranCount.load(), 0);
+  bool ranHere = false;
+  adapter.post([&] { ranHere = true; }, true);
+  EXPECT_TRUE(ranHere);
 }
 
 // A posted call that throws is dropped, and the calls posted after it still run.

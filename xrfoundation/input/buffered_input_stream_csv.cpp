@@ -1,5 +1,6 @@
-// input/csv_reader.cpp: the CSV operations of XRBufferedInputStream. A record is one line; a
-// line is cut into fields as UTF-8 bytes, positions given to callers count UTF-16 units.
+// input/buffered_input_stream_csv.cpp: the CSV operations of XRBufferedInputStream. A record is
+// one line; a line is cut into fields as UTF-8 bytes, positions given to callers count UTF-16
+// units.
 #include <fmt/format.h>
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// The CSV reader of XRBufferedInputStream and the rows it returns.
+// The CSV reader of XRBufferedInputStream: fields, keys and titles, repaired lines.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -32,7 +32,7 @@ Fields tokens(const XRBufferedInputStream& reader, const std::string& line) {
   return fields;
 }
 
-TEST(CsvReaderTest, CutsFieldsByTheQuotingAndWhitespaceRules) {
+TEST(BufferedInputStreamCsvTest, CutsFieldsByTheQuotingAndWhitespaceRules) {
   XRBufferedInputStream reader(std::make_shared<FakeInputStream>(""), 8);
   const std::pair<std::string, Fields> cases[] = {
       {"a,b,c\n", {"a", "b", "c\n"}},  // the line feed stays in the last field
@@ -54,7 +54,7 @@ TEST(CsvReaderTest, CutsFieldsByTheQuotingAndWhitespaceRules) {
   for (const auto& [line, fields] : cases) EXPECT_EQ(tokens(reader, line), fields) << line;
 }
 
-TEST(CsvReaderTest, CountsPositionsInUtf16Units) {
+TEST(BufferedInputStreamCsvTest, CountsPositionsInUtf16Units) {
   XRBufferedInputStream reader(std::make_shared<FakeInputStream>(""), 8);
   const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600: two UTF-16 units
   using Text = std::optional<std::string>;
@@ -80,7 +80,7 @@ TEST(CsvReaderTest, CountsPositionsInUtf16Units) {
   }
 }
 
-TEST(CsvReaderTest, KeysRowsByTheHeaderTitles) {
+TEST(BufferedInputStreamCsvTest, KeysRowsByTheHeaderTitles) {
   auto reader = openReader("Name,Phone\nBob,123\nAnn\n\"Lee, J\",\"4 5\"\n");
   const CsvTitles titles = reader->csvReadHeader();
   ASSERT_TRUE(titles);
@@ -94,7 +94,7 @@ TEST(CsvReaderTest, KeysRowsByTheHeaderTitles) {
   EXPECT_EQ(reader->csvTitles(), titles) << "a header read at the end keeps the titles";
 }
 
-TEST(CsvReaderTest, SurplusFieldsGetNumberedKeysAndOneWarningEach) {
+TEST(BufferedInputStreamCsvTest, SurplusFieldsGetNumberedKeysAndOneWarningEach) {
   auto reader = openReader("Name,Phone\n1,2,3\n4,5,6,7\n");
   testing::LogCapture log;
   reader->csvReadHeader();
@@ -106,7 +106,7 @@ TEST(CsvReaderTest, SurplusFieldsGetNumberedKeysAndOneWarningEach) {
   EXPECT_EQ(log.count("Warning: possible error in following line\n4,5,6,7\n\n"), 2u);
 }
 
-TEST(CsvReaderTest, WithoutTitlesKeysAreFieldNumbersAndCharactersArriveWhole) {
+TEST(BufferedInputStreamCsvTest, WithoutTitlesKeysAreFieldNumbersAndCharactersArriveWhole) {
   auto reader = openReader("x,y\n\xF0\x9F\x98\x80 Name, \"\xF0\x9D\x84\x9E\" \n");
   testing::LogCapture log;
   EXPECT_EQ(reader->csvReadData()->toMap(), (Row{{"field0", "x"}, {"field1", "y\n"}}));
@@ -115,24 +115,8 @@ TEST(CsvReaderTest, WithoutTitlesKeysAreFieldNumbersAndCharactersArriveWhole) {
   EXPECT_TRUE(log.texts().empty()) << "no titles: surplus fields are no error";
 }
 
-TEST(CsvReaderTest, LaterFieldReplacesEarlierOneOfTheSameKey) {
-  auto reader = openReader("a,b,a,c\n1,2,3,4\nfield3,k\n5,6,7,8\n");
-  reader->csvReadHeader();
-  const std::optional<CsvRow> row = reader->csvReadData();
-  ASSERT_TRUE(row);
-  EXPECT_EQ(row->size(), 3u);
-  EXPECT_EQ(row->value("a"), "3");
-  using Entries = std::vector<std::pair<std::string_view, std::string_view>>;
-  EXPECT_EQ(row->entries(), (Entries{{"b", "2"}, {"a", "3"}, {"c\n", "4\n"}}));
-  // A title may read like a surplus field's key: the surplus field, coming later, wins.
-  testing::LogCapture log;
-  reader->csvReadHeader();
-  EXPECT_EQ(reader->csvReadData()->toMap(),
-            (Row{{"field3", "8\n"}, {"k\n", "6"}, {"field2", "7"}}));
-}
-
 // A stray byte of another encoding must not end the import: the line is repaired and logged.
-TEST(CsvReaderTest, InvalidUtf8LineIsRepairedAndReadingGoesOn) {
+TEST(BufferedInputStreamCsvTest, InvalidUtf8LineIsRepairedAndReadingGoesOn) {
   auto reader = openReader("N\xC0me,City\nJos\xE9,K\xF6ln\nAnn,Bonn\n");
   testing::LogCapture log;
   const CsvTitles titles = reader->csvReadHeader();
@@ -150,7 +134,7 @@ TEST(CsvReaderTest, InvalidUtf8LineIsRepairedAndReadingGoesOn) {
 }
 
 // Another thread may swap the titles while the reader's thread reads rows with them.
-TEST(CsvReaderTest, TitlesMayBeSetFromAnotherThread) {
+TEST(BufferedInputStreamCsvTest, TitlesMayBeSetFromAnotherThread) {
   std::string input;
   for (int i = 0; i < 2000; ++i) input += "1,2\n";
   auto reader = openReader(input);

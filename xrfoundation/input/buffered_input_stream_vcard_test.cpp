@@ -28,7 +28,7 @@ Records readAllRecords(const std::string& input, std::uint64_t bufSize) {
 const std::string kCardA = "BEGIN:VCARD\nVERSION:3.0\nEND:VCARD\n";
 const std::string kCardB = "BEGIN:VCARD\nVERSION:3.0\nFN:B\nEND:VCARD\n";
 
-TEST(VCardReaderTest, CutsRecordsFromBeginLineThroughEndLine) {
+TEST(BufferedInputStreamVCardTest, CutsRecordsFromBeginLineThroughEndLine) {
   const std::string crlf = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane\r\nEND:VCARD\r\n";
   const std::string invalid = "BEGIN:VCARD\nNOTE:caf\xE9\nEND:VCARD\n";
   const std::pair<std::string, Records> cases[] = {
@@ -59,7 +59,7 @@ TEST(VCardReaderTest, CutsRecordsFromBeginLineThroughEndLine) {
 
 // A record is replaced by the next record read only: lines and CSV rows read in between, which
 // refill the block the record lies in, leave it as it was.
-TEST(VCardReaderTest, RecordOutlivesLineAndCsvReadsUntilTheNextRecord) {
+TEST(BufferedInputStreamVCardTest, RecordOutlivesLineAndCsvReadsUntilTheNextRecord) {
   const std::string input = kCardA + "a line\nx,y\nmore\n" + kCardB + "tail 1\ntail 2\n";
   for (std::uint64_t bufSize : {4u, 40u, 64u, 4096u}) {
     XRBufferedInputStream reader(std::make_shared<FakeInputStream>(input), bufSize);
@@ -79,7 +79,7 @@ TEST(VCardReaderTest, RecordOutlivesLineAndCsvReadsUntilTheNextRecord) {
   }
 }
 
-TEST(VCardReaderTest, ReadErrorInsideRecordReturnsWhatWasGatheredAndSaysWhy) {
+TEST(BufferedInputStreamVCardTest, ReadErrorInsideRecordReturnsWhatWasGatheredAndSaysWhy) {
   auto stream = std::make_shared<FakeInputStream>("END:VCARD\n" + kCardA + kCardB);
   stream->setFailAt(10 + kCardA.size() + 15);
   XRBufferedInputStream reader(stream, 4);

@@ -1,21 +1,13 @@
-// input/vcard_reader.cpp: readVCardData of XRBufferedInputStream, which cuts a vCard file into
-// records.
+// input/buffered_input_stream_vcard.cpp: readVCardData of XRBufferedInputStream, which cuts a
+// vCard file into records.
 
 #include "xrfoundation/input/buffered_input_stream.h"
+#include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/byte_search_internal.h"
 #include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr {
 namespace {
-
-// Letter case is ignored in the markers. Comparing ASCII letters with their case bit set is
-// exact here: no character outside ASCII folds to one of the markers' letters.
-bool equalsIgnoringCase(const char* p, std::string_view lowerLetters) {
-  for (std::size_t i = 0; i < lowerLetters.size(); ++i) {
-    if ((p[i] | 0x20) != lowerLetters[i]) return false;
-  }
-  return true;
-}
 
 struct Markers {
   bool begin = false;  // holds "BEGIN:VCARD"
@@ -23,16 +15,17 @@ struct Markers {
 };
 
 // Both markers hold ":VCARD", so only the colons of a line need a closer look; a vCard line
-// mostly has one, after its property name.
+// mostly has one, after its property name. Letter case is ignored in the markers.
 Markers findMarkers(std::string_view line) {
   Markers found;
   const char* start = line.data();
   const char* end = start + line.size();
   const char* colon = findByte(start, line.size(), ':');
   while (colon != nullptr) {
-    if (end - colon >= 6 && equalsIgnoringCase(colon + 1, "vcard")) {
-      if (colon - start >= 5 && equalsIgnoringCase(colon - 5, "begin")) found.begin = true;
-      if (colon - start >= 3 && equalsIgnoringCase(colon - 3, "end")) found.end = true;
+    const auto at = static_cast<std::size_t>(colon - start);
+    if (startsWithIgnoringCase(line.substr(at + 1), "VCARD")) {
+      if (endsWithIgnoringCase(line.substr(0, at), "BEGIN")) found.begin = true;
+      if (endsWithIgnoringCase(line.substr(0, at), "END")) found.end = true;
     }
     colon = findByte(colon + 1, static_cast<std::size_t>(end - colon - 1), ':');
   }
