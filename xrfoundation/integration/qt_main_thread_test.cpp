@@ -48,28 +48,8 @@ TEST_F(QtMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrd
 // goes: the calls that run do so on its thread in posting order, the rest are dropped, none is
 // lost or let go twice, and the waiting worker is released.
 TEST_F(QtMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
-  const auto loopThread = std::this_thread::get_id();
-  std::vector<int> ran;  // on the application's thread only
-  std::atomic<int> offLoop{0}, posted{0}, released{0};
-  std::atomic<bool> applicationGone{false};
-  std::thread worker([&] {
-    int afterGone = 0;
-    for (int i = 0; afterGone < 50 && i < 1000000; ++i) {
-      testing::postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
-      ++posted;
-      if (applicationGone) ++afterGone;
-    }
-  });
-  ASSERT_TRUE(loop_.runUntil([&] { return posted.load() >= 200; }, kPatienceSeconds));
-  application_.reset();  // with calls still queued, and the worker still posting
-  applicationGone = true;
-  worker.join();
-
-  EXPECT_EQ(released.load(), posted.load()) << "a call was lost or let go twice";
-  EXPECT_EQ(offLoop.load(), 0);
-  ASSERT_GE(ran.size(), 1u);
-  EXPECT_LT(ran.size(), static_cast<std::size_t>(posted.load()));
-  for (std::size_t i = 0; i < ran.size(); ++i) ASSERT_EQ(ran[i], static_cast<int>(i));
+  testing::expectWorkerPostingWhileTheApplicationEndsIsNeverStuckNorRunTwice(
+      loop_, [&] { application_.reset(); });
 }
 
 TEST(QtMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThread) {
@@ -134,20 +114,12 @@ TEST(QtMainThreadLifetimeTest, TaskOutlivingTheApplicationLeavesTheRegistryAndIt
 // Calls that reached the library's own loop before the application existed are handed over at
 // the install and run first, on the application's thread.
 TEST(QtMainThreadLifetimeTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {
-  std::vector<std::string> order;
-  std::vector<std::thread::id> threads;
-  auto note = [&](const char* what) {
-    order.push_back(what);
-    threads.push_back(std::this_thread::get_id());
-  };
-  mainLoop().post([&] { note("early"); }, false);
-  QCoreApplication application(g_argc, g_argv);
-  ASSERT_TRUE(installQtMainThread());
-  mainThread().post([&] { note("late"); }, false);
-  QtLoop loop;
-  ASSERT_TRUE(loop.runUntil([&] { return order.size() == 2; }, kPatienceSeconds));
-  EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
-  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+  testing::expectLibraryLoopCallsRunFirstAfterTheInstall([](auto run) {
+    QCoreApplication application(g_argc, g_argv);
+    ASSERT_TRUE(installQtMainThread());
+    QtLoop loop;
+    run(loop);
+  });
 }
 
 }  // namespace
