@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
+#include "xrfoundation/contacts/label_conversion_internal.h"
 
 namespace xr {
 namespace {
@@ -33,14 +34,18 @@ constexpr LabelPair kAddressLabels[] = {
 constexpr char kOtherLabel[] = "other";
 
 template <std::size_t N>
+const char* nameOfLabel(const LabelPair (&pairs)[N], std::string_view label) {
+  for (const LabelPair& pair : pairs) {
+    if (label == pair.label) return pair.name;
+  }
+  return nullptr;
+}
+
+template <std::size_t N>
 std::string labelToName(const LabelPair (&pairs)[N], const std::optional<std::string>& label,
                         const char* fallback) {
-  if (label) {
-    for (const LabelPair& pair : pairs) {
-      if (*label == pair.label) return pair.name;
-    }
-  }
-  return fallback;
+  const char* name = label ? nameOfLabel(pairs, *label) : nullptr;
+  return name ? name : fallback;
 }
 
 template <std::size_t N>
@@ -115,6 +120,16 @@ std::string convertEmailLabel(const std::optional<std::string>& label) {
 std::string convertAddressLabel(const std::optional<std::string>& label) {
   return labelToName(kAddressLabels, label, E_Address_Other);
 }
+
+namespace label_internal {
+
+const char* phoneKindOfLabel(std::string_view label) { return nameOfLabel(kPhoneLabels, label); }
+const char* emailKindOfLabel(std::string_view label) { return nameOfLabel(kEmailLabels, label); }
+const char* addressKindOfLabel(std::string_view label) {
+  return nameOfLabel(kAddressLabels, label);
+}
+
+}  // namespace label_internal
 
 std::string convertPhoneLabelToABPersonType(const std::optional<std::string>& name) {
   return nameToLabel(kPhoneLabels, name);

@@ -1,76 +1,49 @@
 // contacts/vcard_content_line.cpp: physical lines, unfolding and the split of a content line.
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <optional>
 
 #include "xrfoundation/contacts/vcard_content_line_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/platform/ascii.h"
+#include "xrfoundation/platform/byte_search_internal.h"
 
 namespace xr::vcard_internal {
 namespace {
 
-// The bytes that end or split a name or a parameter: ';' ':' '.' '"' '='.
-constexpr auto kSpecial = [] {
-  std::array<bool, 256> table{};
-  for (const unsigned char c : std::string_view(";:.\"=")) table[c] = true;
+// What a byte is to the split of a content line into name and parameters: most are plain; a
+// lower-case letter makes the name need upper-casing; ';' and ':' end a name or parameter.
+enum ByteClass : unsigned char { kPlain, kLower, kDot, kQuote, kEquals, kEnd };
+constexpr auto kByteClass = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 'a'; c <= 'z'; ++c) table[c] = kLower;
+  table['.'] = kDot;
+  table['"'] = kQuote;
+  table['='] = kEquals;
+  table[';'] = table[':'] = kEnd;
   return table;
 }();
-bool isSpecial(char c) { return kSpecial[static_cast<unsigned char>(c)]; }
+unsigned char classOf(char c) { return kByteClass[static_cast<unsigned char>(c)]; }
 
 bool isIndented(std::string_view line) {
   return !line.empty() && (line.front() == ' ' || line.front() == '\t');
 }
 
-// A QUOTED-PRINTABLE line that ends in its soft break '=' goes on in the next line.
+// Whether the name and parameters of a line say QUOTED-PRINTABLE.
+bool saysQuotedPrintable(std::string_view line) {
+  return containsIgnoringCase(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
+}
+
+// A QUOTED-PRINTABLE line that ends in its soft break '=' goes on in the next line. The last
+// byte is looked at first, where the unfolding asks about every line.
 bool endsInSoftBreak(std::string_view line) {
-  return !line.empty() && line.back() == '=' &&
-         containsIgnoringCase(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
+  return !line.empty() && line.back() == '=' && saysQuotedPrintable(line);
 }
 
 // Whether a content line is a VERSION line, and then whether it says 2.1.
 std::optional<bool> versionOf(const ContentLine& line) {
   if (line.name != "VERSION") return std::nullopt;
   return trimmed(line.value) == "2.1";
-}
-
-// What the first VERSION line of physical names (lines of nested records passed over); none
-// when it holds none.
-std::optional<bool> versionFrom(std::span<const std::string_view> physical) {
-  int depth = 0;
-  ContentLine line;
-  std::vector<Param> params;
-  for (const std::string_view text : physical) {
-    const RecordTag tag = recordTagOf(text);
-    if (tag == RecordTag::Begin) {
-      ++depth;
-    } else if (depth > 0) {
-      if (tag == RecordTag::End) --depth;
-    } else if (!isIndented(text) && parseContentLine(text, line, params)) {
-      if (const std::optional<bool> version = versionOf(line)) return version;
-    }
-  }
-  return std::nullopt;
-}
-
-// The first byte of text from at on that ends a line (CR or LF), or its end. memchr() looks
-// for the LF and then for a CR before it, within a window so that a file of lone CRs is not
-// searched to its end for an LF on every line.
-std::size_t lineEndFrom(std::string_view text, std::size_t at) {
-  constexpr std::size_t kWindow = 256;
-  while (at < text.size()) {
-    const char* const from = text.data() + at;
-    const std::size_t size = std::min(kWindow, text.size() - at);
-    const auto* feed = static_cast<const char*>(std::memchr(from, '\n', size));
-    const std::size_t beforeFeed = feed ? static_cast<std::size_t>(feed - from) : size;
-    if (const auto* cr = static_cast<const char*>(std::memchr(from, '\r', beforeFeed)))
-      return at + static_cast<std::size_t>(cr - from);
-    if (feed) return at + beforeFeed;
-    at += size;
-  }
-  return text.size();
 }
 
 }  // namespace
@@ -89,66 +62,77 @@ RecordTag recordTagOf(std::string_view line) {
 }
 
 PhysicalLine physicalLineAt(std::string_view text, std::size_t at) {
-  const std::size_t end = lineEndFrom(text, at);
+  const char* const begin = text.data();
+  const std::size_t size = text.size();
+  const char* const found = findLineEnd(begin + at, size - at);
+  if (found == nullptr) return {text.substr(at), size};
+  const auto end = static_cast<std::size_t>(found - begin);
   std::size_t next = end + 1;
-  if (end < text.size() && text[end] == '\r') {
-    std::size_t feed = end + 1;
-    while (feed < text.size() && text[feed] == '\r') ++feed;
-    if (feed < text.size() && text[feed] == '\n') next = feed + 1;
+  if (*found == '\r') {
+    std::size_t feed = next;
+    while (feed < size && begin[feed] == '\r') ++feed;
+    if (feed < size && begin[feed] == '\n') next = feed + 1;
   }
-  return {text.substr(at, end - at), std::min(next, text.size())};
+  return {std::string_view(begin + at, end - at), std::min(next, size)};
 }
 
 bool parseContentLine(std::string_view text, ContentLine& line, std::vector<Param>& params) {
+  constexpr std::size_t kNone = std::string_view::npos;
   line.raw = text;
   line.firstParam = params.size();
   line.paramCount = 0;
+  const std::size_t size = text.size();
+  // Every piece lies within text: views made from its bytes need no bounds checks.
+  const auto piece = [&text](std::size_t from, std::size_t to) {
+    return std::string_view(text.data() + from, to - from);
+  };
   std::size_t at = 0;
-  std::size_t dot = std::string_view::npos;
+  std::size_t dot = kNone;
+  bool lower = false;
   // The name runs to the first ';' or ':'; a group before it ends at its first '.'. Names and
   // parameters are short: a table lookup per byte beats memchr() here.
-  for (; at < text.size(); ++at) {
-    const char c = text[at];
-    if (!isSpecial(c)) continue;
-    if (c == ';' || c == ':') break;
-    if (c == '.' && dot == std::string_view::npos) dot = at;
+  for (; at < size; ++at) {
+    const unsigned char kind = classOf(text[at]);
+    if (kind == kPlain) continue;
+    if (kind == kEnd) break;
+    if (kind == kLower) {
+      lower = true;
+    } else if (kind == kDot && dot == kNone) {
+      dot = at;
+    }
   }
-  if (at == text.size()) return false;
-  std::string_view name = text.substr(0, at);
-  line.group = dot == std::string_view::npos ? std::string_view() : name.substr(0, dot);
-  if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
-  name = trimmed(name);
-  line.name.resize(name.size());
-  std::transform(name.begin(), name.end(), line.name.begin(), asciiUpper);
+  if (at == size) return false;
+  line.group = dot == kNone ? std::string_view() : piece(0, dot);
+  line.name.assign(trimmed(piece(dot == kNone ? 0 : dot + 1, at)));
+  if (lower) std::transform(line.name.begin(), line.name.end(), line.name.begin(), asciiUpper);
   while (text[at] == ';') {
     const std::size_t start = ++at;
+    std::size_t equals = kNone;  // the parameter's first '=', quoted or not
     bool quoted = false;
-    for (; at < text.size(); ++at) {
-      const char c = text[at];
-      if (!isSpecial(c)) continue;
-      if (c == '"') {
+    for (; at < size; ++at) {
+      const unsigned char kind = classOf(text[at]);
+      if (kind <= kDot) continue;
+      if (kind == kEquals) {
+        if (equals == kNone) equals = at;
+      } else if (kind == kQuote) {
         quoted = !quoted;
-      } else if (!quoted && (c == ';' || c == ':')) {
+      } else if (!quoted) {
         break;
       }
     }
-    if (at == text.size()) return false;
-    std::string_view param = text.substr(start, at - start);
-    std::size_t equals = 0;
-    while (equals < param.size() && param[equals] != '=') ++equals;
-    Param entry;
-    if (equals == param.size()) {
-      entry.value = trimmed(param);
+    if (at == size) return false;
+    Param& entry = params.emplace_back();
+    if (equals == kNone) {
+      entry.value = trimmed(piece(start, at));
     } else {
-      entry.name = trimmed(param.substr(0, equals));
-      entry.value = trimmed(param.substr(equals + 1));
+      entry.name = trimmed(piece(start, equals));
+      entry.value = trimmed(piece(equals + 1, at));
     }
     if (entry.value.size() >= 2 && entry.value.front() == '"' && entry.value.back() == '"')
       entry.value = entry.value.substr(1, entry.value.size() - 2);
-    params.push_back(entry);
     ++line.paramCount;
   }
-  line.value = text.substr(at + 1);
+  line.value = piece(at + 1, size);
   return true;
 }
 
@@ -156,7 +140,7 @@ void ContentLineReader::read(std::string_view body) {
   physical_.clear();
   for (std::size_t at = 0; at < body.size();) {
     const PhysicalLine line = physicalLineAt(body, at);
-    physical_.push_back(line.text);
+    physical_.push_back({line.text, recordTagOf(line.text)});
     at = line.next;
   }
   unfold();
@@ -164,12 +148,30 @@ void ContentLineReader::read(std::string_view body) {
 
 void ContentLineReader::read(std::string_view body, std::span<const LineSpan> physical) {
   physical_.clear();
-  for (const LineSpan& line : physical) physical_.push_back(body.substr(line.start, line.size));
+  for (const LineSpan& line : physical)
+    physical_.push_back({body.substr(line.start, line.size), line.tag});
   unfold();
 }
 
+std::optional<bool> ContentLineReader::versionFrom(std::size_t first) const {
+  int depth = 0;
+  ContentLine line;
+  std::vector<Param> params;
+  for (std::size_t i = first; i < physical_.size(); ++i) {
+    const auto& [text, tag] = physical_[i];
+    if (tag == RecordTag::Begin) {
+      ++depth;
+    } else if (depth > 0) {
+      if (tag == RecordTag::End) --depth;
+    } else if (!isIndented(text) && parseContentLine(text, line, params)) {
+      if (const std::optional<bool> version = versionOf(line)) return version;
+    }
+  }
+  return std::nullopt;
+}
+
 void ContentLineReader::unfold() {
-  lines_.clear();
+  lineCount_ = 0;
   params_.clear();
   unparsed_.clear();
   storage_.clear();
@@ -179,8 +181,8 @@ void ContentLineReader::unfold() {
   int depth = 0;
   for (std::size_t i = 0; i < physical_.size();) {
     const std::size_t first = i;
-    std::string_view text = physical_[i++];
-    const RecordTag tag = recordTagOf(text);
+    const auto [physicalText, tag] = physical_[i++];
+    std::string_view text = physicalText;
     if (tag == RecordTag::Begin) {
       ++depth;
       continue;
@@ -190,20 +192,19 @@ void ContentLineReader::unfold() {
       continue;
     }
     const auto continues = [&](std::string_view current) {
-      return i < physical_.size() && (isIndented(physical_[i]) || endsInSoftBreak(current));
+      return i < physical_.size() && (isIndented(physical_[i].text) || endsInSoftBreak(current));
     };
     if (continues(text)) {
       std::string& joined = storage_.emplace_front(text);
       while (continues(joined)) {
-        const std::string_view next = physical_[i++];
+        const std::string_view next = physical_[i++].text;
         if (isIndented(next)) {
           // A QUOTED-PRINTABLE soft break followed by an indented line: both go.
           if (endsInSoftBreak(joined)) {
             joined.pop_back();
             joined.append(next.substr(1));
           } else {
-            if (!version21)
-              version21 = versionFrom(std::span(physical_).subspan(first)).value_or(false);
+            if (!version21) version21 = versionFrom(first).value_or(false);
             joined.append(next.substr(*version21 ? 0 : 1));
           }
         } else {
@@ -214,13 +215,14 @@ void ContentLineReader::unfold() {
       text = joined;
     }
     if (trimmed(text).empty()) continue;
-    ContentLine& line = lines_.emplace_back();
+    if (lineCount_ == lines_.size()) lines_.emplace_back();
+    ContentLine& line = lines_[lineCount_];
     if (!parseContentLine(text, line, params_)) {
-      lines_.pop_back();
       unparsed_.push_back(text);
-    } else if (!version21) {
-      version21 = versionOf(line);
+      continue;
     }
+    ++lineCount_;
+    if (!version21) version21 = versionOf(line);
   }
   version21_ = version21.value_or(false);
 }

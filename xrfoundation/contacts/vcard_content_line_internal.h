@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <forward_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,10 +29,12 @@ PhysicalLine physicalLineAt(std::string_view text, std::size_t at);
 enum class RecordTag { None, Begin, End };
 RecordTag recordTagOf(std::string_view line);
 
-// Where a physical line stands in a text: its first byte and its size without its line end.
+// Where a physical line stands in a text: its first byte, its size without its line end, and
+// what recordTagOf() made of it.
 struct LineSpan {
   std::size_t start;
   std::size_t size;
+  RecordTag tag = RecordTag::None;
 };
 
 // One parameter of a content line.
@@ -44,7 +47,7 @@ struct Param {
 struct ContentLine {
   std::string_view raw;        // the whole unfolded line
   std::string_view group;      // "item1" of "item1.TEL", or ""
-  std::string name;            // upper case
+  std::string name;            // upper case; its room is kept when the reader reuses the line
   std::size_t firstParam = 0;  // index of its first parameter in the reader's params()
   std::size_t paramCount = 0;
   std::string_view value;  // still encoded
@@ -73,7 +76,9 @@ class ContentLineReader {
 
   // Whether the record read last is version 2.1 (see read()).
   bool version21() const { return version21_; }
-  const std::vector<ContentLine>& lines() const { return lines_; }
+  std::span<const ContentLine> lines() const {
+    return std::span<const ContentLine>(lines_).first(lineCount_);
+  }
   // The parameters of line, in order.
   std::span<const Param> paramsOf(const ContentLine& line) const {
     return std::span<const Param>(params_).subspan(line.firstParam, line.paramCount);
@@ -82,10 +87,20 @@ class ContentLineReader {
   const std::vector<std::string_view>& unparsed() const { return unparsed_; }
 
  private:
-  void unfold();
+  struct Physical {
+    std::string_view text;
+    RecordTag tag;
+  };
 
-  std::vector<std::string_view> physical_;  // the body's lines, before unfolding
+  void unfold();
+  // What the first VERSION line from physical_[first] on says (lines of nested records passed
+  // over): whether it is 2.1; none when there is none.
+  std::optional<bool> versionFrom(std::size_t first) const;
+
+  std::vector<Physical> physical_;  // the body's lines, before unfolding
+  // The lines read are the first lineCount_; those after them are kept for their names' room.
   std::vector<ContentLine> lines_;
+  std::size_t lineCount_ = 0;
   std::vector<Param> params_;
   std::vector<std::string_view> unparsed_;
   std::forward_list<std::string> storage_;  // logical lines that span several physical lines

@@ -49,8 +49,7 @@ TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
       {"AGENT:\r\nBEGIN:VCARD\r\nbegin:vcard\r\nFN:In\r\nEND:VCARD\r\nEND:VCARD\r\nFN:Out\r\n",
        {"AGENT:", "FN:Out"}},
   };
-  // Line ends are looked for in windows of a few hundred bytes: lines longer than one, whatever
-  // their line end.
+  // Line ends are looked for sixteen bytes a step: lines of many steps, whatever their line end.
   const std::string longValue(700, 'x');
   for (const char* end : {"\r", "\n", "\r\n", "\r\r\n"}) {
     rows.push_back(

@@ -20,9 +20,11 @@
 namespace xr {
 namespace {
 
+using vcard_internal::appendUnescaped;
 using vcard_internal::asUtf8;
 using vcard_internal::ContentLine;
 using vcard_internal::decodedValue;
+using vcard_internal::EscapedPart;
 using vcard_internal::infoOf;
 using vcard_internal::LineInfo;
 using vcard_internal::photoOf;
@@ -33,16 +35,6 @@ using vcard_internal::recordTagOf;
 using vcard_internal::splitEscaped;
 using vcard_internal::unescaped;
 using vcard_internal::uriScheme;
-
-std::optional<std::string> nonEmpty(std::string text) {
-  if (text.empty()) return std::nullopt;
-  return text;
-}
-
-// Takes the part at index.
-std::optional<std::string> part(std::vector<std::string>& parts, std::size_t index) {
-  return index < parts.size() ? nonEmpty(std::move(parts[index])) : std::nullopt;
-}
 
 // Builds one contact from the logical lines of one record.
 class RecordBuilder {
@@ -65,15 +57,17 @@ class RecordBuilder {
     // Lines are cut, joined and split at ASCII bytes only: in a valid body every value is
     // valid, and one check of the body spares one per value.
     bodyUtf8_ = isValidUtf8(body);
-    for (const std::string_view text : tokens_.unparsed()) unplaced_.emplace_back(text);
+    unplaced_.assign(tokens_.unparsed().begin(), tokens_.unparsed().end());
     std::size_t numbers = 0;
     std::size_t emails = 0;
     for (const ContentLine& line : tokens_.lines()) {
-      if (line.name == "TEL") {
+      // As views, the names compare their lengths first.
+      const std::string_view name = line.name;
+      if (name == "TEL") {
         ++numbers;
-      } else if (line.name == "EMAIL") {
+      } else if (name == "EMAIL") {
         ++emails;
-      } else if (!line.group.empty() && line.name == "X-ABLABEL") {
+      } else if (!line.group.empty() && name == "X-ABLABEL") {
         infoOf(line, tokens_.paramsOf(line), info_);
         labels_.emplace_back(line.group, trimmed(decodedValue(line, info_, decoded_, bodyUtf8_)));
       }
@@ -84,12 +78,14 @@ class RecordBuilder {
     for (const ContentLine& line : tokens_.lines()) place(line, contact);
     for (const auto& [group, label] : labels_) {
       if (std::find(usedGroups_.begin(), usedGroups_.end(), group) == usedGroups_.end())
-        unplaced_.push_back(std::string(findLabelLine(group)));
+        unplaced_.push_back(findLabelLine(group));
     }
     if (!unplaced_.empty()) {
       auto& kept = contact.userData[kContactVCardUnplacedKey];
       kept.reserve(kept.size() + unplaced_.size());
-      for (auto& text : unplaced_) kept.push_back(asUtf8(std::move(text)));
+      // Each kept line is part of the body: valid UTF-8 when the body is.
+      for (const std::string_view text : unplaced_)
+        kept.push_back(bodyUtf8_ ? std::string(text) : asUtf8(std::string(text)));
     }
     if (!categories_.empty()) {
       auto& groups = contact.userData[kContactGroupNamesKey];
@@ -101,7 +97,7 @@ class RecordBuilder {
  private:
   std::string_view findLabelLine(std::string_view group) const {
     for (const ContentLine& line : tokens_.lines()) {
-      if (line.name == "X-ABLABEL" && line.group == group) return line.raw;
+      if (std::string_view(line.name) == "X-ABLABEL" && line.group == group) return line.raw;
     }
     return {};
   }
@@ -131,80 +127,77 @@ class RecordBuilder {
     const auto value = [&] { return decodedValue(line, info, decoded_, bodyUtf8_); };
     if (name == "N" && !nameRead_) {
       nameRead_ = true;
-      std::vector<std::string>& parts = parts_;
-      splitEscaped(value(), ';', version21_, parts);
-      contact.familyName = part(parts, 0);
-      contact.givenName = part(parts, 1);
-      contact.middleName = part(parts, 2);
-      contact.prefix = part(parts, 3);
-      contact.suffix = part(parts, 4);
+      splitEscaped(value(), ';', parts_);
+      setPart(contact.familyName, 0);
+      setPart(contact.givenName, 1);
+      setPart(contact.middleName, 2);
+      setPart(contact.prefix, 3);
+      setPart(contact.suffix, 4);
     } else if (name == "FN" && !contact.displayName) {
-      contact.displayName = nonEmpty(unescaped(value(), version21_));
+      setText(contact.displayName, value());
     } else if (name == "NICKNAME" && !contact.nickname) {
-      contact.nickname = nonEmpty(unescaped(value(), version21_));
+      setText(contact.nickname, value());
     } else if (name == "TEL") {
       std::string_view number = trimmed(value());
       if (startsWithIgnoringCase(number, "TEL:")) number.remove_prefix(4);
       if (number.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind =
-          label ? vcard_internal::numberKindOfLabel(*label) : std::nullopt;
-      if (!kind) kind = vcard_internal::numberKindOfTypes(words(info));
-      contact.groupNumber.arrItem.push_back({std::string(number), std::move(kind)});
+      // Items are filled where they stand in the contact: nothing is moved into place.
+      ContactNumberItem& item = contact.groupNumber.arrItem.emplace_back();
+      item.mobile.emplace(number);
+      if (label) item.mobileType = vcard_internal::numberKindOfLabel(*label);
+      if (!item.mobileType) item.mobileType = vcard_internal::numberKindOfTypes(words(info));
     } else if (name == "EMAIL") {
-      std::string email = unescaped(trimmed(value()), version21_);
+      // Reading escapes leaves at least one byte of each: only an empty text gives none.
+      const std::string_view email = trimmed(value());
       if (email.empty()) return keep(line);
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind =
-          label ? vcard_internal::emailKindOfLabel(*label) : std::nullopt;
-      if (!kind) kind = vcard_internal::emailKindOfTypes(words(info));
-      contact.groupEmail.arrItem.push_back({std::move(email), std::move(kind)});
+      ContactEmailItem& item = contact.groupEmail.arrItem.emplace_back();
+      appendUnescaped(item.email.emplace(), email, version21_);
+      if (label) item.emailType = vcard_internal::emailKindOfLabel(*label);
+      if (!item.emailType) item.emailType = vcard_internal::emailKindOfTypes(words(info));
     } else if (name == "ADR") {
-      std::vector<std::string>& parts = parts_;
-      splitEscaped(value(), ';', version21_, parts);
-      std::string street;
-      for (std::size_t i : {0, 1, 2}) {
-        if (i >= parts.size() || parts[i].empty()) continue;
+      splitEscaped(value(), ';', parts_);
+      ContactAddressItem& address = contact.groupAddress.arrItem.emplace_back();
+      std::string& street = address.street.emplace();
+      for (std::size_t i = 0; i < 3 && i < parts_.size(); ++i) {
+        if (parts_[i].text.empty()) continue;
         if (!street.empty()) street += '\n';
-        street += parts[i];
+        appendUnescaped(street, parts_[i], version21_);
       }
-      ContactAddressItem address;
+      if (street.empty()) address.street.reset();
       const std::string* label = labelOf(line.group);
-      std::optional<std::string> kind =
-          label ? vcard_internal::addressKindOfLabel(*label) : std::nullopt;
-      address.addressType =
-          kind ? std::move(kind) : vcard_internal::addressKindOfTypes(words(info));
-      address.street = nonEmpty(std::move(street));
-      address.city = part(parts, 3);
-      address.region = part(parts, 4);
-      address.postcode = part(parts, 5);
-      address.country = part(parts, 6);
-      contact.groupAddress.arrItem.push_back(std::move(address));
+      if (label) address.addressType = vcard_internal::addressKindOfLabel(*label);
+      if (!address.addressType)
+        address.addressType = vcard_internal::addressKindOfTypes(words(info));
+      setPart(address.city, 3);
+      setPart(address.region, 4);
+      setPart(address.postcode, 5);
+      setPart(address.country, 6);
     } else if (name == "ORG") {
-      std::vector<std::string>& parts = parts_;
-      splitEscaped(value(), ';', version21_, parts);
-      std::string department;
-      for (std::size_t i = 1; i < parts.size(); ++i) {
-        if (parts[i].empty()) continue;
-        if (!department.empty()) department += ';';
-        department += parts[i];
-      }
+      splitEscaped(value(), ';', parts_);
       ContactOrganizationItem& organization = organizationFor(line.group, contact, true);
-      organization.company = part(parts, 0);
-      organization.department = nonEmpty(std::move(department));
+      setPart(organization.company, 0);
+      std::string& department = organization.department.emplace();
+      for (std::size_t i = 1; i < parts_.size(); ++i) {
+        if (parts_[i].text.empty()) continue;
+        if (!department.empty()) department += ';';
+        appendUnescaped(department, parts_[i], version21_);
+      }
+      if (department.empty()) organization.department.reset();
     } else if (name == "TITLE") {
       ContactOrganizationItem& organization = organizationFor(line.group, contact, false);
-      organization.title = nonEmpty(unescaped(value(), version21_));
+      setText(organization.title, value());
     } else if (name == "URL") {
       const std::string_view url = trimmed(value());
       if (url.empty()) return keep(line);
-      contact.groupWebsite.arrItem.push_back({std::string(url)});
+      contact.groupWebsite.arrItem.emplace_back().website.emplace(url);
     } else if (name == "NOTE") {
-      contact.groupNote.arrItem.push_back({unescaped(value(), version21_)});
+      appendUnescaped(contact.groupNote.arrItem.emplace_back().note.emplace(), value(), version21_);
     } else if (name == "CATEGORIES") {
-      splitEscaped(value(), ',', version21_, parts_);
-      for (auto& category : parts_) {
-        if (!category.empty()) categories_.push_back(std::move(category));
+      splitEscaped(value(), ',', parts_);
+      for (const EscapedPart& category : parts_) {
+        if (!category.text.empty()) categories_.push_back(unescaped(category, version21_));
       }
     } else if (name == "BDAY") {
       addDate(trimmed(value()), E_Date_Birthday, contact, false);
@@ -227,6 +220,23 @@ class RecordBuilder {
   }
 
   const std::vector<std::string_view>& words(const LineInfo& info) const { return info.types; }
+
+  // Sets field to the part at index of the structured value split last, escapes read; to none
+  // when that is empty. The text is written in place: no string is moved into the field.
+  void setPart(std::optional<std::string>& field, std::size_t index) const {
+    if (index >= parts_.size() || parts_[index].text.empty()) {
+      field.reset();
+      return;
+    }
+    appendUnescaped(field.emplace(), parts_[index], version21_);
+  }
+
+  // Sets field to text with its escapes read; to none when that is empty.
+  void setText(std::optional<std::string>& field, std::string_view text) const {
+    std::string& out = field.emplace();
+    appendUnescaped(out, text, version21_);
+    if (out.empty()) field.reset();
+  }
 
   void keep(const ContentLine& line) { unplaced_.emplace_back(line.raw); }
 
@@ -289,13 +299,13 @@ class RecordBuilder {
 
   vcard_internal::ContentLineReader tokens_;
   LineInfo info_;                   // of the line being read
-  std::vector<std::string> parts_;  // of the structured value being read
+  std::vector<EscapedPart> parts_;  // of the structured value being read
   std::string decoded_;             // the value being read, when it needed decoding
   std::vector<std::pair<std::string_view, std::string>> labels_;  // group -> decoded label
   std::vector<std::string_view> usedGroups_;
   std::vector<std::pair<std::string_view, std::size_t>> organizationGroups_;
   std::optional<std::size_t> lastUngrouped_;
-  std::vector<std::string> unplaced_;
+  std::vector<std::string_view> unplaced_;  // into the body or the tokenizer's storage
   std::vector<std::string> categories_;
   bool version21_ = false;
   bool bodyUtf8_ = false;
@@ -345,7 +355,7 @@ RecordCutter::Step RecordCutter::next(std::string_view text, bool complete,
     }
     if (tag == RecordTag::Begin) ++depth_;
     // Kept for the parser, which so need not look for the line ends again.
-    lines_.push_back({lineStart - bodyStart_, line.text.size()});
+    lines_.push_back({lineStart - bodyStart_, line.text.size(), tag});
   }
   if (!complete) return Step::NeedMore;
   if (depth_ == 0) return Step::End;

@@ -249,13 +249,15 @@ TEST(VCardParser, RecordsAreCutWhereverTheyStandAndBrokenOnesAreKept) {
   const std::string text =
       "junk before\r\nbegin:vcard\r\nFN:One\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:Agent\r\n"
       "END:VCARD\r\nEND:VCARD\r\n\r\nBEGIN:VCARD\rFN:Two\rNO COLON HERE\rEND:VCARD\r"
-      "BEGIN:VCARD\nFN:Three \xFF\n";
+      "BEGIN:VCARD\nFN:Three \xFF\nX-NOTE:caf\xE9\n";
   const auto contacts = contactsFromVCards(text);
   ASSERT_EQ(contacts.size(), 3u);
   EXPECT_EQ(contacts[0].displayName, "One");
   EXPECT_EQ(contacts[1].displayName, "Two");
   EXPECT_EQ(contacts[1].userDataForKey(kContactVCardUnplacedKey)->front(), "NO COLON HERE");
   EXPECT_EQ(contacts[2].displayName, "Three ÿ");  // not UTF-8, no charset: Windows-1252
+  // A kept line of a record that is not UTF-8 is read the same way.
+  EXPECT_EQ(contacts[2].userDataForKey(kContactVCardUnplacedKey)->front(), "X-NOTE:café");
   EXPECT_FALSE(contactFromVCard("no record here\r\n").has_value());
 }
 

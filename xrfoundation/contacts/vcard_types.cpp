@@ -1,9 +1,13 @@
 // contacts/vcard_types.cpp: the standard form's type words, read and written.
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <map>
+#include <utility>
 
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/label_conversion.h"
+#include "xrfoundation/contacts/label_conversion_internal.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
 #include "xrfoundation/platform/ascii.h"
 
@@ -75,22 +79,60 @@ enum KindWord : unsigned {
   kTty = 1u << 14,
 };
 
+// Keys are compared whole, as the sixteen bytes KindWordSet builds: zeros after the letters.
+using KeyBytes = std::array<char, 16>;
+
 struct KindWordKey {
-  std::string_view key;  // as wordKey() gives it
+  constexpr KindWordKey(std::string_view text, KindWord kindWord)
+      : size(text.size()), word(kindWord) {
+    for (std::size_t i = 0; i < text.size(); ++i) key[i] = text[i];
+  }
+
+  KeyBytes key{};  // as wordKey() gives it
+  std::size_t size;
   KindWord word;
 };
+
+// In the order of their first letters, which kRowsFrom indexes.
 constexpr KindWordKey kKindWordKeys[] = {
-    {"HOME", kHome},         {"WORK", kWork},
-    {"FAX", kFax},           {"CELL", kCell},
-    {"MOBILE", kCell},       {"IPHONE", kCell},
-    {"PAGER", kPager},       {"COMPANYMAIN", kCompanyMain},
-    {"MAIN", kMain},         {"ASSISTANT", kAssistant},
-    {"CALLBACK", kCallback}, {"CAR", kCar},
-    {"ISDN", kIsdn},         {"MMS", kMms},
-    {"RADIO", kRadio},       {"TELEX", kTelex},
-    {"TLX", kTelex},         {"TTY", kTty},
+    {"ASSISTANT", kAssistant},
+    {"CALLBACK", kCallback},
+    {"CAR", kCar},
+    {"CELL", kCell},
+    {"COMPANYMAIN", kCompanyMain},
+    {"FAX", kFax},
+    {"HOME", kHome},
+    {"IPHONE", kCell},
+    {"ISDN", kIsdn},
+    {"MAIN", kMain},
+    {"MMS", kMms},
+    {"MOBILE", kCell},
+    {"PAGER", kPager},
+    {"RADIO", kRadio},
+    {"TELEX", kTelex},
     {"TEXTPHONE", kTty},
+    {"TLX", kTelex},
+    {"TTY", kTty},
+    {"WORK", kWork},
 };
+static_assert(std::is_sorted(std::begin(kKindWordKeys), std::end(kKindWordKeys),
+                             [](const KindWordKey& a, const KindWordKey& b) {
+                               return a.key[0] < b.key[0];
+                             }));
+
+// The first row of kKindWordKeys whose key starts with 'A' + letter or a later letter: a word's
+// candidates are the rows from its letter's entry to the next letter's.
+constexpr auto kRowsFrom = [] {
+  std::array<unsigned char, 27> from{};
+  unsigned char row = 0;
+  for (std::size_t letter = 0; letter < from.size(); ++letter) {
+    while (row < std::size(kKindWordKeys) &&
+           static_cast<std::size_t>(kKindWordKeys[row].key[0] - 'A') < letter)
+      ++row;
+    from[letter] = row;
+  }
+  return from;
+}();
 
 // Which kind-naming words a set of TYPE words holds, their other spellings (MOBILE, IPHONE,
 // TLX, TEXTPHONE) read as the word they mean.
@@ -101,17 +143,18 @@ class KindWordSet {
       // wordKey() without a string: a key longer than the longest word names none.
       if (type.size() > 2 && (type[0] == 'x' || type[0] == 'X') && type[1] == '-')
         type.remove_prefix(2);
-      char key[16] = {};
+      KeyBytes key{};
       std::size_t size = 0;
       for (const char c : type) {
         if (c == ' ' || c == '-' || c == '_' || c == '"') continue;
-        if (size == sizeof key) break;
+        if (size == key.size()) break;
         key[size++] = asciiUpper(c);
       }
-      for (const KindWordKey& row : kKindWordKeys) {
-        if (size == row.key.size() && key[0] == row.key[0] &&
-            std::string_view(key, size) == row.key) {
-          words_ |= row.word;
+      if (size == 0 || key[0] < 'A' || key[0] > 'Z') continue;
+      const std::size_t letter = static_cast<std::size_t>(key[0] - 'A');
+      for (std::size_t row = kRowsFrom[letter]; row < kRowsFrom[letter + 1]; ++row) {
+        if (size == kKindWordKeys[row].size && key == kKindWordKeys[row].key) {
+          words_ |= kKindWordKeys[row].word;
           break;  // each key stands once
         }
       }
@@ -138,6 +181,17 @@ std::string lowerKey(std::string_view label) {
     key.push_back(asciiLower(c));
   }
   return key;
+}
+
+// The kind that the label table gives family + key; none for a label it lacks or gives the
+// family's Other.
+std::optional<std::string> kindInTable(const char* (*kindOfLabel)(std::string_view),
+                                       std::string_view family, std::string key,
+                                       std::string_view other) {
+  key.insert(0, family);
+  const char* kind = kindOfLabel(key);
+  if (kind == nullptr || kind == other) return std::nullopt;
+  return kind;
 }
 
 struct ImRow {
@@ -268,25 +322,20 @@ std::optional<std::string> numberKindOfLabel(std::string_view label) {
   std::string key = lowerKey(label);
   if (key == "iphone" || key == "cell") key = "mobile";
   if (key == "other") return E_Number_Other;
-  const std::string kind = convertPhoneLabel("phone." + key);
-  if (kind != E_Number_Other) return kind;
-  return std::nullopt;
+  return kindInTable(label_internal::phoneKindOfLabel, "phone.", std::move(key), E_Number_Other);
 }
 
 std::optional<std::string> emailKindOfLabel(std::string_view label) {
-  const std::string key = lowerKey(label);
+  std::string key = lowerKey(label);
   if (key == "other") return E_Email_Other;
-  const std::string kind = convertEmailLabel("email." + key);
-  if (kind != E_Email_Other) return kind;
-  return std::nullopt;
+  return kindInTable(label_internal::emailKindOfLabel, "email.", std::move(key), E_Email_Other);
 }
 
 std::optional<std::string> addressKindOfLabel(std::string_view label) {
-  const std::string key = lowerKey(label);
+  std::string key = lowerKey(label);
   if (key == "other") return E_Address_Other;
-  const std::string kind = convertAddressLabel("address." + key);
-  if (kind != E_Address_Other) return kind;
-  return std::nullopt;
+  return kindInTable(label_internal::addressKindOfLabel, "address.", std::move(key),
+                     E_Address_Other);
 }
 
 }  // namespace xr::vcard_internal

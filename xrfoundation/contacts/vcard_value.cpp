@@ -7,6 +7,7 @@
 #include "xrfoundation/contacts/vcard_value_internal.h"
 #include "xrfoundation/platform/ascii.h"
 #include "xrfoundation/platform/charset.h"
+#include "xrfoundation/platform/utf8_internal.h"
 
 namespace xr::vcard_internal {
 namespace {
@@ -127,10 +128,18 @@ std::string_view decodedValue(const ContentLine& line, const LineInfo& info, std
 }
 
 std::string unescaped(std::string_view text, bool version21) {
-  std::size_t at = text.find('\\');
-  if (at == std::string_view::npos) return std::string(text);
   std::string out;
-  out.reserve(text.size());
+  appendUnescaped(out, text, version21);
+  return out;
+}
+
+void appendUnescaped(std::string& out, std::string_view text, bool version21) {
+  std::size_t at = text.find('\\');
+  if (at == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  out.reserve(out.size() + text.size());
   std::size_t copied = 0;  // text before this is in out
   for (; at != std::string_view::npos; at = text.find('\\', copied)) {
     out.append(text.substr(copied, at - copied));
@@ -148,7 +157,6 @@ std::string unescaped(std::string_view text, bool version21) {
     copied = at + (meant ? 2 : 1);
   }
   out.append(text.substr(copied));
-  return out;
 }
 
 std::string unescaped(std::string&& text, bool version21) {
@@ -164,22 +172,42 @@ std::vector<std::string> splitEscaped(std::string_view text, char separator, boo
 
 void splitEscaped(std::string_view text, char separator, bool version21,
                   std::vector<std::string>& parts) {
+  std::vector<EscapedPart> views;
+  splitEscaped(text, separator, views);
   parts.clear();
-  std::size_t start = 0;
-  bool escapes = false;  // the part holds a backslash
-  for (std::size_t at = 0;; ++at) {
-    while (at < text.size() && text[at] != separator && text[at] != '\\') ++at;
+  for (const EscapedPart& part : views) parts.push_back(unescaped(part, version21));
+}
+
+void splitEscaped(std::string_view text, char separator, std::vector<EscapedPart>& parts) {
+  parts.clear();
+  const char* const end = text.data() + text.size();
+  const char* start = text.data();
+  bool escapes = false;
+  for (const char* at = start;;) {
+    at = utf8::findAnyByte(at, end, separator, '\\', separator);
     // A backslash escapes the character after it; one that ends the text stays a character.
-    if (at < text.size() && text[at] == '\\') {
+    if (at != nullptr && *at == '\\') {
       escapes = true;
-      if (at + 1 < text.size()) ++at;
+      at += at + 1 < end ? 2 : 1;
       continue;
     }
-    const std::string_view part = text.substr(start, at - start);
-    parts.push_back(escapes ? unescaped(part, version21) : std::string(part));
-    if (at == text.size()) return;
-    start = at + 1;
+    if (at == nullptr) at = end;
+    parts.push_back({std::string_view(start, static_cast<std::size_t>(at - start)), escapes});
+    if (at == end) return;
+    start = ++at;
     escapes = false;
+  }
+}
+
+std::string unescaped(const EscapedPart& part, bool version21) {
+  return part.escapes ? unescaped(part.text, version21) : std::string(part.text);
+}
+
+void appendUnescaped(std::string& out, const EscapedPart& part, bool version21) {
+  if (part.escapes) {
+    appendUnescaped(out, part.text, version21);
+  } else {
+    out.append(part.text);
   }
 }
 

@@ -45,6 +45,8 @@ std::string asUtf8(std::string text);
 // Reads backslash escapes: "\n" and "\N" a line break, "\\" "\", "\," ",", "\;" ";",
 // "\:" ":"; any other backslash stays. Version 2.1 knows only "\;".
 std::string unescaped(std::string_view text, bool version21);
+// The same, appended to out.
+void appendUnescaped(std::string& out, std::string_view text, bool version21);
 // The same for a value of its own, which is handed back untouched when it holds no escape.
 std::string unescaped(std::string&& text, bool version21);
 
@@ -53,6 +55,18 @@ std::vector<std::string> splitEscaped(std::string_view text, char separator, boo
 // The same into parts, which is emptied first and keeps its room from call to call.
 void splitEscaped(std::string_view text, char separator, bool version21,
                   std::vector<std::string>& parts);
+
+// One part of a structured value as splitEscaped() cuts it, its escapes not yet read: a view
+// into the value, so that only the parts a field takes become strings.
+struct EscapedPart {
+  std::string_view text;
+  bool escapes = false;  // holds a backslash
+};
+// Cuts a value at the separators that no backslash escapes, into parts (emptied first).
+void splitEscaped(std::string_view text, char separator, std::vector<EscapedPart>& parts);
+// The part's text with its escapes read.
+std::string unescaped(const EscapedPart& part, bool version21);
+void appendUnescaped(std::string& out, const EscapedPart& part, bool version21);
 
 // "scheme" of "scheme:rest", when the text starts with a URI scheme; else "".
 std::string_view uriScheme(std::string_view text);

@@ -37,5 +37,31 @@ TEST(ByteSearchTest, FindsWhatMemchrFindsAndReadsNothingOutside) {
   EXPECT_EQ(findByteBlockwise(nullptr, 0, 'a'), nullptr);
 }
 
+// The same lengths, alignments and places for a line end: the first CR or LF, whichever comes
+// first, and no other control byte (a tab, a vertical tab, a CR's neighbours 0x0C and 0x0E).
+TEST(ByteSearchTest, FindsTheFirstLineEndAndNoOtherControlByte) {
+  std::mt19937 random(11);
+  const char noise[] = {'\t', '\v', '\x0c', '\x0e', '\x8d', '\x8a'};
+  for (std::size_t length = 0; length <= 50; ++length) {
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+      const std::size_t places[] = {0, length - 1, 15, 16, 31, 32, length / 2, length};
+      for (std::size_t place : places) {
+        for (const char lineEnd : {'\r', '\n'}) {
+          std::string bytes(offset + length, '\0');
+          for (char& c : bytes) c = noise[random() % sizeof noise];
+          if (place < length) bytes[offset + place] = lineEnd;
+          if (place + 3 < length) bytes[offset + place + 3] = lineEnd == '\r' ? '\n' : '\r';
+          const std::vector<char> range(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                                        bytes.end());
+          const char* expected = place < length ? range.data() + place : nullptr;
+          EXPECT_EQ(findLineEnd(range.data(), range.size()), expected)
+              << "length " << length << ", offset " << offset << ", line end at " << place;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(findLineEnd(nullptr, 0), nullptr);
+}
+
 }  // namespace
 }  // namespace xr

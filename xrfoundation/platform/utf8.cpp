@@ -53,6 +53,14 @@ template <bool kText = false>
 std::size_t asciiPrefix(const unsigned char* p, std::size_t n) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   std::size_t i = 0;
+  if constexpr (!kText) {
+    // Whole records of ASCII (a vCard import checks every one) go thirty-two bytes a step.
+    for (; i + 32 <= n; i += 32) {
+      std::uint64_t words[4];
+      std::memcpy(words, p + i, sizeof words);
+      if ((words[0] | words[1] | words[2] | words[3]) & kHighBits) break;
+    }
+  }
   for (; i + 8 <= n; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, p + i, 8);

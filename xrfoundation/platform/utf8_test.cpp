@@ -77,6 +77,19 @@ TEST(Utf8Test, ScannersStopAtTheFirstByteThatMatters) {
   }
 }
 
+// Long runs go several words a step: the first byte that is not ASCII stops the run wherever it
+// stands in a step, and the validator still finds an invalid byte there.
+TEST(Utf8Test, LongAsciiRunsStopAtTheirFirstOtherByte) {
+  for (std::size_t at = 0; at < 70; ++at) {
+    std::string text(70, 'a');
+    text[at] = '\xC3';
+    EXPECT_EQ(asciiPrefix(text), at) << "at " << at;
+    text[at] = '\xFF';
+    EXPECT_FALSE(isValid(text)) << "at " << at;
+  }
+  EXPECT_EQ(asciiPrefix(std::string(70, 'a')), 70u);
+}
+
 TEST(Utf8Test, CountsUtf16Units) {
   EXPECT_EQ(utf16Length(""), 0u);
   EXPECT_EQ(utf16Length("abcdefghij"), 10u);
