@@ -272,9 +272,11 @@ wxAppConsole& wxApplication() {
   return *app;
 }
 
+// One loop for the whole run: a worker's last post may still be waking the loop (wxWidgets
+// reaches the active loop through a plain pointer) when the loop has run its call and returned.
 void runWx() {
-  wxConsoleEventLoop loop;
-  loop.Run();
+  static wxConsoleEventLoop* loop = new wxConsoleEventLoop;
+  loop->Run();
 }
 
 void countWx(bool last) {

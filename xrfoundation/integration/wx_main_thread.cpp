@@ -37,7 +37,9 @@ struct WxMainThreadState {
   std::mutex mutex;
   wxAppConsole* application = nullptr;  // null once detached; guarded by mutex
   std::deque<Call> calls;               // guarded by mutex
-  bool eventQueued = false;             // guarded by mutex
+  // Set under mutex; cleared without it by an event that wxWidgets deletes unrun, which may
+  // happen inside QueueEvent() under mutex (no application object at that moment).
+  std::atomic<bool> eventQueued{false};
   std::atomic<bool> droppedLogged{false};
 
   // Lets go of the waiting calls, and of every later one. What a call held is let go before its
@@ -77,9 +79,7 @@ class RunCallsEvent : public wxAsyncMethodCallEvent {
   // Deleted unrun (the application's pending events deleted), it is no longer on its way: the
   // next post queues another.
   ~RunCallsEvent() override {
-    if (executed_) return;
-    std::lock_guard lock(state_->mutex);
-    state_->eventQueued = false;
+    if (!executed_) state_->eventQueued = false;
   }
 
   wxEvent* Clone() const override { return new RunCallsEvent(*this); }
@@ -173,7 +173,7 @@ void WxMainThread::post(std::function<void()> call, bool wait) {
     std::lock_guard lock(state_->mutex);
     if (state_->application != nullptr) {
       state_->calls.push_back({std::move(call), completion ? &*completion : nullptr});
-      if (!std::exchange(state_->eventQueued, true)) queueRunEvent(state_);
+      if (!state_->eventQueued.exchange(true)) queueRunEvent(state_);
       call = nullptr;
     }
   }
