@@ -1,7 +1,7 @@
 # The Windows package (preset windows): one ZIP with xrf.exe, the DLL with its import library,
-# the static library, the headers, the CMake package, the README, the licence with the
-# third-party notices and the compiler's run-time DLLs that the programs load. Included by
-# cmake/packaging.cmake when WIN32.
+# the static library, the headers, the CMake package, the README with its pages, the licence
+# with the third-party notices and the compiler's run-time DLLs that the programs load. Included
+# by cmake/packaging.cmake when WIN32.
 
 # The static library beside the DLL: the same objects, libxrfoundation.a (the DLL's import
 # library is libxrfoundation.dll.a), target XRFoundation::xrfoundation_static.
@@ -22,6 +22,9 @@ install(TARGETS xrfoundation_static EXPORT XRFoundationTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 install(FILES ${XRF_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT dev)
+# The pages the README links to, in the same place relative to it.
+file(GLOB xr_doc_pages ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${xr_doc_pages} DESTINATION docs COMPONENT dev)
 # Our licence (MIT), and the licences of what the DLL links statically, the programs compile in
 # and bin/ ships beside them.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/packaging/THIRD_PARTY_NOTICES

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs the build recipes the README gives its readers, exactly as written: every ```sh block
-# announced by a line `<!-- run: the recipes of scripts/readme_recipes.sh -->` right before it,
-# in a fresh copy of the tracked files (build/readme/src), one block after another. Installs go
-# under DESTDIR=build/readme/root, so a recipe that installs into /usr/local leaves this machine
-# alone. A compiler warning fails the recipe as an error would. Then runs the tests of the
-# recipe's build (build/release), but the build, docs and fuzz checks, which the test command
-# runs in stages of their own.
+# Runs the build recipes the README and the pages under docs/ give their readers, exactly as
+# written: every ```sh block announced by a line `<!-- run: the recipes of
+# scripts/readme_recipes.sh -->` right before it, in a fresh copy of the tracked files
+# (build/readme/src), one block after another, the README's first and then the pages' in the
+# order of their names. Installs go under DESTDIR=build/readme/root, so a recipe that installs
+# into /usr/local leaves this machine alone. A compiler warning fails the recipe as an error
+# would. Then runs the tests of the README's build (build/release), but the build, docs and fuzz
+# checks, which the test command runs in stages of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -18,8 +19,8 @@ recipes=$(awk -v marker="$marker" '
   announced && $0 == "```sh" { inside = 1; announced = 0; next }
   { announced = 0 }
   inside && $0 == "```" { inside = 0; print "# --"; next }
-  inside { print }' README.md)
-[ -n "$recipes" ] || { echo "readme_recipes: README.md announces no recipe" >&2; exit 1; }
+  inside { print }' README.md docs/*.md)
+[ -n "$recipes" ] || { echo "readme_recipes: no page announces a recipe" >&2; exit 1; }
 
 rm -rf "$work"
 mkdir -p "$work/src"
@@ -32,9 +33,9 @@ export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 (cd "$work/src" && DESTDIR="$work/root" bash -euo pipefail -c "$recipes") 2>&1 |
   tee "$work/recipes.log"
 if grep -E 'warning:' "$work/recipes.log"; then
-  echo "readme_recipes: the README's build warns" >&2
+  echo "readme_recipes: a recipe's build warns" >&2
   exit 1
 fi
 ctest --test-dir "$work/src/build/release" -j 2 --output-on-failure --no-tests=error \
   -LE "^(${XRF_OWN_STAGE_LABELS})$"
-echo "readme_recipes: the README's recipes build, install and pass the tests"
+echo "readme_recipes: the recipes build and install, and the README's build passes the tests"

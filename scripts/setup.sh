@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev libglib2.0-dev libwxgtk3.2-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject python3-debian
   libutf8proc-dev libuchardet-dev libicu-dev locales libkf5contacts-dev
-  doxygen
+  doxygen pandoc
   dpkg-dev man-db bash-completion
 )
 # The Windows x64 build (the windows preset): MinGW-w64 and Wine; XRF_WINDOWS=0 goes without.

@@ -131,7 +131,7 @@ void addCsv2VcfCommand(CLI::App& contacts) {
   auto* convert = contacts.add_subcommand(
       "csv2vcf",
       "Write one vCard 3.0 record per row of a contacts CSV (header line first; the column "
-      "names are listed in the README). Ctrl-C cancels and leaves no partial output.");
+      "names are listed in docs/contacts.md). Ctrl-C cancels and leaves no partial output.");
   convert->add_option("IN", options->input, "contacts CSV file, or - for standard input")
       ->required();
   convert->add_option("-o,--output", options->output,

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -159,6 +161,49 @@ TEST(ContactCsvRowTest, MapsTheOpenSourceMailClientsColumns) {
             "given='Zoe' display='Zoe'\n");
   EXPECT_EQ(import.summary.unplaced,
             (Unplaced{{"Birth Month", 1}, {"Birth Day", 1}, {"Custom 1", 1}}));
+}
+
+// The birthday from its parts only when each is a number in its range; an address only with
+// some part, its one text standing for it only when it has no other part.
+TEST(ContactCsvRowTest, DatePartsAndAddressPartsGiveWholeItemsOrNone) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"Ann,1990,2,3,,,,,,,,", "date='1990-02-03'/E_Date_Birthday\n"},
+      {"Ann,x,2,3,,,,,,,,", ""},
+      {"Ann,12345,2,3,,,,,,,,", ""},
+      {"Ann,0,2,3,,,,,,,,", ""},
+      {"Ann,,2,,,,,,,,,", ""},
+      {"Ann,,13,3,,,,,,,,", ""},
+      {"Ann,,2,32,,,,,,,,", ""},
+      {"Ann,,,,,,,,NRW,,,", "adr/E_Address_Home region='NRW'\n"},
+      {"Ann,,,,,,,,,,Sales,", "org dept='Sales'\n"},
+      {"Ann,,,,,,,,,,,CEO", "org title='CEO'\n"},
+  };
+  for (const auto& [line, items] : rows) {
+    const Import import = importCsv(
+        std::string("First Name,Birth Year,Birth Month,Birth Day,Home Address,Home Address 2,"
+                    "Home City,Home ZipCode,Home State,Home Country,Department,Job Title\n") +
+        line + "\n");
+    ASSERT_EQ(import.contacts.size(), 1u) << line << ": " << import.error;
+    EXPECT_EQ(contactText(import.contacts[0]), std::string("given='Ann' display='Ann'\n") + items)
+        << line;
+  }
+}
+
+TEST(ContactCsvRowTest, APhotoTooLargeOrNoFileEndsTheImport) {
+  const std::filesystem::path big = "contact_csv_row_test_big.jpg";
+  std::ofstream(big, std::ios::binary) << "x";
+  std::filesystem::resize_file(big, (16u << 20) + 1);
+  std::filesystem::create_directories("contact_csv_row_test_folder.jpg");
+  for (const char* file : {"contact_csv_row_test_big.jpg", "contact_csv_row_test_folder.jpg"}) {
+    const Import import = importCsv(std::string("Given Name,Photo\nAnn,") + file + "\n");
+    EXPECT_TRUE(import.contacts.empty()) << file;
+    EXPECT_NE(import.error.find(file), std::string::npos) << import.error;
+  }
+  EXPECT_NE(importCsv("Given Name,Photo\nAnn,contact_csv_row_test_big.jpg\n")
+                .error.find("is larger than 16 MiB"),
+            std::string::npos);
+  std::filesystem::remove(big);
+  std::filesystem::remove("contact_csv_row_test_folder.jpg");
 }
 
 }  // namespace

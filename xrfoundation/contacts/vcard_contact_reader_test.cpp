@@ -140,6 +140,10 @@ TEST(VCardContactReader, FailuresEndTheReadingAfterTheRecordsBeforeThem) {
   EXPECT_NE(reader.errorReason().find("/nonexistent/contacts.vcf"), std::string::npos);
   ContactInfo contact;
   EXPECT_EQ(reader.next(contact), Next::Error);
+  VCardContactReader unknown;
+  unknown.setEncoding("no-such-encoding");
+  EXPECT_FALSE(unknown.open(std::make_shared<testing::FakeInputStream>(ann)));
+  EXPECT_EQ(unknown.errorReason(), "unknown encoding \"no-such-encoding\"");
 }
 
 TEST(VCardContactReader, MemoryStaysBoundedByTheBlockAndTheLongestRecord) {
@@ -171,8 +175,9 @@ struct VCardRead {
   DecodeDamage damage;
 };
 
-VCardRead readVCards(const std::string& input, std::optional<std::string> encoding = {}) {
-  VCardContactReader reader;
+VCardRead readVCards(const std::string& input, std::optional<std::string> encoding = {},
+                     std::size_t blockSize = VCardContactReader::kDefaultBlockSize) {
+  VCardContactReader reader(blockSize);
   reader.setEncoding(std::move(encoding));
   VCardRead read;
   EXPECT_TRUE(reader.open(std::make_shared<testing::FakeInputStream>(input)));
@@ -222,6 +227,13 @@ TEST(VCardContactReader, ReadsLegacyExportsWhereCharsetParametersWin) {
     if (sample.encoding == "ISO-8859-2") continue;  // guessed as Windows-1250
     const VCardRead detected = readVCards(file);
     EXPECT_EQ(detected.names, names) << sample.encoding << " read as " << detected.encoding;
+    // Plain ASCII records fill the first block: the encoding is learnt where it shows.
+    std::string ascii;
+    for (int i = 0; i < 10; ++i) ascii += card("Ann");
+    const VCardRead late = readVCards(ascii + file, std::nullopt, 2048);
+    names.insert(names.begin(), 10, "Ann");
+    EXPECT_EQ(late.names, names) << sample.encoding << " read as " << late.encoding;
+    EXPECT_EQ(late.encoding, detected.encoding);
   }
 }
 

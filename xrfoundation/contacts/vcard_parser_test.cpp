@@ -298,31 +298,31 @@ TEST(VCardParser, FoldedLinesFollowTheRecordsVersion) {
   }
 }
 
-// TYPE words in the spellings writers use: any case, quoted, with "X-", '-' or '_', and the
-// other names of a kind; a word only like a kind's (CELLULAR, a long X- word) names none.
-TEST(VCardParser, TypeWordsInEverySpellingNameTheirKind) {
-  struct Row {
-    const char* line;
-    const char* kind;
+// Lines a contact takes once, lines of no value, the parts of an address's street and an
+// organisation's departments, every name of an anniversary, and the device form's copies.
+TEST(VCardParser, RepeatedEmptyAndManyPartLines) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"N:A;B;;;\r\nN:C;D;;;\r\nFN:Ann\r\nFN:Bob\r\nNICKNAME:a\r\nNICKNAME:b\r\n",
+       "family='A' given='B' display='Ann' nick='a'\n"
+       "VCardUnplacedLines: 'N:C;D;;;' 'FN:Bob' 'NICKNAME:b'\n"},
+      {"EMAIL: \r\nURL:\r\nTEL:TEL:\r\nX-IM;Skype: \r\nPHOTO:x\r\n",
+       "VCardUnplacedLines: 'EMAIL: ' 'URL:' 'TEL:TEL:' 'X-IM;Skype: ' 'PHOTO:x'\n"},
+      {"ADR;TYPE=WORK:Box 1;Suite 2;1 Way;;;;\r\nORG:Acme;;Lab;Unit\r\n",
+       "adr/E_Address_Work street='Box 1\nSuite 2\n1 Way'\norg company='Acme' dept='Lab;Unit'\n"},
+      {"X-ANNIVERSARY:2001-01-01\r\nX-EVOLUTION-ANNIVERSARY:2002-02-02\r\n"
+       "ANNIVERSARY:2003-03-03\r\nBDAY:\r\nX-ABDATE:2004-04-04\r\n",
+       "date='2001-01-01'/E_Date_Anniversary date='2002-02-02'/E_Date_Anniversary "
+       "date='2003-03-03'/E_Date_Anniversary date='2004-04-04'/E_Date_Other\n"},
+      {"BDAY:1990-01-01\r\nX-DE;Birthday:1990-01-01\r\nX-DE;Anniversary:1990-01-01\r\n",
+       "date='1990-01-01'/E_Date_Birthday date='1990-01-01'/E_Date_Anniversary\n"},
+      {"X-IM;Skype:ann\r\nX-SKYPE:ann\r\nIMPP:im:bob\r\nIMPP:sip:x@y\r\n",
+       "im='ann'/E_Im_Skype im='bob' im='sip:x@y'\n"},
   };
-  const Row rows[] = {
-      {"TEL;TYPE=x-mobile:1", E_Number_Mobile},
-      {"TEL;type=\"Work\";type=iPhone:1", E_Number_WorkMobile},
-      {"TEL;TYPE=Home,FAX:1", E_Number_FaxHome},
-      {"TEL;TYPE=text-phone:1", E_Number_TTY},
-      {"TEL;TYPE=Company_Main:1", E_Number_CompanyMain},
-      {"TEL;PAGER;WORK:1", E_Number_WorkPager},
-      {"TEL;TYPE=cellular:1", E_Number_Other},
-      {"TEL;TYPE=x-work-extension-number:1", E_Number_Other},
-      {"EMAIL;TYPE=INTERNET,x-home:a@example.org", E_Email_Home},
-      {"EMAIL;TYPE=Mobile:a@example.org", E_Email_Mobile},
-  };
-  for (const Row& row : rows) {
-    const ContactInfo c = readBack(std::string("BEGIN:VCARD\r\n") + row.line + "\r\nEND:VCARD\r\n");
-    const auto& numbers = c.groupNumber.arrItem;
-    const auto& emails = c.groupEmail.arrItem;
-    ASSERT_EQ(numbers.size() + emails.size(), 1u) << row.line;
-    EXPECT_EQ(numbers.empty() ? emails[0].emailType : numbers[0].mobileType, row.kind) << row.line;
+  for (const auto& [lines, text] : rows) {
+    EXPECT_EQ(contactText(readBack(std::string("BEGIN:VCARD\r\nVERSION:3.0\r\n") + lines +
+                                   "END:VCARD\r\n")),
+              text)
+        << lines;
   }
 }
 

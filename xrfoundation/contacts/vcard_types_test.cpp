@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "xrfoundation/contacts/contact_enums.h"
@@ -85,31 +86,55 @@ TEST(VCardTypesTest, WordsInAnySpellingNameTheirKind) {
 }
 
 TEST(VCardTypesTest, ServicesLabelsAndPropertiesNameTheirKind) {
+  using Kind = std::optional<std::string>;
+  using Lookup = Kind (*)(std::string_view);
+  const Lookup date = [](std::string_view label) -> Kind { return dateKindOfLabel(label); };
+  const std::tuple<Lookup, const char*, Kind> rows[] = {
+      {imKindOfProperty, "X-GOOGLE-TALK", E_Im_GoogleTalk},
+      {imKindOfProperty, "X-GTALK", E_Im_GoogleTalk},
+      {imKindOfProperty, "X-GOOGLETALK", E_Im_GoogleTalk},
+      {imKindOfProperty, "X-SKYPE-USERNAME", E_Im_Skype},
+      {imKindOfProperty, "X-MS-IMADDRESS", E_Im_MSN},
+      {imKindOfProperty, "X-", std::nullopt},
+      {imKindOfProperty, "X-TALK", std::nullopt},
+      {imKindOfProperty, "SKYPE", std::nullopt},
+      {imKindOfService, "AIM", E_Im_AIM},
+      {imKindOfService, "x-msn-im", E_Im_MSN},
+      {imKindOfService, "Windows Live", E_Im_MSN},
+      {imKindOfService, "msn", E_Im_MSN},
+      {imKindOfService, "Yahoo", E_Im_Yahoo},
+      {imKindOfService, "ymsgr", E_Im_Yahoo},
+      {imKindOfService, "Skype", E_Im_Skype},
+      {imKindOfService, "QQ", E_Im_QQ},
+      {imKindOfService, "Google Talk", E_Im_GoogleTalk},
+      {imKindOfService, "gtalk", E_Im_GoogleTalk},
+      {imKindOfService, "ICQ", E_Im_ICQ},
+      {imKindOfService, "Jabber", E_Im_Jabber},
+      {imKindOfService, "xmpp", E_Im_Jabber},
+      {imKindOfService, "NetMeeting", E_Im_NetMeeting},
+      {imKindOfService, "sip", std::nullopt},
+      {date, "_$!<Anniversary>!$_", E_Date_Anniversary},
+      {date, "Birth-Date", E_Date_Birthday},
+      {date, "birthday", E_Date_Birthday},
+      {date, "_$!<Other>!$_", E_Date_Other},
+      {numberKindOfLabel, "_$!<HomeFAX>!$_", E_Number_FaxHome},
+      {numberKindOfLabel, "iPhone", E_Number_Mobile},
+      {numberKindOfLabel, "cell", E_Number_Mobile},
+      {numberKindOfLabel, "_$!<Other>!$_", E_Number_Other},
+      {numberKindOfLabel, "Boat", std::nullopt},
+      {emailKindOfLabel, "_$!<Work>!$_", E_Email_Work},
+      {emailKindOfLabel, "other", E_Email_Other},
+      {emailKindOfLabel, "cabin", std::nullopt},
+      {addressKindOfLabel, "home", E_Address_Home},
+      {addressKindOfLabel, "_$!<Other>!$_", E_Address_Other},
+      {addressKindOfLabel, "cabin", std::nullopt},
+  };
+  for (const auto& [lookup, word, kind] : rows) EXPECT_EQ(lookup(word), kind) << word;
   EXPECT_EQ(imPropertyOfKind(std::string(E_Im_GoogleTalk)), "X-GOOGLE-TALK");
   EXPECT_EQ(imPropertyOfKind(std::nullopt), "");
-  EXPECT_EQ(imKindOfProperty("X-GOOGLE-TALK"), E_Im_GoogleTalk);
-  EXPECT_EQ(imKindOfProperty("X-SKYPE-USERNAME"), E_Im_Skype);
-  EXPECT_EQ(imKindOfProperty("X-MS-IMADDRESS"), E_Im_MSN);
-  EXPECT_EQ(imKindOfProperty("X-"), std::nullopt);
-  EXPECT_EQ(imKindOfProperty("SKYPE"), std::nullopt);
-  EXPECT_EQ(imKindOfService("xmpp"), E_Im_Jabber);
-  EXPECT_EQ(imKindOfService("Google Talk"), E_Im_GoogleTalk);
-  EXPECT_EQ(imKindOfService("x-msn-im"), E_Im_MSN);
-  EXPECT_EQ(imKindOfService("sip"), std::nullopt);
-
-  EXPECT_EQ(dateKindOfLabel("_$!<Anniversary>!$_"), E_Date_Anniversary);
-  EXPECT_EQ(dateKindOfLabel("Birth-Date"), E_Date_Birthday);
-  EXPECT_EQ(dateKindOfLabel("_$!<Other>!$_"), E_Date_Other);
   for (const char* kind : {E_Date_Anniversary, E_Date_Birthday, E_Date_Other}) {
     EXPECT_EQ(dateKindOfLabel(dateLabelOfKind(std::string(kind))), kind);
   }
-  EXPECT_EQ(numberKindOfLabel("_$!<HomeFAX>!$_"), E_Number_FaxHome);
-  EXPECT_EQ(numberKindOfLabel("iPhone"), E_Number_Mobile);
-  EXPECT_EQ(numberKindOfLabel("_$!<Other>!$_"), E_Number_Other);
-  EXPECT_EQ(numberKindOfLabel("Boat"), std::nullopt);
-  EXPECT_EQ(emailKindOfLabel("_$!<Work>!$_"), E_Email_Work);
-  EXPECT_EQ(addressKindOfLabel("home"), E_Address_Home);
-  EXPECT_EQ(addressKindOfLabel("cabin"), std::nullopt);
 }
 
 }  // namespace

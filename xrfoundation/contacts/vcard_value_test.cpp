@@ -27,6 +27,15 @@ TEST(VCardValueTest, DecodesQuotedPrintableThenTheCharset) {
       {"NOTE;QUOTED-PRINTABLE;CHARSET=ISO-8859-1:Caf=E9=0D=0A=4", "Café\r\n=4"},
       {"NOTE:caf\xE9 \x80", "café €"},  // no charset, not UTF-8: Windows-1252
       {"NOTE;CHARSET=NO-SUCH:Zo\xC3\xAB", "Zoë"},
+      {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:=c3=a9=G1=", "é=G1="},
+      {"NOTE;CHARSET=US-ASCII:Zo\xC3\xAB", "Zoë"},
+      // Every name of SHIFT_JIS is read as Microsoft's, whose 5C is a backslash, not a yen sign.
+      {"N;CHARSET=Shift-JIS;ENCODING=QUOTED-PRINTABLE:=95=5C=5C", "表\\"},
+      {"N;CHARSET=sjis;ENCODING=QUOTED-PRINTABLE:=95=5C=5C", "表\\"},
+      {"N;CHARSET=X-SJIS;ENCODING=QUOTED-PRINTABLE:=95=5C=5C", "表\\"},
+      {"N;CHARSET=Windows-31J;ENCODING=QUOTED-PRINTABLE:=95=5C=5C", "表\\"},
+      {"N;CHARSET=MS_Kanji;ENCODING=QUOTED-PRINTABLE:=95=5C=5C", "表\\"},
+      {"N;CHARSET=cp932;ENCODING=QUOTED-PRINTABLE:=95=5C=5C", "表\\"},
   };
   for (const auto& [line, value] : rows) EXPECT_EQ(decode(line), value) << line;
 }

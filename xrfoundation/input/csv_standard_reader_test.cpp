@@ -209,6 +209,12 @@ TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
       {"sep= line", "sep=;\na,b;c\n", {}, ';', {{"a,b", "c"}}},
       {"SEP= line with CR LF", "SEP=|\r\na|b\r\n", {}, '|', {{"a", "b"}}},
       {"the option wins over a sep= line", "sep=;\na;b,c\n", ',', ',', {{"a;b", "c"}}},
+      {"sep= line with CR", "sep=;\ra;b\r", {}, ';', {{"a", "b"}}},
+      {"a sep= line alone", "sep=;", {}, ';', {}},
+      {"sep= and a line end is no sep= line", "sep=\na,b\n", {}, ',', {{"sep="}, {"a", "b"}}},
+      {"sep= and two characters is none", "sep=;x\n", {}, ';', {{"sep=", "x"}}},
+      {"a tab and a semicolon tie", "a\tb;c\n", {}, ',', {{"a\tb;c"}}},
+      {"more tabs than commas", "a\tb\tc,d\n", {}, '\t', {{"a", "b", "c,d"}}},
   };
   for (const SeparatorCase& c : cases) {
     for (const std::size_t chunk : {0, 1}) {

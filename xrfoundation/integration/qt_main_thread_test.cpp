@@ -44,12 +44,9 @@ TEST_F(QtMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrd
   testing::expectCompositeObservedOnLoop(loop_);
 }
 
-// A worker keeps posting, some posts waiting, while the loop quits and the application object
-// goes: the calls that run do so on its thread in posting order, the rest are dropped, none is
-// lost or let go twice, and the waiting worker is released.
 TEST_F(QtMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
-  testing::expectWorkerPostingWhileTheApplicationEndsIsNeverStuckNorRunTwice(
-      loop_, [&] { application_.reset(); });
+  testing::expectPostingThroughTheEndIsNeverStuckNorRunTwice(loop_,
+                                                            [&] { application_.reset(); });
 }
 
 TEST(QtMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThread) {
@@ -111,10 +108,8 @@ TEST(QtMainThreadLifetimeTest, TaskOutlivingTheApplicationLeavesTheRegistryAndIt
   });
 }
 
-// Calls that reached the library's own loop before the application existed are handed over at
-// the install and run first, on the application's thread.
 TEST(QtMainThreadLifetimeTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {
-  testing::expectLibraryLoopCallsRunFirstAfterTheInstall([](auto run) {
+  testing::expectCallsPostedBeforeTheInstallRunFirst([](auto run) {
     QCoreApplication application(g_argc, g_argv);
     ASSERT_TRUE(installQtMainThread());
     QtLoop loop;

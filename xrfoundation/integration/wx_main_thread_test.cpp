@@ -76,12 +76,9 @@ TEST_F(WxMainThreadTest, TaskWatcherReportsOnTheApplicationThread) {
   EXPECT_FALSE(offLoop);
 }
 
-// A worker keeps posting, some posts waiting, while the loop quits and the application object
-// goes: the calls that run do so on its thread in posting order, the rest are dropped, none is
-// lost or let go twice, and the waiting worker is released.
 TEST_F(WxMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
-  testing::expectWorkerPostingWhileTheApplicationEndsIsNeverStuckNorRunTwice(
-      loop_, [&] { application_.reset(); });
+  testing::expectPostingThroughTheEndIsNeverStuckNorRunTwice(loop_,
+                                                            [&] { application_.reset(); });
 }
 
 TEST(WxMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThread) {
@@ -193,10 +190,8 @@ TEST(WxMainThreadShutdownTest, TaskOutlivingTheApplicationLeavesTheRegistryAndIt
   }
 }
 
-// Calls that reached the library's own loop before the application existed are handed over at
-// the install and run first, on the application's thread.
 TEST(WxMainThreadLifetimeTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {
-  testing::expectLibraryLoopCallsRunFirstAfterTheInstall([](auto run) {
+  testing::expectCallsPostedBeforeTheInstallRunFirst([](auto run) {
     WxApplication application;
     ASSERT_TRUE(application.started());
     ASSERT_TRUE(installWxMainThread());

@@ -57,11 +57,67 @@ TEST(XmlWellFormedTest, RefusesTextWithTheFirstRuleItBreaks) {
       {"<a>]]></a>", "']]>' in text"},
       {"<a><!-- a ---></a>", "'--' inside a comment"},
       {"<a/><!DOCTYPE a>", "document type declaration out of place"},
+      {"<!DOCTYPE a><!DOCTYPE a><a/>", "document type declaration out of place"},
+      {"<!DOCTYPE ><a/>", "malformed document type declaration"},
+      {"<!DOCTYPE a SYSTEM 'x' y><a/>", "malformed document type declaration"},
+      {"<a>&;</a>", "'&' that starts no reference"},
+      {"<a>&a b;</a>", "'&' that starts no reference"},
+      {"<a>&A-b.c_:9\xC3\xA9;</a>", "undefined entity"},
+      {"<a>&#1a;</a>", "malformed character reference"},
+      {"<a>&#xaG;</a>", "malformed character reference"},
+      {"<?xml version='2.0'?><a/>", "malformed XML declaration"},
+      {"<?xml version='1.'?><a/>", "malformed XML declaration"},
+      {"<?xml version='1.x'?><a/>", "malformed XML declaration"},
+      {"<?xml version=1.0?><a/>", "malformed XML declaration"},
+      {"<?xml version?><a/>", "malformed XML declaration"},
+      {"<?xml version='1.0' standalone=\"no\" x?><a/>", "malformed XML declaration"},
+      {"<a xmlns='http://www.w3.org/XML/1998/namespace'/>", "reserved namespace as the default"},
+      {"<a xmlns='http://www.w3.org/2000/xmlns/'/>", "reserved namespace as the default"},
+      {"<a xmlns:p='http://www.w3.org/2000/xmlns/'/>", "reserved namespace prefix or name"},
+      // A namespace is compared as the parser reads it, its references replaced.
+      {"<a xmlns:p='&#x68;ttp://www.w3.org/2000/xmlns/'/>", "reserved namespace prefix or name"},
+      {"<a xmlns='&#104;ttp://www.w3.org/XML/1998/namespace'/>",
+       "reserved namespace as the default"},
+      {"<a \xC3\x97='1'/>", "attribute name not allowed"},
+      // Names: a colon at either end, a digit or a combining mark first, and characters between
+      // the ranges of name characters.
+      {"<:a/>", "element name not allowed"},
+      {"<a:/>", "element name not allowed"},
+      {"<1a/>", "element name not allowed"},
+      {"<p:1a xmlns:p='u'/>", "element name not allowed"},
+      {"<\xC2\xB7/>", "element name not allowed"},
+      {"<\xCC\x80/>", "element name not allowed"},
+      {"<a\xC3\xB7/>", "element name not allowed"},
+      {"<a\xCD\xBE/>", "element name not allowed"},
+      {"<a\xE2\x80\x80/>", "element name not allowed"},
+      {"<a\xEF\xB7\x90/>", "element name not allowed"},
+      {"<a\xF3\xB0\x80\x80/>", "element name not allowed"},
   };
   for (const auto& [text, description] : rows) {
     const XmlFault fault = checkXmlWellFormed(text);
     ASSERT_TRUE(fault) << text;
     EXPECT_STREQ(fault.what, description) << text;
+  }
+}
+
+// What the rules allow passes: characters beyond the BMP and the private use area, every kind
+// of reference, a full declaration, document types, instructions, comments, and names from
+// each range of name characters.
+TEST(XmlWellFormedTest, AcceptsWhatTheRulesAllow) {
+  for (const char* text : {
+           "<a>\xEE\x80\x80\xF0\x9F\x99\x82</a>",
+           "<a b='&lt;&gt;&amp;&apos;&quot;'>&#xaf;&#xAF;&#65;</a>",
+           "<?xml version = \"1.0\" encoding='utf-8' standalone=\"yes\" ?><a/>",
+           "<!DOCTYPE a PUBLIC \"-//A//B\" \"x\"><a/>",
+           "<!DOCTYPE a SYSTEM 'x'><?pi data?><?pi?><a><!--x--></a >",
+           "<_a-b.c:d xmlns:_a-b.c='u' A:B='1' xmlns:A='v'/>",
+           "<a xmlns:p='u&amp;&lt;&gt;&apos;&quot;&#65;&#x42;\t\n' xmlns:xml="
+           "'http://www.w3.org/XML/1998/namespace' p:x='1' \xC3\xA9='2'/>",
+           "<\xC3\x80\xC3\x98\xC3\xB8\xCD\xB0\xCE\xB1\xE2\x80\x8C\xE2\x81\xB0\xE2\xB0\x80\xE3\x81"
+           "\x82\xEF\xA4\x80\xEF\xB7\xB0\xF0\x90\x80\x80\xC2\xB7\xCC\x80\xE2\x80\xBF/>",
+       }) {
+    const XmlFault fault = checkXmlWellFormed(text);
+    EXPECT_FALSE(fault) << text << ": " << (fault ? fault.what : "");
   }
 }
 

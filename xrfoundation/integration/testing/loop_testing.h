@@ -280,6 +280,56 @@ inline void postNumberedCall(int i, bool wait, std::vector<int>& ran, std::atomi
       wait);
 }
 
+// A worker keeps posting, some posts waiting, while the loop runs; then end() ends the
+// application's loop for good (destroys the application object) with calls still queued and
+// the worker still posting: the calls that ran did so on the loop's thread in posting order,
+// the rest were dropped, none was lost or let go twice, and the waiting worker was released.
+template <class Loop, class End>
+void expectPostingThroughTheEndIsNeverStuckNorRunTwice(Loop& loop, End end) {
+  const auto loopThread = std::this_thread::get_id();
+  std::vector<int> ran;  // on the loop's thread only
+  std::atomic<int> offLoop{0}, posted{0}, released{0};
+  std::atomic<bool> ended{false};
+  std::thread worker([&] {
+    int afterEnd = 0;
+    for (int i = 0; afterEnd < 50 && i < 1000000; ++i) {
+      postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
+      ++posted;
+      if (ended) ++afterEnd;
+    }
+  });
+  const bool running = loop.runUntil([&] { return posted.load() >= 200; }, kPatienceSeconds);
+  end();
+  ended = true;
+  worker.join();
+  ASSERT_TRUE(running);
+  EXPECT_EQ(released.load(), posted.load()) << "a call was lost or let go twice";
+  EXPECT_EQ(offLoop.load(), 0);
+  ASSERT_GE(ran.size(), 1u);
+  EXPECT_LT(ran.size(), static_cast<std::size_t>(posted.load()));
+  for (std::size_t i = 0; i < ran.size(); ++i) ASSERT_EQ(ran[i], static_cast<int>(i));
+}
+
+// Calls that reached the library's own loop before the install are handed over and run first,
+// on the loop's thread. session(run) makes the application, installs the adapter and calls
+// run(loop) with its loop.
+template <class Session>
+void expectCallsPostedBeforeTheInstallRunFirst(Session session) {
+  std::vector<std::string> order;
+  std::vector<std::thread::id> threads;
+  auto note = [&](const char* what) {
+    order.push_back(what);
+    threads.push_back(std::this_thread::get_id());
+  };
+  mainLoop().post([&] { note("early"); }, false);
+  session([&](auto& loop) {
+    mainThread().post([&] { note("late"); }, false);
+    ASSERT_TRUE(loop.runUntil([&] { return order.size() == 2; }, kPatienceSeconds));
+  });
+  EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
+  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+}
+
 // Once `adapter` is detached, a queued call and a later one are let go unrun, a waiting worker
 // is released, turning the loop (turnLoop(), on the adapter's thread, which is the caller's)
 // runs neither, and the adapter's thread itself still runs a waiting call at once.
@@ -306,58 +356,6 @@ void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop) {
   bool ranHere = false;
   adapter.post([&] { ranHere = true; }, true);
   EXPECT_TRUE(ranHere);
-}
-
-// A worker keeps posting, some posts waiting, while the loop quits and the application's loop
-// ends for good (endApplication(): the application object destroyed): the calls that run do so
-// on the loop's thread in posting order, the rest are dropped, none is lost or let go twice, and
-// the waiting worker is released.
-template <class Loop, class EndApplication>
-void expectWorkerPostingWhileTheApplicationEndsIsNeverStuckNorRunTwice(
-    Loop& loop, EndApplication endApplication) {
-  const auto loopThread = std::this_thread::get_id();
-  std::vector<int> ran;  // on the loop's thread only
-  std::atomic<int> offLoop{0}, posted{0}, released{0};
-  std::atomic<bool> applicationGone{false};
-  std::thread worker([&] {
-    int afterGone = 0;
-    for (int i = 0; afterGone < 50 && i < 1000000; ++i) {
-      postNumberedCall(i, i % 5 == 0, ran, offLoop, released, loopThread);
-      ++posted;
-      if (applicationGone) ++afterGone;
-    }
-  });
-  const bool reached = loop.runUntil([&] { return posted.load() >= 200; }, kPatienceSeconds);
-  endApplication();  // with calls still queued, and the worker still posting
-  applicationGone = true;
-  worker.join();
-  ASSERT_TRUE(reached);
-
-  EXPECT_EQ(released.load(), posted.load()) << "a call was lost or let go twice";
-  EXPECT_EQ(offLoop.load(), 0);
-  ASSERT_GE(ran.size(), 1u);
-  EXPECT_LT(ran.size(), static_cast<std::size_t>(posted.load()));
-  for (std::size_t i = 0; i < ran.size(); ++i) ASSERT_EQ(ran[i], static_cast<int>(i));
-}
-
-// Calls that reached the library's own loop before the application existed are handed over at
-// the install and run first, on the application's thread. session(run) makes the application
-// object, installs the adapter and calls run(loop) with a Loop of the toolkit.
-template <class Session>
-void expectLibraryLoopCallsRunFirstAfterTheInstall(Session session) {
-  std::vector<std::string> order;
-  std::vector<std::thread::id> threads;
-  auto note = [&](const char* what) {
-    order.push_back(what);
-    threads.push_back(std::this_thread::get_id());
-  };
-  mainLoop().post([&] { note("early"); }, false);
-  session([&](auto& loop) {
-    mainThread().post([&] { note("late"); }, false);
-    ASSERT_TRUE(loop.runUntil([&] { return order.size() == 2; }, kPatienceSeconds));
-  });
-  EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
-  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
 }
 
 // A posted call that throws is dropped, and the calls posted after it still run.
