@@ -51,8 +51,9 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME libxrfoundation-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DEPENDS runtime)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libspdlog-dev")
-# The Qt and GLib adapters, when built, are in it too; their users bring those toolkits.
-set(CPACK_DEBIAN_DEV_PACKAGE_SUGGESTS "qt6-base-dev, libglib2.0-dev")
+# The Qt, GLib and wxWidgets adapters, when built, are in it too; their users bring those
+# toolkits.
+set(CPACK_DEBIAN_DEV_PACKAGE_SUGGESTS "qt6-base-dev, libglib2.0-dev, libwxgtk3.2-dev")
 set(CPACK_DEBIAN_DEV_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_COMPONENT_DEV_DESCRIPTION
   "Development files of the XRFoundation library

@@ -4,7 +4,7 @@
 #   libxrfoundation-dev  headers, CMake package, pkg-config file
 #   xrf                  the tool with its samples, man page and bash completion
 # then installs them with dpkg on this machine, builds and runs the consumers of the core and of
-# the Qt and GLib components against /usr with the CMake package and with pkg-config
+# the Qt, GLib and wxWidgets components against /usr with the CMake package and with pkg-config
 # (tests/consumer/consumer_check.cmake, the check the install test uses too), runs the
 # installed `xrf demo` from another directory, and removes the packages again (also when a step
 # fails). The .deb files stay in
@@ -74,9 +74,9 @@ fi
 exported=$(nm -D --defined-only "$libdir/libxrfoundation.so.0" | wc -l)
 echo "libxrfoundation.so.0: SONAME $soname, $exported exported symbols"
 
-echo "=== consumers of the core, the Qt and the GLib component, with CMake and pkg-config"
+echo "=== consumers of the core, the Qt, the GLib and the wx component, with CMake and pkg-config"
 cmake -DSOURCE_DIR="$root" -DWORK="$work/consumers" -DPREFIX=/usr -DLIBDIR="${libdir#/usr/}" \
-  -DSHARED=ON -DCOMPONENTS=qt,glib -DCXX=g++ -DGENERATOR=Ninja \
+  -DSHARED=ON -DCOMPONENTS=qt,glib,wx -DCXX=g++ -DGENERATOR=Ninja \
   -P tests/consumer/consumer_check.cmake
 
 echo "=== installed xrf demo, from $work"

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libspdlog-dev libfmt-dev libcli11-dev
   libpugixml-dev libexpat1-dev nlohmann-json3-dev libturbojpeg0-dev libpng-dev
-  qt6-base-dev libglib2.0-dev
+  qt6-base-dev libglib2.0-dev libwxgtk3.2-dev
   libcsv-dev libphonenumber-dev libssl-dev python3-vobject python3-debian
   libutf8proc-dev libuchardet-dev libicu-dev locales libkf5contacts-dev
   doxygen pandoc

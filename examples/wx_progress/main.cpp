@@ -60,6 +60,9 @@ class Interrupter : public wxTimer {
   void Notify() override { ::kill(::getpid(), SIGINT); }
 };
 
+}  // namespace
+
+// Runs the composite from the application's loop and exits with its outcome.
 class ProgressApp : public wxAppConsole {
  public:
   bool OnInit() override {
@@ -133,11 +136,7 @@ class ProgressApp : public wxAppConsole {
 
  private:
   // Called on the loop, not in the signal's context.
-  static void onInterrupt(int) {
-    std::printf("\ncancelling...");
-    std::fflush(stdout);
-    static_cast<ProgressApp*>(wxAppConsole::GetInstance())->watcher_->cancel();
-  }
+  static void onInterrupt(int);
 
   xr::OperationQueue queue_;
   std::shared_ptr<xr::MultiTask> composite_;
@@ -146,6 +145,12 @@ class ProgressApp : public wxAppConsole {
   int status_ = 1;
 };
 
-}  // namespace
+wxDECLARE_APP(ProgressApp);
+
+void ProgressApp::onInterrupt(int) {
+  std::printf("\ncancelling...");
+  std::fflush(stdout);
+  wxGetApp().watcher_->cancel();
+}
 
 wxIMPLEMENT_APP_CONSOLE(ProgressApp);

@@ -6,6 +6,7 @@
 #include <wx/tracker.h>
 
 #include <atomic>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -20,10 +21,13 @@ namespace xr {
 
 namespace internal {
 
-// What the adapter shares with the events it queued and with the application's tracker node:
-// the calls themselves wait here, in posting order, and each queued event runs the oldest. So
-// detaching lets go of every waiting call at once, on the detaching thread, whatever wxWidgets
-// still holds; an event that finds no call does nothing.
+// What the adapter shares with the event it queued and with the application's tracker node. The
+// calls themselves wait here, in posting order, so that detaching lets go of every waiting call
+// at once, on the detaching thread, whatever wxWidgets still holds. One event at a time is on
+// its way for them: it runs the calls waiting when it runs, one after another, and while more
+// wait it has queued the next event before a call runs (a modal loop that the call starts then
+// serves the rest). So a busy poster allocates no event and wakes no loop for a call that an
+// event on its way will reach.
 struct WxMainThreadState {
   struct Call {
     std::function<void()> run;
@@ -31,8 +35,11 @@ struct WxMainThreadState {
   };
 
   std::mutex mutex;
-  wxAppConsole* application;  // null once detached; guarded by mutex
-  std::deque<Call> calls;     // guarded by mutex
+  wxAppConsole* application = nullptr;  // null once detached; guarded by mutex
+  std::deque<Call> calls;               // guarded by mutex
+  // Set under mutex; cleared without it by an event that wxWidgets deletes unrun, which may
+  // happen inside QueueEvent() under mutex (no application object at that moment).
+  std::atomic<bool> eventQueued{false};
   std::atomic<bool> droppedLogged{false};
 
   // Lets go of the waiting calls, and of every later one. What a call held is let go before its
@@ -57,32 +64,62 @@ namespace {
 
 constexpr char kWhere[] = "WxMainThread";
 
-// The event that CallAfter() queues, executed by wxWidgets when the application object serves
-// its pending events: runs the oldest waiting call. wxWidgets deletes it after delivery, or
-// unrun with the application object.
-class RunOldestEvent : public wxAsyncMethodCallEvent {
- public:
-  RunOldestEvent(wxAppConsole* application, std::shared_ptr<internal::WxMainThreadState> state)
-      : wxAsyncMethodCallEvent(application), state_(std::move(state)) {}
-  RunOldestEvent(const RunOldestEvent&) = default;
-  RunOldestEvent& operator=(const RunOldestEvent&) = delete;
+void queueRunEvent(const std::shared_ptr<internal::WxMainThreadState>& state);
 
-  wxEvent* Clone() const override { return new RunOldestEvent(*this); }
+// The event that CallAfter() queues, executed by wxWidgets when the application object serves
+// its pending events: runs the waiting calls. wxWidgets deletes it after delivery, or unrun
+// with the application object.
+class RunCallsEvent : public wxAsyncMethodCallEvent {
+ public:
+  RunCallsEvent(wxAppConsole* application, std::shared_ptr<internal::WxMainThreadState> state)
+      : wxAsyncMethodCallEvent(application), state_(std::move(state)) {}
+  // Queued events are never cloned; a copy would run a call as the original does.
+  RunCallsEvent(const RunCallsEvent&) = default;
+  RunCallsEvent& operator=(const RunCallsEvent&) = delete;
+  // Deleted unrun (the application's pending events deleted), it is no longer on its way: the
+  // next post queues another.
+  ~RunCallsEvent() override {
+    if (!executed_) state_->eventQueued = false;
+  }
+
+  wxEvent* Clone() const override { return new RunCallsEvent(*this); }
   void Execute() override {
+    executed_ = true;
     internal::acceptHandoff();  // before the first look at a call a worker made
     std::unique_lock lock(state_->mutex);
-    if (state_->calls.empty()) return;  // dropped by a detach
-    internal::WxMainThreadState::Call call = std::move(state_->calls.front());
-    state_->calls.pop_front();
-    lock.unlock();
-    internal::runGuarded(kWhere, call.run);
-    call.run = nullptr;  // what the call held is let go before the poster learns that it ran
-    if (call.completion != nullptr) call.completion->signal();
+    state_->eventQueued = false;
+    // The calls waiting now, and no more: later ones wait behind the application's other
+    // events, for the next event.
+    for (std::size_t waiting = state_->calls.size(); waiting > 0; --waiting) {
+      if (state_->calls.empty()) break;  // dropped by a detach, or run by a nested loop
+      internal::WxMainThreadState::Call call = std::move(state_->calls.front());
+      state_->calls.pop_front();
+      if (!state_->calls.empty() && !state_->eventQueued && state_->application != nullptr) {
+        state_->eventQueued = true;
+        queueRunEvent(state_);
+      }
+      lock.unlock();
+      internal::runGuarded(kWhere, call.run);
+      call.run = nullptr;  // what the call held is let go before the poster learns that it ran
+      if (call.completion != nullptr) call.completion->signal();
+      lock.lock();
+    }
   }
 
  private:
   std::shared_ptr<internal::WxMainThreadState> state_;
+  bool executed_ = false;
 };
+
+// Under the state's mutex, while the application object exists. QueueEvent() is wxWidgets'
+// thread-safe post, the one CallAfter() makes; it wakes the loop.
+void queueRunEvent(const std::shared_ptr<internal::WxMainThreadState>& state) {
+  // wxWidgets' queue is not visible to the race checkers: the hand-off is ordered in the
+  // language's terms (integration_internal.h), once the call is stored and before wx has the
+  // event.
+  internal::publishHandoff();
+  state->application->QueueEvent(new RunCallsEvent(state->application, state));
+}
 
 // Tied to the application object as its weak references are (wxTrackable): told when the object
 // is destroyed, it detaches the adapter. Lives as long as the application object, whatever
@@ -136,11 +173,7 @@ void WxMainThread::post(std::function<void()> call, bool wait) {
     std::lock_guard lock(state_->mutex);
     if (state_->application != nullptr) {
       state_->calls.push_back({std::move(call), completion ? &*completion : nullptr});
-      // wxWidgets' queue is not visible to the race checkers: the hand-off is ordered in the
-      // language's terms (integration_internal.h), once the call is stored and before wx has
-      // the event. QueueEvent() is wxWidgets' thread-safe post, the one CallAfter() makes.
-      internal::publishHandoff();
-      state_->application->QueueEvent(new RunOldestEvent(state_->application, state_));
+      if (!state_->eventQueued.exchange(true)) queueRunEvent(state_);
       call = nullptr;
     }
   }

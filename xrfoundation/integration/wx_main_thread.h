@@ -12,16 +12,16 @@
 //
 // From then on every observer registered for main-thread delivery, every task's own observer
 // handling, and every posted notification or prepared call runs on the application object's
-// thread, inside its event loop, one at a time, in posting order. Each call travels as a queued
-// event of its own (the event CallAfter() queues), to an event handler of the adapter's that
-// the application object serves with its pending events. A task watcher (tasks/task_watcher.h)
+// thread, inside its event loop, one at a time, in posting order. The calls travel through the
+// application object's queue of pending events, as events of the kind CallAfter() queues; calls
+// posted while one is on its way share it. The library's task watcher (tasks/task_watcher.h)
 // then reports a task on that thread.
 //
-// Lifetime: a call posted while the loop does not run (before the main loop starts, after it has
-// returned) waits for the next turn of an event loop. Once the application object is destroyed,
-// calls still queued are dropped unrun, and so is every call posted afterwards (logged once); a
-// poster waiting for a dropped call is released. Calls that reached the library's own MainLoop
-// before the install are handed over and run first on the application's loop.
+// Lifetime: a call posted while no event loop runs (before the main loop starts, after it has
+// returned) waits for the next one. Once the application object is destroyed, calls still queued
+// are dropped unrun, and so is every call posted afterwards (logged once); a poster waiting for a
+// dropped call is released. Calls that reached the library's own MainLoop before the install
+// are handed over and run first on the application's loop.
 //
 // Shutdown: detach and uninstall drop the pending calls and release a waiting poster, and later
 // posts are dropped with one log line. An application may quit while tasks run; once its loop

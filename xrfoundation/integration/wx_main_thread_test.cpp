@@ -174,38 +174,20 @@ TEST(WxMainThreadShutdownTest, DetachUninstallAndTheApplicationsEndDropCallsAndR
   }
 }
 
-// The application object goes while a task runs, observed on its thread every call and
-// coalesced: once the task's work ends it leaves the registry, and nothing of ours keeps the
-// observers or the task alive.
+// The application's loop ends for good while a task runs, by an uninstall or by the application
+// object's end: the task leaves the registry, and nothing of ours keeps its observers.
 TEST(WxMainThreadShutdownTest, TaskOutlivingTheApplicationLeavesTheRegistryAndItsObservers) {
-  OperationQueue queue;
-  auto task = testing::makeStepTask(2, true);
-  std::weak_ptr<testing::Recorder> weakEvery, weakNewest;
-  {
-    WxApplication application;
-    ASSERT_TRUE(application.started());
-    ASSERT_TRUE(installWxMainThread());
-    auto every = testing::loopRecorder();
-    auto newest = testing::loopRecorder();
-    weakEvery = every;
-    weakNewest = newest;
-    WxLoop loop;
-    ASSERT_TRUE(testing::startObservedUntilProgress(loop, *task, queue, every, newest));
+  for (const bool uninstall : {true, false}) {
+    SCOPED_TRACE(uninstall ? "uninstalled" : "application object destroyed");
+    testing::expectTaskOutlivingTheLoopLetsGo([uninstall](auto observe) {
+      WxApplication application;
+      ASSERT_TRUE(application.started());
+      ASSERT_TRUE(installWxMainThread());
+      WxLoop loop;
+      observe(loop);
+      if (uninstall) uninstallWxMainThread();
+    });
   }
-  task->cancel();  // the work ends now, its finished event posted to a gone application
-  task->waitUntilFinished();
-  const IAsyncTask* const address = task.get();
-  std::weak_ptr<ValueTask<int>> weakTask = task;
-  task.reset();
-  // The dropped calls let go on the worker's last step and on the library's timer thread.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!(weakTask.expired() && weakEvery.expired() && weakNewest.expired()) &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_FALSE(testing::isRegistered(address)) << "the task stayed registered";
-  EXPECT_TRUE(weakTask.expired()) << "something of ours still holds the task";
-  EXPECT_TRUE(weakEvery.expired()) << "a dropped delivery still holds an observer";
-  EXPECT_TRUE(weakNewest.expired()) << "a dropped coalesced delivery still holds an observer";
 }
 
 TEST(WxMainThreadLifetimeTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {

@@ -131,6 +131,9 @@ TEST(TaskWatcherTest, FollowsTheTaskAndStopsWhenDestroyedStoppedCancelledOrUnset
     }
     if (watcher) {
       EXPECT_EQ(watcher->isFinished(), c.value == 42 || c.untilCancelled);
+      if (watcher->isFinished()) {
+        EXPECT_EQ(task->delegateChain().delegateCount(), 0u) << "finished left the observer";
+      }
       EXPECT_EQ(watcher->value<Value>(), nullptr) << "finished took the value";
     }
     watcher.reset();
