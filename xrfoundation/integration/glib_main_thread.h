@@ -20,16 +20,17 @@
 // Calls that reached the library's own MainLoop before the install are handed over and run
 // first on the context.
 //
-// Shutdown: an application may quit while tasks run. Once its loop has returned for good it
-// calls xr::uninstallGlibMainThread() (or detach() on its own adapter), as a Qt application
-// destroys its application object: the calls still waiting in the context are dropped unrun
-// and let go of what they held, and so is every call posted afterwards (logged once); a poster
-// waiting for a dropped call is released. So no dropped delivery holds an observer. A task's own
-// bookkeeping is not lost with the loop: when the work of a task that was running ends, the
-// task leaves the registry of live tasks all the same, on a thread of the library's, soon after
-// its finished event was dropped. Observers hear nothing more; a task's work is not stopped by
-// the application's end, so an application that must not wait for it cancels its tasks first.
-// A call whose source is destroyed unrun otherwise (the context freed) is dropped the same way.
+// Shutdown: detach and uninstall drop the pending calls and release a waiting poster, and later
+// posts are dropped with one log line. An application may quit while tasks run. Once its loop has
+// returned for good it calls xr::uninstallGlibMainThread() (or detach() on its own adapter), as a
+// Qt application destroys its application object: the calls still waiting in the context are
+// dropped unrun and let go of what they held, and so is every call posted afterwards (logged once);
+// a poster waiting for a dropped call is released. So no dropped delivery holds an observer. A
+// task's own bookkeeping is not lost with the loop: when the work of a task that was running ends,
+// the task leaves the registry of live tasks all the same, on a thread of the library's, soon after
+// its finished event was dropped. Observers hear nothing more; a task's work is not stopped by the
+// application's end, so an application that must not wait for it cancels its tasks first. A call
+// whose source is destroyed unrun otherwise (the context freed) is dropped the same way.
 #pragma once
 #include <glib.h>
 

@@ -19,13 +19,15 @@
 // a poster waiting for a dropped call is released. Calls that reached the library's own
 // MainLoop before the install are handed over and run first on the application's loop.
 //
-// Shutdown: an application may quit while tasks run. Once its application object is destroyed,
-// no dropped delivery holds an observer: what a dropped call held is let go when it is dropped
-// (for calls still queued, while the application object is destroyed). A task's own
-// bookkeeping is not lost with the loop: when the work of a task that was running ends, the
-// task leaves the registry of live tasks all the same, on a thread of the library's, soon after
-// its finished event was dropped. Observers hear nothing more; a task's work is not stopped by
-// the application's end, so an application that must not wait for it cancels its tasks first.
+// Shutdown: detach and uninstall drop the pending calls and release a waiting poster, and later
+// posts are dropped with one log line. Here the application object's destruction does both. An
+// application may quit while tasks run. Once its application object is destroyed, no dropped
+// delivery holds an observer: what a dropped call held is let go when it is dropped (for calls
+// still queued, while the application object is destroyed). A task's own bookkeeping is not lost
+// with the loop: when the work of a task that was running ends, the task leaves the registry of
+// live tasks all the same, on a thread of the library's, soon after its finished event was dropped.
+// Observers hear nothing more; a task's work is not stopped by the application's end, so an
+// application that must not wait for it cancels its tasks first.
 #pragma once
 #include <functional>
 #include <memory>

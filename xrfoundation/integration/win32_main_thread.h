@@ -27,16 +27,17 @@
 // that reached the library's own MainLoop before the install are handed over and run first on
 // the message loop.
 //
-// Shutdown: an application may quit while tasks run. Once its loop has returned for good
-// (PostQuitMessage) it calls xr::uninstallWin32MainThread() (or detach() on its own adapter), as
-// a Qt application destroys its application object: the calls still waiting in the adapter are
-// dropped unrun and let go of what they held, and so is every call posted afterwards (logged
-// once); a poster waiting for a dropped call is released. So no dropped delivery holds an
+// Shutdown: detach and uninstall drop the pending calls and release a waiting poster, and later
+// posts are dropped with one log line. An application may quit while tasks run. Once its loop has
+// returned for good (PostQuitMessage) it calls xr::uninstallWin32MainThread() (or detach() on its
+// own adapter), as a Qt application destroys its application object: the calls still waiting in the
+// adapter are dropped unrun and let go of what they held, and so is every call posted afterwards
+// (logged once); a poster waiting for a dropped call is released. So no dropped delivery holds an
 // observer. A task's own bookkeeping is not lost with the loop: when the work of a task that was
 // running ends, the task leaves the registry of live tasks all the same, on a thread of the
-// library's, soon after its finished event was dropped. Observers hear nothing more; a task's
-// work is not stopped by the application's end, so an application that must not wait for it
-// cancels its tasks first.
+// library's, soon after its finished event was dropped. Observers hear nothing more; a task's work
+// is not stopped by the application's end, so an application that must not wait for it cancels its
+// tasks first.
 #pragma once
 #include <functional>
 #include <memory>
