@@ -92,11 +92,7 @@ bool GlibMainThread::attached() const {
 }
 
 void GlibMainThread::post(std::function<void()> call, bool wait) {
-  if (!call) return;
-  if (wait && isMainThread()) {
-    internal::runGuarded(kWhere, call);
-    return;
-  }
+  if (internal::postDoneAtOnce(*this, kWhere, call, wait)) return;
   std::optional<internal::Completion> completion;  // only a waiting post makes one
   if (wait) completion.emplace();
   GSource* source = g_source_new(&g_postedFuncs, sizeof(PostedSource));

@@ -70,6 +70,17 @@ inline void runGuarded(const char* where, const std::function<void()>& call) {
   }
 }
 
+// The start of every adapter's post(): a waiting post made on the loop's own thread runs at
+// once (queued, it would wait for itself). True when nothing is left to queue: the call is
+// empty or has run here.
+inline bool postDoneAtOnce(const IMainThread& thread, const char* where,
+                           const std::function<void()>& call, bool wait) {
+  if (!call) return true;
+  if (!wait || !thread.isMainThread()) return false;
+  runGuarded(where, call);
+  return true;
+}
+
 // Makes `adapter` the library's main thread (setMainThread()); false, and nothing installed,
 // when it is null. Calls posted to the library's own loop before now would wait there forever;
 // queued ahead of anything posted through the adapter, they run first on the toolkit's loop.

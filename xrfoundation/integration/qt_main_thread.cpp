@@ -112,11 +112,7 @@ bool QtMainThread::attached() const {
 }
 
 void QtMainThread::post(std::function<void()> call, bool wait) {
-  if (!call) return;
-  if (wait && isMainThread()) {
-    internal::runGuarded(kWhere, call);
-    return;
-  }
+  if (internal::postDoneAtOnce(*this, kWhere, call, wait)) return;
   std::optional<internal::Completion> completion;  // only a waiting post makes one
   if (wait) completion.emplace();
   auto* event = new CallEvent(std::move(call), completion ? &*completion : nullptr);

@@ -167,11 +167,7 @@ bool Win32MainThread::attached() const {
 }
 
 void Win32MainThread::post(std::function<void()> call, bool wait) {
-  if (!call) return;
-  if (wait && isMainThread()) {
-    internal::runGuarded(kWhere, call);
-    return;
-  }
+  if (internal::postDoneAtOnce(*this, kWhere, call, wait)) return;
   std::optional<internal::Completion> completion;  // only a waiting post makes one
   if (wait) completion.emplace();
   PendingCall pending{std::move(call), completion ? &*completion : nullptr};

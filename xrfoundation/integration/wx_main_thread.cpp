@@ -162,11 +162,7 @@ bool WxMainThread::attached() const {
 }
 
 void WxMainThread::post(std::function<void()> call, bool wait) {
-  if (!call) return;
-  if (wait && isMainThread()) {
-    internal::runGuarded(kWhere, call);
-    return;
-  }
+  if (internal::postDoneAtOnce(*this, kWhere, call, wait)) return;
   std::optional<internal::Completion> completion;  // only a waiting post makes one
   if (wait) completion.emplace();
   {
