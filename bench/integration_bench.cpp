@@ -17,6 +17,8 @@
 #include <mutex>
 #include <thread>
 
+#include "post_batches.h"
+
 #ifdef XRF_BENCH_QT
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -41,25 +43,16 @@
 
 namespace {
 
-constexpr int kBatch = 1000;  // posts per benchmark iteration
+using xr::bench::kBatch;
 
 // Touched by the posted calls, on the main thread only.
 long g_counter = 0;
 
-// Makes kBatch posts on a worker with post(last), where the last one's call ends the loop,
-// while runLoop() runs the loop on this thread. Each primitive is used the cheapest way it
-// allows: a capture-less lambda or a function pointer and its data.
+// Each primitive is used the cheapest way it allows: a capture-less lambda or a function pointer
+// and its data.
 template <class Post, class RunLoop>
 void postBatches(benchmark::State& state, Post post, RunLoop runLoop) {
-  for (auto _ : state) {
-    std::thread worker([&] {
-      for (int i = 1; i <= kBatch; ++i) post(i == kBatch);
-    });
-    runLoop();
-    worker.join();
-  }
-  benchmark::DoNotOptimize(g_counter);
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  xr::bench::postBatches(state, post, runLoop, g_counter);
 }
 
 #ifdef XRF_BENCH_QT

@@ -11,11 +11,12 @@
 #include <memory>
 #include <thread>
 
+#include "post_batches.h"
 #include "xrfoundation/integration/win32_main_thread.h"
 
 namespace {
 
-constexpr int kBatch = 1000;  // posts per benchmark iteration
+using xr::bench::kBatch;
 constexpr UINT kCountMessage = WM_APP + 1;
 
 // Touched by the posted calls, on the main thread only.
@@ -38,15 +39,7 @@ void runLoop() {
 // Makes kBatch posts on a worker with post(last), while the loop runs on this thread.
 template <class Post>
 void postBatches(benchmark::State& state, Post post) {
-  for (auto _ : state) {
-    std::thread worker([&] {
-      for (int i = 1; i <= kBatch; ++i) post(i == kBatch);
-    });
-    runLoop();
-    worker.join();
-  }
-  benchmark::DoNotOptimize(g_counter);
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  xr::bench::postBatches(state, post, runLoop, g_counter);
 }
 
 void BM_Win32AdapterPost(benchmark::State& state) {

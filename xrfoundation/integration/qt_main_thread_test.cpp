@@ -45,8 +45,7 @@ TEST_F(QtMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrd
 }
 
 TEST_F(QtMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
-  testing::expectPostingThroughTheEndIsNeverStuckNorRunTwice(loop_,
-                                                            [&] { application_.reset(); });
+  testing::expectPostingThroughTheEndIsNeverStuckNorRunTwice(loop_, [&] { application_.reset(); });
 }
 
 TEST(QtMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThread) {

@@ -77,8 +77,7 @@ TEST_F(WxMainThreadTest, TaskWatcherReportsOnTheApplicationThread) {
 }
 
 TEST_F(WxMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
-  testing::expectPostingThroughTheEndIsNeverStuckNorRunTwice(loop_,
-                                                            [&] { application_.reset(); });
+  testing::expectPostingThroughTheEndIsNeverStuckNorRunTwice(loop_, [&] { application_.reset(); });
 }
 
 TEST(WxMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThread) {
