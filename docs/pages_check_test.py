@@ -99,9 +99,16 @@ class TestTimesTest(unittest.TestCase):
                          " (698 s) in all. The stages took (minutes:seconds):\n\n"
                          "| setup | default | fuzz |\n|---|---|---|\n| 0:01 | 8:17 | 3:20 |\n")
 
+    def test_the_readme_gets_the_whole_time_and_how_the_machine_stood(self):
+        self.assertEqual(test_times.summary(self.LOG, "2026-12-08", "a CPU, 2 cores", "warm cache"),
+                         "Its last run written here took 11 min 38 s, on 2026-12-08"
+                         " (a CPU, 2 cores, warm cache).\n")
+
     def test_a_run_that_did_not_pass_writes_nothing(self):
         with self.assertRaises(ValueError):
             test_times.block(self.LOG.replace("all test runs passed in 698 s\n", ""), "", "")
+        with self.assertRaises(ValueError):
+            test_times.summary(self.LOG.replace("all test runs passed in 698 s\n", ""), "", "")
 
 
 class BenchTablesTest(unittest.TestCase):

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""Writes how long the test command took into docs/testing.md, from the command's own output.
+"""Writes how long the test command took into docs/testing.md and README.md, from the command's
+own output.
 
     scripts/test.sh 2>&1 | tee build/test.log
-    docs/test_times.py build/test.log
+    docs/test_times.py build/test.log ["how the machine stood: a warm compiler cache, ..."]
 
 scripts/test.sh says `=== NAME done in N s` after each stage and `all test runs passed in N s`
 at its end. The block between `<!-- begin: test-command-time -->` and
 `<!-- end: test-command-time -->` gets the whole time, a table of the stages, the day the log
-was written and this machine's CPU and cores (run it on the machine that ran the command). A
-log of a run that did not pass writes nothing.
+was written and this machine's CPU and cores (run it on the machine that ran the command); the
+README's block of the same name gets the whole time in one sentence. The optional second
+argument says how the machine stood, which the log cannot tell (a cold or warm compiler cache,
+other work beside it); both blocks carry it. A log of a run that did not pass writes nothing.
 """
 import datetime
 import os
@@ -26,13 +29,28 @@ def minutes(seconds):
     return f"{seconds // 60}:{seconds % 60:02d}"
 
 
-def block(log_text, day, machine):
-    stages = [(m.group(1), int(m.group(2))) for m in map(STAGE.match, log_text.split("\n")) if m]
+def total_seconds(log_text):
     whole = [int(m.group(1)) for m in map(WHOLE.match, log_text.split("\n")) if m]
-    if not whole or not stages:
+    if not whole:
         raise ValueError("the log holds no passed run of the test command")
-    total = whole[-1]
-    lines = [f"The last run written here, on {day} ({machine}): {total // 60} min {total % 60} s"
+    return whole[-1]
+
+
+def summary(log_text, day, machine, note=""):
+    """The README's sentence: the whole time of the last passed run."""
+    total = total_seconds(log_text)
+    how = f", {note}" if note else ""
+    return (f"Its last run written here took {total // 60} min {total % 60} s, on {day}"
+            f" ({machine}{how}).\n")
+
+
+def block(log_text, day, machine, note=""):
+    stages = [(m.group(1), int(m.group(2))) for m in map(STAGE.match, log_text.split("\n")) if m]
+    total = total_seconds(log_text)
+    if not stages:
+        raise ValueError("the log holds no passed run of the test command")
+    how = f", {note}" if note else ""
+    lines = [f"The last run written here, on {day} ({machine}{how}): {total // 60} min {total % 60} s"
              f" ({total:,} s) in all. The stages took (minutes:seconds):", "",
              "| " + " | ".join(name for name, _ in stages) + " |",
              "|" + "---|" * len(stages),
@@ -51,17 +69,22 @@ def machine():
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
         return 2
     log = sys.argv[1]
-    page = os.path.join(os.path.dirname(os.path.abspath(__file__)), "testing.md")
+    note = sys.argv[2] if len(sys.argv) == 3 else ""
+    docs = os.path.dirname(os.path.abspath(__file__))
+    page = os.path.join(docs, "testing.md")
+    readme = os.path.join(os.path.dirname(docs), "README.md")
     day = datetime.datetime.fromtimestamp(os.path.getmtime(log), datetime.timezone.utc)
     with open(log, encoding="utf-8", errors="replace") as source:
         text = source.read()
     try:
-        write_block.write_block(page, "test-command-time",
-                                block(text, day.strftime("%Y-%m-%d"), machine()))
+        day_text = day.strftime("%Y-%m-%d")
+        write_block.write_block(page, "test-command-time", block(text, day_text, machine(), note))
+        write_block.write_block(readme, "test-command-time",
+                                summary(text, day_text, machine(), note))
     except ValueError as error:
         print(f"test_times: {log}: {error}", file=sys.stderr)
         return 1
