@@ -24,14 +24,17 @@
 // are handed over and run first on the application's loop.
 //
 // Shutdown: detach and uninstall drop the pending calls and release a waiting poster, and later
-// posts are dropped with one log line. An application may quit while tasks run; once its loop
-// has returned for good it calls xr::uninstallWxMainThread() (or detach() on its own adapter),
-// in OnExit() say; destroying the application object does the same. So no dropped delivery
+// posts are dropped with one log line. An application may quit while tasks run; once its loop has
+// returned for good it calls xr::uninstallWxMainThread() (or detach() on its own adapter), in
+// OnExit() say, before the application object goes: wxWidgets' own queue cannot take an event from
+// a worker while that object is being destroyed (it looks the object up and then uses it), so a
+// worker that posts then may crash whatever the adapter does. Destroying the application object
+// detaches the adapter too, which serves once no worker posts any more. So no dropped delivery
 // holds an observer. A task's own bookkeeping is not lost with the loop: when the work of a task
 // that was running ends, the task leaves the registry of live tasks all the same, on a thread of
-// the library's, soon after its finished event was dropped. Observers hear nothing more; a
-// task's work is not stopped by the application's end, so an application that must not wait
-// for it cancels its tasks first.
+// the library's, soon after its finished event was dropped. Observers hear nothing more; a task's
+// work is not stopped by the application's end, so an application that must not wait for it cancels
+// its tasks first.
 #pragma once
 #include <functional>
 #include <memory>

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace xr::testing {
 
@@ -36,10 +37,15 @@ class WxApplication {
 };
 
 // Runs a console event loop until done() holds (checked every millisecond) or time runs out.
-struct WxLoop {
+// One loop serves every run, as in an application: a worker's post wakes the active loop
+// through a plain pointer, which a loop made and destroyed per run could leave dangling. Reset
+// it (or let it go) before the application object goes.
+class WxLoop {
+ public:
   bool runUntil(const std::function<bool()>& done, double seconds) {
     if (done()) return true;
-    wxConsoleEventLoop loop;
+    if (!loop_) loop_ = std::make_unique<wxConsoleEventLoop>();
+    wxConsoleEventLoop& loop = *loop_;
     struct Poll : wxTimer {
       Poll(const std::function<bool()>& done, wxEventLoopBase& loop, double seconds)
           : done(done),
@@ -58,6 +64,10 @@ struct WxLoop {
     poll.Stop();
     return done();
   }
+  void reset() { loop_.reset(); }
+
+ private:
+  std::unique_ptr<wxConsoleEventLoop> loop_;
 };
 
 }  // namespace xr::testing
