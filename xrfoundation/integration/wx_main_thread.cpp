@@ -79,13 +79,14 @@ class RunCallsEvent : public wxAsyncMethodCallEvent {
   // Deleted unrun (the application's pending events deleted), it is no longer on its way: the
   // next post queues another.
   ~RunCallsEvent() override {
+    internal::acceptHandoff();  // made on the posting thread, deleted on the application's
     if (!executed_) state_->eventQueued = false;
   }
 
   wxEvent* Clone() const override { return new RunCallsEvent(*this); }
   void Execute() override {
+    internal::acceptHandoff();  // before the first look at the event or a call a worker made
     executed_ = true;
-    internal::acceptHandoff();  // before the first look at a call a worker made
     std::unique_lock lock(state_->mutex);
     state_->eventQueued = false;
     // The calls waiting now, and no more: later ones wait behind the application's other
@@ -117,8 +118,9 @@ void queueRunEvent(const std::shared_ptr<internal::WxMainThreadState>& state) {
   // wxWidgets' queue is not visible to the race checkers: the hand-off is ordered in the
   // language's terms (integration_internal.h), once the call is stored and before wx has the
   // event.
-  internal::publishHandoff();
-  state->application->QueueEvent(new RunCallsEvent(state->application, state));
+  auto* event = new RunCallsEvent(state->application, state);
+  internal::publishHandoff();  // after the event is made: the loop's thread reads it too
+  state->application->QueueEvent(event);
 }
 
 // Tied to the application object as its weak references are (wxTrackable): told when the object
