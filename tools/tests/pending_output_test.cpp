@@ -40,9 +40,8 @@ class PendingOutputTest : public ::testing::Test {
 
   // A folder of each case's own: ctest runs the cases side by side.
   const fs::path folder_ =
-      fs::temp_directory_path() /
-      (std::string("xrf_pending_output_") +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+      fs::temp_directory_path() / (std::string("xrf_pending_output_") +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
   const fs::path out_ = folder_ / "out.vcf";
 };
 

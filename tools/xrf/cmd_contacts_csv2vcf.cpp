@@ -65,19 +65,19 @@ void csv2vcf(const Csv2VcfOptions& options) {
   if (!options.output.empty() && options.output != "-") target = xr::pathFromUtf8(options.output);
 
   std::vector<Step> steps;
-  steps.push_back(
-      {"Read the CSV header", false,
-       [job, target, input = options.input, read = options.read](StepContext& step) {
-         if (!openImport(job->reader, input, read)) return step.fail(job->reader.error());
-         if (const xr::ContactCsvColumns* columns = job->reader.reader().csvColumns()) {
-           if (!columns->unknown().empty())
-             step.warn("unknown columns ignored: " + joined(columns->unknown()));
-           if (!columns->repeated().empty())
-             step.warn("repeated columns ignored: " + joined(columns->repeated()));
-         }
-         std::string error;
-         return job->output.create(target, error) || step.fail(error);
-       }});
+  steps.push_back({"Read the CSV header", false,
+                   [job, target, input = options.input, read = options.read](StepContext& step) {
+                     if (!openImport(job->reader, input, read))
+                       return step.fail(job->reader.error());
+                     if (const xr::ContactCsvColumns* columns = job->reader.reader().csvColumns()) {
+                       if (!columns->unknown().empty())
+                         step.warn("unknown columns ignored: " + joined(columns->unknown()));
+                       if (!columns->repeated().empty())
+                         step.warn("repeated columns ignored: " + joined(columns->repeated()));
+                     }
+                     std::string error;
+                     return job->output.create(target, error) || step.fail(error);
+                   }});
   const xr::VCardForm form =
       options.form == "device" ? xr::VCardForm::Device : xr::VCardForm::Standard;
   steps.push_back({"Compose vCards", true, [job, form](StepContext& step) {

@@ -121,8 +121,7 @@ void addVcf2CsvCommand(CLI::App& contacts) {
       "vcf2csv",
       "Write the contacts of a vCard (or CSV) file as a standard CSV in csv2vcf's own column "
       "names, photos as JPEG files beside OUT");
-  toCsv->add_option("FILE", options->input, "vCard or CSV file ('-': standard input)")
-      ->required();
+  toCsv->add_option("FILE", options->input, "vCard or CSV file ('-': standard input)")->required();
   addReadOptions(toCsv, options->read);
   toCsv->add_option("-o,--output", options->output,
                     "CSV file to write (replaced only once complete; default: standard output)");

@@ -24,8 +24,7 @@ void addReadOptions(CLI::App* command, ReadOptions& read, bool strict) {
 }
 
 void addPrintOptions(CLI::App* command, PrintOptions& options, const std::string& jsonHelp) {
-  command->add_option("FILE", options.file, "vCard or CSV file ('-': standard input)")
-      ->required();
+  command->add_option("FILE", options.file, "vCard or CSV file ('-': standard input)")->required();
   addReadOptions(command, options.read);
   command->add_flag("--json", options.json, jsonHelp);
   command->add_flag("-v,--verbose", options.verbose, "Show the library's diagnostic lines");

@@ -87,9 +87,15 @@ TEST(TextEncodingTest, TellsMarksUtf16ByItsZeroBytesAndUtf8) {
 }
 
 constexpr std::pair<const char*, const char*> kNames[] = {
-    {"cp1252", "Windows-1252"}, {"WINDOWS-1252", "Windows-1252"}, {"windows-1254", "Windows-1254"},
-    {"latin1", "ISO-8859-1"},   {"iso_8859-15", "ISO-8859-15"},   {"sjis", "Shift_JIS"},
-    {"gbk", "GB18030"},         {"koi8r", "KOI8-R"},              {"utf8", "UTF-8"},
+    {"cp1252", "Windows-1252"},
+    {"WINDOWS-1252", "Windows-1252"},
+    {"windows-1254", "Windows-1254"},
+    {"latin1", "ISO-8859-1"},
+    {"iso_8859-15", "ISO-8859-15"},
+    {"sjis", "Shift_JIS"},
+    {"gbk", "GB18030"},
+    {"koi8r", "KOI8-R"},
+    {"utf8", "UTF-8"},
 };
 
 TEST(TextEncodingTest, NamesEncodingsAsTheUserWritesThem) {
