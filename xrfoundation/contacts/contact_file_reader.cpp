@@ -52,8 +52,7 @@ bool beginsVCard(std::string_view text, bool whole) {
   while (at < text.size() && isBlank(text[at])) ++at;
   const std::size_t end = text.find_first_of("\r\n", at);
   if (end == std::string_view::npos && !whole) return false;  // the line may go on
-  return vcard_internal::recordTagOf(text.substr(at, end - at)) ==
-         vcard_internal::RecordTag::Begin;
+  return vcard_internal::recordTagOf(text.substr(at, end - at)) == vcard_internal::RecordTag::Begin;
 }
 
 // The head's bytes first, then the rest of the input. Opening and closing it leave the input
