@@ -35,84 +35,70 @@ std::string bodyOf(ContactInfo contact) {
   return text.substr(kHead.size(), text.size() - kHead.size() - kTail.size());
 }
 
-struct FieldRow {
-  const char* what;
+// A contact with only the items of one group.
+template <class Item>
+ContactInfo with(ContactFieldGroup<Item> ContactInfo::*group, std::vector<Item> items) {
   ContactInfo contact;
-  const char* lines;
-};
-
-// The contact that fill makes of an empty one.
-template <class Fill>
-ContactInfo made(Fill fill) {
-  ContactInfo contact;
-  fill(contact);
+  (contact.*group).arrItem = std::move(items);
   return contact;
 }
 
 TEST(VCardStandardTest, WritesEachFieldAsItsLine) {
-  const FieldRow rows[] = {
-      {"numbers by kind; unknown and absent kinds as Other", made([](ContactInfo& c) {
-         c.groupNumber.arrItem = {{"1", E_Number_FaxWork},
-                                  {"2", E_Number_Mobile},
-                                  {"3", E_Number_Other},
-                                  {"4", "no such kind"},
-                                  {"5", std::nullopt}};
-       }),
+  ContactInfo groupNames;
+  groupNames.userData[kContactGroupNamesKey] = {"", "Friends", "A,B", ""};
+  const struct {
+    const char* what;
+    ContactInfo contact;
+    const char* lines;
+  } rows[] = {
+      {"numbers by kind; unknown and absent kinds as Other",
+       with(&ContactInfo::groupNumber, {{"1", E_Number_FaxWork},
+                                        {"2", E_Number_Mobile},
+                                        {"3", E_Number_Other},
+                                        {"4", "no such kind"},
+                                        {"5", std::nullopt}}),
        "TEL;TYPE=FAX,WORK:1\r\nTEL;TYPE=CELL:2\r\nTEL:3\r\nTEL:4\r\nTEL:5\r\n"},
-      {"a number is no text: its comma and semicolon stay", made([](ContactInfo& c) {
-         c.groupNumber.arrItem = {{"555,1;ext=2", E_Number_Home}};
-       }),
+      {"a number is no text: its comma and semicolon stay",
+       with(&ContactInfo::groupNumber, {{"555,1;ext=2", E_Number_Home}}),
        "TEL;TYPE=HOME:555,1;ext=2\r\n"},
-      {"e-mail addresses are INTERNET, and escaped text", made([](ContactInfo& c) {
-         c.groupEmail.arrItem = {{"a@x", E_Email_Work}, {"b,c@x", std::nullopt}};
-       }),
+      {"e-mail addresses are INTERNET, and escaped text",
+       with(&ContactInfo::groupEmail, {{"a@x", E_Email_Work}, {"b,c@x", std::nullopt}}),
        "EMAIL;TYPE=INTERNET,WORK:a@x\r\nEMAIL;TYPE=INTERNET:b\\,c@x\r\n"},
-      {"known services by name, other handles as IMPP URIs", made([](ContactInfo& c) {
-         c.groupIm.arrItem = {{"ann", E_Im_Skype},
-                              {"ann@x", E_Im_Jabber},
-                              {"ann", std::nullopt},
-                              {"xmpp:ann@x", "unknown"}};
-       }),
+      {"known services by name, other handles as IMPP URIs",
+       with(&ContactInfo::groupIm, {{"ann", E_Im_Skype},
+                                    {"ann@x", E_Im_Jabber},
+                                    {"ann", std::nullopt},
+                                    {"xmpp:ann@x", "unknown"}}),
        "X-SKYPE:ann\r\nX-JABBER:ann@x\r\nIMPP:im:ann\r\nIMPP:xmpp:ann@x\r\n"},
       {"the first birthday is BDAY, every other date an item group with its label",
-       made([](ContactInfo& c) {
-         c.groupDate.arrItem = {{"2001-01-01", E_Date_Anniversary},
-                                {"1990-02-03", E_Date_Birthday},
-                                {"1991-02-03", E_Date_Birthday},
-                                {"", E_Date_Other}};
-       }),
+       with(&ContactInfo::groupDate, {{"2001-01-01", E_Date_Anniversary},
+                                      {"1990-02-03", E_Date_Birthday},
+                                      {"1991-02-03", E_Date_Birthday},
+                                      {"", E_Date_Other}}),
        "item1.X-ABDATE:2001-01-01\r\nitem1.X-ABLabel:_$!<Anniversary>!$_\r\n"
        "BDAY:1990-02-03\r\n"
        "item2.X-ABDATE:1991-02-03\r\nitem2.X-ABLabel:_$!<Birthday>!$_\r\n"},
-      {"group names in one CATEGORIES line, empty names left out", made([](ContactInfo& c) {
-         c.userData[kContactGroupNamesKey] = {"", "Friends", "A,B", ""};
-       }),
+      {"group names in one CATEGORIES line, empty names left out", groupNames,
        "CATEGORIES:Friends,A\\,B\r\n"},
-      {"an address keeps its empty components", made([](ContactInfo& c) {
-         c.groupAddress.arrItem = {
-             {E_Address_Home, "1 Main St", "Bern", std::nullopt, "3000", "CH"}};
-       }),
+      {"an address keeps its empty components",
+       with(&ContactInfo::groupAddress,
+            {{E_Address_Home, "1 Main St", "Bern", std::nullopt, "3000", "CH"}}),
        "ADR;TYPE=HOME:;;1 Main St;Bern;;3000;CH\r\n"},
-      {"an address without a part is left out", made([](ContactInfo& c) {
-         c.groupAddress.arrItem = {{E_Address_Work, "", "", {}, {}, ""}};
-       }),
-       ""},
-      {"one organisation plainly", made([](ContactInfo& c) {
-         c.groupOrganization.arrItem = {{"Acme; Inc", "Sales", "CEO"}};
-       }),
+      {"an address without a part is left out",
+       with(&ContactInfo::groupAddress, {{E_Address_Work, "", "", {}, {}, ""}}), ""},
+      {"one organisation plainly",
+       with(&ContactInfo::groupOrganization, {{"Acme; Inc", "Sales", "CEO"}}),
        "ORG:Acme\\; Inc;Sales\r\nTITLE:CEO\r\n"},
-      {"several organisations grouped, each with its title", made([](ContactInfo& c) {
-         c.groupOrganization.arrItem = {
-             {"Acme", std::nullopt, "CEO"}, {"", "", ""}, {std::nullopt, "Lab", ""}};
-       }),
+      {"several organisations grouped, each with its title",
+       with(&ContactInfo::groupOrganization,
+            {{"Acme", std::nullopt, "CEO"}, {"", "", ""}, {std::nullopt, "Lab", ""}}),
        "item1.ORG:Acme\r\nitem1.TITLE:CEO\r\nitem2.ORG:;Lab\r\n"},
-      {"a URL's line break is escaped, a note's CR LF is one \\n", made([](ContactInfo& c) {
-         c.groupWebsite.arrItem = {{"http://x/a,b\nc"}};
-         c.groupNote.arrItem = {{"one\r\ntwo\\"}};
-       }),
-       "URL:http://x/a,b\\nc\r\nNOTE:one\\ntwo\\\\\r\n"},
+      {"a URL's line break is escaped", with(&ContactInfo::groupWebsite, {{"http://x/a,b\nc"}}),
+       "URL:http://x/a,b\\nc\r\n"},
+      {"a note's CR LF is one \\n", with(&ContactInfo::groupNote, {{"one\r\ntwo\\"}}),
+       "NOTE:one\\ntwo\\\\\r\n"},
   };
-  for (const FieldRow& row : rows) EXPECT_EQ(bodyOf(row.contact), row.lines) << row.what;
+  for (const auto& row : rows) EXPECT_EQ(bodyOf(row.contact), row.lines) << row.what;
 }
 
 TEST(VCardStandardTest, EscapesFoldsAndLeavesNothingEmpty) {

@@ -89,47 +89,42 @@ TEST(VCardTypesTest, ServicesLabelsAndPropertiesNameTheirKind) {
   using Kind = std::optional<std::string>;
   using Lookup = Kind (*)(std::string_view);
   const Lookup date = [](std::string_view label) -> Kind { return dateKindOfLabel(label); };
-  const std::tuple<Lookup, const char*, Kind> rows[] = {
-      {imKindOfProperty, "X-GOOGLE-TALK", E_Im_GoogleTalk},
-      {imKindOfProperty, "X-GTALK", E_Im_GoogleTalk},
-      {imKindOfProperty, "X-GOOGLETALK", E_Im_GoogleTalk},
-      {imKindOfProperty, "X-SKYPE-USERNAME", E_Im_Skype},
-      {imKindOfProperty, "X-MS-IMADDRESS", E_Im_MSN},
-      {imKindOfProperty, "X-", std::nullopt},
-      {imKindOfProperty, "X-TALK", std::nullopt},
-      {imKindOfProperty, "SKYPE", std::nullopt},
-      {imKindOfService, "AIM", E_Im_AIM},
-      {imKindOfService, "x-msn-im", E_Im_MSN},
-      {imKindOfService, "Windows Live", E_Im_MSN},
-      {imKindOfService, "msn", E_Im_MSN},
-      {imKindOfService, "Yahoo", E_Im_Yahoo},
-      {imKindOfService, "ymsgr", E_Im_Yahoo},
-      {imKindOfService, "Skype", E_Im_Skype},
-      {imKindOfService, "QQ", E_Im_QQ},
-      {imKindOfService, "Google Talk", E_Im_GoogleTalk},
-      {imKindOfService, "gtalk", E_Im_GoogleTalk},
-      {imKindOfService, "ICQ", E_Im_ICQ},
-      {imKindOfService, "Jabber", E_Im_Jabber},
-      {imKindOfService, "xmpp", E_Im_Jabber},
-      {imKindOfService, "NetMeeting", E_Im_NetMeeting},
-      {imKindOfService, "sip", std::nullopt},
-      {date, "_$!<Anniversary>!$_", E_Date_Anniversary},
-      {date, "Birth-Date", E_Date_Birthday},
-      {date, "birthday", E_Date_Birthday},
-      {date, "_$!<Other>!$_", E_Date_Other},
-      {numberKindOfLabel, "_$!<HomeFAX>!$_", E_Number_FaxHome},
-      {numberKindOfLabel, "iPhone", E_Number_Mobile},
-      {numberKindOfLabel, "cell", E_Number_Mobile},
-      {numberKindOfLabel, "_$!<Other>!$_", E_Number_Other},
-      {numberKindOfLabel, "Boat", std::nullopt},
-      {emailKindOfLabel, "_$!<Work>!$_", E_Email_Work},
-      {emailKindOfLabel, "other", E_Email_Other},
-      {emailKindOfLabel, "cabin", std::nullopt},
-      {addressKindOfLabel, "home", E_Address_Home},
-      {addressKindOfLabel, "_$!<Other>!$_", E_Address_Other},
-      {addressKindOfLabel, "cabin", std::nullopt},
-  };
-  for (const auto& [lookup, word, kind] : rows) EXPECT_EQ(lookup(word), kind) << word;
+  // "word>kind" for every word of each lookup, "-" where it names none.
+  const std::tuple<const char*, Lookup, std::vector<const char*>> tables[] = {
+      {"im property",
+       imKindOfProperty,
+       {"X-GOOGLE-TALK", "X-GTALK", "X-GOOGLETALK", "X-SKYPE-USERNAME", "X-MS-IMADDRESS", "X-",
+        "X-TALK", "SKYPE"}},
+      {"im service",
+       imKindOfService,
+       {"AIM", "x-msn-im", "Windows Live", "msn", "Yahoo", "ymsgr", "Skype", "QQ", "Google Talk",
+        "gtalk", "ICQ", "Jabber", "xmpp", "NetMeeting", "sip"}},
+      {"date label", date, {"_$!<Anniversary>!$_", "Birth-Date", "birthday", "_$!<Other>!$_"}},
+      {"number label",
+       numberKindOfLabel,
+       {"_$!<HomeFAX>!$_", "iPhone", "cell", "_$!<Other>!$_", "Boat"}},
+      {"email label", emailKindOfLabel, {"_$!<Work>!$_", "other", "cabin"}},
+      {"address label", addressKindOfLabel, {"home", "_$!<Other>!$_", "cabin"}}};
+  std::string read;
+  for (const auto& [what, lookup, words] : tables) {
+    read += what + std::string(":");
+    for (const char* word : words) read += " " + (word + (">" + lookup(word).value_or("-")));
+    read += "\n";
+  }
+  EXPECT_EQ(read,
+            "im property: X-GOOGLE-TALK>E_Im_GoogleTalk X-GTALK>E_Im_GoogleTalk "
+            "X-GOOGLETALK>E_Im_GoogleTalk X-SKYPE-USERNAME>E_Im_Skype X-MS-IMADDRESS>E_Im_MSN "
+            "X->- X-TALK>- SKYPE>-\n"
+            "im service: AIM>E_Im_AIM x-msn-im>E_Im_MSN Windows Live>E_Im_MSN msn>E_Im_MSN "
+            "Yahoo>E_Im_Yahoo ymsgr>E_Im_Yahoo Skype>E_Im_Skype QQ>E_Im_QQ "
+            "Google Talk>E_Im_GoogleTalk gtalk>E_Im_GoogleTalk ICQ>E_Im_ICQ Jabber>E_Im_Jabber "
+            "xmpp>E_Im_Jabber NetMeeting>E_Im_NetMeeting sip>-\n"
+            "date label: _$!<Anniversary>!$_>E_Date_Anniversary Birth-Date>E_Date_Birthday "
+            "birthday>E_Date_Birthday _$!<Other>!$_>E_Date_Other\n"
+            "number label: _$!<HomeFAX>!$_>E_Number_FaxHome iPhone>E_Number_Mobile "
+            "cell>E_Number_Mobile _$!<Other>!$_>E_Number_Other Boat>-\n"
+            "email label: _$!<Work>!$_>E_Email_Work other>E_Email_Other cabin>-\n"
+            "address label: home>E_Address_Home _$!<Other>!$_>E_Address_Other cabin>-\n");
   EXPECT_EQ(imPropertyOfKind(std::string(E_Im_GoogleTalk)), "X-GOOGLE-TALK");
   EXPECT_EQ(imPropertyOfKind(std::nullopt), "");
   for (const char* kind : {E_Date_Anniversary, E_Date_Birthday, E_Date_Other}) {
