@@ -76,6 +76,23 @@ std::string readAll(ContactFileReader& reader) {
   return out;
 }
 
+// readAll's text of a reader with these options over text ("not opened" when it opens
+// nothing), and its summary.
+struct Read {
+  std::string text;
+  ContactFileSummary summary;
+};
+Read readWith(const std::string& text, std::optional<std::string> encoding = std::nullopt,
+              bool strict = false, std::optional<char> delimiter = std::nullopt) {
+  ContactFileReader reader;
+  if (encoding) reader.setEncoding(*encoding);
+  if (delimiter) reader.setDelimiter(*delimiter);
+  reader.setStrict(strict);
+  if (!reader.open(makeDataInputStream(text))) return {"not opened", reader.summary()};
+  std::string read = readAll(reader);
+  return {std::move(read), reader.summary()};
+}
+
 const char kVCards[] =
     "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nTEL:+44 20 7946 0018\r\n"
     "EMAIL:ann@example.org\r\nEND:VCARD\r\n"
@@ -210,11 +227,9 @@ TEST(ContactFileReader, ErrorsNameTheirLineAndStay) {
       EXPECT_EQ(got, row.expected) << row.what;
     }
   }
-  ContactFileReader counting;
-  ASSERT_TRUE(counting.open(makeDataInputStream("Given Name,Shoe Size\r\nAnn,1\r\nBo,2\r\n")));
-  readAll(counting);
   using Unplaced = std::vector<std::pair<std::string, std::uint64_t>>;
-  EXPECT_EQ(counting.summary().unplaced, (Unplaced{{"Shoe Size", 2}}));
+  EXPECT_EQ(readWith("Given Name,Shoe Size\r\nAnn,1\r\nBo,2\r\n").summary.unplaced,
+            (Unplaced{{"Shoe Size", 2}}));
 }
 
 // What the CSV reader detected, or took from the options, comes back in the summary.
@@ -224,57 +239,39 @@ TEST(ContactFileReader, CsvOptionsAndWhatWasTaken) {
       "Vorname;Nachname;Mobiltelefon\r\nJ\xFCrgen;M\xFCller;030 1234\r\n"
       "Fran\xE7oise;L\xE9vy;06\r\n";
   for (const bool told : {false, true}) {
-    ContactFileReader reader;
-    if (told) reader.setEncoding("latin1");
-    ASSERT_TRUE(reader.open(makeDataInputStream(latin))) << reader.errorReason();
-    EXPECT_EQ(readAll(reader), "J\u00FCrgen M\u00FCller: 030 1234\nFran\u00E7oise L\u00E9vy: 06\n");
-    EXPECT_EQ(describeContactFile(reader.summary()),
+    const Read read = readWith(latin, told ? std::optional<std::string>("latin1") : std::nullopt);
+    EXPECT_EQ(read.text, "J\u00FCrgen M\u00FCller: 030 1234\nFran\u00E7oise L\u00E9vy: 06\n");
+    EXPECT_EQ(describeContactFile(read.summary),
               std::string("desktop mail program, German, ';', ") +
                   (told ? "ISO-8859-1" : "Windows-1252"));
   }
   // Told ',', the header is one unknown title; an unknown encoding opens nothing.
-  ContactFileReader comma, unknown;
-  comma.setDelimiter(',');
-  unknown.setEncoding("no-such-encoding");
-  EXPECT_FALSE(comma.open(makeDataInputStream(latin)));
-  EXPECT_FALSE(unknown.open(makeDataInputStream(latin)));
-
+  EXPECT_EQ(readWith(latin, std::nullopt, false, ',').text, "not opened");
+  EXPECT_EQ(readWith(latin, "no-such-encoding").text, "not opened");
   // Bytes that UTF-8 does not explain are counted with their lines.
-  ContactFileReader utf8;
-  utf8.setEncoding("UTF-8");
-  ASSERT_TRUE(utf8.open(makeDataInputStream("Given Name,Phone 1\r\nAnn,1\r\nB\xFFo,2\r\n")));
-  EXPECT_EQ(readAll(utf8), "Ann ?: 1\nB\uFFFDo ?: 2\n");
-  EXPECT_EQ(utf8.summary().replaced, 1u);
-  EXPECT_EQ(utf8.summary().replacedLines, std::vector<std::uint64_t>{3});
+  const Read utf8 = readWith("Given Name,Phone 1\r\nAnn,1\r\nB\xFFo,2\r\n", "UTF-8");
+  EXPECT_EQ(utf8.text, "Ann ?: 1\nB\uFFFDo ?: 2\n");
+  EXPECT_EQ(utf8.summary.replaced, 1u);
+  EXPECT_EQ(utf8.summary.replacedLines, std::vector<std::uint64_t>{3});
 }
 
 // The same for a vCard input: the encoding given, and bytes it does not explain.
 TEST(ContactFileReader, VCardEncodingAndReplacedBytes) {
-  const std::string latin = "BEGIN:VCARD\r\nN:M\xFCller;J\xFCrgen;;;\r\nTEL:1\r\nEND:VCARD\r\n";
-  ContactFileReader reader;
-  reader.setEncoding("Windows-1252");
-  ASSERT_TRUE(reader.open(makeDataInputStream(latin))) << reader.errorReason();
-  EXPECT_EQ(readAll(reader), "J\u00FCrgen M\u00FCller: 1\n");
-  EXPECT_EQ(describeContactFile(reader.summary()), "vCard, Windows-1252");
-
+  const Read latin =
+      readWith("BEGIN:VCARD\r\nN:M\xFCller;J\xFCrgen;;;\r\nTEL:1\r\nEND:VCARD\r\n", "Windows-1252");
+  EXPECT_EQ(latin.text, "J\u00FCrgen M\u00FCller: 1\n");
+  EXPECT_EQ(describeContactFile(latin.summary), "vCard, Windows-1252");
   // UTF-16 without a mark, with a lone surrogate on line 5.
   std::string bad = wide("BEGIN:VCARD\r\nN:Lee;Ann;;;\r\nEND:VCARD\r\n", 2, false);
   bad += wide("BEGIN:VCARD\r\nN:Ng;Cy;;;\r\nEND:VCARD\r\n", 2, false);
   bad.insert(bad.rfind(wide("y;", 2, false)), "\x00\xD8", 2);
-  for (const bool strict : {false, true}) {
-    ContactFileReader utf8;
-    utf8.setStrict(strict);
-    ASSERT_TRUE(utf8.open(makeDataInputStream(bad))) << utf8.errorReason();
-    const std::string got = readAll(utf8);
-    if (strict) {
-      // Nothing with a replaced byte is handed out; the error names the line.
-      EXPECT_EQ(got.find("C\uFFFDy"), std::string::npos) << got;
-      EXPECT_NE(got.find("error at 5: "), std::string::npos) << got;
-    } else {
-      EXPECT_EQ(got, "Ann Lee:\nC\uFFFDy Ng:\n");
-      EXPECT_EQ(utf8.summary().replacedLines, std::vector<std::uint64_t>{5});
-    }
-  }
+  const Read lenient = readWith(bad);
+  EXPECT_EQ(lenient.text, "Ann Lee:\nC\uFFFDy Ng:\n");
+  EXPECT_EQ(lenient.summary.replacedLines, std::vector<std::uint64_t>{5});
+  // Strict, nothing with a replaced byte is handed out; the error names the line.
+  const std::string strict = readWith(bad, std::nullopt, true).text;
+  EXPECT_EQ(strict.find("C\uFFFDy"), std::string::npos) << strict;
+  EXPECT_NE(strict.find("error at 5: "), std::string::npos) << strict;
 }
 
 // A blank input, and a header without a field, open as no contacts file.
