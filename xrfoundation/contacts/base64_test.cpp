@@ -1,4 +1,3 @@
-// contacts/base64_test.cpp
 #include "xrfoundation/contacts/base64.h"
 
 #include <gtest/gtest.h>

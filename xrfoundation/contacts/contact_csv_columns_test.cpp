@@ -41,14 +41,8 @@ std::vector<std::string> splitTitles(const std::string& line) {
 // and the main columns (names, phones, e-mails, organisation, address) go to their places.
 TEST(ContactCsvColumnsTest, ReadsEachLayoutAndLanguage) {
   using Layout = ContactCsvColumns::Layout;
-  struct Case {
-    Layout layout;
-    const char* language;
-    std::string header;
-    std::string row;
-    std::string contact;
-  };
-  const Case cases[] = {
+  // The layout and language told, the header, its row and the contact read.
+  const std::tuple<Layout, const char*, std::string, std::string, std::string> cases[] = {
       {Layout::DesktopMail, "English",
        "Title,First Name,Last Name,Company,Job Title,Home Street,Home City,Home Postal Code,"
        "Mobile Phone,Business Phone,E-mail Address,E-mail 2 Address,Home Street 3",
@@ -110,15 +104,16 @@ TEST(ContactCsvColumnsTest, ReadsEachLayoutAndLanguage) {
        "im='ann.lee'/E_Im_Skype\n"
        "adr/E_Address_Work city='Bern' code='3000'\norg company='Acme' title='CEO'\n"},
   };
-  for (const Case& c : cases) {
-    const ContactCsvColumns columns(splitTitles(c.header));
-    EXPECT_EQ(columns.layout(), c.layout) << c.header;
-    EXPECT_EQ(columns.languageName(), c.language) << c.header;
-    const Import import = importCsv(c.header + "\n" + c.row + "\n");
-    ASSERT_EQ(import.contacts.size(), 1u) << c.header << ": " << import.error;
-    EXPECT_EQ(contactText(import.contacts[0]), c.contact) << c.header;
+  for (const auto& [layout, language, header, row, contact] : cases) {
+    const ContactCsvColumns columns(splitTitles(header));
+    EXPECT_EQ(columns.layout(), layout) << header;
+    EXPECT_EQ(columns.languageName(), language) << header;
+    const Import import = importCsv(header + "\n" + row + "\n");
+    ASSERT_EQ(import.contacts.size(), 1u) << header << ": " << import.error;
+    EXPECT_EQ(contactText(import.contacts[0]), contact) << header;
   }
-  EXPECT_EQ(ContactCsvColumns(splitTitles(cases[1].header)).layoutName(), "desktop mail program");
+  EXPECT_EQ(ContactCsvColumns(splitTitles(std::get<2>(cases[1]))).layoutName(),
+            "desktop mail program");
 }
 
 // Every table of the vocabulary, as a header of all its titles, is told as itself (or as an

@@ -1,4 +1,3 @@
-// contacts/contact_enums_test.cpp
 #include "xrfoundation/contacts/contact_enums.h"
 
 #include <gtest/gtest.h>

@@ -28,15 +28,9 @@ std::string wide(std::string_view ascii, std::size_t width, bool bigEndian) {
 
 TEST(ContactFileSniff, TellsTheFormatByTheContent) {
   const std::string vcard = "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n";
-  struct Row {
-    const char* what;
-    std::string head;
-    ContactFileFormat format;
-    const char* encoding;
-    bool blank;
-  };
   using F = ContactFileFormat;
-  const Row rows[] = {
+  // What a row shows, the head, and the format, encoding and blankness told of it.
+  const std::tuple<const char*, std::string, F, const char*, bool> rows[] = {
       {"lower case, blanks", "\r\n \n\t\r\n  begin:vcard \t\nFN:A\n", F::VCard, "", false},
       {"UTF-8 mark", "\xEF\xBB\xBF" + vcard, F::VCard, "UTF-8", false},
       {"UTF-16LE mark", "\xFF\xFE" + wide("\r\n" + vcard, 2, false), F::VCard, "UTF-16LE", false},
@@ -51,11 +45,11 @@ TEST(ContactFileSniff, TellsTheFormatByTheContent) {
       {"a mark and blank lines", "\xFF\xFE" + wide("\r\n\r\n", 2, false), F::Csv, "UTF-16LE", true},
       {"cut short", "BEGIN:VCA", F::Csv, "", false},
   };
-  for (const Row& row : rows) {
-    const ContactFileSniff sniff = sniffContactFile(row.head);
-    EXPECT_EQ(sniff.format, row.format) << row.what;
-    EXPECT_EQ(sniff.encoding, row.encoding) << row.what;
-    EXPECT_EQ(sniff.blank, row.blank) << row.what;
+  for (const auto& [what, head, format, encoding, blank] : rows) {
+    const ContactFileSniff sniff = sniffContactFile(head);
+    EXPECT_EQ(sniff.format, format) << what;
+    EXPECT_EQ(sniff.encoding, encoding) << what;
+    EXPECT_EQ(sniff.blank, blank) << what;
   }
 }
 
@@ -199,32 +193,27 @@ TEST(ContactFileReader, OpensAPathWithItsSizeAndPhotosBesideIt) {
 }
 
 TEST(ContactFileReader, ErrorsNameTheirLineAndStay) {
-  struct Row {
-    const char* what;
-    std::string text;
-    bool strict;
-    std::string expected;  // readAll's text, error included
-  };
-  const Row rows[] = {
+  // What a row shows, the text, strictness, and readAll's text with its error.
+  const std::tuple<const char*, std::string, bool, std::string> rows[] = {
       {"quote left open", "Given Name,Note\r\nAnn,x\r\nBob,\"open\r\nCy,y\r\n", false,
        "Ann ?:\nerror at 3: "},
       {"strict: a value without a place", "Given Name,Shoe Size\r\nAnn,\r\nBob,42\r\n", true,
        "Ann ?:\nerror at 3: \"42\" in column \"Shoe Size\" has no place in a contact"},
       {"a header only", "Given Name,Phone 1\r\n", false, ""},
   };
-  for (const Row& row : rows) {
+  for (const auto& [what, text, strict, expected] : rows) {
     ContactFileReader reader;
-    reader.setStrict(row.strict);
-    ASSERT_TRUE(reader.open(makeDataInputStream(row.text))) << row.what;
+    reader.setStrict(strict);
+    ASSERT_TRUE(reader.open(makeDataInputStream(text))) << what;
     const std::string got = readAll(reader);
     // The reason's own wording is the readers'; the start of it and the line are this one's.
-    EXPECT_EQ(got.substr(0, row.expected.size()), row.expected) << row.what;
+    EXPECT_EQ(got.substr(0, expected.size()), expected) << what;
     if (got.find("error") != std::string::npos) {
-      EXPECT_FALSE(reader.errorReason().empty()) << row.what;
+      EXPECT_FALSE(reader.errorReason().empty()) << what;
       ContactInfo contact;
-      EXPECT_EQ(reader.next(contact), Next::Error) << row.what << ": the error stays";
+      EXPECT_EQ(reader.next(contact), Next::Error) << what << ": the error stays";
     } else {
-      EXPECT_EQ(got, row.expected) << row.what;
+      EXPECT_EQ(got, expected) << what;
     }
   }
   using Unplaced = std::vector<std::pair<std::string, std::uint64_t>>;

@@ -1,4 +1,3 @@
-// contacts/label_conversion_test.cpp
 #include "xrfoundation/contacts/label_conversion.h"
 
 #include <gtest/gtest.h>

@@ -44,11 +44,7 @@ TEST(VCardContactReader, ReadsWhatTheWholeTextImportReadsHoweverTheInputIsCut) {
     crcrlf += c == '\n' ? "\r\n" : std::string(1, c);
     if (c != '\n') lone += c;
   }
-  struct Row {
-    const char* what;
-    std::string input;
-  };
-  const Row rows[] = {
+  const std::pair<const char*, std::string> rows[] = {
       {"UTF-8 marks, files joined", "\xEF\xBB\xBF" + two + "\xEF\xBB\xBF" + two},
       {"UTF-16LE mark", utf16le(two)},
       {"CR CR LF line ends", crcrlf},
@@ -68,32 +64,32 @@ TEST(VCardContactReader, ReadsWhatTheWholeTextImportReadsHoweverTheInputIsCut) {
       {"no record", "no record\r\n"},
       {"empty", ""},
   };
-  for (const Row& row : rows) {
+  for (const auto& [what, input] : rows) {
     std::vector<std::string> expected;
-    for (const ContactInfo& contact : contactsFromVCards(row.input))
+    for (const ContactInfo& contact : contactsFromVCards(input))
       expected.push_back(signature(contact));
     // Reads of 1 to 7 bytes end blocks at every place in a line end, a mark and a record.
     for (const std::size_t block : {1, 2, 3, 7, 64, 4096}) {
-      auto stream = std::make_shared<testing::FakeInputStream>(row.input);
+      auto stream = std::make_shared<testing::FakeInputStream>(input);
       stream->setChunkLimit(block);
       VCardContactReader reader(block);
-      ASSERT_TRUE(reader.open(stream)) << row.what << ": " << reader.errorReason();
+      ASSERT_TRUE(reader.open(stream)) << what << ": " << reader.errorReason();
       std::vector<std::string> read;
       std::uint64_t position = reader.bytesRead();
       ContactInfo contact;
       for (;;) {
         contact.nickname = "from the contact before";  // replaced with the rest
         const Next next = reader.next(contact);
-        EXPECT_GE(reader.bytesRead(), position) << row.what << ", block " << block;
+        EXPECT_GE(reader.bytesRead(), position) << what << ", block " << block;
         position = reader.bytesRead();
         if (next != Next::Contact) {
-          EXPECT_EQ(next, Next::End) << row.what << ", block " << block;
+          EXPECT_EQ(next, Next::End) << what << ", block " << block;
           break;
         }
         read.push_back(signature(contact));
       }
-      EXPECT_EQ(reader.bytesRead(), row.input.size()) << row.what << ", block " << block;
-      ASSERT_EQ(read, expected) << row.what << ", block " << block;
+      EXPECT_EQ(reader.bytesRead(), input.size()) << what << ", block " << block;
+      ASSERT_EQ(read, expected) << what << ", block " << block;
     }
   }
 }

@@ -16,11 +16,8 @@ std::vector<std::string> rawLines(const ContentLineReader& reader) {
 }
 
 TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
-  struct Row {
-    std::string body;
-    std::vector<std::string> lines;
-  };
-  std::vector<Row> rows = {
+  std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
+      // text, its lines
       {"FN:Ann\r\n Lee\r\nN:Lee;Ann\r\n", {"FN:AnnLee", "N:Lee;Ann"}},
       {"FN:Ann\n\t Lee\n", {"FN:Ann Lee"}},
       {"FN:Ann\r Lee\rNOTE:x\r", {"FN:AnnLee", "NOTE:x"}},  // CR alone, as old Macs wrote
@@ -56,9 +53,9 @@ TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
         {"NOTE:" + longValue + end + "FN:a" + end + " b" + end, {"NOTE:" + longValue, "FN:ab"}});
   }
   ContentLineReader reader;
-  for (const Row& row : rows) {
-    reader.read(row.body);
-    EXPECT_EQ(rawLines(reader), row.lines) << ::testing::PrintToString(row.body);
+  for (const auto& [body, lines] : rows) {
+    reader.read(body);
+    EXPECT_EQ(rawLines(reader), lines) << ::testing::PrintToString(body);
   }
   reader.read("NO COLON\r\nFN:x\r\n  \r\n");
   EXPECT_EQ(reader.unparsed(), std::vector<std::string_view>{"NO COLON"});

@@ -1,4 +1,3 @@
-// contacts/vcard_info_test.cpp
 #include "xrfoundation/contacts/vcard_info.h"
 
 #include <gtest/gtest.h>

@@ -262,12 +262,8 @@ TEST(VCardParser, RecordsAreCutWhereverTheyStandAndBrokenOnesAreKept) {
 }
 
 TEST(VCardParser, FoldedLinesFollowTheRecordsVersion) {
-  struct Row {
-    const char* what;
-    std::string text;
-    std::string contacts;  // each contact's text, one after the other
-  };
-  const Row rows[] = {
+  // What a row shows, its text, and each contact's text one after the other.
+  const std::tuple<const char*, std::string, std::string> rows[] = {
       {"2.1 keeps the blank a fold stands before",
        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:An\r\n example\r\nN:Lee;\r\n\tAnn\r\nEND:VCARD\r\n",
        "family='Lee' given='\tAnn' display='An example'\n"},
@@ -291,10 +287,10 @@ TEST(VCardParser, FoldedLinesFollowTheRecordsVersion) {
       {"an indented BEGIN:VCARD opens no record",
        " BEGIN:VCARD\nFN:Nobody\nEND:VCARD\nBEGIN:VCARD\nFN:Ann\nEND:VCARD\n", "display='Ann'\n"},
   };
-  for (const Row& row : rows) {
+  for (const auto& [what, text, contacts] : rows) {
     std::string read;
-    for (const ContactInfo& contact : contactsFromVCards(row.text)) read += contactText(contact);
-    EXPECT_EQ(read, row.contacts) << row.what;
+    for (const ContactInfo& contact : contactsFromVCards(text)) read += contactText(contact);
+    EXPECT_EQ(read, contacts) << what;
   }
 }
 
@@ -338,20 +334,16 @@ TEST(VCardParser, ByteOrderMarksLoseNoRecord) {
       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\nEND:VCARD\r\n"
       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zoe\r\nEND:VCARD\r\n";
   const std::string mark = "\xEF\xBB\xBF";
-  struct Row {
-    const char* what;
-    std::string text;
-  };
-  const Row rows[] = {
+  const std::pair<const char*, std::string> rows[] = {
       {"UTF-16LE mark", utf16le(two)},
       {"files joined end to end",
        mark + two.substr(0, two.size() / 2) + mark + two.substr(two.size() / 2)},
   };
-  for (const Row& row : rows) {
-    const auto contacts = contactsFromVCards(row.text);
-    ASSERT_EQ(contacts.size(), 2u) << row.what;
-    EXPECT_EQ(contacts[0].displayName, "Ann") << row.what;
-    EXPECT_EQ(contacts[1].displayName, "Zoe") << row.what;
+  for (const auto& [what, text] : rows) {
+    const auto contacts = contactsFromVCards(text);
+    ASSERT_EQ(contacts.size(), 2u) << what;
+    EXPECT_EQ(contacts[0].displayName, "Ann") << what;
+    EXPECT_EQ(contacts[1].displayName, "Zoe") << what;
   }
   testing::LogCapture log;
   EXPECT_TRUE(contactsFromVCards("\xFF\xFE\x3D\xD8" + utf16le(two).substr(2)).empty());

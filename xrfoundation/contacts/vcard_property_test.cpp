@@ -1,4 +1,3 @@
-// contacts/vcard_property_test.cpp
 #include "xrfoundation/contacts/vcard_property.h"
 
 #include <gtest/gtest.h>

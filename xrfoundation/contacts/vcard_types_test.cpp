@@ -54,11 +54,7 @@ TEST(VCardTypesTest, EveryKindReadsBackFromTheWordsWrittenForIt) {
 }
 
 TEST(VCardTypesTest, WordsInAnySpellingNameTheirKind) {
-  struct Row {
-    std::vector<std::string_view> words;
-    const char* kind;
-  };
-  const Row rows[] = {
+  const std::pair<std::vector<std::string_view>, const char*> rows[] = {
       {{"x-mobile"}, E_Number_Mobile},
       {{"\"Work\"", "iPhone"}, E_Number_WorkMobile},
       {{"home", "FAX"}, E_Number_FaxHome},
@@ -75,10 +71,8 @@ TEST(VCardTypesTest, WordsInAnySpellingNameTheirKind) {
       {{"\xC4\xB0SDN"}, E_Number_Other},
       {{"isdn"}, E_Number_ISDN},
   };
-  for (const Row& row : rows) {
-    std::string words;
-    for (const std::string_view word : row.words) words += std::string(word) + ",";
-    EXPECT_EQ(numberKindOfTypes(row.words), row.kind) << words;
+  for (const auto& [words, kind] : rows) {
+    EXPECT_EQ(numberKindOfTypes(words), kind) << ::testing::PrintToString(words);
   }
   EXPECT_EQ(emailKindOfTypes({"INTERNET", "x-home"}), E_Email_Home);
   EXPECT_EQ(emailKindOfTypes({"Mobile"}), E_Email_Mobile);
