@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "xrfoundation/contacts/testing/wide_text.h"
 #include "xrfoundation/platform/testing/fake_input_stream.h"
 #include "xrfoundation/platform/testing/test_images.h"
 
@@ -15,16 +16,7 @@ namespace xr {
 namespace {
 
 using Next = ContactFileReader::Next;
-
-std::string wide(std::string_view ascii, std::size_t width, bool bigEndian) {
-  std::string out;
-  for (const char c : ascii) {
-    std::string unit(width, '\0');
-    unit[bigEndian ? width - 1 : 0] = c;
-    out += unit;
-  }
-  return out;
-}
+using testing::wide;
 
 TEST(ContactFileSniff, TellsTheFormatByTheContent) {
   const std::string vcard = "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n";

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "xrfoundation/contacts/testing/contact_text.h"
+#include "xrfoundation/contacts/testing/wide_text.h"
 #include "xrfoundation/contacts/vcard_parser.h"
 #include "xrfoundation/platform/testing/encoded_samples.h"
 #include "xrfoundation/platform/testing/fake_input_stream.h"
@@ -18,18 +19,13 @@ namespace {
 
 using Next = VCardContactReader::Next;
 using testing::contactText;
+using testing::utf16le;
 
 // A contact as text with its photo's bytes, so that two imports compare whole.
 std::string signature(const ContactInfo& contact) {
   const std::vector<uint8_t> photo =
       contact.icon ? contact.icon->jpegRepresentation() : std::vector<uint8_t>();
   return contactText(contact) + std::string(photo.begin(), photo.end());
-}
-
-std::string utf16le(std::string_view ascii) {
-  std::string out = "\xFF\xFE";
-  for (const char c : ascii) out += {c, '\0'};
-  return out;
 }
 
 std::string card(const std::string& name) {

@@ -17,7 +17,6 @@ std::vector<std::string> rawLines(const ContentLineReader& reader) {
 
 TEST(VCardContentLineTest, UnfoldsWhateverTheLineEnds) {
   std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
-      // text, its lines
       {"FN:Ann\r\n Lee\r\nN:Lee;Ann\r\n", {"FN:AnnLee", "N:Lee;Ann"}},
       {"FN:Ann\n\t Lee\n", {"FN:Ann Lee"}},
       {"FN:Ann\r Lee\rNOTE:x\r", {"FN:AnnLee", "NOTE:x"}},  // CR alone, as old Macs wrote

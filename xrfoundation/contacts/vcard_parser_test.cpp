@@ -9,6 +9,7 @@
 #include "xrfoundation/contacts/base64.h"
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/testing/contact_text.h"
+#include "xrfoundation/contacts/testing/wide_text.h"
 #include "xrfoundation/contacts/vcard_info.h"
 #include "xrfoundation/contacts/vcard_standard.h"
 #include "xrfoundation/platform/image.h"
@@ -19,6 +20,7 @@ namespace xr {
 namespace {
 
 using testing::contactText;
+using testing::utf16le;
 
 std::string standardForm(const ContactInfo& contact) {
   std::string text;
@@ -179,14 +181,12 @@ TEST(VCardParser, PhoneStyle21WithCharsetsAndBareTypes) {
 
 TEST(VCardParser, AppleStyleGroupedLabelsAndFoldedPhoto) {
   const std::vector<uint8_t> jpeg = testing::makeTestJpeg(16, 16);
-  std::string photo = "PHOTO;ENCODING=b;TYPE=JPEG:";
-  {
-    ContactInfo withPhoto;
-    withPhoto.icon = Image::fromBytes(jpeg);
-    const std::string standard = standardForm(withPhoto);
-    const std::size_t at = standard.find("PHOTO");
-    photo = standard.substr(at, standard.find("END:VCARD") - at);  // folded, CR LF included
-  }
+  ContactInfo withPhoto;
+  withPhoto.icon = Image::fromBytes(jpeg);
+  const std::string standard = standardForm(withPhoto);
+  const std::size_t at = standard.find("PHOTO");
+  // The photo line as the standard form folds it, CR LF included.
+  const std::string photo = standard.substr(at, standard.find("END:VCARD") - at);
   const std::string text =
       "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\n"
       "N:Appleseed;Johnny;;;\nFN:Johnny Appleseed\n"
@@ -320,13 +320,6 @@ TEST(VCardParser, RepeatedEmptyAndManyPartLines) {
               text)
         << lines;
   }
-}
-
-// ASCII text as UTF-16LE with its byte order mark.
-std::string utf16le(std::string_view ascii) {
-  std::string out = "\xFF\xFE";
-  for (const char c : ascii) out += {c, '\0'};
-  return out;
 }
 
 TEST(VCardParser, ByteOrderMarksLoseNoRecord) {
