@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "xrfoundation/contacts/contact_csv_vocabulary_internal.h"

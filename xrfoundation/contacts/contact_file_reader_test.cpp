@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #include "xrfoundation/contacts/testing/wide_text.h"
 #include "xrfoundation/platform/testing/fake_input_stream.h"

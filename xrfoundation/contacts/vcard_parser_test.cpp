@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "xrfoundation/contacts/base64.h"
 #include "xrfoundation/contacts/contact_enums.h"
