@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "xrfoundation/platform/testing/encoded_samples.h"
@@ -49,19 +50,8 @@ Read readAll(const std::string& input, std::size_t chunk = 0, std::size_t blockS
   return read;
 }
 
-// The records of UTF-8 text read with the encoding given.
-Records recordsOf(std::string_view text) {
-  return readAll(std::string(text), 0, 1 << 20, {std::nullopt, "UTF-8"}).records;
-}
-
-struct Case {
-  const char* name;
-  std::string input;
-  Records records;
-};
-
 TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
-  const Case cases[] = {
+  const std::tuple<const char*, std::string, Records> cases[] = {
       {"plain LF", "a,b,c\nd,e,f\n", {{"a", "b", "c"}, {"d", "e", "f"}}},
       {"CR LF", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
       {"lone CR", "a,b\rc,d\r", {{"a", "b"}, {"c", "d"}}},
@@ -79,11 +69,11 @@ TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
       {"non-ASCII kept", "\xC3\x89lodie,\xE6\x97\xA5\n", {{"\xC3\x89lodie", "\xE6\x97\xA5"}}},
       {"empty input", "", {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, input, records] : cases) {
     for (const std::size_t chunk : {0, 1, 3, 7}) {
-      const Read read = readAll(c.input, chunk);
-      EXPECT_EQ(read.records, c.records) << c.name << ", reads of " << chunk;
-      EXPECT_EQ(read.error, "") << c.name;
+      const Read read = readAll(input, chunk);
+      EXPECT_EQ(read.records, records) << name << ", reads of " << chunk;
+      EXPECT_EQ(read.error, "") << name;
     }
   }
 }
@@ -153,7 +143,8 @@ TEST(StandardCsvReaderTest, ReadsUtf16WithoutAMarkAndUtf32) {
 
 TEST(StandardCsvReaderTest, ReadsEveryLegacySampleWhateverTheBlocks) {
   for (const testing::EncodedSample& sample : testing::encodedSamples()) {
-    const Records expected = recordsOf(sample.utf8);
+    const Records expected =
+        readAll(std::string(sample.utf8), 0, 1 << 20, {std::nullopt, "UTF-8"}).records;
     ASSERT_EQ(expected.size(), 4u);
     // Told the encoding (by any spelling of it), every sample reads exactly.
     const Read read =
@@ -193,14 +184,8 @@ TEST(StandardCsvReaderTest, AnAsciiStartLeavesTheEncodingToTheFirstOtherBytes) {
 }
 
 TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
-  struct SeparatorCase {
-    const char* name;
-    std::string input;
-    std::optional<char> option;
-    char delimiter;
-    Records records;
-  };
-  const SeparatorCase cases[] = {
+  // Name, input, the separator option, the separator found, the records.
+  const std::tuple<const char*, std::string, std::optional<char>, char, Records> cases[] = {
       {"semicolons", "a;b;c\n1;2,5;3\n", {}, ';', {{"a", "b", "c"}, {"1", "2,5", "3"}}},
       {"separators inside quotes don't count", "\"a,b,c\";d;e\n", {}, ';', {{"a,b,c", "d", "e"}}},
       {"tabs", "a\tb\tc\n\t\" x \"\t\n", {}, '\t', {{"a", "b", "c"}, {"", " x ", ""}}},
@@ -216,12 +201,12 @@ TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
       {"a tab and a semicolon tie", "a\tb;c\n", {}, ',', {{"a\tb;c"}}},
       {"more tabs than commas", "a\tb\tc,d\n", {}, '\t', {{"a", "b", "c,d"}}},
   };
-  for (const SeparatorCase& c : cases) {
+  for (const auto& [name, input, option, delimiter, records] : cases) {
     for (const std::size_t chunk : {0, 1}) {
-      const Read read = readAll(c.input, chunk, 16, {c.option, std::nullopt});
-      EXPECT_EQ(read.error, "") << c.name;
-      EXPECT_EQ(read.delimiter, c.delimiter) << c.name;
-      EXPECT_EQ(read.records, c.records) << c.name;
+      const Read read = readAll(input, chunk, 16, {option, std::nullopt});
+      EXPECT_EQ(read.error, "") << name;
+      EXPECT_EQ(read.delimiter, delimiter) << name;
+      EXPECT_EQ(read.records, records) << name;
     }
   }
   // A sep= line is line 1: records are numbered after it.
