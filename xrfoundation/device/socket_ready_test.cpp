@@ -14,6 +14,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -63,43 +64,37 @@ TEST(SocketReadyTest, AnswersOverARealSocketPair) {
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
   rlimit raised{std::max(limit.rlim_cur, std::min<rlim_t>(4096, limit.rlim_max)), limit.rlim_max};
   ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &raised), 0);
-  struct Row {
-    const char* label;
-    void (SocketPair::*setup)();
-    bool (*check)(int32_t, int32_t);
-    int timeoutMs;
-    bool ready, logged;
-  };
-  const Row rows[] = {
-      {"data waiting", &SocketPair::sendByte, kRecv, 0, true, false},
-      {"no data", &SocketPair::idle, kRecv, 200, false, false},
-      {"peer closed", &SocketPair::closeWriter, kRecv, 1500, true, false},
-      {"room to send", &SocketPair::idle, kSend, 0, true, false},
-      {"buffer full", &SocketPair::fillBuffer, kSend, 200, false, false},
-      // Failures answer at once; only the receive check logs them.
-      {"no socket (-1)", &SocketPair::noSocket, kRecv, 1500, false, false},
-      {"no socket (-1)", &SocketPair::noSocket, kSend, 1500, false, false},
-      {"descriptor not open", &SocketPair::closeBoth, kRecv, 1500, false, true},
-      {"negative time-out", &SocketPair::sendByte, kRecv, -1, false, true},
-      {"negative time-out", &SocketPair::idle, kSend, -1, false, false},
-  };
+  // Label, set-up, check, time-out in ms, whether ready, whether the failure is logged.
+  const std::tuple<const char*, void (SocketPair::*)(), bool (*)(int32_t, int32_t), int, bool, bool>
+      rows[] = {
+          {"data waiting", &SocketPair::sendByte, kRecv, 0, true, false},
+          {"no data", &SocketPair::idle, kRecv, 200, false, false},
+          {"peer closed", &SocketPair::closeWriter, kRecv, 1500, true, false},
+          {"room to send", &SocketPair::idle, kSend, 0, true, false},
+          {"buffer full", &SocketPair::fillBuffer, kSend, 200, false, false},
+          // Failures answer at once; only the receive check logs them.
+          {"no socket (-1)", &SocketPair::noSocket, kRecv, 1500, false, false},
+          {"no socket (-1)", &SocketPair::noSocket, kSend, 1500, false, false},
+          {"descriptor not open", &SocketPair::closeBoth, kRecv, 1500, false, true},
+          {"negative time-out", &SocketPair::sendByte, kRecv, -1, false, true},
+          {"negative time-out", &SocketPair::idle, kSend, -1, false, false},
+      };
   for (int above : {0, 2000}) {
     if (above > 0 && raised.rlim_cur <= 2100) GTEST_SKIP() << "hard descriptor limit too low";
-    for (const Row& row : rows) {
+    for (const auto& [label, setup, check, timeoutMs, ready, logged] : rows) {
       SocketPair pair;
       pair.moveAbove(above);
       ASSERT_GE(std::min(pair.reader(), pair.writer()), above);
-      (pair.*row.setup)();
-      SCOPED_TRACE(std::string(row.label) + ", descriptors from " + std::to_string(above));
+      (pair.*setup)();
+      SCOPED_TRACE(std::string(label) + ", descriptors from " + std::to_string(above));
       LogCapture log;
       auto start = Clock::now();
-      int fd = row.check == kRecv ? pair.reader() : pair.writer();
-      EXPECT_EQ(row.check(fd, row.timeoutMs), row.ready);
+      EXPECT_EQ(check(check == kRecv ? pair.reader() : pair.writer(), timeoutMs), ready);
       auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
       // Every answer comes within a second; a "no" with a shorter time-out waits it out first.
-      bool waits = !row.ready && row.timeoutMs > 0 && row.timeoutMs < 1000;
-      EXPECT_TRUE(ms < 1000 && ms >= (waits ? row.timeoutMs * 9 / 10 : 0)) << ms << " ms";
-      EXPECT_EQ(log.texts(), std::vector<std::string>(row.logged ? 1 : 0, kWaitFailed));
+      bool waits = !ready && timeoutMs > 0 && timeoutMs < 1000;
+      EXPECT_TRUE(ms < 1000 && ms >= (waits ? timeoutMs * 9 / 10 : 0)) << ms << " ms";
+      EXPECT_EQ(log.texts(), std::vector<std::string>(logged ? 1 : 0, kWaitFailed));
     }
   }
   ::setrlimit(RLIMIT_NOFILE, &limit);

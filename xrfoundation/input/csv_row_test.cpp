@@ -21,16 +21,16 @@ namespace {
 using Row = std::map<std::string, std::string>;
 using Entries = std::vector<std::pair<std::string_view, std::string_view>>;
 
-std::unique_ptr<XRBufferedInputStream> openReader(const std::string& input) {
+std::unique_ptr<XRBufferedInputStream> openWithHeader(const std::string& input) {
   auto reader =
       std::make_unique<XRBufferedInputStream>(std::make_shared<testing::FakeInputStream>(input), 8);
   reader->open();
+  reader->csvReadHeader();
   return reader;
 }
 
 TEST(CsvRowTest, TellsAnEmptyFieldFromAnAbsentOne) {
-  auto reader = openReader("a,b,c\n1,,\n");
-  reader->csvReadHeader();
+  auto reader = openWithHeader("a,b,c\n1,,\n");
   const std::optional<CsvRow> row = reader->csvReadData();
   ASSERT_TRUE(row);
   EXPECT_EQ(row->size(), 3u);
@@ -45,8 +45,7 @@ TEST(CsvRowTest, TellsAnEmptyFieldFromAnAbsentOne) {
 }
 
 TEST(CsvRowTest, LaterFieldReplacesEarlierOneOfTheSameKey) {
-  auto reader = openReader("a,b,a,c\n1,2,3,4\nfield3,k\n5,6,7,8\n");
-  reader->csvReadHeader();
+  auto reader = openWithHeader("a,b,a,c\n1,2,3,4\nfield3,k\n5,6,7,8\n");
   const std::optional<CsvRow> row = reader->csvReadData();
   ASSERT_TRUE(row);
   EXPECT_EQ(row->size(), 3u);
@@ -64,8 +63,7 @@ TEST(CsvRowTest, LaterFieldReplacesEarlierOneOfTheSameKey) {
 TEST(CsvRowTest, KeepsItsFieldsAfterTheReaderMovesOnOrGoes) {
   std::optional<CsvRow> row;
   {
-    auto reader = openReader("Name,Phone\nAnn,555\nBob,666\n");
-    reader->csvReadHeader();
+    auto reader = openWithHeader("Name,Phone\nAnn,555\nBob,666\n");
     row = reader->csvReadData();
     reader->setCsvTitles(std::make_shared<const std::vector<std::string>>(
         std::vector<std::string>{"Other", "Titles"}));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "xrfoundation/platform/testing/encoded_samples.h"
@@ -49,19 +50,8 @@ Read readAll(const std::string& input, std::size_t chunk = 0, std::size_t blockS
   return read;
 }
 
-// The records of UTF-8 text read with the encoding given.
-Records recordsOf(std::string_view text) {
-  return readAll(std::string(text), 0, 1 << 20, {std::nullopt, "UTF-8"}).records;
-}
-
-struct Case {
-  const char* name;
-  std::string input;
-  Records records;
-};
-
 TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
-  const Case cases[] = {
+  const std::tuple<const char*, std::string, Records> cases[] = {
       {"plain LF", "a,b,c\nd,e,f\n", {{"a", "b", "c"}, {"d", "e", "f"}}},
       {"CR LF", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
       {"lone CR", "a,b\rc,d\r", {{"a", "b"}, {"c", "d"}}},
@@ -79,11 +69,11 @@ TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
       {"non-ASCII kept", "\xC3\x89lodie,\xE6\x97\xA5\n", {{"\xC3\x89lodie", "\xE6\x97\xA5"}}},
       {"empty input", "", {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, input, records] : cases) {
     for (const std::size_t chunk : {0, 1, 3, 7}) {
-      const Read read = readAll(c.input, chunk);
-      EXPECT_EQ(read.records, c.records) << c.name << ", reads of " << chunk;
-      EXPECT_EQ(read.error, "") << c.name;
+      const Read read = readAll(input, chunk);
+      EXPECT_EQ(read.records, records) << name << ", reads of " << chunk;
+      EXPECT_EQ(read.error, "") << name;
     }
   }
 }
@@ -115,45 +105,41 @@ TEST(StandardCsvReaderTest, FaultsInTheTextNameTheirLine) {
   }
 }
 
-TEST(StandardCsvReaderTest, ConvertsUtf16WithAMark) {
-  // "Name,Note\r\nÉlodie,"a,😀"\r\n" in UTF-16 LE and BE, the emoji a surrogate pair.
+TEST(StandardCsvReaderTest, ReadsUtf16AndUtf32WithOrWithoutAMark) {
+  // "Name,Note\r\nÉlodie,"a,😀"\r\n" in UTF-16 LE and BE with a mark, the emoji a surrogate pair.
   const std::u16string text = u"Name,Note\r\n\u00C9lodie,\"a,\U0001F600\"\r\n";
-  std::string little = "\xFF\xFE";
-  std::string big = "\xFE\xFF";
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
   for (const char16_t unit : text) {
     little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
   }
-  const Records expected = {{"Name", "Note"}, {"\xC3\x89lodie", "a,\xF0\x9F\x98\x80"}};
-  for (const std::size_t chunk : {0, 1, 3}) {
-    EXPECT_EQ(readAll(little, chunk).records, expected) << "LE, reads of " << chunk;
-    EXPECT_EQ(readAll(big, chunk).records, expected) << "BE, reads of " << chunk;
+  const Records marked = {{"Name", "Note"}, {"\xC3\x89lodie", "a,\xF0\x9F\x98\x80"}};
+  const Records unmarked = {{"Na", "\xC3\xA9"}};
+  const std::tuple<std::string, const char*, char, Records> cases[] = {
+      {little, "UTF-16LE", ',', marked},
+      {big, "UTF-16BE", ',', marked},
+      {std::string("N\0a\0;\0\xE9\0\n\0", 10), "UTF-16LE", ';', unmarked},
+      {std::string("\0N\0a\0;\0\xE9\0\n", 10), "UTF-16BE", ';', unmarked},
+      {std::string("\xFF\xFE\0\0N\0\0\0a\0\0\0;\0\0\0\xE9\0\0\0", 20), "UTF-32LE", ';', unmarked},
+      {std::string("\0\0\xFE\xFF\0\0\0N\0\0\0a\0\0\0;\0\0\0\xE9", 20), "UTF-32BE", ';', unmarked},
+  };
+  for (const auto& [input, encoding, delimiter, records] : cases) {
+    for (const std::size_t chunk : {0, 1, 3}) {
+      const Read read = readAll(input, chunk);
+      EXPECT_EQ(read.records, records) << encoding << ", reads of " << chunk;
+      EXPECT_EQ(read.encoding, encoding);
+      EXPECT_EQ(read.delimiter, delimiter);
+    }
   }
   // A character cut short at the end is replaced and reported with its line.
   EXPECT_EQ(readAll(little.substr(0, little.size() - 1)).damage.lines,
             std::vector<std::uint64_t>{3});
 }
 
-TEST(StandardCsvReaderTest, ReadsUtf16WithoutAMarkAndUtf32) {
-  const std::pair<std::string, const char*> cases[] = {
-      {std::string("N\0a\0;\0\xE9\0\n\0", 10), "UTF-16LE"},
-      {std::string("\0N\0a\0;\0\xE9\0\n", 10), "UTF-16BE"},
-      {std::string("\xFF\xFE\0\0N\0\0\0a\0\0\0;\0\0\0\xE9\0\0\0", 20), "UTF-32LE"},
-      {std::string("\0\0\xFE\xFF\0\0\0N\0\0\0a\0\0\0;\0\0\0\xE9", 20), "UTF-32BE"},
-  };
-  for (const auto& [input, encoding] : cases) {
-    for (const std::size_t chunk : {0, 1, 3}) {
-      const Read read = readAll(input, chunk);
-      EXPECT_EQ(read.records, (Records{{"Na", "\xC3\xA9"}})) << encoding << chunk;
-      EXPECT_EQ(read.encoding, encoding);
-      EXPECT_EQ(read.delimiter, ';');
-    }
-  }
-}
-
 TEST(StandardCsvReaderTest, ReadsEveryLegacySampleWhateverTheBlocks) {
   for (const testing::EncodedSample& sample : testing::encodedSamples()) {
-    const Records expected = recordsOf(sample.utf8);
+    const Records expected =
+        readAll(std::string(sample.utf8), 0, 1 << 20, {std::nullopt, "UTF-8"}).records;
     ASSERT_EQ(expected.size(), 4u);
     // Told the encoding (by any spelling of it), every sample reads exactly.
     const Read read =
@@ -193,14 +179,8 @@ TEST(StandardCsvReaderTest, AnAsciiStartLeavesTheEncodingToTheFirstOtherBytes) {
 }
 
 TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
-  struct SeparatorCase {
-    const char* name;
-    std::string input;
-    std::optional<char> option;
-    char delimiter;
-    Records records;
-  };
-  const SeparatorCase cases[] = {
+  // Name, input, the separator option, the separator found, the records.
+  const std::tuple<const char*, std::string, std::optional<char>, char, Records> cases[] = {
       {"semicolons", "a;b;c\n1;2,5;3\n", {}, ';', {{"a", "b", "c"}, {"1", "2,5", "3"}}},
       {"separators inside quotes don't count", "\"a,b,c\";d;e\n", {}, ';', {{"a,b,c", "d", "e"}}},
       {"tabs", "a\tb\tc\n\t\" x \"\t\n", {}, '\t', {{"a", "b", "c"}, {"", " x ", ""}}},
@@ -216,12 +196,12 @@ TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
       {"a tab and a semicolon tie", "a\tb;c\n", {}, ',', {{"a\tb;c"}}},
       {"more tabs than commas", "a\tb\tc,d\n", {}, '\t', {{"a", "b", "c,d"}}},
   };
-  for (const SeparatorCase& c : cases) {
+  for (const auto& [name, input, option, delimiter, records] : cases) {
     for (const std::size_t chunk : {0, 1}) {
-      const Read read = readAll(c.input, chunk, 16, {c.option, std::nullopt});
-      EXPECT_EQ(read.error, "") << c.name;
-      EXPECT_EQ(read.delimiter, c.delimiter) << c.name;
-      EXPECT_EQ(read.records, c.records) << c.name;
+      const Read read = readAll(input, chunk, 16, {option, std::nullopt});
+      EXPECT_EQ(read.error, "") << name;
+      EXPECT_EQ(read.delimiter, delimiter) << name;
+      EXPECT_EQ(read.records, records) << name;
     }
   }
   // A sep= line is line 1: records are numbered after it.

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "xrfoundation/platform/testing/turkish_locales.h"
 
@@ -18,15 +20,8 @@ constexpr const char* kCaseBitTwins[][2] = {
     {"@", "`"}, {"[", "{"}, {"\\", "|"}, {"]", "}"}, {"^", "~"}, {"\x1F", "?"}, {"\xC9", "\xE9"},
 };
 
-struct MatchRow {
-  const char* text;
-  const char* word;
-  bool equals;
-  bool startsWith;
-  bool endsWith;
-  bool contains;
-};
-constexpr MatchRow kMatches[] = {
+// Text, word, and whether they are equal, the text starts with, ends with and contains the word.
+constexpr std::tuple<const char*, const char*, bool, bool, bool, bool> kMatches[] = {
     {"", "", true, true, true, true},
     {"x", "", false, true, true, true},
     {"", "x", false, false, false, false},
@@ -61,13 +56,13 @@ TEST(AsciiTest, OnlyTheTwentySixLettersChangeCase) {
 }
 
 TEST(AsciiTest, MatchesIgnoreTheCaseOfAsciiLettersOnly) {
-  for (const MatchRow& row : kMatches) {
-    SCOPED_TRACE(std::string("text '") + row.text + "', word '" + row.word + "'");
-    EXPECT_EQ(equalsIgnoringCase(row.text, row.word), row.equals);
-    EXPECT_EQ(equalsIgnoringCase(row.word, row.text), row.equals);
-    EXPECT_EQ(startsWithIgnoringCase(row.text, row.word), row.startsWith);
-    EXPECT_EQ(endsWithIgnoringCase(row.text, row.word), row.endsWith);
-    EXPECT_EQ(containsIgnoringCase(row.text, row.word), row.contains);
+  for (const auto& [text, word, equals, startsWith, endsWith, contains] : kMatches) {
+    SCOPED_TRACE(std::string("text '") + text + "', word '" + word + "'");
+    EXPECT_EQ(equalsIgnoringCase(text, word), equals);
+    EXPECT_EQ(equalsIgnoringCase(word, text), equals);
+    EXPECT_EQ(startsWithIgnoringCase(text, word), startsWith);
+    EXPECT_EQ(endsWithIgnoringCase(text, word), endsWith);
+    EXPECT_EQ(containsIgnoringCase(text, word), contains);
   }
   static_assert(equalsIgnoringCase("Vcard", "vCARD") && !equalsIgnoringCase("vcard", "vcards"));
 }
@@ -91,11 +86,7 @@ TEST(AsciiTest, TheTurkishLocaleChangesNothing) {
   if (ran == 0) GTEST_SKIP() << "no Turkish locale here (scripts/setup.sh makes one)";
 }
 
-struct TrimRow {
-  const char* text;
-  const char* trimmed;
-};
-constexpr TrimRow kTrims[] = {
+constexpr std::pair<const char*, const char*> kTrims[] = {
     {"", ""},
     {" \t\r\n", ""},
     {"a", "a"},
@@ -106,9 +97,7 @@ constexpr TrimRow kTrims[] = {
 };
 
 TEST(AsciiTest, TrimmedDropsBlanksAndLineEndsAtBothEndsOnly) {
-  for (const TrimRow& row : kTrims) {
-    EXPECT_EQ(trimmed(row.text), row.trimmed) << "input: " << row.text;
-  }
+  for (const auto& [text, expected] : kTrims) EXPECT_EQ(trimmed(text), expected) << text;
   static_assert(trimmed("  x ") == "x");
 }
 

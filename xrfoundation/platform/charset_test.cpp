@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace xr {
 namespace {
@@ -52,12 +53,8 @@ TEST(CharsetTest, GrowsItsOutputAndStaysRefusedAfterBadBytes) {
 }
 
 TEST(CharsetTest, TellsByteOrderMarksApart) {
-  struct Row {
-    std::string start;
-    const char* encoding;  // null: no mark
-    std::size_t length;
-  };
-  const Row rows[] = {
+  // The start of a text, the encoding its mark names (null: no mark) and the mark's length.
+  const std::tuple<std::string, const char*, std::size_t> rows[] = {
       {"\xEF\xBB\xBFx", "UTF-8", 3},
       {"\xFF\xFEx", "UTF-16LE", 2},
       {"\xFE\xFF", "UTF-16BE", 2},
@@ -66,23 +63,19 @@ TEST(CharsetTest, TellsByteOrderMarksApart) {
       {"\xEF\xBB", nullptr, 0},  // cut short
       {"", nullptr, 0},
   };
-  for (const Row& row : rows) {
-    const auto mark = byteOrderMarkOf(row.start);
-    ASSERT_EQ(mark.has_value(), row.encoding != nullptr) << "row " << (&row - rows);
+  for (const auto& [start, encoding, length] : rows) {
+    const auto mark = byteOrderMarkOf(start);
+    ASSERT_EQ(mark.has_value(), encoding != nullptr) << ::testing::PrintToString(start);
     if (!mark) continue;
-    EXPECT_EQ(mark->encoding, row.encoding);
-    EXPECT_EQ(mark->length, row.length) << "row " << (&row - rows);
+    EXPECT_EQ(mark->encoding, encoding);
+    EXPECT_EQ(mark->length, length) << encoding;
   }
 }
 
 // The encodings that address books write, each converting the same way on every platform
 // (iconv on Linux, code pages and our own UTF-16 decoder on Windows).
-struct Conversion {
-  const char* encoding;
-  std::string bytes;
-  std::optional<std::string> utf8;  // none: refused
-};
-const Conversion kConversions[] = {
+// Encoding, bytes and their UTF-8 (none: refused).
+const std::tuple<const char*, std::string, std::optional<std::string>> kConversions[] = {
     {"SHIFT_JIS", "\x83\x65\x83\x58\x83\x67 \xB1",
      "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 \xEF\xBD\xB1"},
     {"SHIFT_JIS", "\x93", std::nullopt},  // a lead byte with no trail byte
@@ -101,8 +94,8 @@ const Conversion kConversions[] = {
 };
 
 TEST(CharsetTest, ConvertsTheEncodingsOfAddressBooks) {
-  for (const Conversion& c : kConversions) {
-    EXPECT_EQ(convertToUtf8(c.bytes, c.encoding), c.utf8) << c.encoding << " " << c.bytes;
+  for (const auto& [encoding, bytes, utf8] : kConversions) {
+    EXPECT_EQ(convertToUtf8(bytes, encoding), utf8) << encoding << " " << bytes;
   }
   EXPECT_EQ(CharsetConverter::toUtf8("NO-SUCH-ENCODING"), nullptr);
 }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "xrfoundation/platform/testing/test_images.h"
 
@@ -21,12 +23,12 @@ TEST(ImageTest, KeepsJpegBytesExactly) {
   using testing::TestJpegColor;
   for (const auto color : {TestJpegColor::Rgb, TestJpegColor::Cmyk}) {
     const std::vector<uint8_t> jpeg = makeTestJpeg(7, 5, color);
+    SCOPED_TRACE("color " + std::to_string(static_cast<int>(color)));
     auto image = Image::fromBytes(jpeg);
-    const int row = static_cast<int>(color);
-    ASSERT_NE(image, nullptr) << "color " << row;
-    EXPECT_EQ(image->width(), 7) << "color " << row;
-    EXPECT_EQ(image->height(), 5) << "color " << row;
-    EXPECT_EQ(image->jpegRepresentation(), jpeg) << "color " << row;
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width(), 7);
+    EXPECT_EQ(image->height(), 5);
+    EXPECT_EQ(image->jpegRepresentation(), jpeg);
   }
 }
 
@@ -47,10 +49,7 @@ TEST(ImageTest, RefusesBytesThatDoNotDecode) {
   std::vector<uint8_t> corruptPng = png;
   corruptPng[corruptPng.size() / 2] ^= 0xFF;  // breaks a chunk's CRC
   const std::string gif = "GIF89a\x01\x00\x01\x00";
-  const struct {
-    const char* name;
-    std::vector<uint8_t> bytes;
-  } cases[] = {
+  const std::pair<const char*, std::vector<uint8_t>> cases[] = {
       {"empty", {}},
       {"jpeg signature only", {0xFF, 0xD8, 0xFF}},
       {"jpeg truncated to half", {jpeg.begin(), jpeg.begin() + jpeg.size() / 2}},
@@ -59,7 +58,7 @@ TEST(ImageTest, RefusesBytesThatDoNotDecode) {
       {"png with corrupt chunk", corruptPng},
       {"gif", {gif.begin(), gif.end()}},
   };
-  for (const auto& c : cases) EXPECT_EQ(Image::fromBytes(c.bytes), nullptr) << c.name;
+  for (const auto& [name, bytes] : cases) EXPECT_EQ(Image::fromBytes(bytes), nullptr) << name;
 }
 
 // A header that claims a photo far larger than any phone takes is refused before anything is

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "xrfoundation/platform/main_loop.h"
@@ -86,28 +87,24 @@ TEST(OperationTest, CompletionCallableHoldingItsOperationLetsGoOfIt) {
 }
 
 TEST(OperationTest, WorkThatThrowsEndsFinishedLoggedOnceAndTheQueueGoesOn) {
-  struct Case {
-    std::function<void()> body;
-    const char* line;
-  };
-  const Case cases[] = {
+  const std::pair<std::function<void()>, const char*> cases[] = {
       {[] { throw std::runtime_error("disk gone"); },
        "Operation xr::(anonymous namespace)::Work failed, its work threw: disk gone"},
       {[] { throw 7; },
        "Operation xr::(anonymous namespace)::Work failed, its work threw: unknown exception"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [body, line] : cases) {
     testing::LogCapture log;
     OperationQueue queue;
     queue.setMaxConcurrentOperationCount(1);
-    auto throwing = std::make_shared<Work>(c.body);
+    auto throwing = std::make_shared<Work>(body);
     auto next = std::make_shared<Work>();
     queue.addOperation(throwing);
     queue.addOperation(next);
     next->waitUntilFinished();
-    EXPECT_TRUE(throwing->isFinished()) << c.line;
-    EXPECT_EQ(next->runs, 1) << "the queue went on after " << c.line;
-    EXPECT_EQ(log.count(c.line), 1u) << "lines: " << ::testing::PrintToString(log.texts());
+    EXPECT_TRUE(throwing->isFinished()) << line;
+    EXPECT_EQ(next->runs, 1) << "the queue went on after " << line;
+    EXPECT_EQ(log.count(line), 1u) << "lines: " << ::testing::PrintToString(log.texts());
   }
 }
 

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "xrfoundation/platform/testing/encoded_samples.h"
 #include "xrfoundation/platform/testing/turkish_locales.h"
@@ -52,14 +55,8 @@ TEST(TextEncodingTest, DetectsAndDecodesEveryLegacySample) {
 }
 
 TEST(TextEncodingTest, TellsMarksUtf16ByItsZeroBytesAndUtf8) {
-  struct Case {
-    std::string bytes;
-    std::string name;
-    EncodingBasis basis;
-    std::size_t mark;
-    bool asciiOnly;
-  };
-  const Case cases[] = {
+  // Bytes, then the encoding found: name, basis, mark length, ASCII only.
+  const std::tuple<std::string, std::string, EncodingBasis, std::size_t, bool> cases[] = {
       {"\xEF\xBB\xBFName", "UTF-8", EncodingBasis::ByteOrderMark, 3, false},
       {std::string("\xFF\xFEN\0", 4), "UTF-16LE", EncodingBasis::ByteOrderMark, 2, false},
       {std::string("\xFE\xFF\0N", 4), "UTF-16BE", EncodingBasis::ByteOrderMark, 2, false},
@@ -75,12 +72,12 @@ TEST(TextEncodingTest, TellsMarksUtf16ByItsZeroBytesAndUtf8) {
       {"\xC3\x89\xC3\xA9\xC3\xA8\xC3\xAA\xC3\xAB\xC3\xA0 \xE9", "UTF-8", EncodingBasis::Utf8, 0,
        false},
   };
-  for (const Case& c : cases) {
-    const DetectedEncoding found = detectEncoding(c.bytes, false);
-    EXPECT_EQ(found.name, c.name) << c.bytes;
-    EXPECT_EQ(found.basis, c.basis) << c.bytes;
-    EXPECT_EQ(found.markLength, c.mark) << c.bytes;
-    EXPECT_EQ(found.asciiOnly, c.asciiOnly) << c.bytes;
+  for (const auto& [bytes, name, basis, mark, asciiOnly] : cases) {
+    const DetectedEncoding found = detectEncoding(bytes, false);
+    EXPECT_EQ(found.name, name) << bytes;
+    EXPECT_EQ(found.basis, basis) << bytes;
+    EXPECT_EQ(found.markLength, mark) << bytes;
+    EXPECT_EQ(found.asciiOnly, asciiOnly) << bytes;
   }
   // Cut for good at the end of the whole text, it is not.
   EXPECT_EQ(detectEncoding("Name,caf\xE9 cr\xE8me\n", true).basis, EncodingBasis::Guessed);
@@ -120,13 +117,8 @@ TEST(TextEncodingTest, NamesEncodingsTheSameUnderTheTurkishLocale) {
 }
 
 TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {
-  struct Case {
-    const char* encoding;
-    std::string bytes;
-    std::string text;
-    std::vector<std::uint64_t> lines;
-  };
-  const Case cases[] = {
+  // Encoding, bytes, text, lines.
+  const std::tuple<const char*, std::string, std::string, std::vector<std::uint64_t>> cases[] = {
       // 0x81 is no Windows-1252 character; CR LF and a lone CR end one line each.
       {"Windows-1252",
        "a\r\nb\rc\x81\nd\x81\x81\n",
@@ -142,23 +134,17 @@ TEST(TextEncodingTest, ReplacesUndecodableBytesAndKeepsTheirLines) {
            std::string(4 * 3, '\0') + "\n" + std::string(3, '\0'),
        {2, 3, 4}},
       // A lone surrogate in UTF-16.
-      {"UTF-16LE",
-       std::string("a\0\n\0\x3D\xD8\x62\0", 8),
-       "a\n\xEF\xBF\xBD"
-       "b",
-       {2}},
+      {"UTF-16LE", std::string("a\0\n\0\x3D\xD8\x62\0", 8), std::string("a\n\0\0\0b", 6), {2}},
   };
-  for (Case c : cases) {
+  for (auto [encoding, bytes, text, lines] : cases) {
     // U+FFFD written as three NULs above, for brevity.
-    for (std::size_t at = c.text.find('\0'); at != std::string::npos; at = c.text.find('\0', at))
-      c.text.replace(at, 3, "\xEF\xBF\xBD");
+    for (std::size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at))
+      text.replace(at, 3, "\xEF\xBF\xBD");
     for (const std::size_t block : {1, 2, 64}) {
       DecodeDamage damage;
-      EXPECT_EQ(decodeAll(c.encoding, c.bytes, block, &damage), c.text) << c.encoding << block;
-      EXPECT_EQ(damage.lines, c.lines) << c.encoding << " in blocks of " << block;
-      EXPECT_EQ(damage.count,
-                c.text.size() > 0 ? std::count(c.text.begin(), c.text.end(), '\xBD') : 0)
-          << c.encoding;
+      EXPECT_EQ(decodeAll(encoding, bytes, block, &damage), text) << encoding << block;
+      EXPECT_EQ(damage.lines, lines) << encoding << " in blocks of " << block;
+      EXPECT_EQ(damage.count, std::count(text.begin(), text.end(), '\xBD')) << encoding;
     }
   }
 }

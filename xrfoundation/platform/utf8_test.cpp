@@ -97,19 +97,17 @@ TEST(Utf8Test, CountsUtf16Units) {
 }
 
 TEST(Utf8Test, WhitespaceIsTabAndSpaceSeparators) {
-  // Tab, no-break space, Ogham, en quad, hair, narrow no-break, medium math, ideographic.
-  const std::string white[] = {"\t",           "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80",
-                               "\xE2\x80\x8A", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80"};
-  // Line breaks, inverted exclamation, zero-width space, a truncated ideographic space, a
-  // letter, the line separator.
-  const std::string other[] = {"\n",       "\r", "\xC2\xA1",    "\xE2\x80\x8B",
-                               "\xE3\x80", "x",  "\xE2\x80\xA8"};
-  for (const std::string& text : white) {
-    EXPECT_EQ(whitespaceLength(text.data(), text.data() + text.size()), text.size())
-        << ::testing::PrintToString(text);
-  }
-  for (const std::string& text : other) {
-    EXPECT_EQ(whitespaceLength(text.data(), text.data() + text.size()), 0u)
+  // Tab, no-break space, Ogham, en quad, hair, narrow no-break, medium math, ideographic are
+  // white space, whole; line breaks, inverted exclamation, zero-width space, a truncated
+  // ideographic space, a letter and the line separator are none.
+  const std::pair<std::string, bool> rows[] = {
+      {"\t", true},           {"\xC2\xA0", true},     {"\xE1\x9A\x80", true},
+      {"\xE2\x80\x80", true}, {"\xE2\x80\x8A", true}, {"\xE2\x80\xAF", true},
+      {"\xE2\x81\x9F", true}, {"\xE3\x80\x80", true}, {"\n", false},
+      {"\r", false},          {"\xC2\xA1", false},    {"\xE2\x80\x8B", false},
+      {"\xE3\x80", false},    {"x", false},           {"\xE2\x80\xA8", false}};
+  for (const auto& [text, white] : rows) {
+    EXPECT_EQ(whitespaceLength(text.data(), text.data() + text.size()), white ? text.size() : 0)
         << ::testing::PrintToString(text);
   }
 }

@@ -87,12 +87,10 @@ TEST(XmlTest, PrintedTextReadsBackTheSame) {
   // before printing as after.
   XmlNode split = parseXmlElement("<a>x<?pi data?>y<b/>z</a>");
   ASSERT_TRUE(split);
-  ASSERT_EQ(split.children().size(), 3u);
-  EXPECT_EQ(split.firstChild().stringValue(), "xy");
-  XmlNode reread = parseXmlElement(split.toXml());
-  ASSERT_TRUE(reread);
-  EXPECT_EQ(reread.children().size(), 3u);
-  EXPECT_EQ(reread.firstChild().stringValue(), "xy");
+  for (const XmlNode& node : {split, parseXmlElement(split.toXml())}) {
+    ASSERT_EQ(node.children().size(), 3u);
+    EXPECT_EQ(node.firstChild().stringValue(), "xy");
+  }
 }
 
 TEST(XmlTest, NodesReportKindNameAndValue) {
