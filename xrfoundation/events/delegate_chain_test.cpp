@@ -76,6 +76,18 @@ void drainMainLoop() {
   }
 }
 
+// Runs the main loop until the journal has `count` entries more; those entries.
+std::vector<std::string> awaitEvents(Journal& journal, std::size_t count) {
+  std::vector<std::string> seen;
+  EXPECT_TRUE(mainLoop().runUntil(
+      [&] {
+        for (std::string& event : journal.take()) seen.push_back(std::move(event));
+        return seen.size() >= count;
+      },
+      10.0));
+  return seen;
+}
+
 TEST(DelegateChainTest, DirectObserversRunFirstThenMainThreadOnesThenTheLastObserver) {
   Journal journal;
   auto main1 = std::make_shared<Player>("main1", journal);
@@ -300,26 +312,14 @@ TEST(DelegateChainTest, CoalescedObserverGetsTheNewestCallOfEachFacetWhileOneIsP
   drainMainLoop();
   EXPECT_EQ(journal.take(), (std::vector<std::string>{"every.ping4@main", "every.ping5@main"}))
       << "the coalescing observers wait for the interval to end";
-  std::vector<std::string> held;
-  ASSERT_TRUE(mainLoop().runUntil(
-      [&] {
-        for (std::string& event : journal.take()) held.push_back(std::move(event));
-        return held.size() >= 2;
-      },
-      10.0));
+  const std::vector<std::string> held = awaitEvents(journal, 2);
   EXPECT_GE(std::chrono::steady_clock::now() - delivered, std::chrono::milliseconds(15));
   EXPECT_EQ(held, (std::vector<std::string>{"newest.ping5@main", "last.ping5@main"}));
   // Whether ping 6 is still held back when it is made depends on how fast this machine got here;
   // either way each observer hears it ahead of the pong made after it.
   chain.call(&IPing::ping, 6);
   chain.call(&IPong::pong, std::string("b"));
-  std::vector<std::string> last6;
-  ASSERT_TRUE(mainLoop().runUntil(
-      [&] {
-        for (std::string& event : journal.take()) last6.push_back(std::move(event));
-        return last6.size() >= 6;
-      },
-      10.0));
+  const std::vector<std::string> last6 = awaitEvents(journal, 6);
   for (const std::string observer : {"every.", "newest.", "last."}) {
     std::vector<std::string> heard;
     for (const std::string& event : last6)

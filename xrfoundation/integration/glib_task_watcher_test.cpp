@@ -25,22 +25,12 @@ std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
   return xr::testing::makeStepTask<int>(steps, untilCancelled, std::move(gate), [] { return 42; });
 }
 
-// The callbacks' user data: what the watcher delivered, as "started progress finished:WORD"
-// (runs of progress as one word; "|" marks the test's own action).
-struct Log {
-  std::string story;
-  bool offThread = false;
+// The callbacks' user data: the story ("|" marks the test's own action) and the value.
+struct Log : xr::testing::Story {
   int value = -1;    // the typed value seen in finished; -1: none
   int released = 0;  // destroy notify calls
-  std::thread::id loopThread = std::this_thread::get_id();
   TaskWatcher* watcher = nullptr;
   std::function<void()> onFirstProgress;
-
-  void add(const std::string& word) {
-    offThread = offThread || std::this_thread::get_id() != loopThread;
-    if (word == "progress" && story.ends_with("progress")) return;
-    story += (story.empty() ? "" : " ") + word;
-  }
 };
 
 const TaskWatcher::Callbacks kCallbacks = {
@@ -150,7 +140,7 @@ TEST_F(GlibTaskWatcherTest, WatcherOnAnotherContextReceivesOnItsThread) {
   std::atomic<bool> done{false};
   std::thread thread([&] {
     g_main_context_push_thread_default(context);
-    log.loopThread = std::this_thread::get_id();
+    log.thread = std::this_thread::get_id();
     task = makeCount(50, false, nullptr);
     watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release);
     log.watcher = watcher.get();
