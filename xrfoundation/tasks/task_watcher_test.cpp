@@ -170,78 +170,67 @@ TEST(TaskWatcherTest, FollowsTheTaskAndStopsWhenDestroyedStoppedCancelledOrUnset
   }
 }
 
-// Outcomes other than success, and a task cancelled before it began: finished carries the word,
-// the description and no value; started comes only from work that ran.
-TEST(TaskWatcherTest, ReportsFailureAndCancelBeforeTheStart) {
-  OperationQueue queue;
-  struct Ending {
-    const char* name;
-    bool cancelFirst;
-    const char* story;
-    const char* description;
-  };
-  for (const Ending& e :
-       {Ending{"fails", false, "started finished:failed", "disk full"},
-        Ending{"cancelled before the start", true, "finished:canceled", "user canceled"}}) {
-    SCOPED_TRACE(e.name);
-    Log log;
-    TaskWatcher watcher(log.callbacks());
-    auto task = AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
+// Outcomes other than success, a task cancelled before it began, a composite (which relays its
+// sub-tasks' events) and a busy reporter: finished carries the word, the description and the
+// value; started comes only from work that ran; the watcher reports the composite's own events
+// only, up to 1; a busy reporter wakes it a few dozen times a second, not once per value.
+TEST(TaskWatcherTest, ReportsEachEndingAndCoalescesABusyReporter) {
+  constexpr int kReports = 20000;
+  auto failing = [] {
+    return AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
       self.fireStartEvent();
       return self.fail("disk full");
     });
+  };
+  auto composite = []() -> std::shared_ptr<AsyncTaskBase> {
+    auto multi = AsyncTaskBase::create<MultiTask>();
+    for (int i = 0; i < 3; ++i) {
+      auto sub = makeCount(4);
+      sub->setCalcProgress(true);
+      EXPECT_TRUE(multi->appendTailTask(sub));
+    }
+    return multi;
+  };
+  auto busy = [] {
+    return AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
+      self.fireStartEvent();
+      for (int i = 1; i <= kReports; ++i) self.fireProgressEvent(static_cast<double>(i) / kReports);
+      return std::make_unique<int>(7);
+    });
+  };
+  struct Ending {
+    const char* name;
+    std::function<std::shared_ptr<AsyncTaskBase>()> make;
+    bool cancelFirst;
+    const char* story;
+    const char* description;
+    int value;
+    double lastProgress;  // -1: none
+  };
+  const Ending endings[] = {
+      {"fails", failing, false, "started finished:failed", "disk full", -1, -1},
+      {"cancelled before the start", failing, true, "finished:canceled", "user canceled", -1, -1},
+      {"composite", composite, false, "started progress finished:success", "", -1, 1.0},
+      {"busy reporter", busy, false, "started progress finished:success", "", 7, 1.0},
+  };
+  OperationQueue queue;
+  for (const Ending& e : endings) {
+    SCOPED_TRACE(e.name);
+    Log log;
+    TaskWatcher watcher(log.callbacks());
+    auto task = e.make();
     watcher.setTask(task);
     if (e.cancelFirst) task->cancel();
     task->startOnQueue(queue);
     ASSERT_NO_FATAL_FAILURE(runToEnd(task.get()));
     EXPECT_EQ(log.story, e.story);
     EXPECT_EQ(log.description, e.description);
-    EXPECT_EQ(log.value, -1);
+    EXPECT_EQ(log.value, e.value);
+    EXPECT_EQ(log.lastProgress, e.lastProgress);
+    EXPECT_FALSE(log.progressWentBack);
+    EXPECT_LT(log.progressCount, kReports / 10) << "progress was not coalesced";
     EXPECT_TRUE(watcher.isFinished());
   }
-}
-
-// A composite relays its sub-tasks' events to its observers: the watcher reports the
-// composite's own start, progress and end only, and the composite's progress runs up to 1.
-TEST(TaskWatcherTest, ReportsOnlyTheWatchedCompositeOwnEvents) {
-  OperationQueue queue;
-  Log log;
-  TaskWatcher watcher(log.callbacks());
-  auto multi = AsyncTaskBase::create<MultiTask>();
-  for (int i = 0; i < 3; ++i) {
-    auto sub = makeCount(4);
-    sub->setCalcProgress(true);
-    ASSERT_TRUE(multi->appendTailTask(sub));
-    queue.addOperation(sub);
-  }
-  watcher.setTask(multi);
-  queue.addOperation(multi);
-  multi->startTask();
-  ASSERT_NO_FATAL_FAILURE(runToEnd(multi.get()));
-  EXPECT_EQ(log.story, "started progress finished:success");
-  EXPECT_EQ(log.lastProgress, 1.0);
-  EXPECT_FALSE(log.progressWentBack);
-  EXPECT_EQ(log.value, -1);  // a composite carries no value
-}
-
-// A busy reporter wakes the watcher a few dozen times a second, not once per value.
-TEST(TaskWatcherTest, CoalescesABusyReporter) {
-  OperationQueue queue;
-  constexpr int kReports = 20000;
-  Log log;
-  TaskWatcher watcher(log.callbacks());
-  auto task = AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
-    self.fireStartEvent();
-    for (int i = 1; i <= kReports; ++i) self.fireProgressEvent(static_cast<double>(i) / kReports);
-    return std::make_unique<int>(7);
-  });
-  watcher.setTask(task);
-  task->startOnQueue(queue);
-  ASSERT_NO_FATAL_FAILURE(runToEnd(task.get()));
-  EXPECT_EQ(log.story, "started progress finished:success");
-  EXPECT_EQ(log.lastProgress, 1.0);
-  EXPECT_LT(log.progressCount, kReports / 10) << "progress was not coalesced";
-  EXPECT_EQ(log.value, 7);
 }
 
 }  // namespace
