@@ -7,7 +7,6 @@
 #include <QThread>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,41 +33,26 @@ std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
                                           [] { return std::make_unique<int>(42); });
 }
 
-// What a watcher emitted, as "started progress finished:WORD" (runs of progress as one word;
-// "|" marks the test's own action), with the checks that need every value. Filled on the watcher's
-// thread, read after it stopped.
-struct Log {
-  std::mutex mutex;
-  std::string story;              // guarded by mutex
-  double lastProgress = -1;       // guarded by mutex
-  bool progressWentBack = false;  // guarded by mutex
-  bool offThread = false;         // guarded by mutex
-  int value = -1;                 // the typed value seen in finished(); -1: none
-
-  void add(const std::string& word, QThread* expected) {
-    std::lock_guard lock(mutex);
-    offThread = offThread || QThread::currentThread() != expected;
-    if (word == "progress" && story.ends_with("progress")) return;
-    story += (story.empty() ? "" : " ") + word;
-  }
-  void progress(double value, QThread* expected) {
-    add("progress", expected);
-    std::lock_guard lock(mutex);
-    progressWentBack = progressWentBack || value < lastProgress;
-    lastProgress = value;
-  }
+// The story ("|" marks the test's own action), with the checks that need every value. Filled on
+// the watcher's thread, read after it stopped.
+struct Log : xr::testing::Story {
+  double lastProgress = -1;
+  bool progressWentBack = false;
+  int value = -1;  // the typed value seen in finished(); -1: none
 };
 
-void record(TaskWatcher* watcher, Log& log, QThread* expected) {
-  QObject::connect(watcher, &TaskWatcher::started, watcher,
-                   [&log, expected] { log.add("started", expected); });
-  QObject::connect(watcher, &TaskWatcher::progressChanged, watcher,
-                   [&log, expected](double value) { log.progress(value, expected); });
+void record(TaskWatcher* watcher, Log& log) {
+  QObject::connect(watcher, &TaskWatcher::started, watcher, [&log] { log.add("started"); });
+  QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&log](double value) {
+    log.add("progress");
+    log.progressWentBack = log.progressWentBack || value < log.lastProgress;
+    log.lastProgress = value;
+  });
   QObject::connect(watcher, &TaskWatcher::finished, watcher,
-                   [&log, expected, watcher](const QString& word, int, const QString&) {
+                   [&log, watcher](const QString& word, int, const QString&) {
                      const Value* value = watcher->value<Value>();
                      log.value = value != nullptr ? **value : -1;
-                     log.add("finished:" + word.toStdString(), expected);
+                     log.add("finished:" + word.toStdString());
                    });
 }
 
@@ -122,12 +106,13 @@ class QtTaskWatcherTest : public ::testing::Test {
 TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedOrCancelled) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    QThread thread;
-    QThread* const watcherThread = c.ownThread ? &thread : QThread::currentThread();
+    Log log;
+    QThread thread;  // its started slot runs there before any delivery
+    QObject::connect(&thread, &QThread::started,
+                     [&log] { log.thread = std::this_thread::get_id(); });
     QPointer<QObject> parent = c.ownThread ? nullptr : new QObject;
     QPointer<TaskWatcher> watcher = new TaskWatcher(parent);
-    Log log;
-    record(watcher, log, watcherThread);
+    record(watcher, log);
     bool acted = false;
     auto gate = std::make_shared<xr::testing::SecondValueGate>();
     QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&, c] {
@@ -135,7 +120,7 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedOrCancelled) {
       gate->firstTaken.count_down();
       if (c.action == OnFirstProgress::Nothing) return;
       gate->secondReported.wait();
-      log.add("|", watcherThread);
+      log.add("|");
       if (c.action == OnFirstProgress::CancelSlot) watcher->cancel();
       if (c.action == OnFirstProgress::DeleteWatcher) delete watcher.data();
       if (c.action == OnFirstProgress::DeleteParent) delete parent;
