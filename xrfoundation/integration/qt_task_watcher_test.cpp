@@ -5,11 +5,9 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
-#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "xrfoundation/integration/qt_main_thread.h"
 #include "xrfoundation/integration/testing/loop_testing.h"

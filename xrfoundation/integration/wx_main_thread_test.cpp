@@ -6,15 +6,12 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/integration/testing/wx_loop_testing.h"
 #include "xrfoundation/platform/log.h"
-#include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/tasks/task_watcher.h"
 
 namespace xr {
