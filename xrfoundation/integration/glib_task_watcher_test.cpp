@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -92,6 +93,7 @@ TEST_F(GlibTaskWatcherTest, StopsWhenDestroyedCancelledOrUntied) {
     Log log;
     GMainContext* context = c.ownContext ? g_main_context_new() : nullptr;
     std::thread contextThread;
+    std::atomic<bool> contextDone{context == nullptr};
     if (context) {
       xr::testing::Latch running(1);
       contextThread = std::thread([&] {
@@ -99,6 +101,7 @@ TEST_F(GlibTaskWatcherTest, StopsWhenDestroyedCancelledOrUntied) {
         running.count_down();
         xr::testing::GlibLoop{context}.runUntil([&] { return log.released == 1; },
                                                 kPatienceSeconds);
+        contextDone = true;
       });
       running.wait();
     }
@@ -123,10 +126,11 @@ TEST_F(GlibTaskWatcherTest, StopsWhenDestroyedCancelledOrUntied) {
       if (c.action == OnFirstProgress::FinalizeTiedObject) g_clear_object(&object);
     };
     task->startOnQueue(queue_);
-    ASSERT_TRUE(
-        loop_.runUntil([&] { return !xr::testing::isRegistered(task.get()); }, kPatienceSeconds));
-    xr::testing::drain(loop_);
+    const bool ended = loop_.runUntil(
+        [&] { return !xr::testing::isRegistered(task.get()) && contextDone; }, kPatienceSeconds);
     if (contextThread.joinable()) contextThread.join();
+    ASSERT_TRUE(ended);
+    xr::testing::drain(loop_);
 
     EXPECT_EQ(log.story, c.story);
     EXPECT_EQ(log.value, c.value);

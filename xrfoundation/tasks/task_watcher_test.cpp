@@ -89,12 +89,15 @@ struct DispatcherThread {
     thread = std::thread([&] {
       dispatcher = std::make_shared<testing::FakeMainThread>();
       made.count_down();
-      while (!quit)
-        dispatcher->runPending(), std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      for (; !quit; std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+        dispatcher->runPending();
     });
     made.wait();
   }
-  ~DispatcherThread() { quit = true, thread.join(); }
+  ~DispatcherThread() {
+    quit = true;
+    thread.join();
+  }
   std::shared_ptr<testing::FakeMainThread> dispatcher;
   std::atomic<bool> quit{false};
   std::thread thread;
