@@ -44,10 +44,15 @@ struct Journal {
   }
 };
 
-// Notes its calls; `onPing` runs after a ping is noted, e.g. to change the chain mid-walk.
+// Notes its calls; `onPing` runs after a ping is noted, e.g. to change the chain mid-walk. Given
+// a chain, its destructor leaves it, as an observer must.
 class Player : public IGame {
  public:
-  Player(std::string name, Journal& journal) : name_(std::move(name)), journal_(journal) {}
+  Player(std::string name, Journal& journal, DelegateChain<IGame>* chain = nullptr)
+      : name_(std::move(name)), journal_(journal), chain_(chain) {}
+  ~Player() override {
+    if (chain_) chain_->removeDelegate(this);
+  }
   void ping(int value) override {
     journal_.add(name_ + ".ping" + std::to_string(value));
     if (onPing) onPing();
@@ -58,6 +63,7 @@ class Player : public IGame {
  private:
   std::string name_;
   Journal& journal_;
+  DelegateChain<IGame>* chain_;
 };
 
 // Implements only IPong, so a ping walk passes it by on the non-conforming branch.
@@ -74,6 +80,18 @@ class PongOnly : public IPong {
 void drainMainLoop() {
   while (mainLoop().processPending() > 0) {
   }
+}
+
+// Runs the main loop until the journal has `count` entries more; those entries.
+std::vector<std::string> awaitEvents(Journal& journal, std::size_t count) {
+  std::vector<std::string> seen;
+  EXPECT_TRUE(mainLoop().runUntil(
+      [&] {
+        for (std::string& event : journal.take()) seen.push_back(std::move(event));
+        return seen.size() >= count;
+      },
+      10.0));
+  return seen;
 }
 
 TEST(DelegateChainTest, DirectObserversRunFirstThenMainThreadOnesThenTheLastObserver) {
@@ -160,28 +178,13 @@ TEST(DelegateChainTest, PostedCallKeepsItsObserverAliveAndAGoneObserverIsNeverCa
   EXPECT_TRUE(journal.take().empty());
 }
 
-// A direct observer whose last owner lets go of it during its own call; its destructor
-// unregisters it, as an observer must.
-class SelfReleasing : public IPing {
- public:
-  SelfReleasing(DelegateChain<IGame>& chain, Journal& journal) : chain_(chain), journal_(journal) {}
-  ~SelfReleasing() override { chain_.removeDelegate(this); }
-  // Registers a direct observer that only owns itself.
-  static void addTo(DelegateChain<IGame>& chain, Journal& journal) {
-    auto releasing = std::make_shared<SelfReleasing>(chain, journal);
-    releasing->owner_ = releasing;
-    chain.addDelegateStraight(releasing);
-  }
-  void ping(int) override {
-    journal_.add("releasing");
-    owner_.reset();  // the walk now holds the last reference
-  }
-  std::shared_ptr<SelfReleasing> owner_;
-
- private:
-  DelegateChain<IGame>& chain_;
-  Journal& journal_;
-};
+// Registers a direct observer that only owns itself and lets go of itself during its ping: the
+// walk then holds the last reference.
+void addSelfReleasing(DelegateChain<IGame>& chain, Journal& journal) {
+  auto releasing = std::make_shared<Player>("releasing", journal, &chain);
+  releasing->onPing = [owner = releasing]() mutable { owner.reset(); };
+  chain.addDelegateStraight(releasing);
+}
 
 TEST(DelegateChainTest, ObserverDestroyedByTheWalkItselfEndsTheWalkWithoutReadingPastTheList) {
   Journal journal;
@@ -190,14 +193,14 @@ TEST(DelegateChainTest, ObserverDestroyedByTheWalkItselfEndsTheWalkWithoutReadin
   auto third = std::make_shared<Player>("third", journal);
   auto last = std::make_shared<Player>("last", journal);
   chain.setLastDelegate(last);
-  SelfReleasing::addTo(chain, journal);
+  addSelfReleasing(chain, journal);
   chain.addDelegateStraight(second);
   chain.addDelegateStraight(third);
   {
     testing::LogCapture log;
     chain.call(&IPing::ping, 1);
     drainMainLoop();
-    EXPECT_EQ(journal.take(), std::vector<std::string>{"releasing@main"})
+    EXPECT_EQ(journal.take(), std::vector<std::string>{"releasing.ping1@main"})
         << "the list changed with observers left to visit: none of them, nor the last, is called";
     EXPECT_EQ(log.texts(), std::vector<std::string>{kMutated});
   }
@@ -206,12 +209,12 @@ TEST(DelegateChainTest, ObserverDestroyedByTheWalkItselfEndsTheWalkWithoutReadin
   // As the final observer, nothing is left to visit: the walk ends normally.
   chain.removeAllDelegate();
   chain.addDelegateStraight(second);
-  SelfReleasing::addTo(chain, journal);
+  addSelfReleasing(chain, journal);
   testing::LogCapture log;
   chain.call(&IPing::ping, 2);
   drainMainLoop();
-  EXPECT_EQ(journal.take(),
-            (std::vector<std::string>{"second.ping2@main", "releasing@main", "last.ping2@main"}));
+  EXPECT_EQ(journal.take(), (std::vector<std::string>{"second.ping2@main", "releasing.ping2@main",
+                                                      "last.ping2@main"}));
   EXPECT_TRUE(log.texts().empty());
   EXPECT_EQ(chain.delegateCount(), 1u);
 }
@@ -300,26 +303,14 @@ TEST(DelegateChainTest, CoalescedObserverGetsTheNewestCallOfEachFacetWhileOneIsP
   drainMainLoop();
   EXPECT_EQ(journal.take(), (std::vector<std::string>{"every.ping4@main", "every.ping5@main"}))
       << "the coalescing observers wait for the interval to end";
-  std::vector<std::string> held;
-  ASSERT_TRUE(mainLoop().runUntil(
-      [&] {
-        for (std::string& event : journal.take()) held.push_back(std::move(event));
-        return held.size() >= 2;
-      },
-      10.0));
+  const std::vector<std::string> held = awaitEvents(journal, 2);
   EXPECT_GE(std::chrono::steady_clock::now() - delivered, std::chrono::milliseconds(15));
   EXPECT_EQ(held, (std::vector<std::string>{"newest.ping5@main", "last.ping5@main"}));
   // Whether ping 6 is still held back when it is made depends on how fast this machine got here;
   // either way each observer hears it ahead of the pong made after it.
   chain.call(&IPing::ping, 6);
   chain.call(&IPong::pong, std::string("b"));
-  std::vector<std::string> last6;
-  ASSERT_TRUE(mainLoop().runUntil(
-      [&] {
-        for (std::string& event : journal.take()) last6.push_back(std::move(event));
-        return last6.size() >= 6;
-      },
-      10.0));
+  const std::vector<std::string> last6 = awaitEvents(journal, 6);
   for (const std::string observer : {"every.", "newest.", "last."}) {
     std::vector<std::string> heard;
     for (const std::string& event : last6)

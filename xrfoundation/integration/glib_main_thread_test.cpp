@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <future>
 #include <memory>
 #include <thread>
-#include <vector>
 
 #include "xrfoundation/integration/testing/glib_loop_testing.h"
 #include "xrfoundation/integration/testing/loop_testing.h"
-#include "xrfoundation/platform/main_loop.h"
 
 namespace xr {
 namespace {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,22 +24,12 @@ std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
   return xr::testing::makeStepTask<int>(steps, untilCancelled, std::move(gate), [] { return 42; });
 }
 
-// The callbacks' user data: what the watcher delivered, as "started progress finished:WORD"
-// (runs of progress as one word; "|" marks the test's own action).
-struct Log {
-  std::string story;
-  bool offThread = false;
+// The callbacks' user data: the story ("|" marks the test's own action) and the value.
+struct Log : xr::testing::Story {
   int value = -1;    // the typed value seen in finished; -1: none
   int released = 0;  // destroy notify calls
-  std::thread::id loopThread = std::this_thread::get_id();
   TaskWatcher* watcher = nullptr;
   std::function<void()> onFirstProgress;
-
-  void add(const std::string& word) {
-    offThread = offThread || std::this_thread::get_id() != loopThread;
-    if (word == "progress" && story.ends_with("progress")) return;
-    story += (story.empty() ? "" : " ") + word;
-  }
 };
 
 const TaskWatcher::Callbacks kCallbacks = {
@@ -66,8 +55,10 @@ struct Case {
   const char* name;
   OnFirstProgress action;
   bool untilCancelled;
-  bool cancelledBefore;  // the cancellable is cancelled before it is set
-  const char* story;     // what the watcher delivered, in order
+  bool cancelledBefore;     // the cancellable is cancelled before it is set
+  const char* story;        // what the watcher delivered, in order
+  int value = -1;           // the value seen in finished; -1: none
+  bool ownContext = false;  // on a context whose loop runs on a thread of its own
 };
 
 constexpr Case kCases[] = {
@@ -79,6 +70,8 @@ constexpr Case kCases[] = {
     {"watcher destroyed", OnFirstProgress::Destroy, false, false, "started progress |"},
     {"tied object finalized", OnFirstProgress::FinalizeTiedObject, false, false,
      "started progress |"},
+    {"own context, runs to its end", OnFirstProgress::Nothing, false, false,
+     "started progress finished:success", 42, true},
 };
 
 class GlibTaskWatcherTest : public ::testing::Test {
@@ -89,42 +82,58 @@ class GlibTaskWatcherTest : public ::testing::Test {
   OperationQueue queue_;
 };
 
-// The order of deliveries and the cut link are the Qt watcher's tests (one observer serves
-// both). Here, what is the GLib watcher's own, done on the first progress callback while the
-// next value is on its way: cancel(), its cancellable, its destruction and its tied object's
-// finalization; the user data is let go exactly once; no observer of ours keeps the task.
+// The order of deliveries and the cut link are the core watcher's tests. Here, what is the
+// GLib watcher's own, done on the first progress callback while the next value is on its way:
+// cancel(), its cancellable, its destruction and its tied object's finalization; and a watcher
+// on a context whose loop runs on a thread of its own receives there. The user data is let go
+// exactly once; no observer of ours keeps the task.
 TEST_F(GlibTaskWatcherTest, StopsWhenDestroyedCancelledOrUntied) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     Log log;
+    GMainContext* context = c.ownContext ? g_main_context_new() : nullptr;
+    std::thread contextThread;
+    std::atomic<bool> contextDone{context == nullptr};
+    if (context) {
+      xr::testing::Latch running(1);
+      contextThread = std::thread([&] {
+        log.thread = std::this_thread::get_id();
+        running.count_down();
+        xr::testing::GlibLoop{context}.runUntil([&] { return log.released == 1; },
+                                                kPatienceSeconds);
+        contextDone = true;
+      });
+      running.wait();
+    }
     GObject* object = static_cast<GObject*>(g_object_new(G_TYPE_OBJECT, nullptr));
     GCancellable* cancellable = g_cancellable_new();
     if (c.cancelledBefore) g_cancellable_cancel(cancellable);
     auto gate = std::make_shared<xr::testing::SecondValueGate>();
     auto task = makeCount(50, c.untilCancelled, gate);
     std::weak_ptr<CountTask> weakTask = task;
-    auto watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release);
+    auto watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release, context);
     log.watcher = watcher.get();
     watcher->tieTo(object);
     watcher->setCancellable(cancellable);
-    if (c.action != OnFirstProgress::Nothing) {
-      log.onFirstProgress = [&] {
-        gate->firstTaken.count_down();
-        gate->secondReported.wait();
-        log.add("|");
-        if (c.action == OnFirstProgress::CancelCall) watcher->cancel();
-        if (c.action == OnFirstProgress::CancelCancellable) g_cancellable_cancel(cancellable);
-        if (c.action == OnFirstProgress::Destroy) watcher.reset();
-        if (c.action == OnFirstProgress::FinalizeTiedObject) g_clear_object(&object);
-      };
-    }
+    log.onFirstProgress = [&] {
+      gate->firstTaken.count_down();
+      if (c.action == OnFirstProgress::Nothing) return;
+      gate->secondReported.wait();
+      log.add("|");
+      if (c.action == OnFirstProgress::CancelCall) watcher->cancel();
+      if (c.action == OnFirstProgress::CancelCancellable) g_cancellable_cancel(cancellable);
+      if (c.action == OnFirstProgress::Destroy) watcher.reset();
+      if (c.action == OnFirstProgress::FinalizeTiedObject) g_clear_object(&object);
+    };
     task->startOnQueue(queue_);
-    ASSERT_TRUE(
-        loop_.runUntil([&] { return !xr::testing::isRegistered(task.get()); }, kPatienceSeconds));
+    const bool ended = loop_.runUntil(
+        [&] { return !xr::testing::isRegistered(task.get()) && contextDone; }, kPatienceSeconds);
+    if (contextThread.joinable()) contextThread.join();
+    ASSERT_TRUE(ended);
     xr::testing::drain(loop_);
 
     EXPECT_EQ(log.story, c.story);
-    EXPECT_EQ(log.value, -1);
+    EXPECT_EQ(log.value, c.value);
     EXPECT_FALSE(log.offThread);
     const bool stopped =
         c.action == OnFirstProgress::Destroy || c.action == OnFirstProgress::FinalizeTiedObject;
@@ -133,44 +142,11 @@ TEST_F(GlibTaskWatcherTest, StopsWhenDestroyedCancelledOrUntied) {
     EXPECT_EQ(log.released, 1) << "the user data was let go more or less than once";
     g_clear_object(&object);
     g_object_unref(cancellable);
+    if (context) g_main_context_unref(context);
     task.reset();
     xr::testing::drain(loop_);
     EXPECT_TRUE(weakTask.expired()) << "something still holds the task";
   }
-}
-
-// A watcher on a context whose loop runs on a thread of its own receives there, queued from
-// the library's main thread.
-TEST_F(GlibTaskWatcherTest, WatcherOnAnotherContextReceivesOnItsThread) {
-  GMainContext* context = g_main_context_new();
-  Log log;
-  std::unique_ptr<TaskWatcher> watcher;
-  std::shared_ptr<CountTask> task;
-  xr::testing::Latch made(1);
-  std::atomic<bool> done{false};
-  std::thread thread([&] {
-    g_main_context_push_thread_default(context);
-    log.loopThread = std::this_thread::get_id();
-    task = makeCount(50, false, nullptr);
-    watcher = std::make_unique<TaskWatcher>(task, kCallbacks, &log, release);
-    log.watcher = watcher.get();
-    made.count_down();
-    xr::testing::GlibLoop loop{context};
-    loop.runUntil([&] { return log.released == 1; }, kPatienceSeconds);
-    watcher.reset();
-    g_main_context_pop_thread_default(context);
-    done = true;
-  });
-  made.wait();
-  task->startOnQueue(queue_);
-  const bool ended = loop_.runUntil([&] { return done.load(); }, kPatienceSeconds);
-  thread.join();
-  ASSERT_TRUE(ended);
-  EXPECT_EQ(log.story, "started progress finished:success");
-  EXPECT_EQ(log.value, 42);
-  EXPECT_FALSE(log.offThread);
-  EXPECT_EQ(log.released, 1);
-  g_main_context_unref(context);
 }
 
 }  // namespace

@@ -5,12 +5,9 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
-#include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "xrfoundation/integration/qt_main_thread.h"
 #include "xrfoundation/integration/testing/loop_testing.h"
@@ -34,61 +31,50 @@ std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled,
                                           [] { return std::make_unique<int>(42); });
 }
 
-// What a watcher emitted, as "started progress finished:WORD" (runs of progress as one word;
-// "|" marks the test's own action), with the checks that need every value. Filled on the watcher's
-// thread, read after it stopped.
-struct Log {
-  std::mutex mutex;
-  std::string story;              // guarded by mutex
-  double lastProgress = -1;       // guarded by mutex
-  bool progressWentBack = false;  // guarded by mutex
-  bool offThread = false;         // guarded by mutex
-  int value = -1;                 // the typed value seen in finished(); -1: none
-
-  void add(const std::string& word, QThread* expected) {
-    std::lock_guard lock(mutex);
-    offThread = offThread || QThread::currentThread() != expected;
-    if (word == "progress" && story.ends_with("progress")) return;
-    story += (story.empty() ? "" : " ") + word;
-  }
-  void progress(double value, QThread* expected) {
-    add("progress", expected);
-    std::lock_guard lock(mutex);
-    progressWentBack = progressWentBack || value < lastProgress;
-    lastProgress = value;
-  }
+// The story ("|" marks the test's own action), with the checks that need every value. Filled on
+// the watcher's thread, read after it stopped.
+struct Log : xr::testing::Story {
+  double lastProgress = -1;
+  bool progressWentBack = false;
+  int value = -1;  // the typed value seen in finished(); -1: none
 };
 
-void record(TaskWatcher* watcher, Log& log, QThread* expected) {
-  QObject::connect(watcher, &TaskWatcher::started, watcher,
-                   [&log, expected] { log.add("started", expected); });
-  QObject::connect(watcher, &TaskWatcher::progressChanged, watcher,
-                   [&log, expected](double value) { log.progress(value, expected); });
+void record(TaskWatcher* watcher, Log& log) {
+  QObject::connect(watcher, &TaskWatcher::started, watcher, [&log] { log.add("started"); });
+  QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&log](double value) {
+    log.add("progress");
+    log.progressWentBack = log.progressWentBack || value < log.lastProgress;
+    log.lastProgress = value;
+  });
   QObject::connect(watcher, &TaskWatcher::finished, watcher,
-                   [&log, expected, watcher](const QString& word, int, const QString&) {
+                   [&log, watcher](const QString& word, int, const QString&) {
                      const Value* value = watcher->value<Value>();
                      log.value = value != nullptr ? **value : -1;
-                     log.add("finished:" + word.toStdString(), expected);
+                     log.add("finished:" + word.toStdString());
                    });
 }
 
-enum class OnFirstProgress { Nothing, CancelSlot, DeleteWatcher, DeleteParent, SetNoTask };
+enum class OnFirstProgress { Nothing, CancelSlot, DeleteWatcher, DeleteParent };
 
 struct Case {
   const char* name;
   OnFirstProgress action;
   bool untilCancelled;
-  const char* story;  // what the watcher emitted, in order
-  int value;          // the value seen in finished(); -1: none
+  const char* story;       // what the watcher emitted, in order
+  int value;               // the value seen in finished(); -1: none
+  bool ownThread = false;  // the watcher lives on a thread of its own, without a parent
 };
 
-constexpr Case kOnApplicationThread[] = {
+constexpr Case kCases[] = {
     {"runs to its end", OnFirstProgress::Nothing, false, "started progress finished:success", 42},
     {"cancel slot", OnFirstProgress::CancelSlot, true,
      "started progress | progress finished:canceled", -1},
     {"watcher deleted", OnFirstProgress::DeleteWatcher, false, "started progress |", -1},
     {"parent deleted", OnFirstProgress::DeleteParent, false, "started progress |", -1},
-    {"task unset", OnFirstProgress::SetNoTask, false, "started progress |", -1},
+    {"own thread, runs to its end", OnFirstProgress::Nothing, false,
+     "started progress finished:success", 42, true},
+    {"own thread, deleted there", OnFirstProgress::DeleteWatcher, false, "started progress |", -1,
+     true},
 };
 
 class QtTaskWatcherTest : public ::testing::Test {
@@ -111,16 +97,20 @@ class QtTaskWatcherTest : public ::testing::Test {
   OperationQueue queue_;
 };
 
-// What happens on the first progress signal, from a slot on the application's thread, while
-// the next value is on its way: the watcher emits the story, finished at most once and last, and
-// nothing once it or its parent is gone; no observer of ours keeps the task alive after.
-TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
-  for (const Case& c : kOnApplicationThread) {
+// What happens on the first progress signal, from a slot on the watcher's thread (the
+// application's, or one of its own, queued there), while the next value is on its way: the
+// watcher emits the story, finished at most once and last, and nothing once it or its parent is
+// gone; no observer of ours keeps the task alive after.
+TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedOrCancelled) {
+  for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    QPointer<QObject> parent = new QObject;
-    QPointer<TaskWatcher> watcher = new TaskWatcher(parent);
     Log log;
-    record(watcher, log, QThread::currentThread());
+    QThread thread;  // its started slot runs there before any delivery
+    QObject::connect(&thread, &QThread::started,
+                     [&log] { log.thread = std::this_thread::get_id(); });
+    QPointer<QObject> parent = c.ownThread ? nullptr : new QObject;
+    QPointer<TaskWatcher> watcher = new TaskWatcher(parent);
+    record(watcher, log);
     bool acted = false;
     auto gate = std::make_shared<xr::testing::SecondValueGate>();
     QObject::connect(watcher, &TaskWatcher::progressChanged, watcher, [&, c] {
@@ -128,17 +118,22 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
       gate->firstTaken.count_down();
       if (c.action == OnFirstProgress::Nothing) return;
       gate->secondReported.wait();
-      log.add("|", QThread::currentThread());
+      log.add("|");
       if (c.action == OnFirstProgress::CancelSlot) watcher->cancel();
-      if (c.action == OnFirstProgress::DeleteWatcher) delete watcher;
+      if (c.action == OnFirstProgress::DeleteWatcher) delete watcher.data();
       if (c.action == OnFirstProgress::DeleteParent) delete parent;
-      if (c.action == OnFirstProgress::SetNoTask) watcher->setTask(nullptr);
     });
     auto task = makeCount(50, c.untilCancelled, gate);
     std::weak_ptr<CountTask> weakTask = task;
     watcher->setTask(task);
+    if (c.ownThread) {
+      watcher->moveToThread(&thread);
+      thread.start();
+    }
     task->startOnQueue(queue_);
     ASSERT_NO_FATAL_FAILURE(runToEnd(task));
+    thread.quit();  // after the deliveries queued to it so far
+    ASSERT_TRUE(thread.wait());
 
     EXPECT_EQ(log.story, c.story);
     EXPECT_EQ(log.value, c.value);
@@ -154,48 +149,10 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedCancelledOrUnset) {
       EXPECT_EQ(watcher->isFinished(), c.value == 42 || c.untilCancelled);
     }
     delete parent;
+    delete watcher.data();
     task.reset();
     xr::testing::drain(loop_);
     EXPECT_TRUE(weakTask.expired()) << "something still holds the task";
-  }
-}
-
-// A watcher that lives on a thread of its own emits there, queued from the application's
-// thread, the newest progress value before finished; deleted there mid-task, it receives
-// nothing more.
-TEST_F(QtTaskWatcherTest, WatcherOnAnotherThreadEmitsThereAndCanBeDeletedThere) {
-  for (const bool deleteMidTask : {false, true}) {
-    SCOPED_TRACE(deleteMidTask ? "deleted mid-task" : "runs to its end");
-    QThread thread;
-    QPointer<TaskWatcher> watcher = new TaskWatcher;
-    Log log;
-    record(watcher, log, &thread);
-    auto gate = std::make_shared<xr::testing::SecondValueGate>();
-    QObject::connect(watcher, &TaskWatcher::progressChanged, watcher,
-                     [&watcher, deleteMidTask, gate] {
-                       gate->firstTaken.count_down();
-                       if (!deleteMidTask) return;
-                       gate->secondReported.wait();
-                       delete watcher.data();
-                     });
-    auto task = makeCount(50, false, gate);
-    watcher->setTask(task);
-    watcher->moveToThread(&thread);
-    thread.start();
-    task->startOnQueue(queue_);
-    ASSERT_NO_FATAL_FAILURE(runToEnd(task));
-    thread.quit();  // after the deliveries queued to it so far
-    ASSERT_TRUE(thread.wait());
-
-    std::lock_guard lock(log.mutex);
-    EXPECT_EQ(log.story, deleteMidTask ? "started progress" : "started progress finished:success");
-    EXPECT_EQ(log.value, deleteMidTask ? -1 : 42);
-    if (!deleteMidTask) {
-      EXPECT_EQ(log.lastProgress, 1.0) << "the last value came after finished";
-    }
-    EXPECT_FALSE(log.offThread);
-    EXPECT_EQ(watcher.isNull(), deleteMidTask);
-    delete watcher.data();
   }
 }
 

@@ -6,15 +6,12 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/integration/testing/wx_loop_testing.h"
 #include "xrfoundation/platform/log.h"
-#include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/tasks/task_watcher.h"
 
 namespace xr {
@@ -51,32 +48,25 @@ TEST_F(WxMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrd
 // on the application's thread.
 TEST_F(WxMainThreadTest, TaskWatcherReportsOnTheApplicationThread) {
   OperationQueue queue;
-  const auto loopThread = std::this_thread::get_id();
-  std::string story;
-  bool offLoop = false;
+  testing::Story log;
   int value = -1;
-  auto note = [&](const std::string& word) {
-    offLoop = offLoop || std::this_thread::get_id() != loopThread;
-    if (!(word == "progress" && story.ends_with("progress")))
-      story += (story.empty() ? "" : " ") + word;
-  };
   TaskWatcher watcher({
-      .started = [&] { note("started"); },
-      .progressChanged = [&](double) { note("progress"); },
+      .started = [&] { log.add("started"); },
+      .progressChanged = [&](double) { log.add("progress"); },
       .finished =
           [&](const TaskOutcome& outcome) {
             const int* got = outcome.value<int>();
             value = got != nullptr ? *got : -1;
-            note("finished:" + outcome.word);
+            log.add("finished:" + outcome.word);
           },
   });
   auto task = testing::makeStepTask<int>(20, false, nullptr, [] { return 42; });
   watcher.setTask(task);
   task->startOnQueue(queue);
   ASSERT_TRUE(loop_.runUntil([&] { return watcher.isFinished(); }, kPatienceSeconds));
-  EXPECT_EQ(story, "started progress finished:success");
+  EXPECT_EQ(log.story, "started progress finished:success");
   EXPECT_EQ(value, 42);
-  EXPECT_FALSE(offLoop);
+  EXPECT_FALSE(log.offThread);
 }
 
 // The application ends as its header asks, with the uninstall before the application object

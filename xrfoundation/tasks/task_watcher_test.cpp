@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <deque>
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "xrfoundation/platform/testing/fake_main_thread.h"
 #include "xrfoundation/tasks/multi_task.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
@@ -25,24 +26,14 @@ std::shared_ptr<CountTask> makeCount(int steps, bool untilCancelled = false,
                                       [] { return std::make_unique<int>(42); });
 }
 
-// What a watcher delivered, as "started progress finished:WORD" (runs of progress as one word;
-// "|" marks the test's own action), with the checks that need every value. Written on the
-// watcher's thread only, read once it has stopped.
-struct Log {
-  std::string story;
+// The story ("|" marks the test's own action), with the checks that need every value. Written
+// on the watcher's thread only, read once it has stopped.
+struct Log : testing::Story {
   double lastProgress = -1;
   int progressCount = 0;
   bool progressWentBack = false;
-  bool offThread = false;
   std::string description;
   int value = -1;  // the typed value taken in finished; -1: none
-  std::thread::id thread = std::this_thread::get_id();
-
-  void add(const std::string& word) {
-    offThread = offThread || std::this_thread::get_id() != thread;
-    if (word == "progress" && story.ends_with("progress")) return;
-    story += (story.empty() ? "" : " ") + word;
-  }
   TaskWatcher::Callbacks callbacks(std::function<void()> onFirstProgress = {},
                                    std::function<void()> afterFinished = {}) {
     return {
@@ -74,9 +65,10 @@ struct Case {
   bool untilCancelled;
   const char* story;
   int value;
+  bool ownThread = false;  // made, called and destroyed on a dispatcher thread of its own
 };
 
-constexpr Case kOnTheMainThread[] = {
+constexpr Case kCases[] = {
     {"runs to its end", Act::Nothing, false, "started progress finished:success", 42},
     {"cancel()", Act::Cancel, true, "started progress | progress finished:canceled", -1},
     {"destroyed", Act::Destroy, false, "started progress |", -1},
@@ -84,6 +76,31 @@ constexpr Case kOnTheMainThread[] = {
     {"task unset", Act::SetNoTask, false, "started progress |", -1},
     {"destroyed by its finished callback", Act::DestroyInFinished, false,
      "started progress finished:success", 42},
+    {"own thread, runs to its end", Act::Nothing, false, "started progress finished:success", 42,
+     true},
+    {"own thread, destroyed there", Act::Destroy, false, "started progress |", -1, true},
+};
+
+// A thread that runs what is posted to its dispatcher: stands for a toolkit object that lives
+// on a thread other than the main one.
+struct DispatcherThread {
+  DispatcherThread() {
+    testing::Latch made(1);
+    thread = std::thread([&] {
+      dispatcher = std::make_shared<testing::FakeMainThread>();
+      made.count_down();
+      for (; !quit; std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+        dispatcher->runPending();
+    });
+    made.wait();
+  }
+  ~DispatcherThread() {
+    quit = true;
+    thread.join();
+  }
+  std::shared_ptr<testing::FakeMainThread> dispatcher;
+  std::atomic<bool> quit{false};
+  std::thread thread;
 };
 
 // Runs the library's loop until the task has ended and every delivery it caused has been made.
@@ -92,14 +109,20 @@ void runToEnd(const IAsyncTask* task) {
   testing::drainMainLoop();
 }
 
-// What happens when the first progress value is delivered, on the library's own loop: the
-// watcher delivers the story, finished at most once and last, the last value reported before it,
-// and nothing once it is stopped or gone; no observer of ours keeps the task alive after.
+// What happens when the first progress value is delivered, on the library's own loop or on the
+// watcher's own thread (queued there from the main thread): the watcher delivers the story,
+// finished at most once and last, the last value reported before it, and nothing once it is
+// stopped or gone; no observer of ours keeps the task alive after.
 TEST(TaskWatcherTest, FollowsTheTaskAndStopsWhenDestroyedStoppedCancelledOrUnset) {
   OperationQueue queue;
-  for (const Case& c : kOnTheMainThread) {
+  for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     Log log;
+    std::unique_ptr<DispatcherThread> own;
+    if (c.ownThread) own = std::make_unique<DispatcherThread>();
+    auto there = [&](const std::function<void()>& call) {
+      own ? own->dispatcher->post(call, true) : call();
+    };
     std::unique_ptr<TaskWatcher> watcher;
     auto gate = std::make_shared<testing::SecondValueGate>();
     auto onFirst = [&] {
@@ -115,12 +138,17 @@ TEST(TaskWatcherTest, FollowsTheTaskAndStopsWhenDestroyedStoppedCancelledOrUnset
     auto afterFinished = [&] {
       if (c.action == Act::DestroyInFinished) watcher.reset();
     };
-    watcher = std::make_unique<TaskWatcher>(log.callbacks(onFirst, afterFinished));
     auto task = makeCount(50, c.untilCancelled, gate);
     std::weak_ptr<CountTask> weakTask = task;
-    watcher->setTask(task);
+    there([&] {
+      log.thread = std::this_thread::get_id();
+      watcher = std::make_unique<TaskWatcher>(log.callbacks(onFirst, afterFinished),
+                                              own ? own->dispatcher : nullptr);
+      watcher->setTask(task);
+    });
     task->startOnQueue(queue);
     ASSERT_NO_FATAL_FAILURE(runToEnd(task.get()));
+    there([] {});  // after the deliveries queued to the watcher's thread so far
 
     EXPECT_EQ(log.story, c.story);
     EXPECT_EQ(log.value, c.value);
@@ -136,7 +164,8 @@ TEST(TaskWatcherTest, FollowsTheTaskAndStopsWhenDestroyedStoppedCancelledOrUnset
       }
       EXPECT_EQ(watcher->value<Value>(), nullptr) << "finished took the value";
     }
-    watcher.reset();
+    there([&] { watcher.reset(); });
+    own.reset();
     task.reset();
     // The queue's worker lets go of the task a moment after its finished event was sent.
     EXPECT_TRUE(testing::runMainUntil([&] { return weakTask.expired(); }, 10))
@@ -144,162 +173,66 @@ TEST(TaskWatcherTest, FollowsTheTaskAndStopsWhenDestroyedStoppedCancelledOrUnset
   }
 }
 
-// Outcomes other than success, and a task cancelled before it began: finished carries the word,
-// the description and no value; started comes only from work that ran.
-TEST(TaskWatcherTest, ReportsFailureAndCancelBeforeTheStart) {
-  OperationQueue queue;
-  struct Ending {
-    const char* name;
-    bool cancelFirst;
-    const char* story;
-    const char* description;
-  };
-  for (const Ending& e :
-       {Ending{"fails", false, "started finished:failed", "disk full"},
-        Ending{"cancelled before the start", true, "finished:canceled", "user canceled"}}) {
-    SCOPED_TRACE(e.name);
-    Log log;
-    TaskWatcher watcher(log.callbacks());
-    auto task = AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
+// Outcomes other than success, a task cancelled before it began, a composite (which relays its
+// sub-tasks' events) and a busy reporter: finished carries the word, the description and the
+// value; started comes only from work that ran; the watcher reports the composite's own events
+// only, up to 1; a busy reporter wakes it a few dozen times a second, not once per value.
+TEST(TaskWatcherTest, ReportsEachEndingAndCoalescesABusyReporter) {
+  constexpr int kReports = 20000;
+  auto failing = [] {
+    return AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
       self.fireStartEvent();
       return self.fail("disk full");
     });
+  };
+  auto composite = []() -> std::shared_ptr<AsyncTaskBase> {
+    auto multi = AsyncTaskBase::create<MultiTask>();
+    for (int i = 0; i < 3; ++i) {
+      auto sub = makeCount(4);
+      sub->setCalcProgress(true);
+      EXPECT_TRUE(multi->appendTailTask(sub));
+    }
+    return multi;
+  };
+  auto busy = [] {
+    return AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
+      self.fireStartEvent();
+      for (int i = 1; i <= kReports; ++i) self.fireProgressEvent(static_cast<double>(i) / kReports);
+      return std::make_unique<int>(7);
+    });
+  };
+  struct Ending {
+    const char* name;
+    std::function<std::shared_ptr<AsyncTaskBase>()> make;
+    bool cancelFirst;
+    const char* story;
+    const char* description;
+    int value;
+    double lastProgress;  // -1: none
+  };
+  const Ending endings[] = {
+      {"fails", failing, false, "started finished:failed", "disk full", -1, -1},
+      {"cancelled before the start", failing, true, "finished:canceled", "user canceled", -1, -1},
+      {"composite", composite, false, "started progress finished:success", "", -1, 1.0},
+      {"busy reporter", busy, false, "started progress finished:success", "", 7, 1.0},
+  };
+  OperationQueue queue;
+  for (const Ending& e : endings) {
+    SCOPED_TRACE(e.name);
+    Log log;
+    TaskWatcher watcher(log.callbacks());
+    auto task = e.make();
     watcher.setTask(task);
     if (e.cancelFirst) task->cancel();
     task->startOnQueue(queue);
     ASSERT_NO_FATAL_FAILURE(runToEnd(task.get()));
     EXPECT_EQ(log.story, e.story);
     EXPECT_EQ(log.description, e.description);
-    EXPECT_EQ(log.value, -1);
+    EXPECT_EQ(log.value, e.value);
+    EXPECT_EQ(log.lastProgress, e.lastProgress);
+    EXPECT_FALSE(log.progressWentBack);
+    EXPECT_LT(log.progressCount, kReports / 10) << "progress was not coalesced";
     EXPECT_TRUE(watcher.isFinished());
-  }
-}
-
-// A composite relays its sub-tasks' events to its observers: the watcher reports the
-// composite's own start, progress and end only, and the composite's progress runs up to 1.
-TEST(TaskWatcherTest, ReportsOnlyTheWatchedCompositeOwnEvents) {
-  OperationQueue queue;
-  Log log;
-  TaskWatcher watcher(log.callbacks());
-  auto multi = AsyncTaskBase::create<MultiTask>();
-  for (int i = 0; i < 3; ++i) {
-    auto sub = makeCount(4);
-    sub->setCalcProgress(true);
-    ASSERT_TRUE(multi->appendTailTask(sub));
-    queue.addOperation(sub);
-  }
-  watcher.setTask(multi);
-  queue.addOperation(multi);
-  multi->startTask();
-  ASSERT_NO_FATAL_FAILURE(runToEnd(multi.get()));
-  EXPECT_EQ(log.story, "started progress finished:success");
-  EXPECT_EQ(log.lastProgress, 1.0);
-  EXPECT_FALSE(log.progressWentBack);
-  EXPECT_EQ(log.value, -1);  // a composite carries no value
-}
-
-// A busy reporter wakes the watcher a few dozen times a second, not once per value.
-TEST(TaskWatcherTest, CoalescesABusyReporter) {
-  OperationQueue queue;
-  constexpr int kReports = 20000;
-  Log log;
-  TaskWatcher watcher(log.callbacks());
-  auto task = AsyncTaskBase::create<CountTask>([](CountTask& self) -> std::optional<Value> {
-    self.fireStartEvent();
-    for (int i = 1; i <= kReports; ++i) self.fireProgressEvent(static_cast<double>(i) / kReports);
-    return std::make_unique<int>(7);
-  });
-  watcher.setTask(task);
-  task->startOnQueue(queue);
-  ASSERT_NO_FATAL_FAILURE(runToEnd(task.get()));
-  EXPECT_EQ(log.story, "started progress finished:success");
-  EXPECT_EQ(log.lastProgress, 1.0);
-  EXPECT_LT(log.progressCount, kReports / 10) << "progress was not coalesced";
-  EXPECT_EQ(log.value, 7);
-}
-
-// A dispatcher of the test's own, with a thread that runs what is posted to it: stands for a
-// toolkit object that lives on a thread other than the main one.
-class ThreadDispatcher : public IMainThread {
- public:
-  ThreadDispatcher() : thread_([this] { run(); }) {}
-  ~ThreadDispatcher() override {
-    post([this] { quit_ = true; }, true);
-    thread_.join();
-  }
-  bool isMainThread() const override { return std::this_thread::get_id() == thread_.get_id(); }
-  void post(std::function<void()> call, bool wait) override {
-    if (wait && isMainThread()) return call();
-    bool ran = false;
-    std::unique_lock lock(mutex_);
-    calls_.push_back([&, call = std::move(call), wait] {
-      call();
-      if (!wait) return;
-      std::lock_guard lock(mutex_);
-      ran = true;
-      wake_.notify_all();
-    });
-    wake_.notify_all();
-    if (wait) wake_.wait(lock, [&] { return ran; });
-  }
-
- private:
-  void run() {
-    std::unique_lock lock(mutex_);
-    while (!quit_) {
-      wake_.wait(lock, [this] { return !calls_.empty(); });
-      std::function<void()> call = std::move(calls_.front());
-      calls_.pop_front();
-      lock.unlock();
-      call();
-      lock.lock();
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> calls_;  // guarded by mutex_
-  bool quit_ = false;                        // the dispatcher's thread only
-  std::thread thread_;                       // last: starts once the rest is made
-};
-
-// A watcher whose callbacks run on a thread of its own receives there, queued from the main
-// thread, the newest progress value before finished; destroyed there mid-task, it receives
-// nothing more.
-TEST(TaskWatcherTest, WatcherWithItsOwnThreadReceivesThereAndCanBeDestroyedThere) {
-  OperationQueue queue;
-  for (const bool destroyMidTask : {false, true}) {
-    SCOPED_TRACE(destroyMidTask ? "destroyed mid-task" : "runs to its end");
-    auto dispatcher = std::make_shared<ThreadDispatcher>();
-    Log log;
-    std::unique_ptr<TaskWatcher> watcher;
-    auto gate = std::make_shared<testing::SecondValueGate>();
-    auto task = makeCount(50, false, gate);
-    dispatcher->post(
-        [&] {
-          log.thread = std::this_thread::get_id();
-          watcher = std::make_unique<TaskWatcher>(log.callbacks([&] {
-            gate->firstTaken.count_down();
-            if (!destroyMidTask) return;
-            gate->secondReported.wait();
-            watcher.reset();
-          }),
-                                                  dispatcher);
-          watcher->setTask(task);
-        },
-        true);
-    task->startOnQueue(queue);
-    ASSERT_NO_FATAL_FAILURE(runToEnd(task.get()));
-    dispatcher->post([] {}, true);  // after the deliveries queued to it so far
-
-    EXPECT_EQ(log.story, destroyMidTask ? "started progress" : "started progress finished:success");
-    EXPECT_EQ(log.value, destroyMidTask ? -1 : 42);
-    if (!destroyMidTask) {
-      EXPECT_EQ(log.lastProgress, 1.0) << "the last value came after finished";
-    }
-    EXPECT_FALSE(log.offThread);
-    EXPECT_EQ(watcher == nullptr, destroyMidTask);
-    dispatcher->post([&] { watcher.reset(); }, true);
   }
 }
 

@@ -330,17 +330,18 @@ void expectCallsPostedBeforeTheInstallRunFirst(Session session) {
   for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
 }
 
-// Once `adapter` is detached, a queued call and a later one are let go unrun, a waiting worker
-// is released, turning the loop (turnLoop(), on the adapter's thread, which is the caller's)
-// runs neither, and the adapter's thread itself still runs a waiting call at once.
-template <class Adapter, class TurnLoop>
-void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop) {
+// Once `adapter` is detached (by detach(): adapter.detach() unless given), a queued call and a
+// later one are let go unrun, a waiting worker is released, turning the loop (turnLoop(), on the
+// adapter's thread, which is the caller's) runs neither, and the adapter's thread itself still
+// runs a waiting call at once.
+template <class Adapter, class TurnLoop, class Detach>
+void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop, Detach detach) {
   std::atomic<int> released{0}, ranCount{0};
   EXPECT_TRUE(adapter.attached());
   auto probe = std::make_shared<DropProbe>(released);
   adapter.post([probe, &ranCount] { ++ranCount; }, false);
   probe.reset();
-  adapter.detach();
+  detach();
   EXPECT_FALSE(adapter.attached());
   EXPECT_EQ(released.load(), 1) << "the queued call was not let go at the detach";
 
@@ -356,6 +357,10 @@ void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop) {
   bool ranHere = false;
   adapter.post([&] { ranHere = true; }, true);
   EXPECT_TRUE(ranHere);
+}
+template <class Adapter, class TurnLoop>
+void expectDetachDropsQueuedAndLaterCalls(Adapter& adapter, TurnLoop turnLoop) {
+  expectDetachDropsQueuedAndLaterCalls(adapter, turnLoop, [&] { adapter.detach(); });
 }
 
 // A posted call that throws is dropped, and the calls posted after it still run.

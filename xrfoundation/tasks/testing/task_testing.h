@@ -151,6 +151,19 @@ class Recorder : public IAsyncTaskDelegate {
   std::size_t finished_ = 0;   // guarded by mutex_
 };
 
+// What a watcher delivered, as "started progress finished:WORD" (a run of progress values as one
+// word), and whether any of it came off `thread`, the watcher's.
+struct Story {
+  std::string story;
+  bool offThread = false;
+  std::thread::id thread = std::this_thread::get_id();
+  void add(const std::string& word) {
+    offThread = offThread || std::this_thread::get_id() != thread;
+    if (word == "progress" && story.ends_with("progress")) return;
+    story += (story.empty() ? "" : " ") + word;
+  }
+};
+
 // Holds a step task's second value until an observer has taken its first, so that the two are
 // never coalesced into one delivery, and tells when the second is on its way, so that a test
 // acting on the first delivery acts while the next one is pending. The observer's first
