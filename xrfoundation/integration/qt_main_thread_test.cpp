@@ -32,10 +32,6 @@ class QtMainThreadTest : public ::testing::Test {
 
 XR_LOOP_ADAPTER_TESTS(QtMainThreadTest, ApplicationThread)
 
-TEST_F(QtMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrder) {
-  testing::expectCompositeObservedOnLoop(loop_);
-}
-
 TEST_F(QtMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
   testing::expectPostingThroughTheEndIsNeverStuckNorRunTwice(loop_, [&] { application_.reset(); });
 }

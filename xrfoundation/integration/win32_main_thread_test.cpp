@@ -14,9 +14,7 @@
 #include <vector>
 
 #include "xrfoundation/integration/testing/loop_testing.h"
-#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
-#include "xrfoundation/tasks/task_watcher.h"
 
 namespace xr {
 namespace {
@@ -56,23 +54,6 @@ bool waitOnWorker(const std::function<bool()>& ready) {
   }
   return true;
 }
-
-// Counts the library's warnings that contain `text` while it lives.
-class WarningCounter {
- public:
-  explicit WarningCounter(std::string text) : text_(std::move(text)) {
-    previous_ = setLogHandler([this](LogLevel level, std::string_view, std::string_view line) {
-      if (level == LogLevel::Warn && line.find(text_) != std::string_view::npos) ++count_;
-    });
-  }
-  ~WarningCounter() { setLogHandler(previous_); }
-  int count() const { return count_; }
-
- private:
-  const std::string text_;
-  std::atomic<int> count_{0};
-  LogHandler previous_;
-};
 
 // A modal dialog box from a template in memory; its procedure keeps the dialog's handle.
 class ModalDialog {
@@ -119,54 +100,6 @@ class Win32MainThreadTest : public ::testing::Test {
 };
 
 XR_LOOP_ADAPTER_TESTS(Win32MainThreadTest, UiThread)
-
-TEST_F(Win32MainThreadTest, TasksAndCompositeAreObservedOnTheUiThreadInOrder) {
-  testing::expectCompositeObservedOnLoop(loop_);
-}
-
-// A task watched by the library's task watcher, from start to finished: the callbacks run on
-// the UI thread in the task's order (started, progress that never goes back and ends at 1,
-// finished once with the outcome and the typed value), and nothing comes after finished.
-TEST_F(Win32MainThreadTest, TaskWatcherReportsATaskFromStartToFinishedOnTheUiThread) {
-  const auto uiThread = std::this_thread::get_id();
-  std::vector<std::string> story;  // on the UI thread only
-  std::vector<double> progress;
-  int offUi = 0;
-  std::optional<int> value;
-  auto note = [&](std::string what) {
-    if (std::this_thread::get_id() != uiThread) ++offUi;
-    story.push_back(std::move(what));
-  };
-  TaskWatcher watcher({.started = [&] { note("started"); },
-                       .progressChanged =
-                           [&](double share) {
-                             note("progress");
-                             progress.push_back(share);
-                           },
-                       .finished =
-                           [&](const TaskOutcome& outcome) {
-                             note("finished " + outcome.word);
-                             if (const int* result = outcome.value<int>()) value = *result;
-                           }});
-  OperationQueue queue;
-  auto task = testing::makeStepTask(8, false, nullptr, [] { return 42; });
-  watcher.setTask(task);
-  task->startOnQueue(queue);
-  ASSERT_TRUE(loop_.runUntil([&] { return watcher.isFinished(); }, kPatienceSeconds));
-  testing::drain(loop_);
-
-  EXPECT_EQ(offUi, 0);
-  ASSERT_GE(story.size(), 3u);
-  EXPECT_EQ(story.front(), "started");
-  EXPECT_EQ(story.back(), "finished success");
-  for (std::size_t i = 1; i + 1 < story.size(); ++i) EXPECT_EQ(story[i], "progress") << i;
-  ASSERT_FALSE(progress.empty());
-  for (std::size_t i = 1; i < progress.size(); ++i)
-    EXPECT_GE(progress[i], progress[i - 1]) << "progress went back";
-  EXPECT_DOUBLE_EQ(progress.back(), 1.0);
-  EXPECT_EQ(value, 42);
-  EXPECT_EQ(*watcher.value<int>(), 42);
-}
 
 // Eight workers post at once, every seventh post waiting: every call runs once, on the UI
 // thread, each worker's calls in its posting order, and a waiting post returns only after its
@@ -332,7 +265,8 @@ TEST(Win32MainThreadShutdownTest, QuitWithCallsPendingThenUninstallDropsThemAndR
   std::vector<int> ran;  // on the UI thread only
   std::atomic<int> offLoop{0}, posted{0}, released{0};
   std::atomic<bool> uninstalled{false};
-  WarningCounter dropLines("posted calls are dropped");
+  testing::LogLineCounter dropLines(
+      "Win32MainThread: the adapter is detached; posted calls are dropped");
   std::thread worker([&] {
     int afterUninstall = 0;
     for (int i = 0; afterUninstall < 50 && i < 1000000; ++i) {

@@ -11,8 +11,6 @@
 
 #include "xrfoundation/integration/testing/loop_testing.h"
 #include "xrfoundation/integration/testing/wx_loop_testing.h"
-#include "xrfoundation/platform/log.h"
-#include "xrfoundation/tasks/task_watcher.h"
 
 namespace xr {
 namespace {
@@ -40,35 +38,6 @@ class WxMainThreadTest : public ::testing::Test {
 
 XR_LOOP_ADAPTER_TESTS(WxMainThreadTest, ApplicationThread)
 
-TEST_F(WxMainThreadTest, TasksAndCompositeAreObservedOnTheApplicationThreadInOrder) {
-  testing::expectCompositeObservedOnLoop(loop_);
-}
-
-// The library's task watcher, which needs no toolkit, follows a task from its start to its end
-// on the application's thread.
-TEST_F(WxMainThreadTest, TaskWatcherReportsOnTheApplicationThread) {
-  OperationQueue queue;
-  testing::Story log;
-  int value = -1;
-  TaskWatcher watcher({
-      .started = [&] { log.add("started"); },
-      .progressChanged = [&](double) { log.add("progress"); },
-      .finished =
-          [&](const TaskOutcome& outcome) {
-            const int* got = outcome.value<int>();
-            value = got != nullptr ? *got : -1;
-            log.add("finished:" + outcome.word);
-          },
-  });
-  auto task = testing::makeStepTask<int>(20, false, nullptr, [] { return 42; });
-  watcher.setTask(task);
-  task->startOnQueue(queue);
-  ASSERT_TRUE(loop_.runUntil([&] { return watcher.isFinished(); }, kPatienceSeconds));
-  EXPECT_EQ(log.story, "started progress finished:success");
-  EXPECT_EQ(value, 42);
-  EXPECT_FALSE(log.offThread);
-}
-
 // The application ends as its header asks, with the uninstall before the application object
 // goes: wxWidgets' queue cannot serve a worker's post while the object is being destroyed.
 TEST_F(WxMainThreadTest, WorkerPostingWhileTheLoopQuitsIsNeverStuckNorRunTwice) {
@@ -94,23 +63,6 @@ TEST(WxMainThreadLifetimeTest, NothingIsInstalledWithoutAnApplicationOrOffItsThr
   EXPECT_FALSE(installed);
   EXPECT_NE(WxMainThread::create(), nullptr);
 }
-
-// Counts the library's log lines that contain `text`, while it lives.
-class LogCounter {
- public:
-  explicit LogCounter(std::string text) : text_(std::move(text)) {
-    previous_ = setLogHandler([this](LogLevel, std::string_view, std::string_view line) {
-      if (line.find(text_) != std::string_view::npos) ++count_;
-    });
-  }
-  ~LogCounter() { setLogHandler(previous_); }
-  int count() const { return count_.load(); }
-
- private:
-  const std::string text_;
-  std::atomic<int> count_{0};
-  LogHandler previous_;
-};
 
 // Detaching, uninstalling and the application object's end each drop the queued calls unrun
 // and let go of what they held, release a waiting worker, and drop every later call with one
@@ -148,7 +100,8 @@ TEST(WxMainThreadShutdownTest, DetachUninstallAndTheApplicationsEndDropCallsAndR
         << "a waiting post was not released";
     EXPECT_EQ(released.load(), 2) << "the queued calls were not let go";
 
-    LogCounter dropped("posted calls are dropped");
+    testing::LogLineCounter dropLines(
+        "WxMainThread: the adapter is detached; posted calls are dropped");
     for (const bool wait : {false, true, false}) {
       auto late = std::async(std::launch::async, [&, wait] {
         auto held = std::make_shared<DropProbe>(released);
@@ -158,7 +111,7 @@ TEST(WxMainThreadShutdownTest, DetachUninstallAndTheApplicationsEndDropCallsAndR
           << "a waiting post to a detached adapter blocked";
     }
     EXPECT_EQ(released.load(), 5);
-    EXPECT_EQ(dropped.count(), 1) << "the dropped posts were not logged once";
+    EXPECT_EQ(dropLines.count(), 1) << "the dropped posts were not logged once";
     if (application) {
       WxLoop loop;
       loop.runUntil([] { return false; }, 0.05);

@@ -17,11 +17,13 @@
 #include <vector>
 
 #include "xrfoundation/events/main_thread_posting.h"
+#include "xrfoundation/platform/log.h"
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/main_thread.h"
 #include "xrfoundation/platform/operation.h"
 #include "xrfoundation/tasks/async_task_base.h"
 #include "xrfoundation/tasks/multi_task.h"
+#include "xrfoundation/tasks/task_watcher.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr::testing {
@@ -372,6 +374,52 @@ void expectThrowingCallDroppedAndLoopGoesOn(Loop& loop) {
   EXPECT_TRUE(loop.runUntil([&] { return after; }, kPatienceSeconds));
 }
 
+// Counts the library's log lines equal to `text` while it lives. (The toolkit tests link the
+// whole library, so they count through its public log handler.)
+class LogLineCounter {
+ public:
+  explicit LogLineCounter(std::string text) : text_(std::move(text)) {
+    previous_ = setLogHandler([this](LogLevel, std::string_view, std::string_view line) {
+      if (line == text_) ++count_;
+    });
+  }
+  ~LogLineCounter() { setLogHandler(previous_); }
+  LogLineCounter(const LogLineCounter&) = delete;
+  LogLineCounter& operator=(const LogLineCounter&) = delete;
+  int count() const { return count_.load(); }
+
+ private:
+  const std::string text_;
+  std::atomic<int> count_{0};
+  LogHandler previous_;
+};
+
+// The library's task watcher, which needs no toolkit, follows a task from its start to its end,
+// value included, on the loop's thread.
+template <class Loop>
+void expectTaskWatcherReportsOnLoop(Loop& loop) {
+  OperationQueue queue;
+  Story log;
+  int value = -1;
+  TaskWatcher watcher({
+      .started = [&] { log.add("started"); },
+      .progressChanged = [&](double) { log.add("progress"); },
+      .finished =
+          [&](const TaskOutcome& outcome) {
+            const int* got = outcome.value<int>();
+            value = got != nullptr ? *got : -1;
+            log.add("finished:" + outcome.word);
+          },
+  });
+  auto task = makeStepTask<int>(20, false, nullptr, [] { return 42; });
+  watcher.setTask(task);
+  task->startOnQueue(queue);
+  ASSERT_TRUE(loop.runUntil([&] { return watcher.isFinished(); }, kPatienceSeconds));
+  EXPECT_EQ(log.story, "started progress finished:success");
+  EXPECT_EQ(value, 42);
+  EXPECT_FALSE(log.offThread);
+}
+
 }  // namespace xr::testing
 
 // Defines the checks every adapter passes as tests of Fixture, whose `loop_` runs the toolkit's
@@ -382,4 +430,10 @@ void expectThrowingCallDroppedAndLoopGoesOn(Loop& loop) {
   }                                                                        \
   TEST_F(Fixture, ThrowingCallIsDroppedAndTheLoopGoesOn) {                 \
     ::xr::testing::expectThrowingCallDroppedAndLoopGoesOn(loop_);          \
+  }                                                                        \
+  TEST_F(Fixture, TasksAndCompositeAreObservedOnThe##Where##InOrder) {     \
+    ::xr::testing::expectCompositeObservedOnLoop(loop_);                   \
+  }                                                                        \
+  TEST_F(Fixture, TaskWatcherReportsOnThe##Where) {                        \
+    ::xr::testing::expectTaskWatcherReportsOnLoop(loop_);                  \
   }
