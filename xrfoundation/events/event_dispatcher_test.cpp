@@ -43,6 +43,12 @@ class EventDispatcherTest : public ::testing::Test {
   std::shared_ptr<Listener> listener(std::string name) {
     return std::make_shared<Listener>(std::move(name), calls);
   }
+  // What the handlers note when the dispatcher fires once more.
+  Calls fired() {
+    calls->clear();
+    dispatcher->fireEvent();
+    return *calls;
+  }
   std::shared_ptr<Calls> calls = std::make_shared<Calls>();
   std::shared_ptr<EventDispatcher> dispatcher =
       EventDispatcher::create(MethodSignature::of<void(int)>());
@@ -84,9 +90,7 @@ TEST_F(EventDispatcherTest, FiresInTheOrderAddedAndRemovesTheFirstOrEveryHandler
     ASSERT_TRUE(dispatcher->setArgument(1, kFirstArgumentIndex));
     row.every ? dispatcher->removeAllEventHandler(row.target)
               : dispatcher->removeOneEventHandler(row.target);
-    calls->clear();
-    dispatcher->fireEvent();
-    EXPECT_EQ(*calls, row.left) << row.what;
+    EXPECT_EQ(fired(), row.left) << row.what;
   }
 }
 
@@ -106,9 +110,7 @@ TEST_F(EventDispatcherTest, TargetsOfOneOwnerAreToldApartByObject) {
     ASSERT_TRUE(dispatcher->addEventHandler(right, &Listener::onValue));
     ASSERT_TRUE(dispatcher->setArgument(1, kFirstArgumentIndex));
     every ? dispatcher->removeAllEventHandler(right) : dispatcher->removeOneEventHandler(right);
-    calls->clear();
-    dispatcher->fireEvent();
-    EXPECT_EQ(*calls, Calls{"left:1"}) << (every ? "every" : "first");
+    EXPECT_EQ(fired(), Calls{"left:1"}) << (every ? "every" : "first");
   }
   // The owner itself is neither of them.
   dispatcher->removeAllEventHandler(pair);
@@ -138,9 +140,8 @@ TEST_F(EventDispatcherTest, HandlersOfGoneTargetsAreDroppedAtTheNextChangeOrFiri
     ASSERT_TRUE(dispatcher->addEventHandler(listener("gone"), &Listener::onValue));
   }
   EXPECT_EQ(dispatcher->handlerCount(), 2u) << "the earlier ones went with each addition";
-  dispatcher->fireEvent();
+  EXPECT_EQ(fired(), Calls{"keep:0"});
   EXPECT_EQ(dispatcher->handlerCount(), 1u);
-  EXPECT_EQ(*calls, Calls{"keep:0"});
 
   auto later = listener("later");
   ASSERT_TRUE(dispatcher->addEventHandler(later, &Listener::onValue));
@@ -172,13 +173,10 @@ TEST_F(EventDispatcherTest, ValuesAndRetentionReachOnlyTheHandlersAlreadyThere) 
   std::weak_ptr<Listener> lateAlive = late;
   ASSERT_TRUE(dispatcher->addEventHandler(late, &Listener::onItem));
   ASSERT_TRUE(dispatcher->addEventHandler(last, &Listener::onItem));
-  dispatcher->fireEvent();
-  EXPECT_EQ(*calls, (Calls{"a:7/5", "late:0/null", "last:0/null"}));
+  EXPECT_EQ(fired(), (Calls{"a:7/5", "late:0/null", "last:0/null"}));
   late.reset();
   EXPECT_TRUE(lateAlive.expired()) << "the earlier retention reached a later handler";
-  calls->clear();
-  dispatcher->fireEvent();
-  EXPECT_EQ(*calls, (Calls{"a:7/5", "last:0/null"}));
+  EXPECT_EQ(fired(), (Calls{"a:7/5", "last:0/null"}));
 }
 
 TEST_F(EventDispatcherTest, HandlersMayChangeTheListWhileItIsFired) {
@@ -192,11 +190,8 @@ TEST_F(EventDispatcherTest, HandlersMayChangeTheListWhileItIsFired) {
   };
   ASSERT_TRUE(dispatcher->addEventHandler(meddler, &Meddler::onValue));
   ASSERT_TRUE(dispatcher->addEventHandler(b, &Listener::onValue));
-  dispatcher->fireEvent();
-  EXPECT_EQ(*calls, Calls{"meddler"}) << "b was removed before its turn; c joined after the start";
-  calls->clear();
-  dispatcher->fireEvent();
-  EXPECT_EQ(*calls, Calls{"c:0"});
+  EXPECT_EQ(fired(), Calls{"meddler"}) << "b was removed before its turn; c joined after the start";
+  EXPECT_EQ(fired(), Calls{"c:0"});
 
   // A handler may let go of the last reference to the dispatcher it is fired from.
   ASSERT_TRUE(dispatcher->addEventHandler(meddler, &Meddler::onValue));

@@ -30,14 +30,11 @@ bool isReady(const std::future<T>& future) {
 void postFrom(const std::string& what, bool fromWorker, bool waits,
               const std::function<void()>& post) {
   if (!fromWorker) return post();
-  std::promise<void> returned;
-  std::future<void> done = returned.get_future();
-  std::thread worker([&] { post(), returned.set_value(); });
+  std::future<void> done = std::async(std::launch::async, post);
   EXPECT_TRUE(waits || done.wait_for(std::chrono::duration<double>(kPatienceSeconds)) ==
                            std::future_status::ready)
       << what << ": did not return at once";
   EXPECT_TRUE(mainLoop().runUntil([&] { return isReady(done); }, kPatienceSeconds)) << what;
-  worker.join();
 }
 
 using Deliveries = std::vector<std::pair<Notification, std::thread::id>>;
@@ -166,17 +163,17 @@ TEST(MainThreadPostingTest, APreparedCallRunsOnTheMainThreadWaitingOrNotOrInTheB
 
 TEST(MainThreadPostingTest, AnExceptionOfACallRunElsewhereIsLoggedThere) {
   testing::LogCapture log;
-  auto model = std::make_shared<Model>();
-  invokeOnMainThreadWaitUntilDone(invocationWithTarget(model, &Model::fail, true, 1), false);
+  auto failing = [model = std::make_shared<Model>()] {
+    return invocationWithTarget(model, &Model::fail, true, 1);
+  };
+  invokeOnMainThreadWaitUntilDone(failing(), false);
   mainLoop().processPending();
   EXPECT_EQ(log.count("invokeOnMainThreadWaitUntilDone: boom"), 1u);
-  invokeInBackground(invocationWithTarget(model, &Model::fail, true, 1));
+  invokeInBackground(failing());
   EXPECT_TRUE(mainLoop().runUntil([&] { return log.contains("invokeInBackground: boom"); },
                                   kPatienceSeconds));
   // On the main thread with wait the caller is there to receive it.
-  EXPECT_THROW(
-      invokeOnMainThreadWaitUntilDone(invocationWithTarget(model, &Model::fail, true, 1), true),
-      std::runtime_error);
+  EXPECT_THROW(invokeOnMainThreadWaitUntilDone(failing(), true), std::runtime_error);
 }
 
 }  // namespace
