@@ -155,9 +155,7 @@ TEST_F(DelegateChainTest, PostedCallKeepsItsObserverAliveAndAGoneObserverIsNever
   EXPECT_EQ(drained(), Events{"kept.ping1@main"});
   EXPECT_TRUE(weakKept.expired());
 
-  auto gone = player("gone");
-  chain.addDelegateStraight(gone);
-  gone.reset();  // destroyed without removing itself
+  chain.addDelegateStraight(player("gone"));  // gone at once, without removing itself
   chain.call(&IPing::ping, 2);
   EXPECT_TRUE(drained().empty());
 }

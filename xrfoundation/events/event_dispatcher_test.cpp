@@ -143,9 +143,7 @@ TEST_F(EventDispatcherTest, HandlersOfGoneTargetsAreDroppedAtTheNextChangeOrFiri
   EXPECT_EQ(fired(), Calls{"keep:0"});
   EXPECT_EQ(dispatcher->handlerCount(), 1u);
 
-  auto later = listener("later");
-  ASSERT_TRUE(dispatcher->addEventHandler(later, &Listener::onValue));
-  later.reset();
+  ASSERT_TRUE(dispatcher->addEventHandler(listener("later"), &Listener::onValue));
   dispatcher->removeOneEventHandler(listener("nobody"));
   EXPECT_EQ(dispatcher->handlerCount(), 1u) << "a removal that matches nothing still prunes";
   // Retained handlers keep their targets, so they never go.
