@@ -101,9 +101,10 @@ TEST(VCardTypesTest, ServicesLabelsAndPropertiesNameTheirKind) {
       {"address label", addressKindOfLabel, {"home", "_$!<Other>!$_", "cabin"}}};
   std::string read;
   for (const auto& [what, lookup, words] : tables) {
-    read += what + std::string(":");
-    for (const char* word : words) read += " " + (word + (">" + lookup(word).value_or("-")));
-    read += "\n";
+    read.append(what).append(":");
+    for (const char* word : words)
+      read.append(" ").append(word).append(">").append(lookup(word).value_or("-"));
+    read.append("\n");
   }
   EXPECT_EQ(read,
             "im property: X-GOOGLE-TALK>E_Im_GoogleTalk X-GTALK>E_Im_GoogleTalk "
