@@ -69,6 +69,11 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Debug 
   -DXRF_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir"
 
+# gcovr writes its reports into folders that exist.
+for argument in "$@"; do
+  case $argument in */*.html) mkdir -p "$(dirname "$argument")" ;; esac
+done
+
 # Counts from an earlier run would add to this one's.
 find "$dir" -name '*.gcda' -delete
 # The checks of the installed tree and of the API reference build other projects: they run no
@@ -87,7 +92,7 @@ ctest --test-dir "$dir" -j 2 --output-on-failure --no-tests=error -LE "^(${XRF_O
     --filter 'xrfoundation/' \
     --exclude '.*_test\.cpp$' --exclude '.*/testing/.*' --exclude '.*_testing_internal\.h$' \
     --exclude-throw-branches --exclude-unreachable-branches \
-    --print-summary --output "$dir/coverage.txt" "$@" "$dir" |
+    --print-summary --txt "$dir/coverage.txt" "$@" "$dir" |
     grep -E '^(lines|functions|branches):'
 
   # The share of test code, counted two ways in one pass over the tracked sources:
