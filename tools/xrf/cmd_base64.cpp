@@ -7,7 +7,7 @@
 
 namespace {
 
-xrf::CommandRegistrar registrar([](CLI::App& app) {
+xrf::CommandRegistrar base64Group([](CLI::App& app) {
   auto* base64 = app.add_subcommand("base64", "Base64 (RFC 4648) encoding and decoding");
   base64->require_subcommand(1);
   xrf::addEncodeCommand(*base64);

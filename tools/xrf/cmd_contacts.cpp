@@ -11,7 +11,7 @@
 
 namespace {
 
-xrf::CommandRegistrar registrar([](CLI::App& app) {
+xrf::CommandRegistrar contactsGroup([](CLI::App& app) {
   auto* contacts = app.add_subcommand(
       "contacts", "Contact files (vCard or CSV): convert, show, duplicate numbers");
   contacts->require_subcommand(1);

@@ -289,7 +289,7 @@ void demo(const DemoOptions& options) {
   }
 }
 
-xrf::CommandRegistrar registrar([](CLI::App& app) {
+xrf::CommandRegistrar demoGroup([](CLI::App& app) {
   auto options = std::make_shared<DemoOptions>();
   auto* demoCommand = app.add_subcommand(
       "demo",

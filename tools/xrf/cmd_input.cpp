@@ -9,7 +9,7 @@
 
 namespace {
 
-xrf::CommandRegistrar registrar([](CLI::App& app) {
+xrf::CommandRegistrar inputGroup([](CLI::App& app) {
   auto* vcard = app.add_subcommand("vcard", "vCard files");
   vcard->require_subcommand(1);
   xrf::addVCardCountCommand(*vcard);

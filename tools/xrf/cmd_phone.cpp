@@ -6,7 +6,7 @@
 
 namespace {
 
-xrf::CommandRegistrar registrar([](CLI::App& app) {
+xrf::CommandRegistrar phoneGroup([](CLI::App& app) {
   xrf::addSelfTestCommand(app);
 
   auto* phone = app.add_subcommand("phone", "Compare telephone numbers or reduce one");

@@ -46,7 +46,7 @@ void info(const InfoOptions& options) {
   xrf::setExitCode(0);
 }
 
-xrf::CommandRegistrar registrar([](CLI::App& app) {
+xrf::CommandRegistrar xmlGroup([](CLI::App& app) {
   auto* xml = app.add_subcommand("xml", "Device XML messages");
   xml->require_subcommand(1);
   auto options = std::make_shared<InfoOptions>();
