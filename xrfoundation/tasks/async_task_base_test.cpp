@@ -29,6 +29,12 @@ using namespace std::chrono_literals;
 
 using namespace testing;  // the task test helpers
 
+// Whether none of the tasks is registered any more.
+template <class Tasks>
+bool noneRegistered(const Tasks& tasks) {
+  return std::none_of(tasks.begin(), tasks.end(), [](auto& t) { return isRegistered(t.get()); });
+}
+
 class AsyncTaskBaseTest : public ::testing::Test {
  protected:
   OperationQueue queue_;
@@ -40,8 +46,7 @@ TEST_F(AsyncTaskBaseTest, ConstructionNumbersCountsAndRegistersAndDestructionLog
   const int32_t countBefore = liveTaskCount();
   int32_t first = 0;
   {
-    auto a = makeTask();
-    auto b = makeTask();
+    auto a = makeTask(), b = makeTask();
     first = a->taskNumber();
     b->setTaskName("second");
     EXPECT_EQ(b->taskNumber(), first + 1);
@@ -50,8 +55,7 @@ TEST_F(AsyncTaskBaseTest, ConstructionNumbersCountsAndRegistersAndDestructionLog
     EXPECT_EQ(a->taskResult()->result(), "unstarted");
     EXPECT_TRUE(log.contains(
         fmt::format("(+)AsyncTask number({}), task left count:{}", first, countBefore + 1)));
-    removeTaskFromGlobalArray(a);
-    removeTaskFromGlobalArray(b);
+    for (auto& task : {a, b}) removeTaskFromGlobalArray(task);
   }
   EXPECT_EQ(liveTaskCount(), countBefore);
   EXPECT_TRUE(log.contains(fmt::format(
@@ -69,8 +73,7 @@ TEST_F(AsyncTaskBaseTest, LifecycleDeliversEventsAndCompletionsOnceThenLeavesThe
     succeed(t);
   });
   task->addDelegate(recorder_);
-  auto direct = std::make_shared<Recorder>();
-  auto newest = std::make_shared<Recorder>();
+  auto direct = std::make_shared<Recorder>(), newest = std::make_shared<Recorder>();
   task->addDelegateStraight(direct);
   task->addDelegateCoalesced(newest);
   std::promise<bool> completion;
@@ -108,22 +111,20 @@ TEST_F(AsyncTaskBaseTest, LifecycleDeliversEventsAndCompletionsOnceThenLeavesThe
 TEST_F(AsyncTaskBaseTest, WorkThatStoresNoOutcomeSendsNothingAndStaysRegistered) {
   testing::LogCapture log;
   auto silent = makeTask();
+  auto lost = makeTask([](WorkTask& t) { t.setTaskResult(nullptr); });
   silent->addDelegateStraight(recorder_);
-  silent->startOnQueue(queue_);
-  silent->waitUntilFinished();
+  lost->setTaskName("lost");
+  for (auto& task : {silent, lost}) {
+    task->startOnQueue(queue_);
+    task->waitUntilFinished();
+  }
   mainLoop().processPending();
   EXPECT_TRUE(recorder_->events().empty());
   EXPECT_GE(printLeftTask(), 1);
   EXPECT_TRUE(
       log.contains(fmt::format("left task:[xr::testing::WorkTask], {}", silent->description())));
-
-  auto lost = makeTask([](WorkTask& t) { t.setTaskResult(nullptr); });
-  lost->setTaskName("lost");
-  lost->startOnQueue(queue_);
-  lost->waitUntilFinished();
   EXPECT_TRUE(log.contains(fmt::format("unexpected({})...lost", lost->taskNumber())));
-  removeTaskFromGlobalArray(silent);
-  removeTaskFromGlobalArray(lost);
+  for (auto& task : {silent, lost}) removeTaskFromGlobalArray(task);
 }
 
 TEST_F(AsyncTaskBaseTest, CancelBeforeTheStartEndsOnceWithCanceled) {
@@ -295,10 +296,7 @@ TEST_F(AsyncTaskBaseTest, ATaskReportedCanceledBeforeItBeganNeverRuns) {
       ASSERT_EQ(words[tasks[i].get()], ran[i] ? "success" : "canceled") << round << ", " << i;
       ASSERT_EQ(completedWith[i].load(), ran[i] ? 1 : 2) << round << ", " << i;
     }
-    ASSERT_TRUE(runMainUntil([&] {
-      return std::none_of(tasks.begin(), tasks.end(),
-                          [](auto& t) { return isRegistered(t.get()); });
-    }));
+    ASSERT_TRUE(runMainUntil([&] { return noneRegistered(tasks); }));
   }
 }
 
@@ -343,9 +341,9 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
   for (uint32_t seed = 1; seed <= 4; ++seed) {
     std::mutex mutex;
     std::vector<std::shared_ptr<AsyncTaskBase>> all, tops;  // guarded by mutex while building
-    auto keep = [&](std::shared_ptr<AsyncTaskBase> task) {
+    auto keep = [&](std::shared_ptr<AsyncTaskBase> task, auto& list) {
       std::lock_guard lock(mutex);
-      all.push_back(task);
+      list.push_back(task);
       return task;
     };
     // A top is a composite three times in four; below it, one in three down to depth 2.
@@ -362,28 +360,24 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
         });
         leaf->setCalcProgress(random() % 2);
         if (random() % 4 == 0) leaf->setTaskType("WriteFileIncTask");
-        return keep(leaf);
+        return keep(leaf, all);
       }
       std::shared_ptr<CompositeTask> composite;
       if (random() % 2) {
         auto multi = AsyncTaskBase::create<MultiTask>();
-        if (random() % 2) multi->setCancelCmdTask(keep(makeTask(succeed)));
+        if (random() % 2) multi->setCancelCmdTask(keep(makeTask(succeed), all));
         composite = multi;
       } else {
         composite = AsyncTaskBase::create<MultiConcurrentTask>();
       }
       for (int i = random() % 4; i > 0; --i) composite->appendTailTask(make(random, depth + 1));
-      return keep(composite);
+      return keep(composite, all);
     };
     std::vector<std::thread> threads;
     for (uint32_t b = 0; b < 2; ++b) {
       threads.emplace_back([&, b] {
         std::mt19937 random(seed * 31 + b);
-        for (int i = 0; i < 12; ++i) {
-          auto top = make(random, 0);
-          std::lock_guard lock(mutex);
-          tops.push_back(top);
-        }
+        for (int i = 0; i < 12; ++i) keep(make(random, 0), tops);
       });
     }
     for (auto& thread : threads) thread.join();
@@ -422,15 +416,9 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
         << "round " << seed << ": a top never ended";
     // A sub-task whose parent was cancelled before releasing it, and a cancel-command task
     // nobody ran, wait for ever on their hold; cancelling them is what the application does.
-    for (auto& task : all) {
+    for (auto& task : all)
       if (!task->taskFinished()) task->cancel();
-    }
-    ASSERT_TRUE(runMainUntil(
-        [&] {
-          return std::none_of(all.begin(), all.end(),
-                              [](auto& t) { return isRegistered(t.get()); });
-        },
-        kEndSeconds))
+    ASSERT_TRUE(runMainUntil([&] { return noneRegistered(all); }, kEndSeconds))
         << "round " << seed << ": a task stayed registered";
     for (auto& task : all) task->waitUntilFinished();
     drainMainLoop();

@@ -78,11 +78,10 @@ TEST_P(NestedMultiTaskTest, CombinedProgressCountsOnlyCountingSubTasksAndNestedC
     t.fireProgressEvent(0.5);
     succeed(t);
   };
-  auto first = makeTask(succeed);
+  auto first = makeTask(succeed), second = makeTask(reportHalf);
   auto silent = makeTask(reportHalf);  // does not count
-  auto second = makeTask(reportHalf);
-  auto inner = AsyncTaskBase::create<MultiTask>();  // counts by default
-  auto innermost = AsyncTaskBase::create<MultiTask>();
+  // Composites count by default.
+  auto inner = AsyncTaskBase::create<MultiTask>(), innermost = AsyncTaskBase::create<MultiTask>();
   auto innerStep = makeTask(reportHalf);
   innerStep->setCalcProgress(true);
   innermost->appendTailTask(innerStep);
@@ -208,8 +207,7 @@ TEST_P(NestedMultiTaskTest, StartOnQueueQueuesAndStartsTheNestedSubTasks) {
   auto onOther = makeTask(succeed);
   other.addOperation(onOther);
   auto inner = AsyncTaskBase::create<MultiConcurrentTask>();
-  inner->appendTailTask(makeTask(succeed));
-  inner->appendTailTask(onOther);
+  for (auto& sub : {makeTask(succeed), onOther}) inner->appendTailTask(sub);
   auto multi = AsyncTaskBase::create<MultiTask>();
   multi->appendTailTask(makeTask(succeed));
   multi->appendTailTask(inner);

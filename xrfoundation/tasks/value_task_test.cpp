@@ -15,14 +15,6 @@ namespace {
 using Owned = std::unique_ptr<std::string>;  // move-only
 using OwnedTask = ValueTask<Owned>;
 
-std::shared_ptr<OwnedTask> runOwned(OwnedTask::Work work) {
-  OperationQueue queue;
-  auto task = AsyncTaskBase::create<OwnedTask>(std::move(work));
-  task->startOnQueue(queue);
-  task->waitUntilFinished();
-  return task;
-}
-
 TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
   struct Case {
     const char* name;
@@ -52,7 +44,10 @@ TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
        "canceled", "user canceled"},
   };
   for (const Case& c : cases) {
-    auto task = runOwned(c.work);
+    OperationQueue queue;
+    auto task = AsyncTaskBase::create<OwnedTask>(c.work);
+    task->startOnQueue(queue);
+    task->waitUntilFinished();
     EXPECT_EQ(task->taskResult()->result(), c.word) << c.name;
     EXPECT_EQ(task->taskResult()->errorDescription(), c.description) << c.name;
     EXPECT_EQ(task->finishedResult(), std::string(c.word) == "success") << c.name;
