@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <functional>
 #include <future>
@@ -25,11 +24,8 @@
 namespace xr {
 namespace {
 
-using namespace std::chrono_literals;
-
 using namespace testing;  // the task test helpers
 
-// Whether none of the tasks is registered any more.
 template <class Tasks>
 bool noneRegistered(const Tasks& tasks) {
   return std::none_of(tasks.begin(), tasks.end(), [](auto& t) { return isRegistered(t.get()); });
@@ -162,12 +158,7 @@ TEST_F(AsyncTaskBaseTest, CancelWhileExecutingLetsTheWorkEndEarly) {
     testing::LogCapture log;
     recorder_ = std::make_shared<Recorder>();  // the second task may reuse the first's address
     testing::Latch started(1);
-    auto task = makeTask([&](WorkTask& t) {
-      started.count_down();
-      while (!t.isCancelled()) std::this_thread::sleep_for(1ms);
-      t.setFinishedResult(false);
-      t.setTaskResult(TaskResult::taskCancelled());
-    });
+    auto task = makeTask(workUntilCancelled(started));
     task->setCanCancelled(canCancel);
     task->addDelegate(recorder_);
     int callbacks = 0;
@@ -202,8 +193,7 @@ TEST_F(AsyncTaskBaseTest, QuietCancelSendsNothingAndALaterCancelAddsNothing) {
 
 TEST_F(AsyncTaskBaseTest, StrangersAndOddInputsGiveDefinedResults) {
   testing::LogCapture log;
-  auto task = makeTask();
-  auto other = makeTask();
+  auto task = makeTask(), other = makeTask();
   // Events about another task leave this one alone.
   task->taskFinished(other, TaskResult::taskSuccessed());
   task->taskProgressChanged(other, 0.9);
@@ -362,24 +352,19 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
         if (random() % 4 == 0) leaf->setTaskType("WriteFileIncTask");
         return keep(leaf, all);
       }
-      std::shared_ptr<CompositeTask> composite;
-      if (random() % 2) {
-        auto multi = AsyncTaskBase::create<MultiTask>();
-        if (random() % 2) multi->setCancelCmdTask(keep(makeTask(succeed), all));
-        composite = multi;
-      } else {
-        composite = AsyncTaskBase::create<MultiConcurrentTask>();
-      }
+      auto multi = random() % 2 ? AsyncTaskBase::create<MultiTask>() : nullptr;
+      if (multi && random() % 2) multi->setCancelCmdTask(keep(makeTask(succeed), all));
+      std::shared_ptr<CompositeTask> composite = multi;
+      if (!multi) composite = AsyncTaskBase::create<MultiConcurrentTask>();
       for (int i = random() % 4; i > 0; --i) composite->appendTailTask(make(random, depth + 1));
       return keep(composite, all);
     };
     std::vector<std::thread> threads;
-    for (uint32_t b = 0; b < 2; ++b) {
+    for (uint32_t b = 0; b < 2; ++b)
       threads.emplace_back([&, b] {
         std::mt19937 random(seed * 31 + b);
         for (int i = 0; i < 12; ++i) keep(make(random, 0), tops);
       });
-    }
     for (auto& thread : threads) thread.join();
     threads.clear();
     auto straight = std::make_shared<Recorder>();
@@ -392,7 +377,7 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
     for (auto& top : tops) top->addDelegate(recorder_);
 
     testing::Latch go(4);
-    for (uint32_t c = 0; c < 2; ++c) {
+    for (uint32_t c = 0; c < 2; ++c)
       threads.emplace_back([&, c] {
         std::mt19937 pick(seed * 17 + c);
         go.arrive_and_wait();
@@ -402,13 +387,11 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
           for (uint32_t spin = pick() % 200; spin > 0; --spin) std::this_thread::yield();
         }
       });
-    }
-    for (size_t from : {size_t{0}, tops.size() / 2}) {
+    for (size_t from : {size_t{0}, tops.size() / 2})
       threads.emplace_back([&, from] {
         go.arrive_and_wait();
         for (size_t i = from; i < from + tops.size() / 2; ++i) tops[i]->startTask();
       });
-    }
     for (auto& thread : threads) thread.join();
 
     ASSERT_TRUE(runMainUntil([&] { return recorder_->finishedPerTask().size() == tops.size(); },

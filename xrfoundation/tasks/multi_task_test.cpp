@@ -5,7 +5,6 @@
 #include <atomic>
 #include <functional>
 #include <stdexcept>
-#include <thread>
 
 #include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
@@ -15,16 +14,10 @@
 namespace xr {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace testing;  // the task test helpers
 
 // Runs on a serial queue, where a composite waiting for its sub-tasks must leave its slot.
-class MultiTaskTest : public testing::CompositeTest<MultiTask> {
- protected:
-  std::string outcome(const std::shared_ptr<IAsyncTask>& task) {
-    return task->taskResult()->result().value_or("(none)");
-  }
-};
+using MultiTaskTest = testing::CompositeTest<MultiTask>;
 // Nested composites, run on queues of every cap.
 class NestedMultiTaskTest : public MultiTaskTest {};
 
@@ -63,7 +56,7 @@ TEST_P(MultiTaskTest, FirstFailureCancelsTheRestAndEndsTheComposite) {
     third->waitUntilFinished();
     EXPECT_FALSE(thirdRan) << row.logged;
     EXPECT_TRUE(third->isCancelled()) << row.logged;
-    EXPECT_EQ(outcome(multi), row.word) << row.logged;
+    EXPECT_EQ(multi->taskResult()->result(), row.word) << row.logged;
     EXPECT_EQ(multi->taskResult()->errorDescription(), row.description) << row.logged;
     EXPECT_FALSE(multi->finishedResult()) << row.logged;
     EXPECT_EQ(multi->cancelState(), std::string(row.word) == "canceled") << row.logged;
@@ -97,8 +90,8 @@ TEST_P(NestedMultiTaskTest, CombinedProgressCountsOnlyCountingSubTasksAndNestedC
   ASSERT_EQ(values.size(), 2u);
   EXPECT_DOUBLE_EQ(values[0], 0.5);
   EXPECT_DOUBLE_EQ(values[1], 2.0 / 3 + 0.5 / 3);
-  EXPECT_EQ(outcome(multi), "success");
-  EXPECT_EQ(outcome(innermost), "success");
+  EXPECT_EQ(multi->taskResult()->result(), "success");
+  EXPECT_EQ(innermost->taskResult()->result(), "success");
 }
 
 TEST(MultiTaskShareTest, ShareOfEachCountingSubTask) {
@@ -134,7 +127,7 @@ TEST_P(MultiTaskTest, CancelLastOfTwoEndsTheCompositeWhileTheFirstRunsOn) {
   EXPECT_TRUE(multi->waitUntilTimeout(10)) << "the walk notices cancelLast within a slice";
   EXPECT_FALSE(first->isFinished()) << "the first sub-task goes on";
   EXPECT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
-  EXPECT_EQ(outcome(multi), "canceled");
+  EXPECT_EQ(multi->taskResult()->result(), "canceled");
   releaseFirst.count_down();
   first->waitUntilFinished();
   EXPECT_TRUE(runMainUntil([&] { return !isRegistered(first.get()); }));
@@ -173,16 +166,11 @@ TEST_P(MultiTaskTest, NormalEndCancelsTheCancelCommandTaskAndTransfersRunIt) {
   multi->setCancelCmdTask(cancelCommand);
   runToEnd(multi);
   EXPECT_TRUE(cancelCommand->isCancelled());
-  EXPECT_EQ(outcome(multi), "success");
+  EXPECT_EQ(multi->taskResult()->result(), "success");
 
   // Cancelled during a file transfer: the cancel-command task runs instead.
   testing::Latch transferStarted(1);
-  auto transfer = makeTask([&](WorkTask& t) {
-    transferStarted.count_down();
-    while (!t.isCancelled()) std::this_thread::sleep_for(1ms);
-    t.setFinishedResult(false);
-    t.setTaskResult(TaskResult::taskCancelled());
-  });
+  auto transfer = makeTask(workUntilCancelled(transferStarted));
   transfer->setTaskType("WriteFileIncTask");
   std::atomic<bool> commandRan{false};
   auto command = makeTask([&](WorkTask& t) {
@@ -199,7 +187,7 @@ TEST_P(MultiTaskTest, NormalEndCancelsTheCancelCommandTaskAndTransfersRunIt) {
   command->waitUntilFinished();
   EXPECT_TRUE(commandRan);
   EXPECT_TRUE(runMainUntil([&] { return !isRegistered(second.get()); }));
-  EXPECT_EQ(outcome(second), "canceled");
+  EXPECT_EQ(second->taskResult()->result(), "canceled");
 }
 
 TEST_P(NestedMultiTaskTest, StartOnQueueQueuesAndStartsTheNestedSubTasks) {
@@ -213,7 +201,7 @@ TEST_P(NestedMultiTaskTest, StartOnQueueQueuesAndStartsTheNestedSubTasks) {
   multi->appendTailTask(inner);
   multi->startOnQueue(*queue_);
   ASSERT_TRUE(multi->waitUntilTimeout(30)) << "a sub-task was left off the queues";
-  EXPECT_EQ(outcome(multi), "success");
+  EXPECT_EQ(multi->taskResult()->result(), "success");
   EXPECT_TRUE(runMainUntil([&] { return !isRegistered(multi.get()); }));
 }
 
