@@ -367,8 +367,7 @@ TEST_F(AsyncTaskBaseTest, StressEveryTaskEndsOnceUnderRandomCancellation) {
       });
     for (auto& thread : threads) thread.join();
     threads.clear();
-    auto straight = std::make_shared<Recorder>();
-    auto onMain = std::make_shared<Recorder>();
+    auto straight = std::make_shared<Recorder>(), onMain = std::make_shared<Recorder>();
     for (auto& task : all) {
       task->addDelegateStraight(straight);
       task->addDelegateOnMainThread(onMain);

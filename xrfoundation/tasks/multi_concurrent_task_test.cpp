@@ -58,11 +58,7 @@ TEST_P(MultiConcurrentTaskTest, AFailureStillWaitsForEverySubTaskAndIsListed) {
 
 TEST_P(MultiConcurrentTaskTest, CancelWhileRunningDoesNotReachTheSubTasks) {
   testing::Latch started(1), release(1);
-  auto slow = makeTask([&](WorkTask& t) {
-    started.count_down();
-    release.wait();
-    succeed(t);
-  });
+  auto slow = makeTask(workUntilReleased(started, release));
   auto multi = composite({slow});
   multi->startTask();
   started.wait();

@@ -113,11 +113,7 @@ TEST(MultiTaskShareTest, ShareOfEachCountingSubTask) {
 
 TEST_P(MultiTaskTest, CancelLastOfTwoEndsTheCompositeWhileTheFirstRunsOn) {
   testing::Latch firstStarted(1), releaseFirst(1);
-  auto first = makeTask([&](WorkTask& t) {
-    firstStarted.count_down();
-    releaseFirst.wait();
-    succeed(t);
-  });
+  auto first = makeTask(workUntilReleased(firstStarted, releaseFirst));
   auto second = makeTask(succeed);
   auto multi = composite({first, second});
   multi->startTask();
@@ -172,11 +168,7 @@ TEST_P(MultiTaskTest, NormalEndCancelsTheCancelCommandTaskAndTransfersRunIt) {
   testing::Latch transferStarted(1);
   auto transfer = makeTask(workUntilCancelled(transferStarted));
   transfer->setTaskType("WriteFileIncTask");
-  std::atomic<bool> commandRan{false};
-  auto command = makeTask([&](WorkTask& t) {
-    commandRan = true;
-    succeed(t);
-  });
+  auto command = makeTask(succeed);
   queue_->addOperation(command);
   auto second = composite({transfer});
   second->setCancelCmdTask(command);
@@ -185,7 +177,7 @@ TEST_P(MultiTaskTest, NormalEndCancelsTheCancelCommandTaskAndTransfersRunIt) {
   second->cancel();
   EXPECT_TRUE(second->waitUntilTimeout(10));
   command->waitUntilFinished();
-  EXPECT_TRUE(commandRan);
+  EXPECT_EQ(command->taskResult()->result(), "success") << "the command task ran";
   EXPECT_TRUE(runMainUntil([&] { return !isRegistered(second.get()); }));
   EXPECT_EQ(second->taskResult()->result(), "canceled");
 }

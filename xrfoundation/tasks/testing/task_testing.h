@@ -68,6 +68,15 @@ inline std::function<void(WorkTask&)> workUntilCancelled(Latch& started) {
   };
 }
 
+// Work that counts `started` down, waits for `release`, then succeeds.
+inline std::function<void(WorkTask&)> workUntilReleased(Latch& started, Latch& release) {
+  return [&started, &release](WorkTask& task) {
+    started.count_down();
+    release.wait();
+    succeed(task);
+  };
+}
+
 // Records every event it receives, with whether it arrived on the main thread (by default the
 // main loop's; or as the predicate given says) and whether another event was still being
 // recorded then; `hook` runs after recording, on the delivering thread.
