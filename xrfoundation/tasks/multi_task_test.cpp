@@ -30,13 +30,12 @@ TEST_P(MultiTaskTest, EmptyCompositeStartsAndSucceeds) {
 // A sub-task that fails, throws, or fails with its cancel state set: the rest are cancelled
 // unrun, the failure is logged, and the composite ends with the matching outcome.
 TEST_P(MultiTaskTest, FirstFailureCancelsTheRestAndEndsTheComposite) {
-  struct Row {
+  const struct {
     std::function<void(WorkTask&)> work;
     const char* word;
     const char* description;  // of the composite's outcome
     const char* logged;       // the failed sub-task's own description
-  };
-  const Row rows[] = {
+  } rows[] = {
       {[](WorkTask& t) { fail(t, "disk full"); }, "failed", "disk full", "disk full"},
       {[](WorkTask&) { throw std::runtime_error("socket closed"); }, "failed", "socket closed",
        "socket closed"},
@@ -47,7 +46,7 @@ TEST_P(MultiTaskTest, FirstFailureCancelsTheRestAndEndsTheComposite) {
        },
        "canceled", "user canceled", "(null)"},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     testing::LogCapture log;
     std::atomic<bool> thirdRan{false};
     auto third = makeTask([&](WorkTask&) { thirdRan = true; });

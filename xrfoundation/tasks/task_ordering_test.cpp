@@ -19,28 +19,12 @@ namespace {
 
 using namespace testing;  // the task test helpers
 
-// Whether the recorder heard nothing of the task after its one finished event, and, where
-// `lastProgress` is given, that value as the last progress before it.
-void expectNothingAfterFinished(Recorder& recorder, const IAsyncTask* task,
-                                std::optional<double> lastProgress, const std::string& what) {
-  std::size_t finished = 0;
-  std::optional<double> last;
-  for (const auto& event : recorder.events()) {
-    if (event.task != task) continue;
-    if (finished) return ADD_FAILURE() << what << ": " << event.kind << " after finished";
-    if (event.kind == "progress") last = event.progress;
-    if (event.kind == "finished") ++finished;
-  }
-  EXPECT_EQ(finished, 1u) << what;
-  if (lastProgress) {
-    EXPECT_EQ(last, lastProgress) << what << ": the last value before finished";
-  }
-}
-
 // The composite fixture's queue, capped as the parameter says and let go after a failure.
 class NothingAfterFinishedTest : public CompositeTest<MultiTask> {
  protected:
-  // Runs the task to its end; `settle` runs before the events are checked.
+  // Runs the task to its end; `settle` runs before the events are checked. Each observer must
+  // have heard nothing of the task after its one finished event, and, where `lastProgress` is
+  // given, that value as the last progress before it.
   void run(const std::shared_ptr<AsyncTaskBase>& task, std::optional<double> lastProgress,
            const std::string& what, const std::function<void()>& settle = {}) {
     auto onMain = std::make_shared<Recorder>(), straight = std::make_shared<Recorder>(),
@@ -54,8 +38,21 @@ class NothingAfterFinishedTest : public CompositeTest<MultiTask> {
     drainMainLoop();
     for (const auto& [recorder, how] : {std::pair{onMain, ", on the main thread"},
                                         {straight, ", straight"},
-                                        {coalesced, ", coalesced"}})
-      expectNothingAfterFinished(*recorder, task.get(), lastProgress, what + how);
+                                        {coalesced, ", coalesced"}}) {
+      std::size_t finished = 0;
+      std::optional<double> last;
+      for (const auto& event : recorder->events()) {
+        if (event.task != task.get()) continue;
+        if (finished)
+          return ADD_FAILURE() << what << how << ": " << event.kind << " after finished";
+        if (event.kind == "progress") last = event.progress;
+        if (event.kind == "finished") ++finished;
+      }
+      EXPECT_EQ(finished, 1u) << what << how;
+      if (lastProgress) {
+        EXPECT_EQ(last, lastProgress) << what << how << ": the last value before finished";
+      }
+    }
   }
   template <class Composite>
   void runComposite(int round) {

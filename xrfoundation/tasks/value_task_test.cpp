@@ -16,13 +16,12 @@ using Owned = std::unique_ptr<std::string>;  // move-only
 using OwnedTask = ValueTask<Owned>;
 
 TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
-  struct Case {
+  const struct {
     const char* name;
     OwnedTask::Work work;
     const char* word;
     std::optional<std::string> description;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"value",
        [](OwnedTask&) -> std::optional<Owned> { return std::make_unique<std::string>("a"); },
        "success", std::nullopt},
@@ -43,7 +42,7 @@ TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
        },
        "canceled", "user canceled"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     OperationQueue queue;
     auto task = AsyncTaskBase::create<OwnedTask>(c.work);
     task->startOnQueue(queue);
