@@ -71,20 +71,17 @@ TEST_P(NestedMultiTaskTest, CombinedProgressCountsOnlyCountingSubTasksAndNestedC
     succeed(t);
   };
   auto first = makeTask(succeed), second = makeTask(reportHalf);
-  auto silent = makeTask(reportHalf);  // does not count
-  // Composites count by default.
+  auto silent = makeTask(reportHalf), innerStep = makeTask(reportHalf);  // silent does not count
   auto inner = AsyncTaskBase::create<MultiTask>(), innermost = AsyncTaskBase::create<MultiTask>();
-  auto innerStep = makeTask(reportHalf);
-  innerStep->setCalcProgress(true);
+  for (auto& t : {first, second, innerStep}) t->setCalcProgress(true);
   innermost->appendTailTask(innerStep);
   inner->appendTailTask(innermost);
   queue_->addOperation(innerStep);
   queue_->addOperation(innermost);
-  for (auto& t : {first, second}) t->setCalcProgress(true);
   auto multi = composite({first, silent, second, inner});
   runToEnd(multi);
-  // Three counting parts: the second at 0.5 is 1/3 + 0.5/3; the innermost step at 0.5 makes
-  // both nested composites 0.5, so the whole is 2/3 + 0.5/3.
+  // Three counting parts (composites count by default): the second at 0.5 is 1/3 + 0.5/3; the
+  // innermost step at 0.5 makes both nested composites 0.5, so the whole is 2/3 + 0.5/3.
   const std::vector<double> values = recorder_->progressValues();
   ASSERT_EQ(values.size(), 2u);
   EXPECT_DOUBLE_EQ(values[0], 0.5);
@@ -100,8 +97,7 @@ TEST(MultiTaskShareTest, ShareOfEachCountingSubTask) {
   double share = -1;
   EXPECT_EQ(multi->taskBeforeHasFinishedPercent(b, &share), 0.0) << "nobody counts";
   EXPECT_EQ(share, 1.0);
-  a->setCalcProgress(true);
-  c->setCalcProgress(true);
+  for (auto& t : {a, c}) t->setCalcProgress(true);
   EXPECT_EQ(multi->taskBeforeHasFinishedPercent(a, &share), 0.0);
   EXPECT_EQ(share, 0.5);
   EXPECT_EQ(multi->taskBeforeHasFinishedPercent(c, nullptr), 0.5);

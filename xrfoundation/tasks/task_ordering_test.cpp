@@ -22,9 +22,8 @@ using namespace testing;  // the task test helpers
 // The composite fixture's queue, capped as the parameter says and let go after a failure.
 class NothingAfterFinishedTest : public CompositeTest<MultiTask> {
  protected:
-  // Runs the task to its end; `settle` runs before the events are checked. Each observer must
-  // have heard nothing of the task after its one finished event, and, where `lastProgress` is
-  // given, that value as the last progress before it.
+  // Runs the task to its end and checks what each observer heard (`lastProgress`, where given,
+  // as the last value); `settle` runs before the events are checked.
   void run(const std::shared_ptr<AsyncTaskBase>& task, std::optional<double> lastProgress,
            const std::string& what, const std::function<void()>& settle = {}) {
     auto onMain = std::make_shared<Recorder>(), straight = std::make_shared<Recorder>(),
