@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <string>
 
 #include "xrfoundation/platform/operation.h"
-#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr {
@@ -71,18 +71,15 @@ class Answer : public ValueTask<long> {
 TEST(ValueTaskTest, ADerivedTasksValueIsThereForCompletionsAndWaiters) {
   OperationQueue queue;
   auto task = AsyncTaskBase::create<Answer>();
-  long inCompletion = 0;
-  testing::Latch completed(1);
+  std::promise<long> inCompletion;
   task->addCompletionBlock([&](bool success) {
-    inCompletion = success && task->value() ? *task->value() : -1;
-    completed.count_down();
+    inCompletion.set_value(success && task->value() ? *task->value() : -1);
   });
   task->startOnQueue(queue);
   ASSERT_TRUE(task->waitUntilTimeout(30));
   ASSERT_NE(task->value(), nullptr);
   EXPECT_EQ(*task->value(), 42);
-  completed.wait();
-  EXPECT_EQ(inCompletion, 42);
+  EXPECT_EQ(inCompletion.get_future().get(), 42);
   ASSERT_TRUE(testing::runMainUntil([&] { return !testing::isRegistered(task.get()); }));
 }
 
