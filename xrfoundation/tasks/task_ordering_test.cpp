@@ -19,48 +19,39 @@ namespace {
 
 using namespace testing;  // the task test helpers
 
-// Whether the recorder heard nothing of the task after its one finished event, and, where
-// `lastProgress` is given, that value as the last progress before it.
-void expectNothingAfterFinished(Recorder& recorder, const IAsyncTask* task,
-                                std::optional<double> lastProgress, const std::string& what) {
-  std::size_t finished = 0;
-  std::optional<double> last;
-  for (const auto& event : recorder.events()) {
-    if (event.task != task) continue;
-    if (finished) return ADD_FAILURE() << what << ": " << event.kind << " after finished";
-    if (event.kind == "progress") last = event.progress;
-    if (event.kind == "finished") ++finished;
-  }
-  EXPECT_EQ(finished, 1u) << what;
-  if (lastProgress) {
-    EXPECT_EQ(last, lastProgress) << what << ": the last value before finished";
-  }
-}
-
-class NothingAfterFinishedTest : public ::testing::TestWithParam<int> {
+// The composite fixture's queue, capped as the parameter says and let go after a failure.
+class NothingAfterFinishedTest : public CompositeTest<MultiTask> {
  protected:
-  NothingAfterFinishedTest() { queue_->setMaxConcurrentOperationCount(GetParam()); }
-  ~NothingAfterFinishedTest() override {
-    if (HasFailure()) (void)queue_.release();  // a hung composite must not hang the suite
-  }
-
-  // Runs the task to its end; `settle` runs before the events are checked.
+  // Runs the task to its end and checks what each observer heard (`lastProgress`, where given,
+  // as the last value); `settle` runs before the events are checked.
   void run(const std::shared_ptr<AsyncTaskBase>& task, std::optional<double> lastProgress,
            const std::string& what, const std::function<void()>& settle = {}) {
-    const std::shared_ptr<Recorder> recorders[] = {
-        std::make_shared<Recorder>(), std::make_shared<Recorder>(), std::make_shared<Recorder>()};
-    task->addDelegate(recorders[0]);
-    task->addDelegateStraight(recorders[1]);
-    task->addDelegateCoalesced(recorders[2]);
+    auto onMain = std::make_shared<Recorder>(), straight = std::make_shared<Recorder>(),
+         coalesced = std::make_shared<Recorder>();
+    task->addDelegate(onMain);
+    task->addDelegateStraight(straight);
+    task->addDelegateCoalesced(coalesced);
     task->startOnQueue(*queue_);
     ASSERT_TRUE(runMainUntil([&] { return !isRegistered(task.get()); })) << what;
     if (settle) settle();
     drainMainLoop();
-    for (int i = 0; i < 3; ++i)
-      expectNothingAfterFinished(*recorders[i], task.get(), lastProgress,
-                                 what + (i == 0   ? ", on the main thread"
-                                         : i == 1 ? ", straight"
-                                                  : ", coalesced"));
+    for (const auto& [recorder, how] : {std::pair{onMain, ", on the main thread"},
+                                        {straight, ", straight"},
+                                        {coalesced, ", coalesced"}}) {
+      std::size_t finished = 0;
+      std::optional<double> last;
+      for (const auto& event : recorder->events()) {
+        if (event.task != task.get()) continue;
+        if (finished)
+          return ADD_FAILURE() << what << how << ": " << event.kind << " after finished";
+        if (event.kind == "progress") last = event.progress;
+        if (event.kind == "finished") ++finished;
+      }
+      EXPECT_EQ(finished, 1u) << what << how;
+      if (lastProgress) {
+        EXPECT_EQ(last, lastProgress) << what << how << ": the last value before finished";
+      }
+    }
   }
   template <class Composite>
   void runComposite(int round) {
@@ -76,8 +67,6 @@ class NothingAfterFinishedTest : public ::testing::TestWithParam<int> {
     run(multi, 1.0,
         std::string(demangledTypeName(typeid(Composite))) + " round " + std::to_string(round));
   }
-
-  std::unique_ptr<OperationQueue> queue_ = std::make_unique<OperationQueue>();
 };
 
 TEST_P(NothingAfterFinishedTest, CompositesRelayTheirLastProgressBeforeFinished) {

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <string>
 
 #include "xrfoundation/platform/operation.h"
-#include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/tasks/testing/task_testing.h"
 
 namespace xr {
@@ -15,22 +15,13 @@ namespace {
 using Owned = std::unique_ptr<std::string>;  // move-only
 using OwnedTask = ValueTask<Owned>;
 
-std::shared_ptr<OwnedTask> runOwned(OwnedTask::Work work) {
-  OperationQueue queue;
-  auto task = AsyncTaskBase::create<OwnedTask>(std::move(work));
-  task->startOnQueue(queue);
-  task->waitUntilFinished();
-  return task;
-}
-
 TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
-  struct Case {
+  const struct {
     const char* name;
     OwnedTask::Work work;
     const char* word;
     std::optional<std::string> description;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"value",
        [](OwnedTask&) -> std::optional<Owned> { return std::make_unique<std::string>("a"); },
        "success", std::nullopt},
@@ -51,8 +42,11 @@ TEST(ValueTaskTest, OnlyASucceededTaskHasAValue) {
        },
        "canceled", "user canceled"},
   };
-  for (const Case& c : cases) {
-    auto task = runOwned(c.work);
+  for (const auto& c : cases) {
+    OperationQueue queue;
+    auto task = AsyncTaskBase::create<OwnedTask>(c.work);
+    task->startOnQueue(queue);
+    task->waitUntilFinished();
     EXPECT_EQ(task->taskResult()->result(), c.word) << c.name;
     EXPECT_EQ(task->taskResult()->errorDescription(), c.description) << c.name;
     EXPECT_EQ(task->finishedResult(), std::string(c.word) == "success") << c.name;
@@ -77,18 +71,15 @@ class Answer : public ValueTask<long> {
 TEST(ValueTaskTest, ADerivedTasksValueIsThereForCompletionsAndWaiters) {
   OperationQueue queue;
   auto task = AsyncTaskBase::create<Answer>();
-  long inCompletion = 0;
-  testing::Latch completed(1);
+  std::promise<long> inCompletion;
   task->addCompletionBlock([&](bool success) {
-    inCompletion = success && task->value() ? *task->value() : -1;
-    completed.count_down();
+    inCompletion.set_value(success && task->value() ? *task->value() : -1);
   });
   task->startOnQueue(queue);
   ASSERT_TRUE(task->waitUntilTimeout(30));
   ASSERT_NE(task->value(), nullptr);
   EXPECT_EQ(*task->value(), 42);
-  completed.wait();
-  EXPECT_EQ(inCompletion, 42);
+  EXPECT_EQ(inCompletion.get_future().get(), 42);
   ASSERT_TRUE(testing::runMainUntil([&] { return !testing::isRegistered(task.get()); }));
 }
 

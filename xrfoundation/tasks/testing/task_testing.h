@@ -58,6 +58,25 @@ inline void fail(WorkTask& task, const std::string& description) {
   task.setTaskResult(TaskResult::taskFailed(description));
 }
 
+// Work that counts `started` down, then runs until it is cancelled and ends "canceled".
+inline std::function<void(WorkTask&)> workUntilCancelled(Latch& started) {
+  return [&started](WorkTask& task) {
+    started.count_down();
+    while (!task.isCancelled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    task.setFinishedResult(false);
+    task.setTaskResult(TaskResult::taskCancelled());
+  };
+}
+
+// Work that counts `started` down, waits for `release`, then succeeds.
+inline std::function<void(WorkTask&)> workUntilReleased(Latch& started, Latch& release) {
+  return [&started, &release](WorkTask& task) {
+    started.count_down();
+    release.wait();
+    succeed(task);
+  };
+}
+
 // Records every event it receives, with whether it arrived on the main thread (by default the
 // main loop's; or as the predicate given says) and whether another event was still being
 // recorded then; `hook` runs after recording, on the delivering thread.
