@@ -329,14 +329,12 @@ TEST(Win32MainThreadShutdownTest, TaskOutlivingTheLoopLeavesTheRegistryAndItsObs
 // Calls that reached the library's own loop before the install are handed over and run first,
 // on the UI thread.
 TEST(Win32MainThreadInstallTest, CallsPostedToTheLibraryLoopBeforeTheInstallRunFirst) {
-  std::vector<std::string> order;
-  mainLoop().post([&] { order.push_back("early"); }, false);
-  ASSERT_TRUE(installWin32MainThread());
-  mainThread().post([&] { order.push_back("late"); }, false);
-  Win32Loop loop;
-  ASSERT_TRUE(loop.runUntil([&] { return order.size() == 2; }, kPatienceSeconds));
-  EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
-  uninstallWin32MainThread();
+  testing::expectCallsPostedBeforeTheInstallRunFirst([](auto run) {
+    ASSERT_TRUE(installWin32MainThread());
+    Win32Loop loop;
+    run(loop);
+    uninstallWin32MainThread();
+  });
 }
 
 // An adapter made on a worker belongs to the worker: its calls run in the worker's loop, and
