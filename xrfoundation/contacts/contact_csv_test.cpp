@@ -19,28 +19,6 @@ using testing::Import;
 using testing::importCsv;
 using testing::Unplaced;
 
-TEST(ContactCsvReaderTest, ReadsTheQuotedHeaderWithAByteOrderMark) {
-  // A spreadsheet's "CSV UTF-8": a mark, every title quoted, CR LF, a note with a quote, a
-  // comma and a line break.
-  const Import import = importCsv(
-      "\xEF\xBB\xBF\"First Name\",\"Last Name\",\"Mobile Phone\",\"E-mail Address\",\"Notes\"\r\n"
-      "\"Ann\",\"Lee\",\"+44 7700 900123\",\"ann@example.org\",\"Met at \"\"DevConf\"\", "
-      "2019\r\nsecond line\"\r\n"
-      "\"Bob\",\"\",\"\",\"\",\"\"\r\n");
-  EXPECT_EQ(import.layout, ContactCsvColumns::Layout::DesktopMail);
-  ASSERT_EQ(import.contacts.size(), 2u) << import.error;
-  EXPECT_EQ(contactText(import.contacts[0]) + contactText(import.contacts[1]),
-            "family='Lee' given='Ann' display='Ann Lee'\n"
-            "tel='+44 7700 900123'/E_Number_Mobile\n"
-            "email='ann@example.org'/E_Email_Other\n"
-            "note='Met at \"DevConf\", 2019\r\nsecond line'\n"
-            "given='Bob' display='Bob'\n");
-  EXPECT_EQ(import.summary.contacts, 2u);
-  EXPECT_EQ(import.summary.numbers, 1u);
-  EXPECT_EQ(import.summary.emails, 1u);
-  EXPECT_TRUE(import.summary.unplaced.empty());
-}
-
 TEST(ContactCsvReaderTest, CountsEveryUnplacedValueByColumnAndStrictStopsAtTheFirst) {
   const std::string text =
       "Given Name,Shoe Size,Phone,phone 1\n"

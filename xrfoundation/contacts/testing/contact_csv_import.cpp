@@ -12,6 +12,7 @@ Import importCsv(const std::string& text, bool strict) {
     return import;
   }
   import.layout = reader.columns().layout();
+  import.language = reader.columns().languageName();
   import.unknown = reader.columns().unknown();
   import.repeated = reader.columns().repeated();
   ContactInfo contact;

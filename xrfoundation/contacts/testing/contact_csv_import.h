@@ -17,6 +17,7 @@ struct Import {
   std::uint64_t errorLine = 0;
   std::string error;  // the reader's reason; "" when it read to the end
   ContactCsvColumns::Layout layout = ContactCsvColumns::Layout::Own;
+  std::string language;               // the header's language
   std::vector<std::string> unknown;   // the header's unknown titles
   std::vector<std::string> repeated;  // the header's repeated titles
 };
