@@ -22,7 +22,6 @@ using testing::Import;
 using testing::importCsv;
 using testing::Numbers;
 using testing::numbersOf;
-using testing::Unplaced;
 
 TEST(ContactCsvRowTest, OwnTypeColumnsNameKindsAndRefuseOtherWords) {
   const std::pair<const char*, const char*> rows[] = {{"work mobile", E_Number_WorkMobile},

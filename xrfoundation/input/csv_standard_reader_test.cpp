@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "xrfoundation/platform/testing/encoded_samples.h"
@@ -50,34 +49,6 @@ Read readAll(const std::string& input, std::size_t chunk = 0, std::size_t blockS
   return read;
 }
 
-TEST(StandardCsvReaderTest, ReadsQuotingAndLineEndsAlikeWhateverTheBlocks) {
-  const std::tuple<const char*, std::string, Records> cases[] = {
-      {"plain LF", "a,b,c\nd,e,f\n", {{"a", "b", "c"}, {"d", "e", "f"}}},
-      {"CR LF", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
-      {"lone CR", "a,b\rc,d\r", {{"a", "b"}, {"c", "d"}}},
-      {"no final line end", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
-      {"empty fields", ",a,,\n", {{"", "a", "", ""}}},
-      {"doubled quotes", "\"Met \"\"Dev\"\", 2019\",x\n", {{"Met \"Dev\", 2019", "x"}}},
-      {"only a doubled quote, empty quoted", "\"\"\"\"\n\"\",b\n", {{"\""}, {"", "b"}}},
-      {"line breaks inside quotes",
-       "\"line 1\r\nline 2\nline 3\",z\r\nnext\r\n",
-       {{"line 1\r\nline 2\nline 3", "z"}, {"next"}}},
-      {"separator inside quotes", "\"Acme, Inc\",\"Lee;Smith\"\n", {{"Acme, Inc", "Lee;Smith"}}},
-      {"blanks around quotes", "  \"a\"  , b \n", {{"a", " b "}}},
-      {"quote inside an unquoted field", "5'10\",x\n", {{"5'10\"", "x"}}},
-      {"blank lines skipped", "\n\r\n\ra\n\n\nb\n", {{"a"}, {"b"}}},
-      {"non-ASCII kept", "\xC3\x89lodie,\xE6\x97\xA5\n", {{"\xC3\x89lodie", "\xE6\x97\xA5"}}},
-      {"empty input", "", {}},
-  };
-  for (const auto& [name, input, records] : cases) {
-    for (const std::size_t chunk : {0, 1, 3, 7}) {
-      const Read read = readAll(input, chunk);
-      EXPECT_EQ(read.records, records) << name << ", reads of " << chunk;
-      EXPECT_EQ(read.error, "") << name;
-    }
-  }
-}
-
 TEST(StandardCsvReaderTest, NumbersRecordsByTheLineTheyStartOn) {
   const Read read = readAll("h1,h2\r\n\"two\r\nlines\",x\r\n\r\nlast,\"a\rb\"\nend\n", 5);
   EXPECT_EQ(read.lines, (std::vector<std::uint64_t>{1, 2, 5, 7}));
@@ -103,37 +74,6 @@ TEST(StandardCsvReaderTest, FaultsInTheTextNameTheirLine) {
       EXPECT_EQ(read.records.size(), 1u) << error;  // the records before the fault
     }
   }
-}
-
-TEST(StandardCsvReaderTest, ReadsUtf16AndUtf32WithOrWithoutAMark) {
-  // "Name,Note\r\nÉlodie,"a,😀"\r\n" in UTF-16 LE and BE with a mark, the emoji a surrogate pair.
-  const std::u16string text = u"Name,Note\r\n\u00C9lodie,\"a,\U0001F600\"\r\n";
-  std::string little = "\xFF\xFE", big = "\xFE\xFF";
-  for (const char16_t unit : text) {
-    little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
-  }
-  const Records marked = {{"Name", "Note"}, {"\xC3\x89lodie", "a,\xF0\x9F\x98\x80"}};
-  const Records unmarked = {{"Na", "\xC3\xA9"}};
-  const std::tuple<std::string, const char*, char, Records> cases[] = {
-      {little, "UTF-16LE", ',', marked},
-      {big, "UTF-16BE", ',', marked},
-      {std::string("N\0a\0;\0\xE9\0\n\0", 10), "UTF-16LE", ';', unmarked},
-      {std::string("\0N\0a\0;\0\xE9\0\n", 10), "UTF-16BE", ';', unmarked},
-      {std::string("\xFF\xFE\0\0N\0\0\0a\0\0\0;\0\0\0\xE9\0\0\0", 20), "UTF-32LE", ';', unmarked},
-      {std::string("\0\0\xFE\xFF\0\0\0N\0\0\0a\0\0\0;\0\0\0\xE9", 20), "UTF-32BE", ';', unmarked},
-  };
-  for (const auto& [input, encoding, delimiter, records] : cases) {
-    for (const std::size_t chunk : {0, 1, 3}) {
-      const Read read = readAll(input, chunk);
-      EXPECT_EQ(read.records, records) << encoding << ", reads of " << chunk;
-      EXPECT_EQ(read.encoding, encoding);
-      EXPECT_EQ(read.delimiter, delimiter);
-    }
-  }
-  // A character cut short at the end is replaced and reported with its line.
-  EXPECT_EQ(readAll(little.substr(0, little.size() - 1)).damage.lines,
-            std::vector<std::uint64_t>{3});
 }
 
 TEST(StandardCsvReaderTest, ReadsEveryLegacySampleWhateverTheBlocks) {
@@ -178,32 +118,77 @@ TEST(StandardCsvReaderTest, AnAsciiStartLeavesTheEncodingToTheFirstOtherBytes) {
   EXPECT_EQ(utf8.encoding, "UTF-8");
 }
 
-TEST(StandardCsvReaderTest, FindsTheSeparatorFromTheHeaderOrASepLine) {
-  // Name, input, the separator option, the separator found, the records.
-  const std::tuple<const char*, std::string, std::optional<char>, char, Records> cases[] = {
-      {"semicolons", "a;b;c\n1;2,5;3\n", {}, ';', {{"a", "b", "c"}, {"1", "2,5", "3"}}},
-      {"separators inside quotes don't count", "\"a,b,c\";d;e\n", {}, ';', {{"a,b,c", "d", "e"}}},
-      {"tabs", "a\tb\tc\n\t\" x \"\t\n", {}, '\t', {{"a", "b", "c"}, {"", " x ", ""}}},
-      {"a tie goes to the comma", "a,b;c\n", {}, ',', {{"a", "b;c"}}},
-      {"no separator at all", "Name\nLee\n", {}, ',', {{"Name"}, {"Lee"}}},
-      {"sep= line", "sep=;\na,b;c\n", {}, ';', {{"a,b", "c"}}},
-      {"SEP= line with CR LF", "SEP=|\r\na|b\r\n", {}, '|', {{"a", "b"}}},
-      {"the option wins over a sep= line", "sep=;\na;b,c\n", ',', ',', {{"a;b", "c"}}},
-      {"sep= line with CR", "sep=;\ra;b\r", {}, ';', {{"a", "b"}}},
-      {"a sep= line alone", "sep=;", {}, ';', {}},
-      {"sep= and a line end is no sep= line", "sep=\na,b\n", {}, ',', {{"sep="}, {"a", "b"}}},
-      {"sep= and two characters is none", "sep=;x\n", {}, ';', {{"sep=", "x"}}},
-      {"a tab and a semicolon tie", "a\tb;c\n", {}, ',', {{"a\tb;c"}}},
-      {"more tabs than commas", "a\tb\tc,d\n", {}, '\t', {{"a", "b", "c,d"}}},
+// Quoting, line ends, the separator found from the header or a sep= line, and UTF-16 and UTF-32
+// with or without a mark, read alike whatever the blocks.
+TEST(StandardCsvReaderTest, ReadsQuotingLineEndsSeparatorsAndEncodingsAlikeWhateverTheBlocks) {
+  // "Name,Note\r\nÉlodie,"a,😀"\r\n" in UTF-16 LE and BE with a mark, the emoji a surrogate pair.
+  const std::u16string text = u"Name,Note\r\n\u00C9lodie,\"a,\U0001F600\"\r\n";
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
+  for (const char16_t unit : text) {
+    little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+  }
+  const Records marked = {{"Name", "Note"}, {"\xC3\x89lodie", "a,\xF0\x9F\x98\x80"}};
+  const Records unmarked = {{"Na", "\xC3\xA9"}};
+  const struct {
+    const char* name;
+    std::string input;
+    Records records;
+    char delimiter = ',';             // the separator found
+    const char* encoding = "UTF-8";   // the encoding found
+    std::optional<char> option = {};  // the separator option
+  } cases[] = {
+      {"plain LF", "a,b,c\nd,e,f\n", {{"a", "b", "c"}, {"d", "e", "f"}}},
+      {"CR LF", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
+      {"lone CR", "a,b\rc,d\r", {{"a", "b"}, {"c", "d"}}},
+      {"no final line end", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
+      {"empty fields", ",a,,\n", {{"", "a", "", ""}}},
+      {"doubled quotes", "\"Met \"\"Dev\"\", 2019\",x\n", {{"Met \"Dev\", 2019", "x"}}},
+      {"only a doubled quote, empty quoted", "\"\"\"\"\n\"\",b\n", {{"\""}, {"", "b"}}},
+      {"line breaks inside quotes",
+       "\"line 1\r\nline 2\nline 3\",z\r\nnext\r\n",
+       {{"line 1\r\nline 2\nline 3", "z"}, {"next"}}},
+      {"separator inside quotes", "\"Acme, Inc\",\"Lee;Smith\"\n", {{"Acme, Inc", "Lee;Smith"}}},
+      {"blanks around quotes", "  \"a\"  , b \n", {{"a", " b "}}},
+      {"quote inside an unquoted field", "5'10\",x\n", {{"5'10\"", "x"}}},
+      {"blank lines skipped", "\n\r\n\ra\n\n\nb\n", {{"a"}, {"b"}}},
+      {"non-ASCII kept", "\xC3\x89lodie,\xE6\x97\xA5\n", {{"\xC3\x89lodie", "\xE6\x97\xA5"}}},
+      {"empty input", "", {}},
+      {"semicolons", "a;b;c\n1;2,5;3\n", {{"a", "b", "c"}, {"1", "2,5", "3"}}, ';'},
+      {"separators inside quotes don't count", "\"a,b,c\";d;e\n", {{"a,b,c", "d", "e"}}, ';'},
+      {"tabs", "a\tb\tc\n\t\" x \"\t\n", {{"a", "b", "c"}, {"", " x ", ""}}, '\t'},
+      {"a tie goes to the comma", "a,b;c\n", {{"a", "b;c"}}},
+      {"no separator at all", "Name\nLee\n", {{"Name"}, {"Lee"}}},
+      {"sep= line", "sep=;\na,b;c\n", {{"a,b", "c"}}, ';'},
+      {"SEP= line with CR LF", "SEP=|\r\na|b\r\n", {{"a", "b"}}, '|'},
+      {"the option wins over a sep= line", "sep=;\na;b,c\n", {{"a;b", "c"}}, ',', "UTF-8", ','},
+      {"sep= line with CR", "sep=;\ra;b\r", {{"a", "b"}}, ';'},
+      {"a sep= line alone", "sep=;", {}, ';'},
+      {"sep= and a line end is no sep= line", "sep=\na,b\n", {{"sep="}, {"a", "b"}}},
+      {"sep= and two characters is none", "sep=;x\n", {{"sep=", "x"}}, ';'},
+      {"a tab and a semicolon tie", "a\tb;c\n", {{"a\tb;c"}}},
+      {"more tabs than commas", "a\tb\tc,d\n", {{"a", "b", "c,d"}}, '\t'},
+      {"UTF-16LE with a mark", little, marked, ',', "UTF-16LE"},
+      {"UTF-16BE with a mark", big, marked, ',', "UTF-16BE"},
+      {"UTF-16LE", std::string("N\0a\0;\0\xE9\0\n\0", 10), unmarked, ';', "UTF-16LE"},
+      {"UTF-16BE", std::string("\0N\0a\0;\0\xE9\0\n", 10), unmarked, ';', "UTF-16BE"},
+      {"UTF-32LE with a mark", std::string("\xFF\xFE\0\0N\0\0\0a\0\0\0;\0\0\0\xE9\0\0\0", 20),
+       unmarked, ';', "UTF-32LE"},
+      {"UTF-32BE with a mark", std::string("\0\0\xFE\xFF\0\0\0N\0\0\0a\0\0\0;\0\0\0\xE9", 20),
+       unmarked, ';', "UTF-32BE"},
   };
-  for (const auto& [name, input, option, delimiter, records] : cases) {
-    for (const std::size_t chunk : {0, 1}) {
+  for (const auto& [name, input, records, delimiter, encoding, option] : cases) {
+    for (const std::size_t chunk : {0, 1, 3, 7}) {
       const Read read = readAll(input, chunk, 16, {option, std::nullopt});
+      EXPECT_EQ(read.records, records) << name << ", reads of " << chunk;
       EXPECT_EQ(read.error, "") << name;
       EXPECT_EQ(read.delimiter, delimiter) << name;
-      EXPECT_EQ(read.records, records) << name;
+      EXPECT_EQ(read.encoding, encoding) << name;
     }
   }
+  // A character cut short at the end is replaced and reported with its line.
+  EXPECT_EQ(readAll(little.substr(0, little.size() - 1)).damage.lines,
+            std::vector<std::uint64_t>{3});
   // A sep= line is line 1: records are numbered after it.
   EXPECT_EQ(readAll("sep=;\na;b\n").lines, std::vector<std::uint64_t>{2});
 }

@@ -2,6 +2,7 @@
 // for the tests of the column vocabulary, the row mapping and the reader.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@ namespace xr::testing {
 
 // What one import gave: the contacts up to the first error, the summary and the error.
 struct Import {
+  bool opened = false;  // a header was found
   std::vector<ContactInfo> contacts;
   ContactCsvSummary summary;
   std::uint64_t errorLine = 0;
@@ -22,8 +24,11 @@ struct Import {
   std::vector<std::string> repeated;  // the header's repeated titles
 };
 
-// Reads text to its end or first error; photos are looked for in the working folder.
-Import importCsv(const std::string& text, bool strict = false);
+// Reads text to its end or first error, in the encoding and with the separator given or else
+// found; photos are looked for in the working folder.
+Import importCsv(const std::string& text, bool strict = false,
+                 std::optional<std::string> encoding = std::nullopt,
+                 std::optional<char> delimiter = std::nullopt);
 
 // A contact's numbers with their kinds ("?" where absent), and the unplaced-value counts of a
 // summary, as the tests compare them.
