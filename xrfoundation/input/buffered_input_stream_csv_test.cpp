@@ -32,7 +32,7 @@ Fields tokens(const XRBufferedInputStream& reader, const std::string& line) {
   return fields;
 }
 
-TEST(BufferedInputStreamCsvTest, CutsFieldsByTheQuotingAndWhitespaceRules) {
+TEST(BufferedInputStreamCsvTest, CutsFieldsByTheQuotingAndWhitespaceRulesCountingUtf16Units) {
   XRBufferedInputStream reader(std::make_shared<FakeInputStream>(""), 8);
   const std::pair<std::string, Fields> cases[] = {
       {"a,b,c\n", {"a", "b", "c\n"}},  // the line feed stays in the last field
@@ -52,13 +52,10 @@ TEST(BufferedInputStreamCsvTest, CutsFieldsByTheQuotingAndWhitespaceRules) {
       {"", {}},
       {",", {""}}};
   for (const auto& [line, fields] : cases) EXPECT_EQ(tokens(reader, line), fields) << line;
-}
 
-TEST(BufferedInputStreamCsvTest, CountsPositionsInUtf16Units) {
-  XRBufferedInputStream reader(std::make_shared<FakeInputStream>(""), 8);
   const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600: two UTF-16 units
   using Text = std::optional<std::string>;
-  const std::tuple<std::string, std::int32_t, Text, std::int32_t> cases[] = {
+  const std::tuple<std::string, std::int32_t, Text, std::int32_t> positions[] = {
       {grin + ",b", 0, grin, 3},
       {grin + ",b", 3, "b", 4},
       {"\xC3\xA9,b", 2, "b", 3},
@@ -73,7 +70,7 @@ TEST(BufferedInputStreamCsvTest, CountsPositionsInUtf16Units) {
       {"a,\xBE", 3, std::nullopt, 3},
       {"\xFF\xFE,b", 0, "\xEF\xBF\xBD\xEF\xBF\xBD", 3},  // invalid bytes: one unit each
       {"\xFF\xFE,b", 3, "b", 4}};
-  for (const auto& [line, from, field, after] : cases) {
+  for (const auto& [line, from, field, after] : positions) {
     std::int32_t position = from;
     EXPECT_EQ(reader.csvReadToken(line, position), field) << line << " from " << from;
     EXPECT_EQ(position, after) << line << " from " << from;
