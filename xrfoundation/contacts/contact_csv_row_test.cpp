@@ -1,6 +1,6 @@
 // The row mapping (ContactCsvColumns::contactFromRecord) through the reader: this library's
-// own columns, the export layouts of the common address books, and the report of every value
-// that found no place.
+// own columns, the export layouts of the common address books in their languages, and the report
+// of every value that found no place.
 #include "xrfoundation/contacts/contact_csv_row.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +59,7 @@ TEST(ContactCsvRowTest, MapsEachLayoutAndLanguageAndCountsTheUnplaced) {
     const char* csv;
     const char* text;  // the contacts' text, one after the other
   } rows[] = {
-      {"own items follow their numbers, the birthday first so that it also gives BDAY; no name",
+      {"own items follow their numbers; the birthday first, also as BDAY; no name nor display name",
        Layout::Own, "English", 1, 2, 2, "",
        "Phone 2,Phone 1,Email 3,Email,Groups,Anniversary,Birthday\n"
        "222,111,c@x,a@x, A ;;B ,2001-01-01,1990-02-03\n",
