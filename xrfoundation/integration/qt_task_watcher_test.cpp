@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -108,6 +109,11 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedOrCancelled) {
     QThread thread;  // its started slot runs there before any delivery
     QObject::connect(&thread, &QThread::started,
                      [&log] { log.thread = std::this_thread::get_id(); });
+    // Emitted on the thread after its last delivery: what the log holds is then ours to read
+    // (QThread::wait() orders it too, but invisibly to the thread sanitizer).
+    std::atomic<bool> threadDone{false};
+    QObject::connect(&thread, &QThread::finished,
+                     [&threadDone] { threadDone.store(true, std::memory_order_release); });
     QPointer<QObject> parent = c.ownThread ? nullptr : new QObject;
     QPointer<TaskWatcher> watcher = new TaskWatcher(parent);
     record(watcher, log);
@@ -134,6 +140,7 @@ TEST_F(QtTaskWatcherTest, FollowsTheTaskAndStopsWhenDeletedOrCancelled) {
     ASSERT_NO_FATAL_FAILURE(runToEnd(task));
     thread.quit();  // after the deliveries queued to it so far
     ASSERT_TRUE(thread.wait());
+    ASSERT_EQ(threadDone.load(std::memory_order_acquire), c.ownThread);
 
     EXPECT_EQ(log.story, c.story);
     EXPECT_EQ(log.value, c.value);
