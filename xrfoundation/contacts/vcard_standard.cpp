@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "xrfoundation/contacts/base64.h"
+#include "xrfoundation/contacts/contact_csv_row.h"
 #include "xrfoundation/contacts/contact_enums.h"
 #include "xrfoundation/contacts/vcard_property.h"
 #include "xrfoundation/contacts/vcard_types_internal.h"
@@ -123,14 +124,7 @@ class Writer {
 // The formatted name a contact without a display name gets, as vCard 3.0 requires one:
 // its name parts, else its first company, e-mail address or number.
 std::optional<std::string> fallbackFullName(const ContactInfo& contact) {
-  std::string name;
-  for (const auto* part : {&contact.prefix, &contact.givenName, &contact.middleName,
-                           &contact.familyName, &contact.suffix}) {
-    if (!hasText(*part)) continue;
-    if (!name.empty()) name += ' ';
-    name += **part;
-  }
-  if (!name.empty()) return name;
+  if (auto name = displayNameFromParts(contact)) return name;
   for (const auto& item : contact.groupOrganization.arrItem) {
     if (hasText(item.company)) return item.company;
   }
