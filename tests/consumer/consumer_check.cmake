@@ -26,6 +26,12 @@ xr_run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK}/cmake_consume
   -DXRF_COMPONENTS=${components_arg})
 xr_run(${CMAKE_COMMAND} --build ${WORK}/cmake_consumer)
 xr_run_consumer(${WORK}/cmake_consumer/consumer)
+file(GLOB core_examples ${SOURCE_DIR}/examples/*.cpp)
+foreach(example IN LISTS core_examples)
+  get_filename_component(name ${example} NAME_WE)
+  xr_run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${PREFIX}/${LIBDIR}
+    ${WORK}/cmake_consumer/example_${name})
+endforeach()
 foreach(component IN LISTS COMPONENTS)
   xr_run_consumer(${WORK}/cmake_consumer/${component}_consumer ${example_args})
 endforeach()
