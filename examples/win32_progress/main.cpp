@@ -164,11 +164,12 @@ int main(int argc, char** argv) {
 
   SetConsoleCtrlHandler(onConsoleControl, TRUE);
   // Stands in for the user's Ctrl-C: the handler runs on a thread of its own, as the console's.
+  std::thread interrupter;
   if (interruptAfter >= 0)
-    std::thread([interruptAfter] {
+    interrupter = std::thread([interruptAfter] {
       std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfter));
       onConsoleControl(CTRL_C_EVENT);
-    }).detach();
+    });
 
   composite->startTask();
   // [loop]
@@ -182,5 +183,6 @@ int main(int argc, char** argv) {
   SetConsoleCtrlHandler(onConsoleControl, FALSE);
   composite->removeDelegate(line.get());
   DestroyWindow(window);
+  if (interrupter.joinable()) interrupter.join();
   return line->status();
 }

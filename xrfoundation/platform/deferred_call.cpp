@@ -17,7 +17,7 @@ struct Timer {
   std::mutex mutex;
   std::condition_variable wake;
   std::multimap<Clock::time_point, std::function<void()>> due;  // guarded by mutex
-  bool started = false;                                         // guarded by mutex
+  std::thread thread;  // started by the first deferral (joinable, never joined); guarded by mutex
 
   void work() {
     std::unique_lock lock(mutex);
@@ -62,9 +62,8 @@ void runAt(std::chrono::steady_clock::time_point when, std::function<void()> cal
   std::lock_guard lock(shared.mutex);
   const bool first = shared.due.empty() || when < shared.due.begin()->first;
   shared.due.emplace(when, std::move(call));
-  if (!shared.started) {
-    shared.started = true;
-    std::thread([&shared] { shared.work(); }).detach();
+  if (!shared.thread.joinable()) {
+    shared.thread = std::thread([&shared] { shared.work(); });
   } else if (first) {
     shared.wake.notify_one();
   }

@@ -9,6 +9,7 @@
 #include "xrfoundation/platform/deferred_call_internal.h"
 #include "xrfoundation/platform/initial_thread_internal.h"
 #include "xrfoundation/platform/log_internal.h"
+#include "xrfoundation/platform/thread_set_internal.h"
 
 namespace xr {
 namespace {
@@ -155,7 +156,13 @@ void setMainThread(std::shared_ptr<IMainThread> dispatcher) {
 
 void runInBackground(std::function<void()> call) {
   if (!call) return;
-  std::thread(std::move(call)).detach();
+  // Never destroyed: its threads may still run while the process exits.
+  static auto* threads = new internal::ThreadSet(internal::ThreadSet::Joining::kAtOnce);
+  // What the call holds goes on its thread, before the timer thread joins it.
+  threads->start([call = std::move(call)]() mutable {
+    call();
+    call = nullptr;
+  });
 }
 
 }  // namespace xr

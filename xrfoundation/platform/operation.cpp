@@ -10,6 +10,7 @@
 
 #include "xrfoundation/platform/log_internal.h"
 #include "xrfoundation/platform/platform_exception.h"
+#include "xrfoundation/platform/thread_set_internal.h"
 
 namespace xr {
 
@@ -30,6 +31,8 @@ thread_local int tl_blockingDepth = 0;
 }  // namespace
 
 struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
+  explicit OperationQueueState(internal::ThreadSet::Joining joining) : threads(joining) {}
+
   mutable std::mutex mutex;
   std::condition_variable work;
   std::condition_variable watch;
@@ -48,6 +51,9 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   std::uint64_t dequeued = 0;    // operations taken so far; guarded by mutex
   bool watchdogRunning = false;  // guarded by mutex
   bool shuttingDown = false;     // guarded by mutex
+  // The workers and the watchdog; the destructor joins them all, and those of the shared
+  // queue, which is never destroyed, are joined as they leave.
+  internal::ThreadSet threads;
 
   // The cap counts the operations that run and are not blocked waiting for other work.
   bool mayStartOperation() const { return maxWorkers < 0 || busy - blocked < maxWorkers; }
@@ -93,12 +99,12 @@ struct OperationQueueState : std::enable_shared_from_this<OperationQueueState> {
   void startWorker() {  // mutex held
     ++workers;
     ++starting;
-    std::thread([self = shared_from_this()] { self->workerLoop(); }).detach();
+    threads.start([self = shared_from_this()] { self->workerLoop(); });
   }
 
   void startWatchdog() {  // mutex held
     watchdogRunning = true;
-    std::thread([self = shared_from_this()] { self->watchdogLoop(); }).detach();
+    threads.start([self = shared_from_this()] { self->watchdogLoop(); });
   }
 
   void workerLoop() {
@@ -323,16 +329,25 @@ void Operation::finish() {
   finishedCondition_.notify_all();
 }
 
-OperationQueue::OperationQueue() : state_(std::make_shared<OperationQueueState>()) {}
+OperationQueue::OperationQueue()
+    : OperationQueue(
+          std::make_shared<OperationQueueState>(internal::ThreadSet::Joining::kByOwner)) {}
+
+OperationQueue::OperationQueue(std::shared_ptr<OperationQueueState> state)
+    : state_(std::move(state)) {}
 
 OperationQueue::~OperationQueue() {
-  std::unique_lock lock(state_->mutex);
-  state_->shuttingDown = true;
-  if (state_->workers == 0 && !state_->ready.empty()) state_->startWorker();
-  state_->work.notify_all();
-  state_->watch.notify_all();
-  state_->drained.wait(lock, [this] { return state_->workers == 0 && !state_->watchdogRunning; });
-  state_->members.clear();
+  {
+    std::unique_lock lock(state_->mutex);
+    state_->shuttingDown = true;
+    if (state_->workers == 0 && !state_->ready.empty()) state_->startWorker();
+    state_->work.notify_all();
+    state_->watch.notify_all();
+    state_->drained.wait(lock, [this] { return state_->workers == 0 && !state_->watchdogRunning; });
+    state_->members.clear();
+  }
+  // Past their loops, the threads may still be ending.
+  state_->threads.joinAll();
 }
 
 void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
@@ -376,7 +391,8 @@ std::size_t OperationQueue::workerCount() const {
 }
 
 OperationQueue& OperationQueue::shared() {
-  static auto* queue = new OperationQueue;
+  static auto* queue = new OperationQueue(
+      std::make_shared<OperationQueueState>(internal::ThreadSet::Joining::kAtOnce));
   return *queue;
 }
 

@@ -131,8 +131,10 @@ class XR_EXPORT ScopedBlockingWait {
 // of the same queue never starves it. setMaxConcurrentOperationCount() bounds the operations
 // that run at once, not counting those blocked in a wait for other work (ScopedBlockingWait:
 // Operation::waitUntilFinished and the tasks' waits use it). Idle workers leave after a
-// while. Destroying a queue waits for the ready operations to be run or retired; operations
-// still held by dependencies are let go without running.
+// while. Destroying a queue waits for the ready operations to be run or retired, and for its
+// threads to end; operations still held by dependencies are let go without running. (On
+// Windows, a queue is therefore not destroyed while the loader lock is held, as in a DLL's
+// unload: its threads cannot end until the lock is free.)
 class XR_EXPORT OperationQueue {
  public:
   // The cap meaning "no cap".
@@ -158,6 +160,8 @@ class XR_EXPORT OperationQueue {
   static OperationQueue& shared();
 
  private:
+  explicit OperationQueue(std::shared_ptr<OperationQueueState> state);
+
   std::shared_ptr<OperationQueueState> state_;
 };
 

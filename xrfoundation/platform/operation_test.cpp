@@ -12,6 +12,7 @@
 #include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/log_capture.h"
+#include "xrfoundation/platform/testing/thread_end.h"
 
 namespace xr {
 namespace {
@@ -147,6 +148,18 @@ TEST(OperationQueueTest, MaximumBoundsTheWorkersAndDestructionDrainsReadyWork) {
   }  // waits for the ready work
   EXPECT_EQ(ran, 40);
   EXPECT_LE(peak, 2);
+}
+
+TEST(OperationQueueTest, DestructionReturnsOnceItsThreadsHaveEnded) {
+  // Its owner may unload the code or end the process as soon as the queue is gone.
+  const int marked = testing::threadEnds().marked;
+  {
+    OperationQueue queue;
+    for (int i = 0; i < 4; ++i)
+      queue.addOperation(std::make_shared<Work>([] { testing::markThreadEnd(); }));
+  }
+  EXPECT_GT(testing::threadEnds().marked, marked);
+  EXPECT_EQ(testing::threadEnds().ended, testing::threadEnds().marked);
 }
 
 TEST(OperationQueueTest, WorkWaitingForWorkOfItsOwnSerialQueueLeavesItsSlot) {
