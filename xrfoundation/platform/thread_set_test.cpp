@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "xrfoundation/platform/main_loop.h"
 #include "xrfoundation/platform/testing/latch.h"
 #include "xrfoundation/platform/testing/thread_end.h"
 #include "xrfoundation/platform/thread_set_internal.h"
@@ -62,8 +63,7 @@ TEST(ThreadSetTest, ASetThatJoinsAtOnceLeavesNoEndedThreadUnjoined) {
   // Such a set lives as long as the process: the timer thread may still be on its way to it.
   static auto* threads = new ThreadSet(ThreadSet::Joining::kAtOnce);
   for (int i = 0; i < 3; ++i) threads->start([] {});
-  for (int i = 0; i < 5000 && threads->size() > 0; ++i) std::this_thread::sleep_for(1ms);
-  EXPECT_EQ(threads->size(), 0u);
+  EXPECT_TRUE(mainLoop().runUntil([] { return threads->size() == 0; }, 5.0)) << threads->size();
 }
 
 TEST(ThreadSetTest, AThreadWhoseBodyHeldTheSetsOwnerEndsIt) {
@@ -72,8 +72,7 @@ TEST(ThreadSetTest, AThreadWhoseBodyHeldTheSetsOwnerEndsIt) {
   std::weak_ptr<ThreadSet> watch = owner;
   ThreadSet* set = owner.get();
   set->start([owner = std::move(owner)] {});
-  for (int i = 0; i < 5000 && !watch.expired(); ++i) std::this_thread::sleep_for(1ms);
-  EXPECT_TRUE(watch.expired());
+  EXPECT_TRUE(mainLoop().runUntil([&] { return watch.expired(); }, 5.0));
 }
 
 }  // namespace
